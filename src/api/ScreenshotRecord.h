@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QList>
+#include <QMetaType>
+#include <QPixmap>
+#include <QString>
+#include <QTime>
+
+// One 60-second activity sample.
+struct EventsStatistic
+{
+    int mouseEvents = 0;
+    int keyEvents = 0;
+    QTime time;
+};
+
+// One work-diary capture. The services hub builds it (as MiscFunctions::SCREENSHOT);
+// the uploads and the offline cache take it by value.
+struct ScreenshotRecord
+{
+    QString memo;
+    QTime time; // time of capture
+    QDate date; // date of capture
+    QPixmap picture; // the grabbed desktop
+    QString activeWindow; // title of the front window
+    QByteArray image; // the encoded PNG bytes
+    int keyStrokes = 0;
+    int mouseClicks = 0;
+    int companyId = -1; // the team room tracked
+    QList<EventsStatistic> statistic;
+    QTime workingTime; // the tracked working time
+    int memberId = -1; // the member signed in when it was captured
+};
+
+Q_DECLARE_METATYPE(ScreenshotRecord)

@@ -1,0 +1,106 @@
+#include "ServiceConfig.h"
+
+#include <QDebug>
+#include <QFile>
+
+namespace {
+
+QString env(const char* name)
+{
+    return QString::fromLocal8Bit(qgetenv(name)).trimmed();
+}
+
+// An overriding URL must be absolute http(s) with a host; anything else falls back to the default.
+QUrl urlFromEnv(const char* name, const QString& fallback)
+{
+    const QString value = env(name);
+    if (value.isEmpty())
+        return QUrl(fallback);
+    const QUrl url(value, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != "https" && scheme != "http")) {
+        qWarning() << name << "is not an http(s) address, using" << fallback;
+        return QUrl(fallback);
+    }
+    // Request paths are appended to the base, so it keeps no trailing slash.
+    QUrl base = url;
+    QString path = base.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    base.setPath(path);
+    return base;
+}
+
+} // namespace
+
+namespace ServiceConfig {
+
+QUrl apiBaseUrl()
+{
+    return urlFromEnv("MOVARELQUINTASH_API_URL", QStringLiteral("https://api.movarelquintash.com"));
+}
+
+QString apiHost()
+{
+    return apiBaseUrl().host();
+}
+
+QUrl webBaseUrl()
+{
+    return urlFromEnv("MOVARELQUINTASH_WEB_URL", QStringLiteral("http://www.movarelquintash.com"));
+}
+
+QString chatDomain()
+{
+    const QString value = env("MOVARELQUINTASH_CHAT_DOMAIN");
+    return value.isEmpty() ? QStringLiteral("chat.movarelquintash.com") : value;
+}
+
+QString chatHost()
+{
+    const QString value = env("MOVARELQUINTASH_CHAT_HOST");
+    return value.isEmpty() ? chatDomain() : value;
+}
+
+quint16 chatPort()
+{
+    const QString value = env("MOVARELQUINTASH_CHAT_PORT");
+    bool ok = false;
+    const uint port = value.toUInt(&ok);
+    if (value.isEmpty() || !ok || port == 0 || port > 65535) {
+        if (!value.isEmpty())
+            qWarning() << "MOVARELQUINTASH_CHAT_PORT is not a port number, using 5222";
+        return 5222;
+    }
+    return static_cast<quint16>(port);
+}
+
+QList<QSslCertificate> extraCaCertificates()
+{
+    const QString path = env("MOVARELQUINTASH_CA_FILE");
+    if (path.isEmpty())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "Cannot read the CA file" << path;
+        return {};
+    }
+    const QList<QSslCertificate> certificates = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    if (certificates.isEmpty())
+        qWarning() << "No PEM certificate in" << path;
+    return certificates;
+}
+
+QList<QSslCertificate> trustedCaCertificates()
+{
+    return QSslConfiguration::systemCaCertificates() + extraCaCertificates();
+}
+
+QSslConfiguration sslConfiguration()
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(trustedCaCertificates());
+    return configuration;
+}
+
+} // namespace ServiceConfig

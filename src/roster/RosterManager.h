@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QString>
+
+class QListWidget;
+
+// The model of the member's team rooms and their members.
+class RosterManager : public QObject
+{
+    Q_OBJECT
+public:
+    // A member's status, also the own status.
+    enum STATUS {
+        STATUS_NONE = 0,
+        STATUS_ONLINE_WORKING = 1,
+        STATUS_DND_WORKING = 2,
+        STATUS_IDLE_WORKING = 3,
+        STATUS_ONLINE = 4,
+        STATUS_IDLE = 5,
+        STATUS_DND = 6,
+        STATUS_OFFLINE = 7,
+        STATUS_ONLINE_CACHED = 8
+    };
+    Q_ENUM(STATUS)
+
+    // One member of one team room.
+    struct ROSTER_ITEM
+    {
+        int contactID = -1; // member identifier
+        int groupID = -1; // team room identifier
+        QString fullName; // shown name
+        QString userName; // chat login name
+        QString memo;
+        STATUS status = STATUS_NONE;
+        bool isWorking = false; // the member tracks time
+        QString workedTime; // "HH:mm:ss" as the service sends it
+        QString avatarUrl;
+        QString screenshotUrl;
+        QPixmap avatar;
+        QPixmap screenshot; // null or empty: no screenshot
+    };
+
+    // One team room.
+    struct ROSTER_GROUP_ITEM
+    {
+        int groupID = -1;
+        QString name; // the team's short name, shown and matched exactly
+        QString description;
+        int isExpanded = 1; // used as a flag: 1 expanded
+        bool isLoaded = false; // its members have arrived
+        QList<ROSTER_ITEM> contacts;
+    };
+
+    explicit RosterManager(QObject* parent = nullptr);
+
+    QList<ROSTER_GROUP_ITEM> GetRosterList() const;
+    void SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool keepExpand);
+    void ClearRoster();
+
+    // True when a partial row update suffices: same number of teams, and each team of
+    // `groups` has as many members as the model's team with the same id.
+    bool IsNeedFullRedraw(const QList<ROSTER_GROUP_ITEM>& groups) const;
+
+    ROSTER_ITEM GetRosterItemByIndexes(int groupID, int contactID) const;
+    void SetRosterItemByIndexrs(int groupID, int contactID, const ROSTER_ITEM& item);
+    // The first member with this chat user name (compared case-insensitively), or the
+    // not-found record.
+    ROSTER_ITEM GetRosterItemByUserName(const QString& userName) const;
+
+    void CopyAvatarsFromListWidget(QListWidget* list);
+    void CopyScreenshotsFromRosterList(const QList<ROSTER_GROUP_ITEM>& groups);
+
+    ROSTER_GROUP_ITEM GetGroupRosterByID(int groupID) const;
+    int GetGroupIndexByID(int groupID) const;
+    void SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group);
+
+    void ExpandAll();
+    void CollapseAll();
+
+    int GetCompanyIDbyShortName(const QString& name) const;
+
+private:
+    QList<ROSTER_GROUP_ITEM> rosterList;
+};
+
+Q_DECLARE_METATYPE(RosterManager::ROSTER_ITEM)
+Q_DECLARE_METATYPE(RosterManager::ROSTER_GROUP_ITEM)

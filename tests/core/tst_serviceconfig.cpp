@@ -1,0 +1,71 @@
+#include "ServiceConfig.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestServiceConfig : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        for (const char* name : { "MOVARELQUINTASH_API_URL", "MOVARELQUINTASH_WEB_URL",
+                 "MOVARELQUINTASH_CHAT_DOMAIN", "MOVARELQUINTASH_CHAT_HOST",
+                 "MOVARELQUINTASH_CHAT_PORT", "MOVARELQUINTASH_CA_FILE" })
+            qunsetenv(name);
+    }
+
+    void defaultsNameTheRealService()
+    {
+        QCOMPARE(ServiceConfig::apiBaseUrl(), QUrl("https://api.movarelquintash.com"));
+        QCOMPARE(ServiceConfig::apiHost(), QString("api.movarelquintash.com"));
+        QCOMPARE(ServiceConfig::webBaseUrl(), QUrl("http://www.movarelquintash.com"));
+        QCOMPARE(ServiceConfig::chatDomain(), QString("chat.movarelquintash.com"));
+        QCOMPARE(ServiceConfig::chatHost(), QString("chat.movarelquintash.com"));
+        QCOMPARE(ServiceConfig::chatPort(), quint16(5222));
+        QVERIFY(ServiceConfig::extraCaCertificates().isEmpty());
+    }
+
+    void overridesAreTakenAndBadOnesRefused()
+    {
+        qputenv("MOVARELQUINTASH_API_URL", "https://127.0.0.1:8443/");
+        qputenv("MOVARELQUINTASH_CHAT_DOMAIN", "localhost");
+        qputenv("MOVARELQUINTASH_CHAT_PORT", "15222");
+        QCOMPARE(ServiceConfig::apiBaseUrl(), QUrl("https://127.0.0.1:8443"));
+        QCOMPARE(ServiceConfig::apiHost(), QString("127.0.0.1"));
+        // The chat host follows the chat domain unless it is set itself.
+        QCOMPARE(ServiceConfig::chatHost(), QString("localhost"));
+        QCOMPARE(ServiceConfig::chatPort(), quint16(15222));
+
+        qputenv("MOVARELQUINTASH_API_URL", "ftp://example.org");
+        QCOMPARE(ServiceConfig::apiBaseUrl(), QUrl("https://api.movarelquintash.com"));
+        qputenv("MOVARELQUINTASH_WEB_URL", "not a url");
+        QCOMPARE(ServiceConfig::webBaseUrl(), QUrl("http://www.movarelquintash.com"));
+        for (const char* bad : { "0", "70000", "port" }) {
+            qputenv("MOVARELQUINTASH_CHAT_PORT", bad);
+            QCOMPARE(ServiceConfig::chatPort(), quint16(5222));
+        }
+    }
+
+    void caFileAddsToTheSystemList()
+    {
+        qputenv("MOVARELQUINTASH_CA_FILE", TEST_CA_DIR "/ca.pem");
+        const QList<QSslCertificate> extra = ServiceConfig::extraCaCertificates();
+        QCOMPARE(extra.size(), 1);
+        QVERIFY(ServiceConfig::trustedCaCertificates().contains(extra.first()));
+        QVERIFY(ServiceConfig::sslConfiguration().caCertificates().contains(extra.first()));
+
+        QTemporaryDir dir;
+        QFile junk(dir.filePath("junk.pem"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a certificate");
+        junk.close();
+        qputenv("MOVARELQUINTASH_CA_FILE", junk.fileName().toLocal8Bit());
+        QVERIFY(ServiceConfig::extraCaCertificates().isEmpty());
+        qputenv("MOVARELQUINTASH_CA_FILE", dir.filePath("missing.pem").toLocal8Bit());
+        QVERIFY(ServiceConfig::extraCaCertificates().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServiceConfig)
+#include "tst_serviceconfig.moc"
