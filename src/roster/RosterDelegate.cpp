@@ -346,7 +346,7 @@ void RosterDelegate::PaintMemberRow(
     const QColor fill = selected ? style.backColor2
         : hovered                ? Blend(base, style.backColor2, 0.5)
                                  : base;
-    painter->fillRect(row, base);
+    // The list's own background (its palette or style sheet) shows through a plain row.
     if (selected || hovered) {
         QColor border = style.backColor;
         if (!selected)
