@@ -227,7 +227,13 @@ void makePopupPictures()
     save(close, "design/closeButton.png", "PNG");
 }
 
-enum class TitleGlyph { Close, Maximize, Minimize, Inactive };
+enum class TitleGlyph
+{
+    Close,
+    Maximize,
+    Minimize,
+    Inactive
+};
 
 void drawTitleButton(TitleGlyph glyph, bool hover, const QString& name)
 {
