@@ -141,8 +141,8 @@ SETTINGS changedSettings()
     s.historyIncomingMessageColor = QColor("#999999");
     s.historyOutgoingMessageColor = QColor("#aaaaaa");
     s.historySelectedMessageColor = QColor("#bbbbbb");
-    s.hotkeys = { "Ctrl+1", "Ctrl+2", "Alt+M", "Ctrl+Shift+S", "Ctrl+Alt+Shift+T", "F5", "Alt+D",
-        "Alt+W", "Ctrl+Alt+1", "Shift+2", "3" };
+    s.hotkeys = { "Ctrl+1", "Ctrl+,", "Alt+M", "Ctrl+Shift+S", "Ctrl+Alt+Shift+T", "F5", "Alt+D",
+        "Alt+W", "Ctrl+Alt+1", "Shift+2", "Ctrl++" };
     s.prevMemo = "[]";
     s.updateDate = QDate(2026, 2, 28);
     return s;
@@ -229,6 +229,11 @@ private slots:
         // Another instance over the same store sees the same.
         SettingsProvider other(nullptr, "Settings");
         compareSettings(other.GetCurrentSettings(), expected);
+
+        // The next run parses the file afresh, where every value comes back as text.
+        reloadStoreFile();
+        QCOMPARE(rawStore()->value(SettingsKeys::keepMemoCount).type(), QVariant::String);
+        compareSettings(provider.GetCurrentSettings(), expected);
     }
 
     void memoIntervalIsStoredAsFourWhileTheReminderIsOff()
@@ -349,6 +354,8 @@ private slots:
         QCOMPARE(provider->GetCurrentSettings().confirmAtExit, false);
 
         provider->SetKeyByName("/update/date", QDate(2026, 12, 1));
+        QCOMPARE(provider->GetCurrentSettings().updateDate, QDate(2026, 12, 1));
+        reloadStoreFile();
         QCOMPARE(provider->GetCurrentSettings().updateDate, QDate(2026, 12, 1));
         // The date is kept through a whole-record write and can be cleared by one.
         SETTINGS s = provider->GetCurrentSettings();
@@ -530,6 +537,9 @@ private slots:
         QVERIFY(!raw.isEmpty());
         provider.SetCurrentSettings(provider.GetCurrentSettings());
         QCOMPARE(provider.GetMemos("alpha").size(), 2);
+        reloadStoreFile();
+        QCOMPARE(provider.GetMemos("alpha")[0].memo, QString("second\nwith a line and \"quotes\""));
+        QCOMPARE(provider.GetMemos("beta")[0].memo, QString("other team"));
 
         s = provider.GetCurrentSettings();
         s.keepPrevMemo = false;
@@ -563,6 +573,14 @@ private slots:
     }
 
 private:
+    // Makes the store read its file again, as a new process would.
+    static void reloadStoreFile()
+    {
+        QFile file(rawStore()->fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        writeStoreFile(file.readAll());
+    }
+
     static void writeStoreFile(const QByteArray& content)
     {
         const QString path = rawStore()->fileName();
