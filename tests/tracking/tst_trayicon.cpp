@@ -1,5 +1,5 @@
 #include "SettingsProvider.h"
-#include "TrayIcon.h"
+#include "tracking/TrayIcon.h"
 
 #include <QMenu>
 #include <QPainter>
