@@ -122,7 +122,8 @@ void TrayIcon::SetTeams(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams)
     teamsMenu.clear();
     for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
         // A short name is shown as typed: an ampersand is no mnemonic here.
-        QAction* action = teamsMenu.addAction(QString(team.name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        QAction* action = teamsMenu.addAction(
+            QString(team.name).replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setData(team.name);
         action->setCheckable(true);
     }
@@ -210,9 +211,9 @@ void TrayIcon::ApplyTeamChecks()
 
 void TrayIcon::UpdateEnabled()
 {
-    for (QAction* action : { &openTeamRoomAction, &availableAction, &busyAction, &memoAction,
-             &showOfflineAction, &groupByTeamAction, &expandAllAction, &collapseAllAction,
-             &signOutAction })
+    for (QAction* action :
+        { &openTeamRoomAction, &availableAction, &busyAction, &memoAction, &showOfflineAction,
+            &groupByTeamAction, &expandAllAction, &collapseAllAction, &signOutAction })
         action->setEnabled(signedIn);
     chatStatusMenu.menuAction()->setEnabled(signedIn);
     teamsMenu.menuAction()->setEnabled(signedIn && !teamsMenu.isEmpty());

@@ -232,9 +232,9 @@ private slots:
         QSignalSpy expand(&tray, &TrayIcon::ExpandAll_Signal);
         QSignalSpy collapse(&tray, &TrayIcon::CollapseAll_Signal);
         tray.SetLastSnapshotEnabled(true);
-        for (const char* text : { "Open Team Room", "Memo...", "Start tracking time",
-                 "Last snapshot", "Sign out", "Exit", "Show offline users", "Group users by team",
-                 "Expand all", "Collapse all" })
+        for (const char* text :
+            { "Open Team Room", "Memo...", "Start tracking time", "Last snapshot", "Sign out",
+                "Exit", "Show offline users", "Group users by team", "Expand all", "Collapse all" })
             FindAction(menu, text)->trigger();
         for (QSignalSpy* spy : { &openRoom, &memo, &tracking, &lastSnapshot, &signOut, &exitApp,
                  &offline, &groups, &expand, &collapse })
