@@ -14,6 +14,10 @@ constexpr int maxDepth = 32;
 
 ApiXmlParser::ApiXmlParser(const QByteArray& xml)
 {
+    if (xml.trimmed().isEmpty()) {
+        parseProblem = QStringLiteral("empty answer");
+        return;
+    }
     QXmlStreamReader reader(xml);
     std::vector<Element*> open;
     bool sawRoot = false;
@@ -56,8 +60,7 @@ ApiXmlParser::ApiXmlParser(const QByteArray& xml)
         return;
     }
     if (root.name != FieldValues::responseElement) {
-        parseProblem = sawRoot ? QStringLiteral("the root element is not \"response\"")
-                               : QStringLiteral("empty answer");
+        parseProblem = QStringLiteral("the root element is not \"response\"");
         return;
     }
     valid = true;
