@@ -13,7 +13,8 @@ class RosterManager : public QObject
     Q_OBJECT
 public:
     // A member's status, also the own status.
-    enum STATUS {
+    enum STATUS
+    {
         STATUS_NONE = 0,
         STATUS_ONLINE_WORKING = 1,
         STATUS_DND_WORKING = 2,
@@ -57,6 +58,7 @@ public:
     explicit RosterManager(QObject* parent = nullptr);
 
     QList<ROSTER_GROUP_ITEM> GetRosterList() const;
+    // Replaces the teams; with `keepExpand` a team already known by its id keeps its folding.
     void SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool keepExpand);
     void ClearRoster();
 
@@ -64,25 +66,36 @@ public:
     // `groups` has as many members as the model's team with the same id.
     bool IsNeedFullRedraw(const QList<ROSTER_GROUP_ITEM>& groups) const;
 
+    // The member in the first team with this id, or the not-found record (both ids -1).
     ROSTER_ITEM GetRosterItemByIndexes(int groupID, int contactID) const;
+    // Overwrites the member in the first team with this id that holds it; no match, no change.
     void SetRosterItemByIndexrs(int groupID, int contactID, const ROSTER_ITEM& item);
     // The first member with this chat user name (compared case-insensitively), or the
     // not-found record.
     ROSTER_ITEM GetRosterItemByUserName(const QString& userName) const;
 
+    // Takes the avatars shown in the member rows back into the model.
     void CopyAvatarsFromListWidget(QListWidget* list);
+    // Gives members without a screenshot the one `groups` holds for them, and marks them
+    // working.
     void CopyScreenshotsFromRosterList(const QList<ROSTER_GROUP_ITEM>& groups);
 
+    // The first team with this id, or an unfilled team record (id -1).
     ROSTER_GROUP_ITEM GetGroupRosterByID(int groupID) const;
-    int GetGroupIndexByID(int groupID) const;
+    int GetGroupIndexByID(int groupID) const; // -1 when none
+    // Overwrites the team at this list position; a position out of range changes nothing.
     void SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group);
 
     void ExpandAll();
     void CollapseAll();
 
+    // The id of the first team whose name equals `name` exactly, -1 when none.
     int GetCompanyIDbyShortName(const QString& name) const;
 
 private:
+    // The member in the first team with this id that holds it.
+    ROSTER_ITEM* FindContact(int groupID, int contactID);
+
     QList<ROSTER_GROUP_ITEM> rosterList;
 };
 

@@ -1,0 +1,22 @@
+#include "SystemUIMode.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+void SetSystemUIMode(int mode, int /*options*/, QWidget* window)
+{
+    if (!window)
+        return;
+    if (mode == kUIModeNormal) {
+        window->setWindowState(window->windowState() & ~Qt::WindowFullScreen);
+        return;
+    }
+    if (mode != kUIModeAllHidden)
+        return;
+    const QScreen* screen = QGuiApplication::screenAt(window->geometry().topLeft());
+    if (screen && screen->geometry().contains(window->geometry()))
+        window->setWindowState(window->windowState() | Qt::WindowFullScreen);
+    else
+        window->raise();
+}

@@ -1,0 +1,180 @@
+#include "RosterManager.h"
+
+#include "ListWidgetManager.h"
+
+#include <QHash>
+#include <QListWidget>
+
+namespace {
+
+// A picture counts only when it has pixels in both directions; a failed download arrives
+// as a null pixmap.
+bool HasPicture(const QPixmap& picture)
+{
+    return picture.width() > 0 && picture.height() > 0;
+}
+
+} // namespace
+
+RosterManager::RosterManager(QObject* parent) : QObject(parent) { }
+
+QList<RosterManager::ROSTER_GROUP_ITEM> RosterManager::GetRosterList() const
+{
+    return rosterList;
+}
+
+void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool keepExpand)
+{
+    QHash<int, int> oldExpanded;
+    if (keepExpand) {
+        for (const ROSTER_GROUP_ITEM& group : qAsConst(rosterList)) {
+            if (!oldExpanded.contains(group.groupID))
+                oldExpanded.insert(group.groupID, group.isExpanded);
+        }
+    }
+    rosterList = groups;
+    if (oldExpanded.isEmpty())
+        return;
+    for (ROSTER_GROUP_ITEM& group : rosterList) {
+        const auto found = oldExpanded.constFind(group.groupID);
+        if (found != oldExpanded.constEnd())
+            group.isExpanded = found.value();
+    }
+}
+
+void RosterManager::ClearRoster()
+{
+    rosterList.clear();
+}
+
+bool RosterManager::IsNeedFullRedraw(const QList<ROSTER_GROUP_ITEM>& groups) const
+{
+    if (groups.size() != rosterList.size())
+        return false;
+    for (const ROSTER_GROUP_ITEM& group : groups) {
+        const int index = GetGroupIndexByID(group.groupID);
+        if (index < 0 || rosterList.at(index).contacts.size() != group.contacts.size())
+            return false;
+    }
+    return true;
+}
+
+RosterManager::ROSTER_ITEM RosterManager::GetRosterItemByIndexes(int groupID, int contactID) const
+{
+    const int index = GetGroupIndexByID(groupID);
+    if (index >= 0) {
+        for (const ROSTER_ITEM& contact : rosterList.at(index).contacts) {
+            if (contact.contactID == contactID)
+                return contact;
+        }
+    }
+    return ROSTER_ITEM();
+}
+
+void RosterManager::SetRosterItemByIndexrs(int groupID, int contactID, const ROSTER_ITEM& item)
+{
+    if (ROSTER_ITEM* contact = FindContact(groupID, contactID))
+        *contact = item;
+}
+
+RosterManager::ROSTER_ITEM RosterManager::GetRosterItemByUserName(const QString& userName) const
+{
+    if (userName.isEmpty())
+        return ROSTER_ITEM();
+    for (const ROSTER_GROUP_ITEM& group : rosterList) {
+        for (const ROSTER_ITEM& contact : group.contacts) {
+            if (contact.userName.compare(userName, Qt::CaseInsensitive) == 0)
+                return contact;
+        }
+    }
+    return ROSTER_ITEM();
+}
+
+RosterManager::ROSTER_ITEM* RosterManager::FindContact(int groupID, int contactID)
+{
+    for (ROSTER_GROUP_ITEM& group : rosterList) {
+        if (group.groupID != groupID)
+            continue;
+        for (ROSTER_ITEM& contact : group.contacts) {
+            if (contact.contactID == contactID)
+                return &contact;
+        }
+    }
+    return nullptr;
+}
+
+void RosterManager::CopyAvatarsFromListWidget(QListWidget* list)
+{
+    if (!list)
+        return;
+    for (int row = 0; row < list->count(); ++row) {
+        const QListWidgetItem* item = list->item(row);
+        const QVariant avatar = item->data(ListWidgetManager::ROLE_AVATAR);
+        if (ListWidgetManager::isGroup(item) || !avatar.isValid())
+            continue;
+        ROSTER_ITEM* contact = FindContact(item->data(ListWidgetManager::ROLE_GROUP_ID).toInt(),
+            item->data(ListWidgetManager::ROLE_CONTACT_ID).toInt());
+        if (contact)
+            contact->avatar = avatar.value<QPixmap>();
+    }
+}
+
+void RosterManager::CopyScreenshotsFromRosterList(const QList<ROSTER_GROUP_ITEM>& groups)
+{
+    for (const ROSTER_GROUP_ITEM& group : groups) {
+        for (const ROSTER_ITEM& source : group.contacts) {
+            if (!HasPicture(source.screenshot))
+                continue;
+            ROSTER_ITEM* contact = FindContact(source.groupID, source.contactID);
+            if (contact && !HasPicture(contact->screenshot)) {
+                contact->screenshot = source.screenshot;
+                contact->isWorking = true;
+            }
+        }
+    }
+}
+
+RosterManager::ROSTER_GROUP_ITEM RosterManager::GetGroupRosterByID(int groupID) const
+{
+    const int index = GetGroupIndexByID(groupID);
+    return index >= 0 ? rosterList.at(index) : ROSTER_GROUP_ITEM();
+}
+
+int RosterManager::GetGroupIndexByID(int groupID) const
+{
+    for (int i = 0; i < rosterList.size(); ++i) {
+        if (rosterList.at(i).groupID == groupID)
+            return i;
+    }
+    return -1;
+}
+
+void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group)
+{
+    if (index < 0 || index >= rosterList.size()) {
+        qWarning("RosterManager: no team at position %d", index);
+        return;
+    }
+    rosterList[index] = group;
+}
+
+void RosterManager::ExpandAll()
+{
+    for (ROSTER_GROUP_ITEM& group : rosterList)
+        group.isExpanded = 1;
+}
+
+void RosterManager::CollapseAll()
+{
+    for (ROSTER_GROUP_ITEM& group : rosterList)
+        group.isExpanded = 0;
+}
+
+int RosterManager::GetCompanyIDbyShortName(const QString& name) const
+{
+    for (const ROSTER_GROUP_ITEM& group : rosterList) {
+        if (group.name == name)
+            return group.groupID;
+    }
+    return -1;
+}

@@ -1,0 +1,169 @@
+#include "ChatClient.h"
+#include "ProsodyServer.h"
+
+#include <QSignalSpy>
+#include <QXmppConfiguration.h>
+#include <QXmppMessage.h>
+#include <QtTest>
+
+namespace {
+constexpr int timeout = 10000;
+const QString alice = QStringLiteral("alice@localhost");
+const QString bob = QStringLiteral("bob@localhost");
+const QString alicePassword = QStringLiteral("alice-secret");
+const QString bobPassword = QStringLiteral("bob-secret");
+} // namespace
+
+// The chat client against a real prosody on the loopback interface.
+class TestChatClient : public QObject
+{
+    Q_OBJECT
+
+private:
+    ProsodyServer server { TEST_CA_DIR "/server.pem", TEST_CA_DIR "/server.key" };
+
+    static void useServer(quint16 port)
+    {
+        qputenv("MOVARELQUINTASH_CHAT_PORT", QByteArray::number(port));
+    }
+
+    static bool signIn(ChatClient& client, const QString& jid, const QString& password)
+    {
+        QSignalSpy connected(&client, &QXmppClient::connected);
+        client.connectToServer(jid, password);
+        return connected.wait(timeout) || client.isConnected();
+    }
+
+    static bool wasEverConnected(const QSignalSpy& stateChanges)
+    {
+        for (const QList<QVariant>& change : stateChanges) {
+            if (change.first().toBool())
+                return true;
+        }
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY2(server.addAccount("alice", alicePassword), qPrintable(server.error()));
+        QVERIFY2(server.addAccount("bob", bobPassword), qPrintable(server.error()));
+        qputenv("MOVARELQUINTASH_CHAT_DOMAIN", "localhost");
+        qputenv("MOVARELQUINTASH_CHAT_HOST", "127.0.0.1");
+        qputenv("MOVARELQUINTASH_CA_FILE", TEST_CA_DIR "/ca.pem");
+    }
+
+    void init() { useServer(server.port()); }
+
+    void connectsOnlyWithTheRightPassword()
+    {
+        ChatClient client;
+        QSignalSpy state(&client, &ChatClient::OnConnectionStateChange);
+        QSignalSpy errors(&client, &ChatClient::CatchXmppError);
+
+        client.connectToServer(alice, "wrong");
+        QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(client.state() == QXmppClient::DisconnectedState, timeout);
+        QVERIFY(!wasEverConnected(state));
+
+        QVERIFY(signIn(client, alice, alicePassword));
+        QCOMPARE(state.last().first().toBool(), true);
+        // The chat window addresses partners at the domain it finds here.
+        QCOMPARE(client.configuration().domain(), QString("localhost"));
+        QCOMPARE(client.configuration().port(), int(server.port()));
+        client.disconnectFromServer();
+        QTRY_COMPARE_WITH_TIMEOUT(state.last().first().toBool(), false, timeout);
+    }
+
+    void deliversMessagesWithTheirSender()
+    {
+        ChatClient sender;
+        ChatClient receiver;
+        QVERIFY(signIn(sender, alice, alicePassword));
+        QVERIFY(signIn(receiver, bob, bobPassword));
+        QSignalSpy received(&receiver, &ChatClient::MessageRecived);
+
+        const QString text = QStringLiteral("Hello Bob – привет 😀\nsecond line");
+        sender.sendMessage(bob, text);
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, timeout);
+        QCOMPARE(received.first().at(0).toString(), alice + "/QXmpp");
+        QCOMPARE(received.first().at(1).toString(), text);
+    }
+
+    void relaysOnlyMessagesWithText()
+    {
+        ChatClient sender;
+        ChatClient receiver;
+        QVERIFY(signIn(sender, alice, alicePassword));
+        QVERIFY(signIn(receiver, bob, bobPassword));
+        QSignalSpy received(&receiver, &ChatClient::MessageRecived);
+
+        QXmppMessage typing({}, bob);
+        typing.setState(QXmppMessage::Composing);
+        QVERIFY(sender.sendPacket(typing));
+        // Stanzas from one sender arrive in order: once this is in, the notice has been handled.
+        sender.sendMessage(bob, "after the notice");
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, timeout);
+        QCOMPARE(received.first().at(1).toString(), QString("after the notice"));
+
+        QXmppMessage bounce(bob, alice + "/QXmpp", "your message could not be delivered");
+        bounce.setType(QXmppMessage::Error);
+        receiver.OnMessageRecieved(bounce);
+        QCOMPARE(received.size(), 1);
+    }
+
+    void refusesServersItCannotVerify()
+    {
+        ProsodyServer untrusted(TEST_CA_DIR "/untrusted.pem", TEST_CA_DIR "/untrusted.key");
+        QVERIFY2(untrusted.start(), qPrintable(untrusted.error()));
+        QVERIFY(untrusted.addAccount("alice", alicePassword));
+
+        const auto refuses = [](const char* what) {
+            ChatClient client;
+            QSignalSpy state(&client, &ChatClient::OnConnectionStateChange);
+            QSignalSpy errors(&client, &ChatClient::CatchXmppError);
+            QSignalSpy sslErrors(&client, &QXmppClient::sslErrors);
+            client.connectToServer(alice, alicePassword);
+            const bool refused = QTest::qWaitFor([&] { return !errors.isEmpty(); }, timeout);
+            // Stop the library from trying again before the client goes.
+            client.disconnectFromServer();
+            if (!refused || sslErrors.isEmpty() || wasEverConnected(state))
+                qWarning() << what << "was not refused for its certificate";
+            return refused && !sslErrors.isEmpty() && !wasEverConnected(state);
+        };
+
+        useServer(untrusted.port());
+        QVERIFY(refuses("a server with a self-signed certificate"));
+
+        // Only the configured CA makes the test server's certificate good.
+        useServer(server.port());
+        qunsetenv("MOVARELQUINTASH_CA_FILE");
+        const bool refusedWithoutCa = refuses("a server signed by an unknown CA");
+        qputenv("MOVARELQUINTASH_CA_FILE", TEST_CA_DIR "/ca.pem");
+        QVERIFY(refusedWithoutCa);
+    }
+
+    void signOutThenSignInStillDelivers()
+    {
+        ChatClient sender;
+        ChatClient receiver;
+        QSignalSpy state(&receiver, &ChatClient::OnConnectionStateChange);
+        QVERIFY(signIn(sender, alice, alicePassword));
+        QVERIFY(signIn(receiver, bob, bobPassword));
+
+        receiver.disconnectFromServer();
+        QTRY_COMPARE_WITH_TIMEOUT(state.last().first().toBool(), false, timeout);
+        QCOMPARE(receiver.state(), QXmppClient::DisconnectedState);
+
+        QSignalSpy received(&receiver, &ChatClient::MessageRecived);
+        QVERIFY(signIn(receiver, bob, bobPassword));
+        QCOMPARE(state.last().first().toBool(), true);
+        sender.sendMessage(bob, "welcome back");
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, timeout);
+        QCOMPARE(received.first().at(1).toString(), QString("welcome back"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChatClient)
+#include "tst_chatclient.moc"
