@@ -151,8 +151,8 @@ QList<RosterManager::ROSTER_ITEM> ApiXmlParser::ReadMembers(int teamId) const
         member.fullName = record->Text(QStringLiteral("full_name"));
         member.memo = record->Text(QStringLiteral("memo"));
         const int status = record->Number(QStringLiteral("status"));
-        member.status = status >= RosterManager::STATUS_NONE
-                && status <= RosterManager::STATUS_ONLINE_CACHED
+        member.status
+            = status >= RosterManager::STATUS_NONE && status <= RosterManager::STATUS_ONLINE_CACHED
             ? static_cast<RosterManager::STATUS>(status)
             : RosterManager::STATUS_NONE;
         member.isWorking = record->Number(QStringLiteral("is_working")) != 0;

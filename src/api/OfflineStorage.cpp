@@ -104,8 +104,7 @@ bool SameCapture(const ScreenshotRecord& a, const ScreenshotRecord& b)
 } // namespace
 
 OfflineStorage::OfflineStorage(QObject* parent)
-    : QObject(parent)
-    , storagePath(AppInfo::dataFolder() + QStringLiteral("/data/storage.bin"))
+    : QObject(parent), storagePath(AppInfo::dataFolder() + QStringLiteral("/data/storage.bin"))
 {
     connect(&api, &RestAPI::ApiDataOk, this, [this](RestAPI::ApiState state) {
         if (uploading && state == RestAPI::ScreenshotUpload)

@@ -53,7 +53,13 @@ private:
         qint64 imageSize = 0;
         ScreenshotRecord shot;
     };
-    enum class FileState { Missing, Ours, Foreign, Unreadable };
+    enum class FileState
+    {
+        Missing,
+        Ours,
+        Foreign,
+        Unreadable
+    };
 
     FileState Scan(QList<Entry>* entries, bool withFields) const;
     bool Rewrite(FileState state, const QList<Entry>& keep, const ScreenshotRecord* append);

@@ -48,8 +48,7 @@ bool IsSecret(const QString& field)
     return field == QLatin1String("password") || field == QLatin1String("hash_key");
 }
 
-template<typename FieldList>
-QString Describe(const FieldList& fields)
+template<typename FieldList> QString Describe(const FieldList& fields)
 {
     QStringList parts;
     for (const auto& field : fields)
@@ -60,8 +59,7 @@ QString Describe(const FieldList& fields)
 
 // Percent-encodes everything but the unreserved characters, so '+', '&' and '=' in a memo
 // reach the service as typed.
-template<typename FieldList>
-QByteArray FormEncode(const FieldList& fields)
+template<typename FieldList> QByteArray FormEncode(const FieldList& fields)
 {
     QByteArray body;
     for (const auto& field : fields) {
@@ -90,9 +88,8 @@ bool IsWebAddress(const QUrl& url)
 } // namespace
 
 RestAPI::RestAPI(QObject* parent)
-    : QObject(parent)
-    , apiBase(ServiceConfig::apiBaseUrl())
-    , sslConfiguration(ServiceConfig::sslConfiguration())
+    : QObject(parent), apiBase(ServiceConfig::apiBaseUrl()),
+      sslConfiguration(ServiceConfig::sslConfiguration())
 {
     qRegisterMetaType<RestAPI::ApiState>("RestAPI::ApiState");
     qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
@@ -113,11 +110,10 @@ void RestAPI::Login(const QString& login, const QString& password)
 {
     if (!CheckCanSend(LoginState))
         return;
-    const QString digest
-        = QString::fromLatin1(QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5)
-                                  .toHex());
-    const Fields fields { { QStringLiteral("login"), login }, { QStringLiteral("password"), digest },
-        { QStringLiteral("os"), UpdateOsValues::os },
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
+    const Fields fields { { QStringLiteral("login"), login },
+        { QStringLiteral("password"), digest }, { QStringLiteral("os"), UpdateOsValues::os },
         { QStringLiteral("version"), AppInfo::version() } };
     CallApi(LoginState, loginPath, fields, [this, password, digest](const ApiXmlParser& answer) {
         SecurityUserInfo info;
@@ -304,7 +300,8 @@ void RestAPI::SetUserChatStatus(RosterManager::STATUS status)
     }
     if (!RequireLogin(ChatStatusState) || !CheckCanSend(ChatStatusState))
         return;
-    CallApi(ChatStatusState, chatStatusPath, WithCredentials({ { QStringLiteral("status"), text } }),
+    CallApi(ChatStatusState, chatStatusPath,
+        WithCredentials({ { QStringLiteral("status"), text } }),
         [this](const ApiXmlParser&) { emit ApiDataOk(ChatStatusState, {}); });
 }
 
@@ -415,13 +412,11 @@ void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
     QSaveFile* target = file.release();
     target->setParent(reply);
     updateReply = reply;
-    connect(reply, &QNetworkReply::readyRead, target, [reply, target] {
-        target->write(reply->readAll());
-    });
+    connect(reply, &QNetworkReply::readyRead, target,
+        [reply, target] { target->write(reply->readAll()); });
     connect(reply, &QNetworkReply::downloadProgress, this, &RestAPI::DownloadProgress);
     Watch(
-        reply, UpdateFileRecieved,
-        [reply] { return !reply->property(canceledProperty).toBool(); },
+        reply, UpdateFileRecieved, [reply] { return !reply->property(canceledProperty).toBool(); },
         [this, target, filePath](const Outcome& outcome) {
             if (!outcome.ok) {
                 target->cancelWriting();
@@ -580,8 +575,8 @@ QNetworkReply* RestAPI::PostMultipart(ApiState state, const QString& path, const
     return reply;
 }
 
-void RestAPI::Watch(QNetworkReply* reply, ApiState state, std::function<bool()> isCurrent,
-    OutcomeHandler handler)
+void RestAPI::Watch(
+    QNetworkReply* reply, ApiState state, std::function<bool()> isCurrent, OutcomeHandler handler)
 {
     // The time limit counts from the last sign of life, so a large upload on a slow line is
     // not cut off while it still moves.
@@ -598,29 +593,30 @@ void RestAPI::Watch(QNetworkReply* reply, ApiState state, std::function<bool()> 
         for (const QSslError& error : errors)
             Log(StateName(state) + QStringLiteral(" TLS error: ") + error.errorString());
     });
-    connect(reply, &QNetworkReply::finished, this,
-        [this, reply, timer, state, isCurrent, handler] {
-            reply->deleteLater();
-            timer->stop();
-            if (isCurrent && !isCurrent())
-                return;
-            Outcome outcome;
-            outcome.body = reply->readAll();
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            if (reply->property(timedOutProperty).toBool())
-                outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
-            else if (status != 0 && status != 200)
-                outcome.error = QStringLiteral("HTTP %1").arg(status);
-            else if (reply->error() != QNetworkReply::NoError)
-                outcome.error = reply->errorString();
-            else if (status != 200)
-                outcome.error = tr("no HTTP answer");
-            else
-                outcome.ok = true;
-            if (outcome.ok)
-                Log(QStringLiteral("%1 HTTP 200, %2 bytes").arg(StateName(state)).arg(outcome.body.size()));
-            handler(outcome);
-        });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, timer, state, isCurrent, handler] {
+        reply->deleteLater();
+        timer->stop();
+        if (isCurrent && !isCurrent())
+            return;
+        Outcome outcome;
+        outcome.body = reply->readAll();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply->property(timedOutProperty).toBool())
+            outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
+        else if (status != 0 && status != 200)
+            outcome.error = QStringLiteral("HTTP %1").arg(status);
+        else if (reply->error() != QNetworkReply::NoError)
+            outcome.error = reply->errorString();
+        else if (status != 200)
+            outcome.error = tr("no HTTP answer");
+        else
+            outcome.ok = true;
+        if (outcome.ok)
+            Log(QStringLiteral("%1 HTTP 200, %2 bytes")
+                    .arg(StateName(state))
+                    .arg(outcome.body.size()));
+        handler(outcome);
+    });
     timer->start();
 }
 
@@ -628,9 +624,8 @@ QNetworkReply* RestAPI::CallApi(ApiState state, const QString& path, const Field
     AnswerHandler onOk, std::function<bool()> isCurrent)
 {
     QNetworkReply* reply = PostForm(state, path, fields);
-    Watch(reply, state, std::move(isCurrent), [this, state, onOk](const Outcome& outcome) {
-        HandleApiOutcome(state, outcome, onOk);
-    });
+    Watch(reply, state, std::move(isCurrent),
+        [this, state, onOk](const Outcome& outcome) { HandleApiOutcome(state, outcome, onOk); });
     return reply;
 }
 
@@ -654,8 +649,8 @@ void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const Ans
     onOk(answer);
 }
 
-QNetworkReply* RestAPI::FetchPicture(ApiState state, const QString& address,
-    std::function<bool()> isCurrent, OutcomeHandler handler)
+QNetworkReply* RestAPI::FetchPicture(
+    ApiState state, const QString& address, std::function<bool()> isCurrent, OutcomeHandler handler)
 {
     const QUrl url = PictureUrl(address);
     // Only web addresses: an answer must not make the client read local files.
@@ -705,7 +700,8 @@ void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
     if (teamIndex >= rosterList.size()) {
         emit ApiDataOk(AllTeamsLoaded, {});
         if (chain == rosterChain)
-            LoadRosterPictures(chain, isNeedAvatars ? PictureKind::Avatar : PictureKind::Screenshot);
+            LoadRosterPictures(
+                chain, isNeedAvatars ? PictureKind::Avatar : PictureKind::Screenshot);
         return;
     }
     if (!CheckCanSend(GetUsersState))
@@ -762,8 +758,8 @@ void RestAPI::LoadRosterPictures(quint64 chain, PictureKind kind)
                         (avatars ? member.avatar : member.screenshot) = picture;
                     }
                 } else {
-                    Fail(state,
-                        outcome.ok ? tr("%1 is not a picture").arg(address) : outcome.error);
+                    Fail(
+                        state, outcome.ok ? tr("%1 is not a picture").arg(address) : outcome.error);
                 }
                 if (chain == rosterChain && --pendingRosterPictures == 0)
                     RosterPicturesDone(chain, kind);

@@ -32,7 +32,8 @@ class RestAPI : public QObject
 {
     Q_OBJECT
 public:
-    enum ApiState {
+    enum ApiState
+    {
         NoState = 0,
         LoginState = 21,
         GetTeamsState = 23,
@@ -57,7 +58,12 @@ public:
     };
     Q_ENUM(ApiState)
 
-    enum ScreensnapPermission { PublicPermission = 0, TeamPermission = 1, PasswordPermission = 2 };
+    enum ScreensnapPermission
+    {
+        PublicPermission = 0,
+        TeamPermission = 1,
+        PasswordPermission = 2
+    };
     Q_ENUM(ScreensnapPermission)
 
     // The signed-in member as the sign-in answer gives it.
@@ -170,7 +176,11 @@ private:
     };
     using OutcomeHandler = std::function<void(const Outcome&)>;
     using AnswerHandler = std::function<void(const ApiXmlParser&)>;
-    enum class PictureKind { Avatar, Screenshot };
+    enum class PictureKind
+    {
+        Avatar,
+        Screenshot
+    };
 
     bool IsOnline() const;
     bool CheckCanSend(ApiState state);

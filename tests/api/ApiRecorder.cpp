@@ -4,17 +4,17 @@
 #include <QMetaEnum>
 #include <QTest>
 
-ApiRecorder::ApiRecorder(RestAPI* api)
-    : QObject(api)
+ApiRecorder::ApiRecorder(RestAPI* api) : QObject(api)
 {
     connect(api, &RestAPI::ApiDataOk, this, [this](RestAPI::ApiState state, const QVariant& value) {
         answers.append({ true, state, value });
     });
-    connect(api, &RestAPI::ApiDataError, this,
-        [this](RestAPI::ApiState state, const QVariant& value) {
+    connect(
+        api, &RestAPI::ApiDataError, this, [this](RestAPI::ApiState state, const QVariant& value) {
             answers.append({ false, state, value });
         });
-    connect(api, &RestAPI::NetworkManagerLogSignal, this, [this](const QString& line) { log << line; });
+    connect(
+        api, &RestAPI::NetworkManagerLogSignal, this, [this](const QString& line) { log << line; });
 }
 
 ApiRecorder::Answer ApiRecorder::WaitFor(RestAPI::ApiState state, int timeoutMs)
@@ -37,7 +37,8 @@ QStringList ApiRecorder::Trail() const
     QStringList trail;
     for (const Answer& answer : answers)
         trail << (answer.ok ? QStringLiteral("+") : QStringLiteral("-"))
-                + QString::fromLatin1(QMetaEnum::fromType<RestAPI::ApiState>().valueToKey(answer.state));
+                + QString::fromLatin1(
+                    QMetaEnum::fromType<RestAPI::ApiState>().valueToKey(answer.state));
     return trail;
 }
 

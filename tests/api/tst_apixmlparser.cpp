@@ -12,19 +12,20 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QString>("problem");
         QTest::newRow("empty") << QByteArray() << false << "empty answer";
-        QTest::newRow("cut short") << QByteArray("<response><status>ok</status><teams>") << false
-                                   << "malformed XML";
+        QTest::newRow("cut short")
+            << QByteArray("<response><status>ok</status><teams>") << false << "malformed XML";
         QTest::newRow("not XML") << QByteArray("<html>oops</body>") << false << "malformed XML";
-        QTest::newRow("other root") << QByteArray("<answer><status>ok</status></answer>") << false
-                                    << "not \"response\"";
+        QTest::newRow("other root")
+            << QByteArray("<answer><status>ok</status></answer>") << false << "not \"response\"";
         QTest::newRow("trailing junk")
             << QByteArray("<response><status>ok</status></response><x/>") << false << "malformed";
-        QTest::newRow("no status") << QByteArray("<response><teams/></response>") << true
-                                   << "no status";
+        QTest::newRow("no status")
+            << QByteArray("<response><teams/></response>") << true << "no status";
         QTest::newRow("odd status") << QByteArray("<response><status>maybe</status></response>")
                                     << true << "unknown status";
-        QTest::newRow("error") << QByteArray("<response><status>error</status><error><code>auth</code>"
-                                             "<message>The session has expired</message></error></response>")
+        QTest::newRow("error") << QByteArray(
+            "<response><status>error</status><error><code>auth</code>"
+            "<message>The session has expired</message></error></response>")
                                << true << "error auth: The session has expired";
     }
     void answersThatAreNotOk()

@@ -30,10 +30,7 @@ private slots:
         storage->SetStoragePath(dir.filePath(QString("cache%1/storage.bin").arg(++round)));
     }
 
-    void cleanup()
-    {
-        storage.reset();
-    }
+    void cleanup() { storage.reset(); }
 
     void defaultPathIsInTheDataFolder()
     {
@@ -214,7 +211,8 @@ private slots:
             QCOMPARE(fields.value("team_id").toString(), QString::number(sent.companyId));
             QCOMPARE(fields.value("capture_date").toString(), sent.date.toString("yyyy-MM-dd"));
             QCOMPARE(fields.value("capture_time").toString(), sent.time.toString("HH:mm:ss"));
-            QCOMPARE(fields.value("working_time").toString(), sent.workingTime.toString("HH:mm:ss"));
+            QCOMPARE(
+                fields.value("working_time").toString(), sent.workingTime.toString("HH:mm:ss"));
             QCOMPARE(service.UploadImage(uploads.at(i)), sent.image);
         }
         const QList<ScreenshotRecord> left = storage->GetOfflineStorage();
@@ -282,7 +280,8 @@ private:
         shot.workingTime = QTime(0, 9, n % 60);
         shot.memberId = 1001;
         // A real PNG signature up front, so the service takes it.
-        shot.image = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(imageSize - 8, char('a' + n % 26));
+        shot.image
+            = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(imageSize - 8, char('a' + n % 26));
         return shot;
     }
 

@@ -27,10 +27,7 @@ private slots:
         recorder = new ApiRecorder(api.get());
     }
 
-    void cleanup()
-    {
-        api.reset();
-    }
+    void cleanup() { api.reset(); }
 
     void signInWithTheRightPassword()
     {
@@ -137,9 +134,10 @@ private slots:
         QCOMPARE(bruno.workedTime, QString("01:05:09"));
         QCOMPARE(bruno.screenshot.size(), QSize(320, 200));
         // Anna's pictures were fetched once and given to both her rows.
-        const QStringList fetched = recorder->log.filter("GET") .filter("/pictures/avatar/1002.png");
+        const QStringList fetched = recorder->log.filter("GET").filter("/pictures/avatar/1002.png");
         QCOMPARE(fetched.size(), 1);
-        QCOMPARE(roster.at(1).contacts.at(3).avatar.toImage(), roster.at(0).contacts.at(1).avatar.toImage());
+        QCOMPARE(roster.at(1).contacts.at(3).avatar.toImage(),
+            roster.at(0).contacts.at(1).avatar.toImage());
     }
 
     void withoutTheAvatarFlagScreenshotsFollowTheTeams()
@@ -148,8 +146,8 @@ private slots:
         api->SetIsNeedAvatars(false);
         api->Roster_GetTeams();
         QVERIFY(recorder->WaitFor(RestAPI::AllSnapshotsLoaded).ok);
-        QCOMPARE(recorder->Trail().mid(4),
-            QStringList({ "+AllTeamsLoaded", "+AllSnapshotsLoaded" }));
+        QCOMPARE(
+            recorder->Trail().mid(4), QStringList({ "+AllTeamsLoaded", "+AllSnapshotsLoaded" }));
         for (const RosterManager::ROSTER_GROUP_ITEM& team : api->GetRosterList()) {
             for (const RosterManager::ROSTER_ITEM& member : team.contacts)
                 QVERIFY(member.avatar.isNull());
@@ -239,15 +237,18 @@ private slots:
         QCOMPARE(service.Requests().last().value("path").toString(), QString("/k4p/work/stop:var"));
 
         const QList<QPair<RosterManager::STATUS, QString>> published {
-            { RosterManager::STATUS_ONLINE_WORKING, "online" }, { RosterManager::STATUS_ONLINE, "online" },
+            { RosterManager::STATUS_ONLINE_WORKING, "online" },
+            { RosterManager::STATUS_ONLINE, "online" },
             { RosterManager::STATUS_DND_WORKING, "do not disturb" },
-            { RosterManager::STATUS_DND, "do not disturb" }, { RosterManager::STATUS_OFFLINE, "offline" }
+            { RosterManager::STATUS_DND, "do not disturb" },
+            { RosterManager::STATUS_OFFLINE, "offline" }
         };
         for (const auto& status : published) {
             recorder->Clear();
             api->SetUserChatStatus(status.first);
             QVERIFY(recorder->WaitFor(RestAPI::ChatStatusState).ok);
-            QCOMPARE(service.Requests().last().value("fields").toObject().value("status").toString(),
+            QCOMPARE(
+                service.Requests().last().value("fields").toObject().value("status").toString(),
                 status.second);
         }
         const int before = service.Requests().size();

@@ -12,10 +12,7 @@ class TestRestApiFailures : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(service.Start());
-    }
+    void initTestCase() { QVERIFY(service.Start()); }
 
     void init()
     {
@@ -25,15 +22,13 @@ private slots:
         recorder = new ApiRecorder(api.get());
     }
 
-    void cleanup()
-    {
-        api.reset();
-    }
+    void cleanup() { api.reset(); }
 
     void serverErrorOnTheTeams()
     {
         SignIn();
-        QVERIFY(service.Control("fail", { { "mode", "http500" }, { "path", "/k4p/teams/list:var" } }));
+        QVERIFY(
+            service.Control("fail", { { "mode", "http500" }, { "path", "/k4p/teams/list:var" } }));
         api->Roster_GetTeams();
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetTeamsState);
         QCOMPARE(answer.state, RestAPI::GetTeamsState);
@@ -57,7 +52,8 @@ private slots:
     void aPictureThatFailsLeavesTheChainGoing()
     {
         SignIn();
-        QVERIFY(service.Control("fail", { { "mode", "http500" }, { "path", "/pictures/avatar/1003.png" } }));
+        QVERIFY(service.Control(
+            "fail", { { "mode", "http500" }, { "path", "/pictures/avatar/1003.png" } }));
         api->Roster_GetTeams();
         QVERIFY(recorder->WaitFor(RestAPI::AllSnapshotsLoaded).ok);
         QCOMPARE(recorder->Trail().filter("-"), QStringList("-UsersAvatarsState"));
@@ -75,7 +71,8 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::AboutState);
         QCOMPARE(answer.state, RestAPI::AboutState);
         QVERIFY(!answer.ok);
-        QVERIFY2(answer.value.toString().contains("malformed"), qPrintable(answer.value.toString()));
+        QVERIFY2(
+            answer.value.toString().contains("malformed"), qPrintable(answer.value.toString()));
         QVERIFY(api->GetAboutInfoResult().title.isEmpty());
     }
 
@@ -103,7 +100,8 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetUpdate);
         QCOMPARE(answer.state, RestAPI::GetUpdate);
         QVERIFY(!answer.ok);
-        QVERIFY2(answer.value.toString().contains("no answer"), qPrintable(answer.value.toString()));
+        QVERIFY2(
+            answer.value.toString().contains("no answer"), qPrintable(answer.value.toString()));
         QVERIFY(clock.elapsed() < 3000);
     }
 
@@ -170,8 +168,8 @@ private slots:
         api->UploadScreensnap("t", "d", " ", 0, 0, 11, RestAPI::PublicPermission, {}, "\x89PNG");
         api->Login("demo", "demo123");
         QTRY_COMPARE(recorder->answers.size(), 3);
-        QCOMPARE(recorder->Trail(),
-            QStringList({ "-NoConnection", "-NoConnection", "-NoConnection" }));
+        QCOMPARE(
+            recorder->Trail(), QStringList({ "-NoConnection", "-NoConnection", "-NoConnection" }));
         QCOMPARE(service.Requests().size(), before);
 
         online = true;

@@ -36,12 +36,8 @@ QByteArray ReasonPhrase(int status)
 
 FakeHttpServer::FakeHttpServer(
     const QSslCertificate& certificate, const QSslKey& key, Handler handler, QObject* parent)
-    : QTcpServer(parent)
-    , certificate(certificate)
-    , key(key)
-    , handler(std::move(handler))
-{
-}
+    : QTcpServer(parent), certificate(certificate), key(key), handler(std::move(handler))
+{ }
 
 void FakeHttpServer::incomingConnection(qintptr descriptor)
 {
@@ -60,8 +56,7 @@ void FakeHttpServer::incomingConnection(qintptr descriptor)
         socket->deleteLater();
     });
     // A client that refuses the certificate just goes away; nothing to report.
-    connect(socket, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), socket,
-        [] {});
+    connect(socket, QOverload<const QList<QSslError>&>::of(&QSslSocket::sslErrors), socket, [] {});
     socket->startServerEncryption();
 }
 

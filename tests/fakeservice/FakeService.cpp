@@ -110,9 +110,7 @@ const QStringList screensnapFields { "title", "description", "active_window", "k
 } // namespace
 
 FakeService::FakeService(const Options& options, QObject* parent)
-    : QObject(parent)
-    , options(options)
-    , rule(options.failRule)
+    : QObject(parent), options(options), rule(options.failRule)
 {
     if (!options.recordDir.isEmpty())
         QDir().mkpath(options.recordDir);
@@ -126,7 +124,8 @@ QStringList FakeService::FailModes()
 
 FakeHttpServer::Response FakeService::Handle(const FakeHttpServer::Request& request)
 {
-    const QString base = QStringLiteral("https://") + QString::fromUtf8(request.headers.value("host"));
+    const QString base
+        = QStringLiteral("https://") + QString::fromUtf8(request.headers.value("host"));
     FormParser form;
     const bool formOk = form.Parse(request.headers.value("content-type"), request.body);
     if (request.method == "POST" && request.path.startsWith(QLatin1String("/control/")))
@@ -182,7 +181,7 @@ bool FakeService::FailureFor(const QString& path, bool api, Response* failure)
 {
     if (rule.mode.isEmpty())
         return false;
-    const bool matches = rule.path.isEmpty() ? api
+    const bool matches = rule.path.isEmpty()   ? api
         : rule.path.endsWith(QLatin1Char('*')) ? path.startsWith(rule.path.chopped(1))
                                                : path == rule.path;
     if (!matches)
@@ -254,7 +253,8 @@ FakeHttpServer::Response FakeService::HandleApi(
             return Error(200, QStringLiteral("fields"), QStringLiteral("Unknown chat status"));
         return Ok();
     }
-    if (path == QLatin1String("/k4p/work/start:var") || path == QLatin1String("/k4p/work/stop:var")) {
+    if (path == QLatin1String("/k4p/work/start:var")
+        || path == QLatin1String("/k4p/work/stop:var")) {
         if (!IsMemberOf(memberId, form.fields.value(QStringLiteral("team_id")))
             || !IsTime(form.fields.value(QStringLiteral("time"))))
             return Error(200, QStringLiteral("fields"), QStringLiteral("Bad team or time"));
@@ -263,7 +263,8 @@ FakeHttpServer::Response FakeService::HandleApi(
     if (path == QLatin1String("/k4p/info/about:var")) {
         return Ok([](QXmlStreamWriter& writer) {
             writer.writeStartElement(QStringLiteral("about"));
-            writer.writeTextElement(QStringLiteral("title"), QStringLiteral("Movarelquintash Team Room"));
+            writer.writeTextElement(
+                QStringLiteral("title"), QStringLiteral("Movarelquintash Team Room"));
             writer.writeTextElement(QStringLiteral("description"),
                 QStringLiteral("Track your time, share your progress & chat with your team."));
             writer.writeEndElement();
@@ -289,9 +290,9 @@ FakeHttpServer::Response FakeService::HandleApi(
             writer.writeStartElement(QStringLiteral("update"));
             writer.writeTextElement(QStringLiteral("version"), version);
             writer.writeTextElement(QStringLiteral("download_url"),
-                version.isEmpty() ? QString()
-                                  : base + "/downloads/movarelquintash-client_" + version
-                        + "_amd64.deb");
+                version.isEmpty()
+                    ? QString()
+                    : base + "/downloads/movarelquintash-client_" + version + "_amd64.deb");
             writer.writeEndElement();
         });
     }
@@ -344,10 +345,12 @@ FakeHttpServer::Response FakeService::HandleUpload(
     if (!missing.isEmpty())
         return Error(400, QStringLiteral("fields"), QStringLiteral("Missing: ") + missing);
     const FormParser::File image = form.files.value(QStringLiteral("image"));
-    const QString expectedName = screenshot ? QStringLiteral("screenshot.png") : QStringLiteral("screensnap.png");
+    const QString expectedName
+        = screenshot ? QStringLiteral("screenshot.png") : QStringLiteral("screensnap.png");
     if (image.contentType != "image/png" || image.fileName != expectedName
         || !image.data.startsWith("\x89PNG\r\n\x1a\n"))
-        return Error(400, QStringLiteral("image"), QStringLiteral("The image part is not a PNG file"));
+        return Error(
+            400, QStringLiteral("image"), QStringLiteral("The image part is not a PNG file"));
     bool numbers = true;
     for (const QString& name : { QStringLiteral("key_strokes"), QStringLiteral("mouse_clicks"),
              QStringLiteral("team_id") }) {
@@ -356,7 +359,8 @@ FakeHttpServer::Response FakeService::HandleUpload(
         numbers = numbers && ok;
     }
     if (!numbers)
-        return Error(400, QStringLiteral("fields"), QStringLiteral("Counts and team must be numbers"));
+        return Error(
+            400, QStringLiteral("fields"), QStringLiteral("Counts and team must be numbers"));
 
     if (screenshot) {
         if (!IsTime(form.fields.value(QStringLiteral("capture_time")))
@@ -387,7 +391,9 @@ FakeHttpServer::Response FakeService::HandleUpload(
 FakeHttpServer::Response FakeService::HandleGet(const QString& path)
 {
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    const auto png = [](const QByteArray& bytes) { return Response { 200, "image/png", bytes, 0 }; };
+    const auto png = [](const QByteArray& bytes) {
+        return Response { 200, "image/png", bytes, 0 };
+    };
     if (parts.size() == 3 && parts.at(0) == QLatin1String("pictures")
         && parts.at(2).endsWith(QLatin1String(".png"))) {
         bool ok = false;
@@ -397,10 +403,12 @@ FakeHttpServer::Response FakeService::HandleGet(const QString& path)
             return png(SampleData::AvatarPng(id));
         if (ok && parts.at(1) == QLatin1String("snapshot") && member.hasSnapshot)
             return png(SampleData::SnapshotPng(id));
-        if (ok && parts.at(1) == QLatin1String("tool") && id >= 0 && id < SampleData::Tools().size())
+        if (ok && parts.at(1) == QLatin1String("tool") && id >= 0
+            && id < SampleData::Tools().size())
             return png(SampleData::ToolPng(id));
     }
-    if (parts.size() == 2 && parts.at(0) == QLatin1String("downloads") && !options.updateVersion.isEmpty())
+    if (parts.size() == 2 && parts.at(0) == QLatin1String("downloads")
+        && !options.updateVersion.isEmpty())
         return { 200, "application/octet-stream", SampleData::InstallerBytes(), 0 };
     if (parts.size() == 2 && parts.at(0) == QLatin1String("s") && snaps.contains(parts.at(1)))
         return png(snaps.value(parts.at(1)));

@@ -24,7 +24,8 @@ FakeServiceProcess::~FakeServiceProcess()
 
 bool FakeServiceProcess::Start(const QStringList& arguments, Certificate certificate)
 {
-    const QString name = certificate == Trusted ? QStringLiteral("server") : QStringLiteral("untrusted");
+    const QString name
+        = certificate == Trusted ? QStringLiteral("server") : QStringLiteral("untrusted");
     const QString dir = QStringLiteral(FAKESERVICE_CA_DIR);
     process.start(QStringLiteral(FAKESERVICE_PATH),
         QStringList { "--cert", dir + "/" + name + ".pem", "--key", dir + "/" + name + ".key",
@@ -118,7 +119,8 @@ QList<QJsonObject> FakeServiceProcess::Uploads() const
 {
     QList<QJsonObject> uploads;
     const QDir dir(recordDir.path());
-    const QStringList names = dir.entryList({ QStringLiteral("upload-*.json") }, QDir::Files, QDir::Name);
+    const QStringList names
+        = dir.entryList({ QStringLiteral("upload-*.json") }, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         QFile file(dir.filePath(name));
         if (file.open(QIODevice::ReadOnly))
@@ -129,7 +131,8 @@ QList<QJsonObject> FakeServiceProcess::Uploads() const
 
 QByteArray FakeServiceProcess::UploadImage(const QJsonObject& upload) const
 {
-    QFile file(QDir(recordDir.path()).filePath(upload.value(QStringLiteral("image_file")).toString()));
+    QFile file(
+        QDir(recordDir.path()).filePath(upload.value(QStringLiteral("image_file")).toString()));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

@@ -15,7 +15,11 @@
 class FakeServiceProcess
 {
 public:
-    enum Certificate { Trusted, Untrusted };
+    enum Certificate
+    {
+        Trusted,
+        Untrusted
+    };
 
     FakeServiceProcess();
     ~FakeServiceProcess();

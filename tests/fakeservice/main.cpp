@@ -32,13 +32,13 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("fakeservice"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Answers the service's REST API over HTTPS on 127.0.0.1 with sample data."));
+    parser.setApplicationDescription(
+        QStringLiteral("Answers the service's REST API over HTTPS on 127.0.0.1 with sample data."));
     parser.addHelpOption();
-    const QCommandLineOption cert(QStringLiteral("cert"), QStringLiteral("Server certificate (PEM)."),
-        QStringLiteral("file"));
-    const QCommandLineOption key(QStringLiteral("key"), QStringLiteral("Its private key (PEM)."),
-        QStringLiteral("file"));
+    const QCommandLineOption cert(QStringLiteral("cert"),
+        QStringLiteral("Server certificate (PEM)."), QStringLiteral("file"));
+    const QCommandLineOption key(
+        QStringLiteral("key"), QStringLiteral("Its private key (PEM)."), QStringLiteral("file"));
     const QCommandLineOption port(QStringLiteral("port"),
         QStringLiteral("Port to listen on; 0 picks a free one (default)."), QStringLiteral("n"),
         QStringLiteral("0"));
@@ -75,7 +75,8 @@ int main(int argc, char* argv[])
     options.failRule.mode = parser.value(fail);
     options.failRule.path = parser.value(failPath);
     options.failRule.delayMs = parser.value(slowMs).toInt();
-    if (!options.failRule.mode.isEmpty() && !FakeService::FailModes().contains(options.failRule.mode))
+    if (!options.failRule.mode.isEmpty()
+        && !FakeService::FailModes().contains(options.failRule.mode))
         return Die(QStringLiteral("unknown --fail mode ") + options.failRule.mode);
 
     FakeService service(options);
