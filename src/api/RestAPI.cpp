@@ -607,7 +607,8 @@ void RestAPI::Watch(
         if (isCurrent && !isCurrent())
             return;
         Outcome outcome;
-        outcome.body = reply->readAll();
+        if (reply->isOpen())
+            outcome.body = reply->readAll();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (reply->property(timedOutProperty).toBool())
             outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
