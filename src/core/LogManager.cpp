@@ -1,0 +1,164 @@
+#include "LogManager.h"
+
+#include "UserOnlyFiles.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+LogManager::LogManager(QObject* parent) : QObject(parent) { }
+
+void LogManager::SetLogPath(const QString& filePath)
+{
+    logPath = filePath;
+}
+
+QString LogManager::GetLogPath() const
+{
+    return logPath;
+}
+
+void LogManager::StartLog()
+{
+    enabled = true;
+    AddToLog(LOG_APPLICATION_STARTED);
+}
+
+void LogManager::SetLimitSize(int megabytes)
+{
+    limitBytes = megabytes > 0 ? qint64(megabytes) * 1024 * 1024 : 0;
+}
+
+bool LogManager::IsLogsEnabled() const
+{
+    return enabled;
+}
+
+void LogManager::SetLogsEnabled(bool on)
+{
+    enabled = on;
+}
+
+QString LogManager::ActionText(LOG_ACTION action, const QVariant& value)
+{
+    switch (action) {
+    case LOG_APPLICATION_STARTED:
+        return QStringLiteral("Application started Platform: Linux");
+    case LOG_APPLICATION_QUIT:
+        return QStringLiteral("Application quit");
+    case LOG_SIGNED_IN:
+        return QStringLiteral("Signed in: ") + value.toString();
+    case LOG_SIGNED_OUT:
+        return QStringLiteral("Signed out");
+    case LOG_SIGN_IN_ERROR:
+        return QStringLiteral("Sign-in error! Login name: ") + value.toString();
+    case LOG_CONNECT_TO_SERVER:
+        return QStringLiteral("Connect to server: ") + value.toString();
+    case LOG_NETWORK_ERROR:
+        return QStringLiteral("Network error!");
+    case LOG_CONNECT_TO_SERVER_ERROR:
+        return QStringLiteral("Connect to server error!");
+    case LOG_LOAD_APPLICATION_CONFIG:
+        return QStringLiteral("Load application config");
+    case LOG_LOAD_STYLE:
+        return QStringLiteral("Load style");
+    case LOG_HOTKEYS_ENABLED:
+        return QStringLiteral("Hotkeys are enabled now");
+    case LOG_GET_GROUPS:
+        return QStringLiteral("Get groups. Total groups: %1").arg(value.toInt());
+    case LOG_GET_USERS:
+        return QStringLiteral("Get users. Total users: %1").arg(value.toInt());
+    case LOG_TRACKING_STARTED:
+        return QStringLiteral("Time tracking is started. Company: ") + value.toString();
+    case LOG_TRACKING_STOPPED:
+        return QStringLiteral("Time tracking is stopped. Company: ") + value.toString();
+    case LOG_MEMO_DIALOG_OPENED:
+        return QStringLiteral("Memo dialog was opened");
+    case LOG_USER_STATUS_CHANGED:
+        return QStringLiteral("User status was changed: ") + value.toString();
+    case LOG_STOPPED_BY_SYSTEM_LOCK:
+        return QStringLiteral("Tracking time stopped by system lock");
+    case LOG_STOPPED_BY_IDLE_TIME:
+        return QStringLiteral("Tracking time stopped by idle time");
+    case LOG_STOPPED_BY_SCREENSAVER:
+        return QStringLiteral("Tracking time stopped by screensaver");
+    case LOG_CHAT_WINDOW_OPENED:
+        return QStringLiteral("Chat window is opened");
+    case LOG_NEW_CHAT_MESSAGE:
+        return QStringLiteral("New message from chat");
+    case LOG_ROSTER_RECEIVED:
+        return QStringLiteral("Roster is recieved");
+    case LOG_AVATARS_RECEIVED:
+        return QStringLiteral("Avatars were recieved");
+    case LOG_SCREENSHOTS_RECEIVED:
+        return QStringLiteral("Screenshots are recieved");
+    case LOG_UPLOAD_SCREENSHOT:
+        return QStringLiteral("Upload user screenshot");
+    case LOG_TEXT:
+        break;
+    }
+    return value.toString();
+}
+
+QString LogManager::FormatLine(const QDateTime& when, const QString& text)
+{
+    const QDate date = when.date();
+    const QTime time = when.time();
+    return QStringLiteral("[%1-%2-%3][%4:%5:%6] - Action: %7\r\n")
+        .arg(date.day(), 2, 10, QLatin1Char('0'))
+        .arg(date.month(), 2, 10, QLatin1Char('0'))
+        .arg(date.year(), 4, 10, QLatin1Char('0'))
+        .arg(time.hour(), 2, 10, QLatin1Char('0'))
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.second(), 2, 10, QLatin1Char('0'))
+        .arg(text);
+}
+
+QString LogManager::Redact(const QString& text)
+{
+    // Form and query fields, XML elements, and bare 32-digit hex words (MD5 digests).
+    static const QRegularExpression field(
+        QStringLiteral("\\b(password|hash_key|hashKey)(\\s*[=:]\\s*)[^&\\s,;]*"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression element(QStringLiteral("<(password|hash_key)>[^<]*</\\1>"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression digest(QStringLiteral("\\b[0-9A-Fa-f]{32}\\b"));
+    QString result = text;
+    result.replace(field, QStringLiteral("\\1\\2***"));
+    result.replace(element, QStringLiteral("<\\1>***</\\1>"));
+    result.replace(digest, QStringLiteral("***"));
+    return result;
+}
+
+void LogManager::AddToLog(LOG_ACTION action, const QVariant& value)
+{
+    if (!enabled || logPath.isEmpty())
+        return;
+    if (!UserOnlyFiles::MakeFolder(QFileInfo(logPath).absolutePath())) {
+        qDebug() << "Cannot make the log folder for" << logPath;
+        return;
+    }
+
+    int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+    if (limitBytes > 0 && QFileInfo(logPath).size() > limitBytes)
+        flags |= O_TRUNC;
+    const int fd = ::open(QFile::encodeName(logPath).constData(), flags, 0600);
+    if (fd < 0) {
+        qDebug() << "Cannot open the log" << logPath;
+        return;
+    }
+    ::fchmod(fd, 0600);
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return;
+    }
+    const QString line
+        = FormatLine(QDateTime::currentDateTime(), Redact(ActionText(action, value)));
+    file.write(line.toUtf8());
+}

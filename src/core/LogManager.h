@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+// The activity log: one line per event, "[dd-MM-yyyy][hh:mm:ss] - Action: <text>" and CR LF,
+// appended to the file set with SetLogPath. Passwords, password digests and session keys
+// are masked before a line is written.
+class LogManager : public QObject
+{
+    Q_OBJECT
+public:
+    // The numbered actions and their texts; LOG_TEXT (and any other number) writes the
+    // value's text itself.
+    enum LOG_ACTION
+    {
+        LOG_TEXT = 0,
+        LOG_APPLICATION_STARTED = 99,
+        LOG_APPLICATION_QUIT = 100,
+        LOG_SIGNED_IN = 101,
+        LOG_SIGNED_OUT = 102,
+        LOG_SIGN_IN_ERROR = 103,
+        LOG_CONNECT_TO_SERVER = 104,
+        LOG_NETWORK_ERROR = 105,
+        LOG_CONNECT_TO_SERVER_ERROR = 106,
+        LOG_LOAD_APPLICATION_CONFIG = 107,
+        LOG_LOAD_STYLE = 108,
+        LOG_HOTKEYS_ENABLED = 109,
+        LOG_GET_GROUPS = 110,
+        LOG_GET_USERS = 111,
+        LOG_TRACKING_STARTED = 112,
+        LOG_TRACKING_STOPPED = 113,
+        LOG_MEMO_DIALOG_OPENED = 114,
+        LOG_USER_STATUS_CHANGED = 115,
+        LOG_STOPPED_BY_SYSTEM_LOCK = 116,
+        LOG_STOPPED_BY_IDLE_TIME = 117,
+        LOG_STOPPED_BY_SCREENSAVER = 118,
+        LOG_CHAT_WINDOW_OPENED = 119,
+        LOG_NEW_CHAT_MESSAGE = 120,
+        LOG_ROSTER_RECEIVED = 121,
+        LOG_AVATARS_RECEIVED = 122,
+        LOG_SCREENSHOTS_RECEIVED = 123,
+        LOG_UPLOAD_SCREENSHOT = 124
+    };
+    Q_ENUM(LOG_ACTION)
+
+    explicit LogManager(QObject* parent = nullptr);
+
+    // The log file; its folder is made when the first line is written.
+    void SetLogPath(const QString& filePath);
+    QString GetLogPath() const;
+    // Switches logging on and writes the start line.
+    void StartLog();
+
+    // Appends one line when a path is set and logging is on.
+    void AddToLog(LOG_ACTION action, const QVariant& value = QVariant());
+
+    // Empties the file before a line when it has grown past this many megabytes; 0 = no limit.
+    void SetLimitSize(int megabytes);
+
+    bool IsLogsEnabled() const;
+    void SetLogsEnabled(bool enabled);
+
+    // The text a line carries for the action and value.
+    static QString ActionText(LOG_ACTION action, const QVariant& value);
+    // The full line, CR LF included.
+    static QString FormatLine(const QDateTime& when, const QString& text);
+    // The text with password and hash_key fields and MD5-like digests replaced by "***",
+    // for every log the client writes.
+    static QString Redact(const QString& text);
+
+private:
+    QString logPath;
+    qint64 limitBytes = 0;
+    bool enabled = true;
+};

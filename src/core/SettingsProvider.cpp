@@ -1,0 +1,534 @@
+#include "SettingsProvider.h"
+
+#include "AutostartEntry.h"
+#include "PasswordCipher.h"
+#include "SettingsKeys.h"
+#include "UserOnlyFiles.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QWidget>
+
+namespace {
+
+// Reads typed values from the store. A value of the wrong type, or text that does not
+// parse as the type, gives the default: a damaged store never breaks the client.
+class StoreReader
+{
+public:
+    explicit StoreReader(QSettings& store) : store(store) { }
+
+    bool Bool(const QString& key, bool fallback) const
+    {
+        const QVariant value = store.value(key);
+        switch (value.type()) {
+        case QVariant::Bool:
+            return value.toBool();
+        case QVariant::Int:
+        case QVariant::LongLong:
+            if (value.toLongLong() == 0 || value.toLongLong() == 1)
+                return value.toLongLong() == 1;
+            return fallback;
+        case QVariant::String: {
+            const QString text = value.toString().trimmed().toLower();
+            if (text == QLatin1String("true") || text == QLatin1String("1"))
+                return true;
+            if (text == QLatin1String("false") || text == QLatin1String("0"))
+                return false;
+            return fallback;
+        }
+        default:
+            return fallback;
+        }
+    }
+
+    int Int(const QString& key, int fallback) const
+    {
+        const QVariant value = store.value(key);
+        bool ok = false;
+        int result = 0;
+        switch (value.type()) {
+        case QVariant::Int:
+        case QVariant::UInt:
+        case QVariant::LongLong:
+        case QVariant::ULongLong:
+            result = value.toInt(&ok);
+            break;
+        case QVariant::String:
+            result = value.toString().trimmed().toInt(&ok);
+            break;
+        default:
+            break;
+        }
+        return ok ? result : fallback;
+    }
+
+    QString Text(const QString& key, const QString& fallback) const
+    {
+        const QVariant value = store.value(key);
+        return value.type() == QVariant::String ? value.toString() : fallback;
+    }
+
+    // Colours are stored as #rrggbb.
+    QColor Colour(const QString& key, const QColor& fallback) const
+    {
+        static const QRegularExpression pattern(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+        const QVariant value = store.value(key);
+        if (value.type() == QVariant::Color && value.value<QColor>().isValid())
+            return value.value<QColor>();
+        if (value.type() == QVariant::String) {
+            const QString text = value.toString().trimmed();
+            if (pattern.match(text).hasMatch())
+                return QColor(text);
+        }
+        return fallback;
+    }
+
+    QDate Date(const QString& key) const
+    {
+        const QVariant value = store.value(key);
+        switch (value.type()) {
+        case QVariant::Date:
+            return value.toDate();
+        case QVariant::DateTime:
+            return value.toDateTime().date();
+        case QVariant::String:
+            return QDate::fromString(value.toString().trimmed(), Qt::ISODate);
+        default:
+            return QDate();
+        }
+    }
+
+    SettingsProvider::FONT_BLOCK Font(
+        const QString& prefix, const SettingsProvider::FONT_BLOCK& fallback, bool withColour) const
+    {
+        SettingsProvider::FONT_BLOCK font;
+        font.name = Text(prefix + QLatin1String("Name"), fallback.name);
+        if (font.name.trimmed().isEmpty())
+            font.name = fallback.name;
+        font.size = Int(prefix + QLatin1String("Size"), fallback.size);
+        if (font.size <= 0)
+            font.size = fallback.size;
+        font.bold = Bool(prefix + QLatin1String("Bold"), fallback.bold);
+        font.italic = Bool(prefix + QLatin1String("Italic"), fallback.italic);
+        font.colour = withColour ? Colour(prefix + QLatin1String("Color"), fallback.colour)
+                                 : fallback.colour;
+        return font;
+    }
+
+private:
+    QSettings& store;
+};
+
+// The memos are kept as one JSON text: an array of {"team", "memo"} objects, newest first.
+QList<SettingsProvider::MEMO_ITEM> parseMemos(const QString& raw)
+{
+    QList<SettingsProvider::MEMO_ITEM> memos;
+    const QJsonDocument document = QJsonDocument::fromJson(raw.toUtf8());
+    const QJsonArray entries = document.array();
+    for (const QJsonValue& entry : entries) {
+        const QJsonObject object = entry.toObject();
+        const QString memo = object.value(QLatin1String("memo")).toString();
+        if (!memo.isEmpty())
+            memos.append({ memo, object.value(QLatin1String("team")).toString() });
+    }
+    return memos;
+}
+
+QString serializeMemos(const QList<SettingsProvider::MEMO_ITEM>& memos)
+{
+    QJsonArray entries;
+    for (const SettingsProvider::MEMO_ITEM& item : memos)
+        entries.append(QJsonObject {
+            { QStringLiteral("team"), item.teamName }, { QStringLiteral("memo"), item.memo } });
+    return QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact));
+}
+
+// The memo reminder interval the store keeps while the reminder is off.
+constexpr int remindModeWhenOff = 4;
+constexpr int memoReminderOff = 2;
+
+} // namespace
+
+SettingsProvider* SettingsProvider::instance()
+{
+    static SettingsProvider provider;
+    return &provider;
+}
+
+SettingsProvider::SettingsProvider(QObject* parent, const QString& path)
+    : QObject(parent), store(QSettings::NativeFormat, QSettings::UserScope,
+                           AppInfo::organizationName, AppInfo::applicationName)
+{
+    Q_UNUSED(path) // every instance works on the one native store
+    PrepareStoreFile();
+}
+
+void SettingsProvider::PrepareStoreFile()
+{
+    // Made user-only before the first value is written; the store keeps the mode on rewrite.
+    const QString folder = QFileInfo(store.fileName()).path();
+    if (UserOnlyFiles::MakeFolder(folder)) {
+        UserOnlyFiles::RestrictFolder(folder);
+        UserOnlyFiles::PrepareFile(store.fileName());
+    }
+}
+
+SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
+{
+    store.sync();
+    const StoreReader read(store);
+    const SETTINGS d;
+    SETTINGS s;
+
+    s.rosterWindowRect = QRect(read.Int(SettingsKeys::rosterWindowX, d.rosterWindowRect.x()),
+        read.Int(SettingsKeys::rosterWindowY, d.rosterWindowRect.y()),
+        read.Int(SettingsKeys::rosterWindowWidth, d.rosterWindowRect.width()),
+        read.Int(SettingsKeys::rosterWindowHeight, d.rosterWindowRect.height()));
+    s.runAtStartup = AutostartEntry::IsInstalled();
+    s.signInAtRun = read.Bool(SettingsKeys::signInAtRun, d.signInAtRun);
+    s.confirmAtExit = read.Bool(SettingsKeys::confirmAtExit, d.confirmAtExit);
+    s.openTeamRoomOrWorkWithTrackingTime = read.Bool(
+        SettingsKeys::openTeamRoomOrWorkWithTrackingTime, d.openTeamRoomOrWorkWithTrackingTime);
+    s.setReminderOnStop = read.Bool(SettingsKeys::setReminderOnStop, d.setReminderOnStop);
+    s.stopWhileComputerIsLocked
+        = read.Bool(SettingsKeys::stopWhileComputerIsLocked, d.stopWhileComputerIsLocked);
+    s.stopReminderType = read.Int(SettingsKeys::stopReminderType, d.stopReminderType);
+    s.stopReminderTimeout = read.Int(SettingsKeys::stopReminderTimeout, d.stopReminderTimeout);
+    s.memoReminderType = read.Int(SettingsKeys::memoReminderType, d.memoReminderType);
+    s.remindMode = read.Int(SettingsKeys::remindMode, d.remindMode);
+    s.remindModeIndex = read.Int(SettingsKeys::remindMode, d.remindModeIndex);
+    s.memoEnterAction = read.Bool(SettingsKeys::memoEnterAction, d.memoEnterAction);
+    s.keepPrevMemo = read.Bool(SettingsKeys::keepPrevMemo, d.keepPrevMemo);
+    s.keepMemoCount = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount);
+    s.enableSnapshots = read.Bool(SettingsKeys::enableSnapshots, d.enableSnapshots);
+    s.popupTimeout = read.Int(SettingsKeys::popupTimeout, d.popupTimeout);
+    s.soundMode = read.Int(SettingsKeys::soundMode, d.soundMode);
+    s.ownSoundPath = read.Text(SettingsKeys::ownSoundPath, d.ownSoundPath);
+    s.startMinimized = read.Bool(SettingsKeys::startMinimized, d.startMinimized);
+    s.displayWarnings = read.Bool(SettingsKeys::displayWarnings, d.displayWarnings);
+    s.setMyChatStatusToPrivateWhenStop = read.Bool(
+        SettingsKeys::setMyChatStatusToPrivateWhenStop, d.setMyChatStatusToPrivateWhenStop);
+    s.setMyChatStatusToWorkingAtStart = read.Bool(
+        SettingsKeys::setMyChatStatusToWorkingAtStart, d.setMyChatStatusToWorkingAtStart);
+    s.logLocation = read.Text(SettingsKeys::logLocation, d.logLocation);
+    if (s.logLocation.trimmed().isEmpty())
+        s.logLocation = d.logLocation;
+    s.isLimitLogSize = read.Bool(SettingsKeys::isLimitLogSize, d.isLimitLogSize);
+    s.totalLogSize = read.Int(SettingsKeys::totalLogSize, d.totalLogSize);
+
+    s.groupFont = read.Font(SettingsKeys::groupFont, d.groupFont, true);
+    s.userNameActiveFont = read.Font(SettingsKeys::userNameActiveFont, d.userNameActiveFont, true);
+    s.memoActiveFont = read.Font(SettingsKeys::memoActiveFont, d.memoActiveFont, true);
+    s.userNameInActiveFont
+        = read.Font(SettingsKeys::userNameInActiveFont, d.userNameInActiveFont, true);
+    s.memoInActiveFont = read.Font(SettingsKeys::memoInActiveFont, d.memoInActiveFont, true);
+    s.groupCursorBackground
+        = read.Colour(SettingsKeys::groupCursorBackground, d.groupCursorBackground);
+    s.groupCursorBorder = read.Colour(SettingsKeys::groupCursorBorder, d.groupCursorBorder);
+    s.userCursorBackground
+        = read.Colour(SettingsKeys::userCursorBackground, d.userCursorBackground);
+    s.userCursorBorder = read.Colour(SettingsKeys::userCursorBorder, d.userCursorBorder);
+    s.chatMessagesFont = read.Font(SettingsKeys::chatMessagesFont, d.chatMessagesFont, false);
+    s.chatRecentIncomingMessagesColor = read.Colour(
+        SettingsKeys::chatRecentIncomingMessagesColor, d.chatRecentIncomingMessagesColor);
+    s.chatRecentOutgoingMessagesColor = read.Colour(
+        SettingsKeys::chatRecentOutgoingMessagesColor, d.chatRecentOutgoingMessagesColor);
+    s.chatIncomingMessagesColor
+        = read.Colour(SettingsKeys::chatIncomingMessagesColor, d.chatIncomingMessagesColor);
+    s.chatOutgoingMessagesColor
+        = read.Colour(SettingsKeys::chatOutgoingMessagesColor, d.chatOutgoingMessagesColor);
+    s.historyMessagesFont
+        = read.Font(SettingsKeys::historyMessagesFont, d.historyMessagesFont, false);
+    s.historyIncomingMessageColor
+        = read.Colour(SettingsKeys::historyIncomingMessageColor, d.historyIncomingMessageColor);
+    s.historyOutgoingMessageColor
+        = read.Colour(SettingsKeys::historyOutgoingMessageColor, d.historyOutgoingMessageColor);
+    s.historySelectedMessageColor
+        = read.Colour(SettingsKeys::historySelectedMessageColor, d.historySelectedMessageColor);
+
+    const QString& h = SettingsKeys::hotkeys;
+    s.hotkeys.OpenTeamRoom = read.Text(h + QLatin1String("OpenTeamRoom"), QString());
+    s.hotkeys.OpenPreferences = read.Text(h + QLatin1String("OpenPreferences"), QString());
+    s.hotkeys.OpenMemo = read.Text(h + QLatin1String("OpenMemo"), QString());
+    s.hotkeys.StopTrackingTime = read.Text(h + QLatin1String("StopTrackingTime"), QString());
+    s.hotkeys.StartTrackingTime = read.Text(h + QLatin1String("StartTrackingTime"), QString());
+    s.hotkeys.LastSnapshot = read.Text(h + QLatin1String("LastSnapshot"), QString());
+    s.hotkeys.SnapAllDesktop = read.Text(h + QLatin1String("SnapAllDesktop"), QString());
+    s.hotkeys.SnapActiveWindow = read.Text(h + QLatin1String("SnapActiveWindow"), QString());
+    s.hotkeys.Snap1Display = read.Text(h + QLatin1String("Snap1Display"), QString());
+    s.hotkeys.Snap2Display = read.Text(h + QLatin1String("Snap2Display"), QString());
+    s.hotkeys.Snap3Display = read.Text(h + QLatin1String("Snap3Display"), QString());
+
+    s.prevMemo = read.Text(SettingsKeys::prevMemo, d.prevMemo);
+    s.updateDate = read.Date(SettingsKeys::updateDate);
+
+    if (read.Bool(SettingsKeys::firstRun, true)) {
+        Store(SettingsKeys::firstRun, false);
+        WriteSettings(s);
+        Flush();
+    }
+    return s;
+}
+
+void SettingsProvider::SetCurrentSettings(const SETTINGS& settings)
+{
+    WriteSettings(settings);
+    Flush();
+    if (settings.runAtStartup)
+        AutostartEntry::Install(QCoreApplication::applicationFilePath());
+    else
+        AutostartEntry::Remove();
+}
+
+void SettingsProvider::WriteSettings(const SETTINGS& s)
+{
+    WriteWindowRect(s.rosterWindowRect);
+    WriteGeneralOptions(s);
+    WriteAppearance(s);
+    WriteHotkeys(s.hotkeys);
+    Store(SettingsKeys::prevMemo, s.prevMemo);
+    if (s.updateDate.isValid())
+        Store(SettingsKeys::updateDate, s.updateDate);
+    else
+        store.remove(SettingsKeys::updateDate);
+}
+
+void SettingsProvider::WriteWindowRect(const QRect& rect)
+{
+    Store(SettingsKeys::rosterWindowX, rect.x());
+    Store(SettingsKeys::rosterWindowY, rect.y());
+    Store(SettingsKeys::rosterWindowWidth, rect.width());
+    Store(SettingsKeys::rosterWindowHeight, rect.height());
+}
+
+void SettingsProvider::WriteGeneralOptions(const SETTINGS& s)
+{
+    Store(SettingsKeys::signInAtRun, s.signInAtRun);
+    Store(SettingsKeys::confirmAtExit, s.confirmAtExit);
+    Store(SettingsKeys::openTeamRoomOrWorkWithTrackingTime, s.openTeamRoomOrWorkWithTrackingTime);
+    Store(SettingsKeys::setReminderOnStop, s.setReminderOnStop);
+    Store(SettingsKeys::stopWhileComputerIsLocked, s.stopWhileComputerIsLocked);
+    Store(SettingsKeys::stopReminderType, s.stopReminderType);
+    Store(SettingsKeys::stopReminderTimeout, s.stopReminderTimeout);
+    Store(SettingsKeys::memoReminderType, s.memoReminderType);
+    Store(SettingsKeys::remindMode,
+        s.memoReminderType == memoReminderOff ? remindModeWhenOff : s.remindMode);
+    Store(SettingsKeys::memoEnterAction, s.memoEnterAction);
+    Store(SettingsKeys::keepPrevMemo, s.keepPrevMemo);
+    Store(SettingsKeys::keepMemoCount, s.keepMemoCount);
+    Store(SettingsKeys::enableSnapshots, s.enableSnapshots);
+    Store(SettingsKeys::popupTimeout, s.popupTimeout);
+    Store(SettingsKeys::soundMode, s.soundMode);
+    Store(SettingsKeys::ownSoundPath, s.ownSoundPath);
+    Store(SettingsKeys::startMinimized, s.startMinimized);
+    Store(SettingsKeys::displayWarnings, s.displayWarnings);
+    Store(SettingsKeys::setMyChatStatusToPrivateWhenStop, s.setMyChatStatusToPrivateWhenStop);
+    Store(SettingsKeys::setMyChatStatusToWorkingAtStart, s.setMyChatStatusToWorkingAtStart);
+    Store(SettingsKeys::logLocation, s.logLocation);
+    Store(SettingsKeys::isLimitLogSize, s.isLimitLogSize);
+    Store(SettingsKeys::totalLogSize, s.totalLogSize);
+}
+
+void SettingsProvider::WriteAppearance(const SETTINGS& s)
+{
+    const auto writeFont = [this](const QString& prefix, const FONT_BLOCK& font, bool withColour) {
+        Store(prefix + QLatin1String("Name"), font.name);
+        Store(prefix + QLatin1String("Size"), font.size);
+        Store(prefix + QLatin1String("Bold"), font.bold);
+        Store(prefix + QLatin1String("Italic"), font.italic);
+        if (withColour)
+            Store(prefix + QLatin1String("Color"), font.colour.name());
+    };
+    const auto writeColour = [this](const QString& key, const QColor& colour) {
+        Store(key, colour.name());
+    };
+
+    writeFont(SettingsKeys::groupFont, s.groupFont, true);
+    writeFont(SettingsKeys::userNameActiveFont, s.userNameActiveFont, true);
+    writeFont(SettingsKeys::memoActiveFont, s.memoActiveFont, true);
+    writeFont(SettingsKeys::userNameInActiveFont, s.userNameInActiveFont, true);
+    writeFont(SettingsKeys::memoInActiveFont, s.memoInActiveFont, true);
+    writeColour(SettingsKeys::groupCursorBackground, s.groupCursorBackground);
+    writeColour(SettingsKeys::groupCursorBorder, s.groupCursorBorder);
+    writeColour(SettingsKeys::userCursorBackground, s.userCursorBackground);
+    writeColour(SettingsKeys::userCursorBorder, s.userCursorBorder);
+    writeFont(SettingsKeys::chatMessagesFont, s.chatMessagesFont, false);
+    writeColour(SettingsKeys::chatRecentIncomingMessagesColor, s.chatRecentIncomingMessagesColor);
+    writeColour(SettingsKeys::chatRecentOutgoingMessagesColor, s.chatRecentOutgoingMessagesColor);
+    writeColour(SettingsKeys::chatIncomingMessagesColor, s.chatIncomingMessagesColor);
+    writeColour(SettingsKeys::chatOutgoingMessagesColor, s.chatOutgoingMessagesColor);
+    writeFont(SettingsKeys::historyMessagesFont, s.historyMessagesFont, false);
+    writeColour(SettingsKeys::historyIncomingMessageColor, s.historyIncomingMessageColor);
+    writeColour(SettingsKeys::historyOutgoingMessageColor, s.historyOutgoingMessageColor);
+    writeColour(SettingsKeys::historySelectedMessageColor, s.historySelectedMessageColor);
+}
+
+void SettingsProvider::WriteHotkeys(const HOTKEYS& k)
+{
+    const QString& h = SettingsKeys::hotkeys;
+    Store(h + QLatin1String("OpenTeamRoom"), k.OpenTeamRoom);
+    Store(h + QLatin1String("OpenPreferences"), k.OpenPreferences);
+    Store(h + QLatin1String("OpenMemo"), k.OpenMemo);
+    Store(h + QLatin1String("StopTrackingTime"), k.StopTrackingTime);
+    Store(h + QLatin1String("StartTrackingTime"), k.StartTrackingTime);
+    Store(h + QLatin1String("LastSnapshot"), k.LastSnapshot);
+    Store(h + QLatin1String("SnapAllDesktop"), k.SnapAllDesktop);
+    Store(h + QLatin1String("SnapActiveWindow"), k.SnapActiveWindow);
+    Store(h + QLatin1String("Snap1Display"), k.Snap1Display);
+    Store(h + QLatin1String("Snap2Display"), k.Snap2Display);
+    Store(h + QLatin1String("Snap3Display"), k.Snap3Display);
+}
+
+void SettingsProvider::Store(const QString& key, const QVariant& value)
+{
+    store.setValue(key, value);
+}
+
+void SettingsProvider::Flush()
+{
+    store.sync();
+    if (store.status() != QSettings::NoError)
+        qDebug() << "The preferences could not be written to" << store.fileName();
+}
+
+void SettingsProvider::SetKeyByName(const QString& key, const QVariant& value)
+{
+    Store(key, value);
+    Flush();
+}
+
+void SettingsProvider::SaveWindowState(const QRect& rect)
+{
+    WriteWindowRect(rect);
+    Flush();
+}
+
+void SettingsProvider::SetDefaultSettings()
+{
+    SETTINGS defaults;
+    defaults.stopReminderTimeout = 0;
+    defaults.memoReminderType = 1;
+    defaults.totalLogSize = 1;
+    // With the memo reminder on, the interval must name an entry of the interval list.
+    defaults.remindMode = 0;
+    WriteWindowRect(defaults.rosterWindowRect);
+    WriteGeneralOptions(defaults);
+    Flush();
+    AutostartEntry::Remove();
+}
+
+void SettingsProvider::SetDefaultHotkeys()
+{
+    WriteHotkeys(HOTKEYS());
+    Flush();
+}
+
+void SettingsProvider::SetDefaultColors()
+{
+    WriteAppearance(SETTINGS());
+    Flush();
+}
+
+void SettingsProvider::SetStyleToWidget(QWidget* widget, const QString& path)
+{
+    if (!widget)
+        return;
+    QFile file(path);
+    QString styleSheet;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+        styleSheet = QString::fromUtf8(file.readAll());
+    else
+        qDebug() << "Cannot open the style sheet" << path;
+    widget->setStyleSheet(styleSheet);
+}
+
+QList<SettingsProvider::MEMO_ITEM> SettingsProvider::GetMemos(const QString& teamName)
+{
+    store.sync();
+    const StoreReader read(store);
+    QList<MEMO_ITEM> memos;
+    if (!read.Bool(SettingsKeys::keepPrevMemo, SETTINGS().keepPrevMemo))
+        return memos;
+    const QList<MEMO_ITEM> all = parseMemos(read.Text(SettingsKeys::prevMemo, QString()));
+    for (const MEMO_ITEM& item : all) {
+        if (item.teamName == teamName)
+            memos.append(item);
+    }
+    return memos;
+}
+
+void SettingsProvider::AddMemo(const MEMO_ITEM& item)
+{
+    store.sync();
+    const StoreReader read(store);
+    const SETTINGS d;
+    if (!read.Bool(SettingsKeys::keepPrevMemo, d.keepPrevMemo)) {
+        store.remove(SettingsKeys::prevMemo);
+        Flush();
+        return;
+    }
+    const int keep = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount);
+    const QList<MEMO_ITEM> old = parseMemos(read.Text(SettingsKeys::prevMemo, QString()));
+
+    QList<MEMO_ITEM> memos;
+    const bool adding = !item.memo.trimmed().isEmpty() && keep > 0;
+    if (adding)
+        memos.append(item);
+    int kept = adding ? 1 : 0;
+    for (const MEMO_ITEM& memo : old) {
+        if (memo.teamName != item.teamName) {
+            memos.append(memo);
+        } else if (memo.memo != item.memo && kept < keep) {
+            // A memo used again moves to the front instead of being listed twice.
+            memos.append(memo);
+            ++kept;
+        }
+    }
+    Store(SettingsKeys::prevMemo, serializeMemos(memos));
+    Flush();
+}
+
+QString SettingsProvider::GetLoginName()
+{
+    store.sync();
+    return StoreReader(store).Text(SettingsKeys::loginName, QString());
+}
+
+void SettingsProvider::SaveLoginName(const QString& loginName)
+{
+    if (loginName.isEmpty())
+        store.remove(SettingsKeys::loginName);
+    else
+        Store(SettingsKeys::loginName, loginName);
+    Flush();
+}
+
+QString SettingsProvider::GetPassword()
+{
+    store.sync();
+    const QString cipher = StoreReader(store).Text(SettingsKeys::password, QString());
+    return PasswordCipher::Decrypt(cipher.toLatin1());
+}
+
+void SettingsProvider::SavePassword(const QString& password)
+{
+    const QByteArray cipher = PasswordCipher::Encrypt(password);
+    if (cipher.isEmpty())
+        store.remove(SettingsKeys::password);
+    else
+        Store(SettingsKeys::password, QString::fromLatin1(cipher));
+    Flush();
+}
+
+void SettingsProvider::ForgetPassword()
+{
+    store.remove(SettingsKeys::password);
+    Flush();
+}

@@ -1,0 +1,436 @@
+#include "popupWindow.h"
+
+#include "PreviewWidget.h"
+#include "SettingsProvider.h"
+#include "ui_popupWindow.h"
+
+#include <QAudioDeviceInfo>
+#include <QBitmap>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QHideEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QSoundEffect>
+
+namespace {
+
+const int normalWidth = 247;
+const int normalHeight = 143;
+const int compactWidth = 80;
+const int compactLifeTime = 12000;
+const int riseStep = 5;
+const int fallStep = 10;
+const int secondMs = 1000;
+
+QString elidedToLabel(const QLabel* label, const QString& text)
+{
+    return label->fontMetrics().elidedText(text, Qt::ElideRight, label->width());
+}
+
+} // namespace
+
+// A tool window shown without activation: sliding in must not take the keyboard away from
+// whatever the member is typing into.
+popupWindow::popupWindow(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      ui(std::make_unique<Ui::popupWindow>()), ballPixmap(QStringLiteral(":/design/popupBall.png"))
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    ui->setupUi(this);
+    ui->lblDiscard_2->hide();
+    const QList<QWidget*> watched = { ui->lblClose, ui->lblDiscard_2, ui->lblLastScreenshot,
+        ui->lblClose_2, ui->stackedWidget };
+    for (QWidget* w : watched)
+        w->installEventFilter(this);
+
+    const QPixmap back(QStringLiteral(":/design/popupBack.png"));
+    if (!back.isNull())
+        setMask(back.mask());
+
+    animationTimer.setObjectName(QStringLiteral("animationTimer"));
+    liveTimer.setObjectName(QStringLiteral("liveTimer"));
+    liveTimer.setInterval(secondMs);
+    connect(&animationTimer, &QTimer::timeout, this, &popupWindow::AnimationEvent);
+    connect(&liveTimer, &QTimer::timeout, this, &popupWindow::PopupTimeLive);
+}
+
+popupWindow::~popupWindow()
+{
+    delete preview.data();
+}
+
+bool popupWindow::ShowPopup(const QString& caption1, const QString& caption2,
+    const QString& activeWindow, const QPixmap& shot, int lifeTimeMs, int intervalMs)
+{
+    if (isVisible())
+        return true;
+    popupMode = POPUP_MODE_SCREENSHOT;
+    isDiscarded = false;
+    ui->lblCaption->setText(elidedToLabel(ui->lblCaption, caption1 + " - " + caption2));
+    ui->lblCaption->show();
+    ui->lblActiveWindowName->setText(elidedToLabel(ui->lblActiveWindowName, activeWindow));
+    ui->lblActiveWindowName->show();
+    shotPixmap = shot;
+    ui->lblLastScreenshot->setPixmap(shotPixmap);
+    ui->lblLastScreenshot->show();
+    ui->btnDiscard->show();
+    ui->lblDiscard_2->hide();
+    ui->lblPopupText->hide();
+    animationInterval = intervalMs;
+    lifeTime = lifeTimeMs;
+    ui->stackedWidget->setCurrentIndex(0);
+    ToNormalView();
+    StartShowing();
+    return false;
+}
+
+bool popupWindow::ShowPopup(const QString& caption1, const QString& caption2, const QString& text,
+    int lifeTimeMs, int intervalMs, bool richText)
+{
+    if (isVisible())
+        return true;
+    ui->lblCaption->hide();
+    popupMode = POPUP_MODE_TEXT;
+    ui->lblActiveWindowName->setText(
+        elidedToLabel(ui->lblActiveWindowName, caption1 + " - " + caption2));
+    ui->lblActiveWindowName->show();
+    ui->lblLastScreenshot->hide();
+    ui->btnDiscard->hide();
+    ui->lblDiscard_2->hide();
+    ui->lblPopupText->setTextFormat(richText ? Qt::RichText : Qt::PlainText);
+    ui->lblPopupText->setText(text);
+    ui->lblPopupText->show();
+    animationInterval = intervalMs;
+    lifeTime = lifeTimeMs;
+    ToNormalView();
+    ui->stackedWidget->setCurrentIndex(0);
+    StartShowing();
+    return false;
+}
+
+bool popupWindow::ShowPopup(const QString& caption1, const QString& caption2, const QString& memo,
+    const QString& buttonText, int lifeTimeMs, int n)
+{
+    if (isVisible())
+        return true;
+    popupMode = POPUP_MODE_TEXT;
+    ui->stackedWidget->setCurrentIndex(1);
+    animationInterval = n * 3;
+    lifeTime = lifeTimeMs;
+    ToNormalView();
+    ui->lblCaption_2->setText(caption1 + " - " + caption2);
+    ui->lblMemo->setText(elidedToLabel(ui->lblMemo, memo));
+    ui->btnMemo->setText(buttonText);
+    StartShowing();
+    return false;
+}
+
+// The common end of every ShowPopup: start rising.
+void popupWindow::StartShowing()
+{
+    closeReported = false;
+    liveTime = 0;
+    isRising = true;
+    animationTimer.blockSignals(false);
+    liveTimer.blockSignals(false);
+    animationTimer.start(animationInterval);
+}
+
+void popupWindow::StartFalling()
+{
+    isRising = false;
+    animationTimer.start(animationInterval);
+}
+
+QRect popupWindow::ScreenArea() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+// For the current size: the rise stops at the bottom right corner of the screen area, one
+// pixel in, and the fall ends once the popup is below the area's bottom edge.
+void popupWindow::UpdateTargetRect()
+{
+    const QRect area = ScreenArea();
+    const QPoint target(
+        area.x() + area.width() - width() - 1, area.y() + area.height() - height() - 1);
+    targetRect = QRect(target, area.bottomRight());
+}
+
+void popupWindow::ToNormalView()
+{
+    ui->lblClose->move(222, 9);
+    ui->btnDiscard->move(29, 100);
+    resize(normalWidth, normalHeight);
+
+    UpdateTargetRect();
+    // Start just below the screen area and rise from there.
+    move(targetRect.x(), targetRect.bottom() + 1 + 10);
+    showNormal();
+
+    isRising = true;
+    liveTime = 0;
+    isClosing = false;
+
+    const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
+    switch (settings.soundMode) {
+    case 1:
+        soundPath = QStringLiteral(":/data/sound.wav");
+        PlaySound();
+        break;
+    case 2:
+        soundPath = settings.ownSoundPath;
+        PlaySound();
+        break;
+    default:
+        break;
+    }
+}
+
+void popupWindow::ChangeWindowMode()
+{
+    liveTime = 0;
+    lifeTime = compactLifeTime;
+    popupMode = POPUP_MODE_COMPACT;
+    ui->lblCaption->hide();
+    ui->lblActiveWindowName->hide();
+    ui->lblLastScreenshot->hide();
+    ui->lblDiscard_2->hide();
+    ui->lblPopupText->hide();
+    ui->btnDiscard->show();
+    resize(compactWidth, height());
+    show();
+
+    UpdateTargetRect();
+    move(targetRect.topLeft());
+    ui->lblClose->move(width() - ui->lblClose->width() - 4, ui->lblClose->y());
+    ui->btnDiscard->move(6, ui->btnDiscard->y());
+}
+
+void popupWindow::PlaySound()
+{
+    if (soundPath.isEmpty())
+        return;
+    // Resources play straight from the resource: nothing is written to disk.
+    const QUrl source = soundPath.startsWith(QLatin1Char(':'))
+        ? QUrl(QStringLiteral("qrc") + soundPath)
+        : QUrl::fromLocalFile(soundPath);
+    PlaySoundSource(source);
+}
+
+void popupWindow::PlaySoundSource(const QUrl& source)
+{
+    if (QAudioDeviceInfo::defaultOutputDevice().isNull())
+        qDebug("Warning: NAS is disabled. No sound available");
+    if (!soundEffect)
+        soundEffect = new QSoundEffect(this);
+    // Loads and plays in the background; without a sound server it just stays silent.
+    soundEffect->setSource(source);
+    soundEffect->play();
+}
+
+void popupWindow::AnimationEvent()
+{
+    if (!isVisible())
+        return;
+    if (isRising) {
+        if (y() <= targetRect.y()) {
+            liveTime = 0;
+            animationTimer.stop();
+            liveTimer.start(secondMs);
+        } else {
+            move(x(), y() - riseStep);
+        }
+        return;
+    }
+    if (y() > targetRect.bottom() + 1) {
+        animationTimer.stop();
+        hide();
+    } else {
+        move(x(), y() + fallStep);
+    }
+}
+
+void popupWindow::PopupTimeLive()
+{
+    if (!isVisible())
+        return;
+    if (liveTime < lifeTime) {
+        liveTime += secondMs;
+        update();
+        return;
+    }
+    liveTime = 0;
+    isRising = false;
+    if (!isClosing)
+        animationTimer.start(animationInterval);
+}
+
+void popupWindow::PaintCountdown()
+{
+    QPainter painter(ui->stackedWidget);
+    const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ballPixmap.width() / 2 : 44;
+    const int top = 50;
+    painter.drawPixmap(left, top, ballPixmap);
+
+    const QString seconds = QString::number((lifeTime - liveTime) / secondMs);
+    const QFont font(QStringLiteral("Lucida Grande"), 13, QFont::Bold);
+    const QSize textSize = QFontMetrics(font).size(0, seconds);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const int centreX = left + ballPixmap.width() / 2;
+    painter.drawText(QRect(centreX - textSize.width() / 2,
+                         (ballPixmap.height() + 99) / 2 - textSize.height() / 2, ballPixmap.width(),
+                         ballPixmap.height()),
+        0, seconds);
+}
+
+bool popupWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->stackedWidget && event->type() == QEvent::Paint) {
+        // The page paints itself first; the countdown ball goes on top.
+        static_cast<QObject*>(ui->stackedWidget)->event(event);
+        if (popupMode != POPUP_MODE_TEXT)
+            PaintCountdown();
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == ui->lblClose) {
+            isClosing = true;
+            ClosePreview();
+            StartFalling();
+        } else if (watched == ui->lblClose_2) {
+            isClosing = true;
+            StartFalling();
+        } else if (watched == ui->lblLastScreenshot) {
+            OpenPreview();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void popupWindow::OpenPreview()
+{
+    ClosePreview();
+    // Owns itself: it deletes itself when closed, and the guarded pointer follows.
+    preview = new PreviewWidget(shotPixmap);
+    connect(preview, &PreviewWidget::WidgetClose, this, &popupWindow::OnPreviewWindowClose);
+    preview->show();
+    ChangeWindowMode();
+    // Compact mode is the one place the popup takes focus: the member just clicked it.
+    showNormal();
+    activateWindow();
+    setWindowState(windowState() | Qt::WindowActive);
+    raise();
+}
+
+void popupWindow::ClosePreview()
+{
+    if (preview && preview->isVisible())
+        preview->close();
+}
+
+void popupWindow::on_btnDiscard_clicked()
+{
+    switch (popupMode) {
+    case POPUP_MODE_COMPACT:
+        if (isDiscarded)
+            return;
+        ClosePreview();
+        isClosing = true;
+        StartFalling();
+        isDiscarded = true;
+        emit OnDiscardButtonClick();
+        break;
+    case POPUP_MODE_SCREENSHOT:
+        if (isDiscarded)
+            return;
+        ui->lblLastScreenshot->hide();
+        ui->btnDiscard->hide();
+        ui->lblDiscard_2->show();
+        isDiscarded = true;
+        emit OnDiscardButtonClick();
+        break;
+    default:
+        emit OnDiscardButtonClick();
+        break;
+    }
+}
+
+void popupWindow::on_btnMemo_clicked()
+{
+    emit OnMemoCall();
+    isClosing = true;
+    StartFalling();
+}
+
+void popupWindow::OnPreviewWindowClose()
+{
+    isClosing = false;
+    isDiscarded = false;
+    StartFalling();
+}
+
+void popupWindow::on_lblPopupText_linkActivated(const QString& link)
+{
+    // Popup texts may carry addresses from the server: only web pages are opened.
+    const QUrl url(link, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty())
+        QDesktopServices::openUrl(url);
+}
+
+void popupWindow::resizeEvent(QResizeEvent* event)
+{
+    ui->stackedWidget->resize(size());
+    QWidget::resizeEvent(event);
+}
+
+void popupWindow::closeEvent(QCloseEvent* event)
+{
+    animationTimer.stop();
+    liveTimer.stop();
+    QWidget::closeEvent(event);
+}
+
+void popupWindow::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous()) {
+        animationTimer.blockSignals(false);
+        liveTimer.blockSignals(false);
+        liveTime = 0;
+    }
+    QWidget::showEvent(event);
+}
+
+void popupWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // The window manager took the window away for a while (desktop switch, minimising):
+    // that is no close, and the slide and the countdown go on.
+    if (event->spontaneous())
+        return;
+
+    animationTimer.stop();
+    liveTimer.stop();
+    animationTimer.blockSignals(true);
+    liveTimer.blockSignals(true);
+    shotPixmap = QPixmap();
+    ui->lblLastScreenshot->clear();
+    ui->lblPopupText->setTextFormat(Qt::PlainText);
+    isRising = true;
+    liveTime = 0;
+    targetRect = QRect();
+    animationInterval = 0;
+    lifeTime = 0;
+
+    if (popupMode != POPUP_MODE_TEXT && !isDiscarded && !closeReported) {
+        // Set first: the owner's save runs inside the emission and may hide us again.
+        closeReported = true;
+        emit OnPopupWindowClose();
+    }
+    ClosePreview();
+}

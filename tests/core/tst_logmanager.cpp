@@ -1,0 +1,201 @@
+#include "FileMode.h"
+#include "LogManager.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestLogManager : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        dir.reset(new QTemporaryDir);
+        QVERIFY(dir->isValid());
+        path = dir->filePath("Movarelquintash Client.log");
+    }
+
+    void lineFormat()
+    {
+        QCOMPARE(LogManager::FormatLine(QDateTime(QDate(2026, 3, 6), QTime(9, 5, 7)), "Hello"),
+            QString("[06-03-2026][09:05:07] - Action: Hello\r\n"));
+        QCOMPARE(LogManager::FormatLine(QDateTime(QDate(987, 12, 31), QTime(23, 59, 0)), ""),
+            QString("[31-12-0987][23:59:00] - Action: \r\n"));
+    }
+
+    void writtenLinesMatchTheFormat()
+    {
+        LogManager log;
+        log.SetLogPath(path);
+        const QDateTime before = QDateTime::currentDateTime();
+        log.AddToLog(LogManager::LOG_SIGNED_IN, "someone");
+        log.AddToLog(LogManager::LOG_TEXT, "Start window resize event");
+        const QDateTime after = QDateTime::currentDateTime();
+
+        const QByteArray content = readAll(path);
+        const QList<QByteArray> lines = content.split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[2].isEmpty());
+        const QRegularExpression pattern(
+            "^\\[(\\d\\d-\\d\\d-\\d{4})\\]\\[(\\d\\d:\\d\\d:\\d\\d)\\] - Action: (.*)\r$");
+        const auto first = pattern.match(QString::fromUtf8(lines[0]));
+        QVERIFY2(first.hasMatch(), lines[0].constData());
+        QCOMPARE(first.captured(3), QString("Signed in: someone"));
+        const QDateTime stamp = QDateTime::fromString(
+            first.captured(1) + ' ' + first.captured(2), "dd-MM-yyyy hh:mm:ss");
+        QVERIFY(stamp >= before.addMSecs(-before.time().msec()) && stamp <= after);
+        QCOMPARE(pattern.match(QString::fromUtf8(lines[1])).captured(3),
+            QString("Start window resize event"));
+    }
+
+    void actionTexts_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("start") << 99 << QVariant() << "Application started Platform: Linux";
+        QTest::newRow("quit") << 100 << QVariant("ignored") << "Application quit";
+        QTest::newRow("signed in") << 101 << QVariant("bob") << "Signed in: bob";
+        QTest::newRow("sign-in error")
+            << 103 << QVariant("bob") << "Sign-in error! Login name: bob";
+        QTest::newRow("server") << 104 << QVariant("api") << "Connect to server: api";
+        QTest::newRow("groups") << 110 << QVariant(3) << "Get groups. Total groups: 3";
+        QTest::newRow("users") << 111 << QVariant(12) << "Get users. Total users: 12";
+        QTest::newRow("start tracking")
+            << 112 << QVariant("Acme") << "Time tracking is started. Company: Acme";
+        QTest::newRow("stop tracking")
+            << 113 << QVariant("Acme") << "Time tracking is stopped. Company: Acme";
+        QTest::newRow("status") << 115 << QVariant("Online") << "User status was changed: Online";
+        QTest::newRow("screensaver") << 118 << QVariant() << "Tracking time stopped by screensaver";
+        QTest::newRow("roster") << 121 << QVariant() << "Roster is recieved";
+        QTest::newRow("upload") << 124 << QVariant() << "Upload user screenshot";
+        QTest::newRow("free text") << 0 << QVariant("Reset working time") << "Reset working time";
+        QTest::newRow("unnamed number") << 7 << QVariant("Some step - ok") << "Some step - ok";
+    }
+
+    void actionTexts()
+    {
+        QFETCH(int, action);
+        QFETCH(QVariant, value);
+        QFETCH(QString, text);
+        QCOMPARE(LogManager::ActionText(LogManager::LOG_ACTION(action), value), text);
+    }
+
+    void startWritesTheStartLine()
+    {
+        LogManager log;
+        log.SetLogPath(path);
+        log.SetLogsEnabled(false);
+        log.StartLog();
+        QVERIFY(log.IsLogsEnabled());
+        QVERIFY(readAll(path).endsWith("] - Action: Application started Platform: Linux\r\n"));
+    }
+
+    void nothingIsWrittenWhenOffOrWithoutPath()
+    {
+        LogManager log;
+        log.AddToLog(LogManager::LOG_TEXT, "no path yet");
+        log.SetLogPath(path);
+        log.SetLogsEnabled(false);
+        QVERIFY(!log.IsLogsEnabled());
+        log.AddToLog(LogManager::LOG_APPLICATION_QUIT);
+        QVERIFY(!QFile::exists(path));
+        log.SetLogsEnabled(true);
+        log.AddToLog(LogManager::LOG_APPLICATION_QUIT);
+        QVERIFY(readAll(path).endsWith("Application quit\r\n"));
+    }
+
+    void sizeLimitEmptiesTheFile()
+    {
+        LogManager log;
+        log.SetLogPath(path);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(1024 * 1024, 'x'));
+        }
+        // Exactly at the limit is not past it.
+        log.SetLimitSize(1);
+        log.AddToLog(LogManager::LOG_TEXT, "kept");
+        QVERIFY(QFileInfo(path).size() > 1024 * 1024);
+        log.AddToLog(LogManager::LOG_TEXT, "after the limit");
+        const QByteArray content = readAll(path);
+        QCOMPARE(content.count('\n'), 1);
+        QVERIFY(content.endsWith("Action: after the limit\r\n"));
+
+        // No limit: the file only grows.
+        log.SetLimitSize(0);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(QByteArray(2 * 1024 * 1024, 'y'));
+        }
+        log.AddToLog(LogManager::LOG_TEXT, "unlimited");
+        QVERIFY(QFileInfo(path).size() > 2 * 1024 * 1024);
+    }
+
+    void missingFolderIsMadeUserOnly()
+    {
+        const QString nested = dir->filePath("a/b/c/activity.log");
+        LogManager log;
+        log.SetLogPath(nested);
+        log.AddToLog(LogManager::LOG_TEXT, "hello");
+        QVERIFY(readAll(nested).endsWith("hello\r\n"));
+        QCOMPARE(fileMode(nested), 0600);
+        for (const char* folder : { "a", "a/b", "a/b/c" })
+            QCOMPARE(fileMode(dir->filePath(folder)), 0700);
+    }
+
+    void unwritablePathIsIgnored()
+    {
+        const QString blocker = dir->filePath("file");
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        LogManager log;
+        log.SetLogPath(blocker + "/inside/activity.log");
+        log.AddToLog(LogManager::LOG_TEXT, "nowhere to go");
+        QVERIFY(QFileInfo(blocker).isFile());
+    }
+
+    void secretsAreMasked()
+    {
+        const QString digest = "5f4dcc3b5aa765d61d8327deb882cf99";
+        QCOMPARE(LogManager::Redact("login=bob&password=hunter2&os=Linux"),
+            QString("login=bob&password=***&os=Linux"));
+        QCOMPARE(
+            LogManager::Redact("member_id=7&hash_key=abc123"), QString("member_id=7&hash_key=***"));
+        QCOMPARE(LogManager::Redact("<hash_key>abc123</hash_key><name>x</name>"),
+            QString("<hash_key>***</hash_key><name>x</name>"));
+        QCOMPARE(LogManager::Redact("digest " + digest + " sent"), QString("digest *** sent"));
+        QCOMPARE(LogManager::Redact("Time tracking is started. Company: Acme"),
+            QString("Time tracking is started. Company: Acme"));
+
+        LogManager log;
+        log.SetLogPath(path);
+        log.AddToLog(LogManager::LOG_TEXT, "POST /k4p/auth/login:var login=bob&password=" + digest);
+        const QByteArray content = readAll(path);
+        QVERIFY(!content.contains(digest.toLatin1()));
+        QVERIFY(content.contains("login=bob&password=***"));
+    }
+
+private:
+    QScopedPointer<QTemporaryDir> dir;
+    QString path;
+};
+
+QTEST_GUILESS_MAIN(TestLogManager)
+#include "tst_logmanager.moc"

@@ -1,0 +1,599 @@
+#include "AppInfo.h"
+#include "AutostartEntry.h"
+#include "FileMode.h"
+#include "SettingsKeys.h"
+#include "SettingsProvider.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QWidget>
+#include <QtTest>
+
+using SETTINGS = SettingsProvider::SETTINGS;
+using FONT_BLOCK = SettingsProvider::FONT_BLOCK;
+
+namespace {
+
+// Every field of the record as (name, value), so two records compare field by field and a
+// failure names the field.
+QList<QPair<QString, QVariant>> fields(const SETTINGS& s)
+{
+    QList<QPair<QString, QVariant>> list;
+    const auto add = [&list](const char* name, const QVariant& value) {
+        list.append({ QString::fromLatin1(name), value });
+    };
+    const auto addFont = [&add](const char* name, const FONT_BLOCK& f) {
+        add(name,
+            QStringList { f.name, QString::number(f.size), f.bold ? "bold" : "",
+                f.italic ? "italic" : "", f.colour.isValid() ? f.colour.name() : "none" });
+    };
+    add("rosterWindowRect", s.rosterWindowRect);
+    add("runAtStartup", s.runAtStartup);
+    add("signInAtRun", s.signInAtRun);
+    add("confirmAtExit", s.confirmAtExit);
+    add("openTeamRoomOrWorkWithTrackingTime", s.openTeamRoomOrWorkWithTrackingTime);
+    add("setReminderOnStop", s.setReminderOnStop);
+    add("stopWhileComputerIsLocked", s.stopWhileComputerIsLocked);
+    add("stopReminderType", s.stopReminderType);
+    add("stopReminderTimeout", s.stopReminderTimeout);
+    add("memoReminderType", s.memoReminderType);
+    add("remindMode", s.remindMode);
+    add("remindModeIndex", s.remindModeIndex);
+    add("memoEnterAction", s.memoEnterAction);
+    add("keepPrevMemo", s.keepPrevMemo);
+    add("keepMemoCount", s.keepMemoCount);
+    add("enableSnapshots", s.enableSnapshots);
+    add("popupTimeout", s.popupTimeout);
+    add("soundMode", s.soundMode);
+    add("ownSoundPath", s.ownSoundPath);
+    add("startMinimized", s.startMinimized);
+    add("displayWarnings", s.displayWarnings);
+    add("setMyChatStatusToPrivateWhenStop", s.setMyChatStatusToPrivateWhenStop);
+    add("setMyChatStatusToWorkingAtStart", s.setMyChatStatusToWorkingAtStart);
+    add("logLocation", s.logLocation);
+    add("isLimitLogSize", s.isLimitLogSize);
+    add("totalLogSize", s.totalLogSize);
+    addFont("groupFont", s.groupFont);
+    addFont("userNameActiveFont", s.userNameActiveFont);
+    addFont("memoActiveFont", s.memoActiveFont);
+    addFont("userNameInActiveFont", s.userNameInActiveFont);
+    addFont("memoInActiveFont", s.memoInActiveFont);
+    add("groupCursorBackground", s.groupCursorBackground.name());
+    add("groupCursorBorder", s.groupCursorBorder.name());
+    add("userCursorBackground", s.userCursorBackground.name());
+    add("userCursorBorder", s.userCursorBorder.name());
+    addFont("chatMessagesFont", s.chatMessagesFont);
+    add("chatRecentIncomingMessagesColor", s.chatRecentIncomingMessagesColor.name());
+    add("chatRecentOutgoingMessagesColor", s.chatRecentOutgoingMessagesColor.name());
+    add("chatIncomingMessagesColor", s.chatIncomingMessagesColor.name());
+    add("chatOutgoingMessagesColor", s.chatOutgoingMessagesColor.name());
+    addFont("historyMessagesFont", s.historyMessagesFont);
+    add("historyIncomingMessageColor", s.historyIncomingMessageColor.name());
+    add("historyOutgoingMessageColor", s.historyOutgoingMessageColor.name());
+    add("historySelectedMessageColor", s.historySelectedMessageColor.name());
+    const SettingsProvider::HOTKEYS& k = s.hotkeys;
+    add("hotkeys",
+        QStringList { k.OpenTeamRoom, k.OpenPreferences, k.OpenMemo, k.StopTrackingTime,
+            k.StartTrackingTime, k.LastSnapshot, k.SnapAllDesktop, k.SnapActiveWindow,
+            k.Snap1Display, k.Snap2Display, k.Snap3Display });
+    add("prevMemo", s.prevMemo);
+    add("updateDate", s.updateDate);
+    return list;
+}
+
+void compareSettings(const SETTINGS& actual, const SETTINGS& expected)
+{
+    const auto a = fields(actual);
+    const auto e = fields(expected);
+    for (int i = 0; i < a.size(); ++i) {
+        if (a[i].second != e[i].second)
+            QFAIL(qPrintable(QString("%1: got %2, expected %3")
+                                 .arg(a[i].first, a[i].second.toString(), e[i].second.toString())));
+    }
+}
+
+// A record where every field differs from its read default.
+SETTINGS changedSettings()
+{
+    SETTINGS s;
+    s.rosterWindowRect = QRect(11, 22, 333, 444);
+    s.runAtStartup = true;
+    s.signInAtRun = true;
+    s.confirmAtExit = false;
+    s.openTeamRoomOrWorkWithTrackingTime = false;
+    s.setReminderOnStop = false;
+    s.stopWhileComputerIsLocked = true;
+    s.stopReminderType = 1;
+    s.stopReminderTimeout = 4;
+    s.memoReminderType = 0;
+    s.remindMode = 3;
+    s.remindModeIndex = 3;
+    s.memoEnterAction = false;
+    s.keepPrevMemo = false;
+    s.keepMemoCount = 7;
+    s.enableSnapshots = false;
+    s.popupTimeout = 12;
+    s.soundMode = 2;
+    s.ownSoundPath = "/home/someone/sounds/ding, dong.wav";
+    s.startMinimized = true;
+    s.displayWarnings = false;
+    s.setMyChatStatusToPrivateWhenStop = false;
+    s.setMyChatStatusToWorkingAtStart = false;
+    s.logLocation = "/var/tmp/mq logs";
+    s.isLimitLogSize = true;
+    s.totalLogSize = 30;
+    s.groupFont = { "DejaVu Sans", 12, false, true, QColor("#102030") };
+    s.userNameActiveFont = { "Courier", 9, false, true, QColor("#a0b0c0") };
+    s.memoActiveFont = { "Times", 11, true, true, QColor("#010203") };
+    s.userNameInActiveFont = { "Helvetica", 13, false, false, QColor("#fefdfc") };
+    s.memoInActiveFont = { "Verdana", 8, true, false, QColor("#123456") };
+    s.groupCursorBackground = QColor("#111111");
+    s.groupCursorBorder = QColor("#222222");
+    s.userCursorBackground = QColor("#333333");
+    s.userCursorBorder = QColor("#444444");
+    s.chatMessagesFont = { "Georgia", 14, true, true, QColor() };
+    s.chatRecentIncomingMessagesColor = QColor("#555555");
+    s.chatRecentOutgoingMessagesColor = QColor("#666666");
+    s.chatIncomingMessagesColor = QColor("#777777");
+    s.chatOutgoingMessagesColor = QColor("#888888");
+    s.historyMessagesFont = { "Tahoma", 16, true, false, QColor() };
+    s.historyIncomingMessageColor = QColor("#999999");
+    s.historyOutgoingMessageColor = QColor("#aaaaaa");
+    s.historySelectedMessageColor = QColor("#bbbbbb");
+    s.hotkeys = { "Ctrl+1", "Ctrl+,", "Alt+M", "Ctrl+Shift+S", "Ctrl+Alt+Shift+T", "F5", "Alt+D",
+        "Alt+W", "Ctrl+Alt+1", "Shift+2", "Ctrl++" };
+    s.prevMemo = "[]";
+    s.updateDate = QDate(2026, 2, 28);
+    return s;
+}
+
+// The store as another reader sees it.
+struct RawStore
+{
+    QSettings settings { QSettings::NativeFormat, QSettings::UserScope, AppInfo::organizationName,
+        AppInfo::applicationName };
+    QSettings* operator->() { return &settings; }
+};
+
+RawStore rawStore()
+{
+    return {};
+}
+
+} // namespace
+
+class TestSettingsProvider : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { Q_INIT_RESOURCE(Res); }
+
+    void init()
+    {
+        RawStore raw;
+        raw->clear();
+        raw->sync();
+        AutostartEntry::Remove();
+    }
+
+    void freshStoreReadsTheDefaults()
+    {
+        SettingsProvider provider;
+        const SETTINGS s = provider.GetCurrentSettings();
+        compareSettings(s, SETTINGS());
+        QCOMPARE(s.rosterWindowRect, QRect(0, 0, 304, 425));
+        QCOMPARE(s.stopReminderTimeout, 3);
+        QCOMPARE(s.memoReminderType, 2);
+        QCOMPARE(s.totalLogSize, 20);
+        QCOMPARE(s.remindMode, 4);
+        QCOMPARE(s.remindModeIndex, 0);
+        QCOMPARE(s.groupFont.name, QString("Arial"));
+        QCOMPARE(s.groupFont.colour.name(), QString("#ffffff"));
+        QCOMPARE(s.memoActiveFont.colour.name(), QString("#acacac"));
+        QCOMPARE(s.groupCursorBackground.name(), QString("#323232"));
+        QCOMPARE(s.historySelectedMessageColor.name(), QString("#b3b6b0"));
+        QCOMPARE(s.logLocation, AppInfo::userDataFolder());
+        QVERIFY(s.updateDate.isNull());
+        QVERIFY(s.hotkeys.OpenTeamRoom.isEmpty() && s.hotkeys.Snap3Display.isEmpty());
+    }
+
+    void firstRunWritesTheValuesBackOnce()
+    {
+        SettingsProvider provider;
+        QVERIFY(!rawStore()->contains(SettingsKeys::firstRun));
+        provider.GetCurrentSettings();
+        RawStore raw;
+        QCOMPARE(raw->value(SettingsKeys::firstRun).toBool(), false);
+        QCOMPARE(raw->value(SettingsKeys::confirmAtExit).toBool(), true);
+        QCOMPARE(raw->value("/appreance/GroupFontName").toString(), QString("Arial"));
+
+        // Later reads do not overwrite what was stored meanwhile.
+        provider.SetKeyByName(SettingsKeys::confirmAtExit, false);
+        QCOMPARE(provider.GetCurrentSettings().confirmAtExit, false);
+        QCOMPARE(provider.GetCurrentSettings().confirmAtExit, false);
+    }
+
+    void everyFieldRoundTrips()
+    {
+        SettingsProvider provider;
+        const SETTINGS expected = changedSettings();
+        // Guard against a test record that accidentally keeps a default.
+        const auto defaults = fields(SETTINGS());
+        const auto changed = fields(expected);
+        for (int i = 0; i < defaults.size(); ++i)
+            QVERIFY2(defaults[i].second != changed[i].second, qPrintable(defaults[i].first));
+
+        provider.SetCurrentSettings(expected);
+        compareSettings(provider.GetCurrentSettings(), expected);
+        // Another instance over the same store sees the same.
+        SettingsProvider other(nullptr, "Settings");
+        compareSettings(other.GetCurrentSettings(), expected);
+
+        // The next run parses the file afresh, where every value comes back as text.
+        reloadStoreFile();
+        QCOMPARE(rawStore()->value(SettingsKeys::keepMemoCount).type(), QVariant::String);
+        compareSettings(provider.GetCurrentSettings(), expected);
+    }
+
+    void memoIntervalIsStoredAsFourWhileTheReminderIsOff()
+    {
+        SettingsProvider provider;
+        SETTINGS s = provider.GetCurrentSettings();
+        s.memoReminderType = 2;
+        s.remindMode = 1;
+        provider.SetCurrentSettings(s);
+        const SETTINGS read = provider.GetCurrentSettings();
+        QCOMPARE(read.remindMode, 4);
+        QCOMPARE(read.remindModeIndex, 4);
+    }
+
+    void defaultSettingsResetOnlyTheGeneralOptions()
+    {
+        SettingsProvider provider;
+        const SETTINGS changed = changedSettings();
+        provider.SetCurrentSettings(changed);
+        QVERIFY(AutostartEntry::IsInstalled());
+
+        provider.SetDefaultSettings();
+        const SETTINGS s = provider.GetCurrentSettings();
+        // The three values that differ from a never-stored read.
+        QCOMPARE(s.stopReminderTimeout, 0);
+        QCOMPARE(s.memoReminderType, 1);
+        QCOMPARE(s.totalLogSize, 1);
+        // With the memo reminder on, the interval names the first entry.
+        QCOMPARE(s.remindMode, 0);
+
+        SETTINGS expected = changed;
+        const SETTINGS d;
+        expected.rosterWindowRect = d.rosterWindowRect;
+        expected.runAtStartup = false;
+        expected.signInAtRun = d.signInAtRun;
+        expected.confirmAtExit = d.confirmAtExit;
+        expected.openTeamRoomOrWorkWithTrackingTime = d.openTeamRoomOrWorkWithTrackingTime;
+        expected.setReminderOnStop = d.setReminderOnStop;
+        expected.stopWhileComputerIsLocked = d.stopWhileComputerIsLocked;
+        expected.stopReminderType = d.stopReminderType;
+        expected.stopReminderTimeout = 0;
+        expected.memoReminderType = 1;
+        expected.remindMode = 0;
+        expected.remindModeIndex = 0;
+        expected.memoEnterAction = d.memoEnterAction;
+        expected.keepPrevMemo = d.keepPrevMemo;
+        expected.keepMemoCount = d.keepMemoCount;
+        expected.enableSnapshots = d.enableSnapshots;
+        expected.popupTimeout = d.popupTimeout;
+        expected.soundMode = d.soundMode;
+        expected.ownSoundPath = d.ownSoundPath;
+        expected.startMinimized = d.startMinimized;
+        expected.displayWarnings = d.displayWarnings;
+        expected.setMyChatStatusToPrivateWhenStop = d.setMyChatStatusToPrivateWhenStop;
+        expected.setMyChatStatusToWorkingAtStart = d.setMyChatStatusToWorkingAtStart;
+        expected.logLocation = d.logLocation;
+        expected.isLimitLogSize = d.isLimitLogSize;
+        expected.totalLogSize = 1;
+        // Appearance, hotkeys, memos and the update date stay as stored.
+        compareSettings(s, expected);
+    }
+
+    void hotkeyAndColourResetsKeepTheRest()
+    {
+        SettingsProvider provider;
+        const SETTINGS changed = changedSettings();
+        provider.SetCurrentSettings(changed);
+
+        provider.SetDefaultHotkeys();
+        SETTINGS expected = changed;
+        expected.hotkeys = SettingsProvider::HOTKEYS();
+        compareSettings(provider.GetCurrentSettings(), expected);
+
+        provider.SetDefaultColors();
+        const SETTINGS d;
+        expected.groupFont = d.groupFont;
+        expected.userNameActiveFont = d.userNameActiveFont;
+        expected.memoActiveFont = d.memoActiveFont;
+        expected.userNameInActiveFont = d.userNameInActiveFont;
+        expected.memoInActiveFont = d.memoInActiveFont;
+        expected.groupCursorBackground = d.groupCursorBackground;
+        expected.groupCursorBorder = d.groupCursorBorder;
+        expected.userCursorBackground = d.userCursorBackground;
+        expected.userCursorBorder = d.userCursorBorder;
+        expected.chatMessagesFont = d.chatMessagesFont;
+        expected.chatRecentIncomingMessagesColor = d.chatRecentIncomingMessagesColor;
+        expected.chatRecentOutgoingMessagesColor = d.chatRecentOutgoingMessagesColor;
+        expected.chatIncomingMessagesColor = d.chatIncomingMessagesColor;
+        expected.chatOutgoingMessagesColor = d.chatOutgoingMessagesColor;
+        expected.historyMessagesFont = d.historyMessagesFont;
+        expected.historyIncomingMessageColor = d.historyIncomingMessageColor;
+        expected.historyOutgoingMessageColor = d.historyOutgoingMessageColor;
+        expected.historySelectedMessageColor = d.historySelectedMessageColor;
+        compareSettings(provider.GetCurrentSettings(), expected);
+    }
+
+    void coloursAreStoredAsHexText()
+    {
+        SettingsProvider provider;
+        SETTINGS s = provider.GetCurrentSettings();
+        s.groupCursorBorder = QColor(0x12, 0xAB, 0xEF);
+        provider.SetCurrentSettings(s);
+        QCOMPARE(rawStore()->value(SettingsKeys::groupCursorBorder).toString(), QString("#12abef"));
+        // Upper-case hex written by hand reads as well.
+        provider.SetKeyByName(SettingsKeys::userCursorBorder, "#A1B2C3");
+        QCOMPARE(provider.GetCurrentSettings().userCursorBorder, QColor(0xA1, 0xB2, 0xC3));
+    }
+
+    void singleKeysWindowStateAndUpdateDate()
+    {
+        SettingsProvider* provider = SettingsProvider::instance();
+        QCOMPARE(SettingsProvider::instance(), provider);
+
+        provider->SaveWindowState(QRect(-5, 40, 600, 700));
+        QCOMPARE(provider->GetCurrentSettings().rosterWindowRect, QRect(-5, 40, 600, 700));
+
+        provider->SetKeyByName("CONFIRM_AT_EXIT", false);
+        QCOMPARE(provider->GetCurrentSettings().confirmAtExit, false);
+
+        provider->SetKeyByName("/update/date", QDate(2026, 12, 1));
+        QCOMPARE(provider->GetCurrentSettings().updateDate, QDate(2026, 12, 1));
+        reloadStoreFile();
+        QCOMPARE(provider->GetCurrentSettings().updateDate, QDate(2026, 12, 1));
+        // The date is kept through a whole-record write and can be cleared by one.
+        SETTINGS s = provider->GetCurrentSettings();
+        provider->SetCurrentSettings(s);
+        QCOMPARE(provider->GetCurrentSettings().updateDate, QDate(2026, 12, 1));
+        s.updateDate = QDate();
+        provider->SetCurrentSettings(s);
+        QVERIFY(provider->GetCurrentSettings().updateDate.isNull());
+    }
+
+    void storeWrittenByAnotherProcessIsRead()
+    {
+        SettingsProvider provider;
+        provider.GetCurrentSettings();
+        // A store file as the previous run left it: every value is text.
+        writeStoreFile("[General]\nFIRST_RUN=false\nKEEP_MEMO_COUNT=3\nSIGN_IN_AT_RUN=true\n"
+                       "[update]\ndate=2025-03-01\n"
+                       "[appreance]\nGroupFontSize=22\nGroupCursorBorder=#0a0b0c\n");
+        const SETTINGS s = provider.GetCurrentSettings();
+        QCOMPARE(s.keepMemoCount, 3);
+        QCOMPARE(s.signInAtRun, true);
+        QCOMPARE(s.updateDate, QDate(2025, 3, 1));
+        QCOMPARE(s.groupFont.size, 22);
+        QCOMPARE(s.groupCursorBorder, QColor(0x0a, 0x0b, 0x0c));
+    }
+
+    void wrongTypedValuesReadAsDefaults()
+    {
+        SettingsProvider provider;
+        provider.GetCurrentSettings();
+        writeStoreFile("[General]\nFIRST_RUN=false\nCONFIRM_AT_EXIT=maybe\nKEEP_MEMO_COUNT=ten\n"
+                       "POPUP_TIMEOUT=1, 2\nOWN_SOUND_PATH=a, b\n"
+                       "[update]\ndate=someday\n"
+                       "[interface]\nRosterWindowWidth=wide\n"
+                       "[appreance]\nGroupFontSize=-4\nGroupFontName=\nGroupCursorBorder=red\n"
+                       "UserCursorBorder=#12345\nGroupFontBold=@Invalid()\n");
+        const SETTINGS s = provider.GetCurrentSettings();
+        const SETTINGS d;
+        QCOMPARE(s.confirmAtExit, d.confirmAtExit);
+        QCOMPARE(s.keepMemoCount, d.keepMemoCount);
+        QCOMPARE(s.popupTimeout, d.popupTimeout);
+        QCOMPARE(s.ownSoundPath, d.ownSoundPath);
+        QVERIFY(s.updateDate.isNull());
+        QCOMPARE(s.rosterWindowRect.width(), d.rosterWindowRect.width());
+        QCOMPARE(s.groupFont.size, d.groupFont.size);
+        QCOMPARE(s.groupFont.name, d.groupFont.name);
+        QCOMPARE(s.groupFont.bold, d.groupFont.bold);
+        QCOMPARE(s.groupCursorBorder, d.groupCursorBorder);
+        QCOMPARE(s.userCursorBorder, d.userCursorBorder);
+    }
+
+    void storeIsUserOnly()
+    {
+        SettingsProvider provider;
+        provider.SetCurrentSettings(changedSettings());
+        const QString file = rawStore()->fileName();
+        QCOMPARE(fileMode(file), 0600);
+        QCOMPARE(fileMode(QFileInfo(file).path()), 0700);
+    }
+
+    void passwordRoundTripsEncrypted()
+    {
+        SettingsProvider provider;
+        const QString password = QString::fromUtf8("s3cr\xc3\xa9t & \"quoted\"");
+        provider.SaveLoginName("someone@example.org");
+        provider.SavePassword(password);
+        QCOMPARE(provider.GetLoginName(), QString("someone@example.org"));
+        QCOMPARE(provider.GetPassword(), password);
+
+        // The store holds neither the text nor an encoding of it.
+        QFile file(rawStore()->fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        QVERIFY(!content.contains(password.toUtf8()));
+        QVERIFY(!content.contains("s3cr"));
+        QVERIFY(!content.contains(password.toUtf8().toBase64()));
+        // Encryption is randomised: saving again gives another ciphertext.
+        const QString first = rawStore()->value(SettingsKeys::password).toString();
+        provider.SavePassword(password);
+        QVERIFY(rawStore()->value(SettingsKeys::password).toString() != first);
+        QCOMPARE(provider.GetPassword(), password);
+
+        SettingsProvider other;
+        QCOMPARE(other.GetPassword(), password);
+
+        provider.ForgetPassword();
+        QVERIFY(provider.GetPassword().isEmpty());
+        QVERIFY(!rawStore()->contains(SettingsKeys::password));
+        QCOMPARE(provider.GetLoginName(), QString("someone@example.org"));
+    }
+
+    void damagedPasswordReadsEmpty()
+    {
+        SettingsProvider provider;
+        provider.SavePassword("secret");
+        QByteArray cipher = QByteArray::fromBase64(
+            rawStore()->value(SettingsKeys::password).toString().toLatin1());
+        cipher[cipher.size() / 2] = char(cipher[cipher.size() / 2] ^ 0x55);
+        provider.SetKeyByName(SettingsKeys::password, QString::fromLatin1(cipher.toBase64()));
+        QVERIFY(provider.GetPassword().isEmpty());
+
+        provider.SetKeyByName(SettingsKeys::password, "not base64 at all!");
+        QVERIFY(provider.GetPassword().isEmpty());
+        provider.SetKeyByName(
+            SettingsKeys::password, QString::fromLatin1(QByteArray(16, 'A').toBase64()));
+        QVERIFY(provider.GetPassword().isEmpty());
+        provider.SetKeyByName(SettingsKeys::password, 42);
+        QVERIFY(provider.GetPassword().isEmpty());
+
+        provider.SavePassword(QString());
+        QVERIFY(!rawStore()->contains(SettingsKeys::password));
+    }
+
+    void autostartEntryFollowsRunAtStartup()
+    {
+        SettingsProvider provider;
+        SETTINGS s = provider.GetCurrentSettings();
+        QVERIFY(!s.runAtStartup);
+        const QString entry = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"))
+            + "/autostart/movarelquintash-client.desktop";
+        if (!qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME"))
+            QCOMPARE(AutostartEntry::FilePath(), entry);
+
+        s.runAtStartup = true;
+        provider.SetCurrentSettings(s);
+        QVERIFY(QFile::exists(AutostartEntry::FilePath()));
+        QVERIFY(provider.GetCurrentSettings().runAtStartup);
+        QFile file(AutostartEntry::FilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY(text.startsWith("[Desktop Entry]\n"));
+        QVERIFY(text.contains("\nType=Application\n"));
+        QVERIFY(text.contains(
+            "\nExec=" + AutostartEntry::ExecLine(QCoreApplication::applicationFilePath()) + "\n"));
+
+        s.runAtStartup = false;
+        provider.SetCurrentSettings(s);
+        QVERIFY(!QFile::exists(AutostartEntry::FilePath()));
+        QVERIFY(!provider.GetCurrentSettings().runAtStartup);
+    }
+
+    void execLineQuotesAndEscapes()
+    {
+        QCOMPARE(AutostartEntry::ExecLine("/usr/bin/client"), QString("\"/usr/bin/client\""));
+        QCOMPARE(AutostartEntry::ExecLine("/opt/My App/client"), QString("\"/opt/My App/client\""));
+        QCOMPARE(AutostartEntry::ExecLine("/a\"b$c`d%e\\f"),
+            QString("\"/a\\\\\"b\\\\$c\\\\`d%%e\\\\\\\\f\""));
+    }
+
+    void memosAreKeptNewestFirstPerTeam()
+    {
+        SettingsProvider provider;
+        SETTINGS s = provider.GetCurrentSettings();
+        s.keepMemoCount = 2;
+        provider.SetCurrentSettings(s);
+
+        provider.AddMemo({ "first", "alpha" });
+        provider.AddMemo({ "other team", "beta" });
+        provider.AddMemo({ "second\nwith a line and \"quotes\"", "alpha" });
+        provider.AddMemo({ "third", "alpha" });
+        auto alpha = provider.GetMemos("alpha");
+        QCOMPARE(alpha.size(), 2);
+        QCOMPARE(alpha[0].memo, QString("third"));
+        QCOMPARE(alpha[1].memo, QString("second\nwith a line and \"quotes\""));
+        QCOMPARE(alpha[1].teamName, QString("alpha"));
+        QCOMPARE(provider.GetMemos("beta").size(), 1);
+        QVERIFY(provider.GetMemos("gamma").isEmpty());
+
+        // A memo used again moves to the front instead of appearing twice; blanks are not kept.
+        provider.AddMemo({ "second\nwith a line and \"quotes\"", "alpha" });
+        provider.AddMemo({ "   ", "alpha" });
+        alpha = provider.GetMemos("alpha");
+        QCOMPARE(alpha.size(), 2);
+        QCOMPARE(alpha[0].memo, QString("second\nwith a line and \"quotes\""));
+        QCOMPARE(alpha[1].memo, QString("third"));
+
+        // The raw text travels through the record unchanged.
+        const QString raw = provider.GetCurrentSettings().prevMemo;
+        QVERIFY(!raw.isEmpty());
+        provider.SetCurrentSettings(provider.GetCurrentSettings());
+        QCOMPARE(provider.GetMemos("alpha").size(), 2);
+        reloadStoreFile();
+        QCOMPARE(provider.GetMemos("alpha")[0].memo, QString("second\nwith a line and \"quotes\""));
+        QCOMPARE(provider.GetMemos("beta")[0].memo, QString("other team"));
+
+        s = provider.GetCurrentSettings();
+        s.keepPrevMemo = false;
+        provider.SetCurrentSettings(s);
+        QVERIFY(provider.GetMemos("alpha").isEmpty());
+        provider.AddMemo({ "ignored", "alpha" });
+        provider.SetKeyByName(SettingsKeys::keepPrevMemo, true);
+        QVERIFY(provider.GetMemos("alpha").isEmpty());
+        QVERIFY(provider.GetMemos("beta").isEmpty());
+    }
+
+    void damagedMemoTextReadsAsNoMemos()
+    {
+        SettingsProvider provider;
+        provider.SetKeyByName(SettingsKeys::prevMemo, "{not json");
+        QVERIFY(provider.GetMemos("alpha").isEmpty());
+        provider.AddMemo({ "fresh", "alpha" });
+        QCOMPARE(provider.GetMemos("alpha").size(), 1);
+    }
+
+    void styleSheetComesFromTheResource()
+    {
+        QWidget widget;
+        SettingsProvider::SetStyleToWidget(&widget, ":/design/mac.qss");
+        QFile qss(":/design/mac.qss");
+        QVERIFY(qss.open(QIODevice::ReadOnly));
+        QCOMPARE(widget.styleSheet(), QString::fromUtf8(qss.readAll()));
+        SettingsProvider::instance()->SetStyleToWidget(&widget, ":/design/missing.qss");
+        QVERIFY(widget.styleSheet().isEmpty());
+        SettingsProvider::SetStyleToWidget(nullptr, ":/design/mac.qss");
+    }
+
+private:
+    // Makes the store read its file again, as a new process would.
+    static void reloadStoreFile()
+    {
+        QFile file(rawStore()->fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        writeStoreFile(file.readAll());
+    }
+
+    static void writeStoreFile(const QByteArray& content)
+    {
+        const QString path = rawStore()->fileName();
+        // Make sure the modification time moves, so the store notices the new content.
+        QTest::qWait(20);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        QFile(path).setFileTime(
+            QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    }
+};
+
+QTEST_MAIN(TestSettingsProvider)
+#include "tst_settingsprovider.moc"
