@@ -13,10 +13,11 @@
 #include <QHttpMultiPart>
 #include <QMap>
 #include <QMetaEnum>
-#include <QNetworkConfigurationManager>
 #include <QNetworkReply>
 #include <QSaveFile>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -472,9 +473,7 @@ bool RestAPI::IsOnline() const
     // A service on this machine needs no network.
     if (IsLoopbackHost(apiBase.host()))
         return true;
-    if (!platformNetwork)
-        platformNetwork = std::make_unique<QNetworkConfigurationManager>();
-    return platformNetwork->isOnline();
+    return platformNetwork.IsNetworkEnabled();
 }
 
 bool RestAPI::CheckCanSend(ApiState state)

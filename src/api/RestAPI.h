@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NetworkChecker.h"
 #include "RosterManager.h"
 #include "ScreenshotRecord.h"
 
@@ -19,10 +20,8 @@
 #include <QVariant>
 
 #include <functional>
-#include <memory>
 
 class ApiXmlParser;
-class QNetworkConfigurationManager;
 class QNetworkReply;
 
 // The client of the service's REST API. Every request travels with an ApiState; its answer
@@ -215,7 +214,7 @@ private:
     QUrl apiBase;
     QSslConfiguration sslConfiguration;
     std::function<bool()> networkCheck;
-    mutable std::unique_ptr<QNetworkConfigurationManager> platformNetwork;
+    NetworkChecker platformNetwork;
     int requestTimeout = 30000;
 
     SecurityUserInfo userInfo;
