@@ -79,14 +79,6 @@ bool IsLoopbackHost(const QString& host)
     return !address.isNull() && address.isLoopback();
 }
 
-// Parsing the system's CA store is costly and its result the same for every client of the
-// process: it is done once.
-QSslConfiguration SharedSslConfiguration()
-{
-    static const QSslConfiguration configuration = ServiceConfig::sslConfiguration();
-    return configuration;
-}
-
 bool IsWebAddress(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -98,7 +90,7 @@ bool IsWebAddress(const QUrl& url)
 
 RestAPI::RestAPI(QObject* parent)
     : QObject(parent), apiBase(ServiceConfig::apiBaseUrl()),
-      sslConfiguration(SharedSslConfiguration())
+      sslConfiguration(ServiceConfig::sslConfiguration())
 {
     qRegisterMetaType<RestAPI::ApiState>("RestAPI::ApiState");
     qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
