@@ -8,7 +8,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QHostInfo>
 #include <QHttpMultiPart>
 #include <QMap>
@@ -71,13 +70,6 @@ template<typename FieldList> QByteArray FormEncode(const FieldList& fields)
     return body;
 }
 
-bool IsLoopbackHost(const QString& host)
-{
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
 
 bool IsWebAddress(const QUrl& url)
 {
@@ -462,9 +454,6 @@ bool RestAPI::IsOnline() const
 {
     if (networkCheck)
         return networkCheck();
-    // A service on this machine needs no network.
-    if (IsLoopbackHost(apiBase.host()))
-        return true;
     return platformNetwork.IsNetworkEnabled();
 }
 
