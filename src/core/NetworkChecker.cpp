@@ -1,13 +1,31 @@
 #include "NetworkChecker.h"
 
+#include "ServiceConfig.h"
+
 #include <QDebug>
+#include <QHostAddress>
 #include <QHostInfo>
 #include <QNetworkConfigurationManager>
+
+namespace {
+
+bool IsLoopbackHost(const QString& host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+} // namespace
 
 NetworkChecker::NetworkChecker(QObject* parent) : QObject(parent) { }
 
 bool NetworkChecker::IsNetworkEnabled() const
 {
+    // A service on this machine (a local test or demo service) needs no network interface.
+    if (IsLoopbackHost(ServiceConfig::apiHost()))
+        return true;
     const QNetworkConfigurationManager manager;
     return !manager.allConfigurations(QNetworkConfiguration::Active).isEmpty();
 }

@@ -12,7 +12,8 @@ class NetworkChecker : public QObject
 public:
     explicit NetworkChecker(QObject* parent = nullptr);
 
-    // True when the platform reports an active network configuration; asked afresh each call.
+    // True when the platform reports an active network configuration, or when the service's
+    // host is this machine; asked afresh each call.
     bool IsNetworkEnabled() const;
 
     // Starts an asynchronous look-up of the host name; its outcome sets IsServerEnabled.

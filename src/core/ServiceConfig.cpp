@@ -93,7 +93,9 @@ QList<QSslCertificate> extraCaCertificates()
 
 QList<QSslCertificate> trustedCaCertificates()
 {
-    return QSslConfiguration::systemCaCertificates() + extraCaCertificates();
+    // Parsing the system's CA store is costly and gives the same list all along: done once.
+    static const QList<QSslCertificate> systemCertificates = QSslConfiguration::systemCaCertificates();
+    return systemCertificates + extraCaCertificates();
 }
 
 QSslConfiguration sslConfiguration()

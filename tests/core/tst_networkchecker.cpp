@@ -58,6 +58,16 @@ private slots:
         const bool first = checker.IsNetworkEnabled();
         QCOMPARE(checker.IsNetworkEnabled(), first);
     }
+
+    void aServiceOnThisMachineNeedsNoNetwork()
+    {
+        NetworkChecker checker;
+        for (const char* base : { "https://127.0.0.1:8443", "https://localhost", "https://[::1]:9000" }) {
+            qputenv("MOVARELQUINTASH_API_URL", base);
+            QVERIFY2(checker.IsNetworkEnabled(), base);
+        }
+        qunsetenv("MOVARELQUINTASH_API_URL");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNetworkChecker)

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "RestAPI.h"
+#include "RosterManager.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <vector>
+
+// Reads one XML answer of the service whole and turns it into records. An answer is valid when
+// it is well-formed with the root element "response"; it is ok when, besides, its status is
+// "ok". Unknown elements are ignored; a missing element reads as empty text or 0.
+class ApiXmlParser
+{
+public:
+    explicit ApiXmlParser(const QByteArray& xml);
+
+    bool IsValid() const;
+    bool IsOk() const;
+    QString ErrorCode() const;
+    QString ErrorMessage() const;
+    // Why the answer is not ok, in words for the trace log and the error signal.
+    QString Problem() const;
+
+    // False when the answer names no usable member (no id of at least 1, or no hash key).
+    bool ReadLogin(RestAPI::SecurityUserInfo* info) const;
+    QList<RosterManager::ROSTER_GROUP_ITEM> ReadTeams() const;
+    QList<RosterManager::ROSTER_ITEM> ReadMembers(int teamId) const;
+    RestAPI::AboutInfo ReadAbout() const;
+    QList<RestAPI::TeamWorkTool> ReadTools() const;
+    RestAPI::UpdateInfo ReadUpdate() const;
+    int ReadScreenshotId() const;
+    QString ReadShortUrl() const;
+
+private:
+    struct Element
+    {
+        QString name;
+        QString text;
+        std::vector<Element> children;
+
+        const Element* Child(const QString& childName) const;
+        QString Text(const QString& childName) const;
+        int Number(const QString& childName) const;
+        // The "numeric-key" records of the child list `listName`.
+        std::vector<const Element*> Records(const QString& listName) const;
+    };
+
+    Element root;
+    bool valid = false;
+    QString parseProblem;
+};

@@ -1,0 +1,815 @@
+#include "RestAPI.h"
+
+#include "ApiXmlParser.h"
+#include "AppInfo.h"
+#include "Constants.h"
+#include "ServiceConfig.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QHostInfo>
+#include <QHttpMultiPart>
+#include <QMap>
+#include <QMetaEnum>
+#include <QNetworkReply>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString loginPath = QStringLiteral("/k4p/auth/login:var");
+const QString teamsPath = QStringLiteral("/k4p/teams/list:var");
+const QString membersPath = QStringLiteral("/k4p/teams/members:var");
+const QString chatStatusPath = QStringLiteral("/k4p/chat/status:var");
+const QString workStartPath = QStringLiteral("/k4p/work/start:var");
+const QString workStopPath = QStringLiteral("/k4p/work/stop:var");
+const QString aboutPath = QStringLiteral("/k4p/info/about:var");
+const QString toolsPath = QStringLiteral("/k4p/info/tools:var");
+const QString updatePath = QStringLiteral("/k4p/update/check:var");
+const QString screenshotPath = QStringLiteral("/k4p/diary/screenshot:var");
+const QString screensnapPath = QStringLiteral("/k4p/snaps/upload:var");
+
+const QString timeFormat = QStringLiteral("HH:mm:ss");
+const QString dateFormat = QStringLiteral("yyyy-MM-dd");
+const char* const timedOutProperty = "mqTimedOut";
+const char* const canceledProperty = "mqCanceled";
+
+QString StateName(RestAPI::ApiState state)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<RestAPI::ApiState>().valueToKey(state));
+}
+
+// The trace log must never show the password, its digest or the session key.
+bool IsSecret(const QString& field)
+{
+    return field == QLatin1String("password") || field == QLatin1String("hash_key");
+}
+
+template<typename FieldList> QString Describe(const FieldList& fields)
+{
+    QStringList parts;
+    for (const auto& field : fields)
+        parts << field.first + QLatin1Char('=')
+                + (IsSecret(field.first) ? QStringLiteral("*****") : field.second);
+    return parts.join(QLatin1String(", "));
+}
+
+// Percent-encodes everything but the unreserved characters, so '+', '&' and '=' in a memo
+// reach the service as typed.
+template<typename FieldList> QByteArray FormEncode(const FieldList& fields)
+{
+    QByteArray body;
+    for (const auto& field : fields) {
+        if (!body.isEmpty())
+            body += '&';
+        body += QUrl::toPercentEncoding(field.first) + '=' + QUrl::toPercentEncoding(field.second);
+    }
+    return body;
+}
+
+
+bool IsWebAddress(const QUrl& url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+        && (scheme == QLatin1String("https") || scheme == QLatin1String("http"));
+}
+
+} // namespace
+
+RestAPI::RestAPI(QObject* parent)
+    : QObject(parent), apiBase(ServiceConfig::apiBaseUrl()),
+      sslConfiguration(ServiceConfig::sslConfiguration())
+{
+    qRegisterMetaType<RestAPI::ApiState>("RestAPI::ApiState");
+    qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
+    qRegisterMetaType<RestAPI::UpdateInfo>("RestAPI::UpdateInfo");
+}
+
+RestAPI::~RestAPI()
+{
+    // Replies die with the manager; none may call back into a half-destroyed client.
+    const QList<QNetworkReply*> replies = manager.findChildren<QNetworkReply*>();
+    for (QNetworkReply* reply : replies) {
+        reply->disconnect(this);
+        reply->abort();
+    }
+}
+
+void RestAPI::Login(const QString& login, const QString& password)
+{
+    if (!CheckCanSend(LoginState))
+        return;
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
+    const Fields fields { { QStringLiteral("login"), login },
+        { QStringLiteral("password"), digest }, { QStringLiteral("os"), UpdateOsValues::os },
+        { QStringLiteral("version"), AppInfo::version() } };
+    CallApi(LoginState, loginPath, fields, [this, password, digest](const ApiXmlParser& answer) {
+        SecurityUserInfo info;
+        if (!answer.ReadLogin(&info)) {
+            Fail(LoginState, tr("the answer names no member"));
+            return;
+        }
+        info.password = password;
+        info.passwordMd5 = digest;
+        SetApiSecurityInfo(info);
+        emit ApiDataOk(LoginState, QVariant::fromValue(info));
+    });
+}
+
+void RestAPI::SetApiSecurityInfo(const SecurityUserInfo& info)
+{
+    if (info.hashKey.isEmpty() || info.memberId < 1) {
+        loggedIn = false;
+        return;
+    }
+    userInfo = info;
+    loggedIn = true;
+}
+
+bool RestAPI::IsLoggedIn() const
+{
+    return loggedIn;
+}
+
+RestAPI::SecurityUserInfo RestAPI::GetCurrentUserInfo() const
+{
+    return userInfo;
+}
+
+RosterManager::ROSTER_ITEM RestAPI::GetCurrentUserInRosterFormat() const
+{
+    RosterManager::ROSTER_ITEM item;
+    item.contactID = userInfo.memberId;
+    item.groupID = -1;
+    item.fullName = userInfo.fullName;
+    item.userName = userInfo.memberUsername;
+    return item;
+}
+
+void RestAPI::Roster_GetTeams()
+{
+    if (!loggedIn) {
+        ReportLater(LoginState, false, tr("not signed in"));
+        return;
+    }
+    DropRosterChain();
+    if (!CheckCanSend(GetTeamsState))
+        return;
+    const quint64 chain = rosterChain;
+    QNetworkReply* reply = CallApi(
+        GetTeamsState, teamsPath, WithCredentials({}),
+        [this, chain](const ApiXmlParser& answer) {
+            rosterList = answer.ReadTeams();
+            // Without a team there is nothing to track time for: the caller shows its
+            // no-teams page on this error.
+            if (rosterList.isEmpty()) {
+                Fail(GetTeamsState, tr("no teams"));
+                return;
+            }
+            emit ApiDataOk(GetTeamsState, rosterList.size());
+            if (chain == rosterChain)
+                LoadTeamMembers(chain, 0);
+        },
+        [this, chain] { return chain == rosterChain; });
+    rosterReplies.append(reply);
+}
+
+void RestAPI::SetIsNeedAvatars(bool need)
+{
+    isNeedAvatars = need;
+}
+
+void RestAPI::SetIsNeedScreenshots(bool need)
+{
+    isNeedScreenshots = need;
+}
+
+QList<RosterManager::ROSTER_GROUP_ITEM> RestAPI::GetRosterList() const
+{
+    return rosterList;
+}
+
+void RestAPI::User_LoadAvatar()
+{
+    if (!RequireLogin(UserAvatarState) || !CheckCanSend(UserAvatarState))
+        return;
+    FetchPicture(UserAvatarState, userInfo.profilePictureUrl, {}, [this](const Outcome& outcome) {
+        if (!outcome.ok) {
+            Fail(UserAvatarState, outcome.error);
+            return;
+        }
+        Log(StateName(UserAvatarState) + QStringLiteral(" ok"));
+        emit ApiDataOk(UserAvatarState, outcome.body);
+    });
+}
+
+void RestAPI::GetAboutInfo()
+{
+    if (!RequireLogin(AboutState) || !CheckCanSend(AboutState))
+        return;
+    CallApi(AboutState, aboutPath, WithCredentials({}), [this](const ApiXmlParser& answer) {
+        aboutInfo = answer.ReadAbout();
+        emit ApiDataOk(AboutState, {});
+    });
+}
+
+RestAPI::AboutInfo RestAPI::GetAboutInfoResult() const
+{
+    return aboutInfo;
+}
+
+void RestAPI::GetTeamworkTools()
+{
+    if (!RequireLogin(TeamWorkToolsState) || !CheckCanSend(TeamWorkToolsState))
+        return;
+    const quint64 round = ++toolsRound;
+    teamWorkTools.clear();
+    pendingToolImages = 0;
+    CallApi(
+        TeamWorkToolsState, toolsPath, WithCredentials({}),
+        [this, round](const ApiXmlParser& answer) {
+            teamWorkTools = answer.ReadTools();
+            emit ApiDataOk(TeamWorkToolsState, teamWorkTools.size());
+            if (round == toolsRound)
+                LoadToolImages(round);
+        },
+        [this, round] { return round == toolsRound; });
+}
+
+QList<RestAPI::TeamWorkTool> RestAPI::GetTeamWorkTools_Result() const
+{
+    return teamWorkTools;
+}
+
+void RestAPI::CheckUpdates()
+{
+    if (!RequireLogin(GetUpdate) || !CheckCanSend(GetUpdate))
+        return;
+    const Fields fields { { QStringLiteral("os"), UpdateOsValues::os },
+        { QStringLiteral("version"), AppInfo::version() } };
+    CallApi(GetUpdate, updatePath, WithCredentials(fields), [this](const ApiXmlParser& answer) {
+        updateInfo = answer.ReadUpdate();
+        emit ApiDataOk(GetUpdate, QVariant::fromValue(updateInfo));
+    });
+}
+
+RestAPI::UpdateInfo RestAPI::GetCurrentUpdateInfo() const
+{
+    return updateInfo;
+}
+
+void RestAPI::StartWork(QTime time, int teamRoomId)
+{
+    SendWorkNotice(workStartPath, time, teamRoomId);
+}
+
+void RestAPI::StopWork(QTime time, int teamRoomId)
+{
+    SendWorkNotice(workStopPath, time, teamRoomId);
+}
+
+void RestAPI::SetUserChatStatus(RosterManager::STATUS status)
+{
+    QString text;
+    switch (status) {
+    case RosterManager::STATUS_ONLINE_WORKING:
+    case RosterManager::STATUS_ONLINE:
+        text = ChatStatusValues::online;
+        break;
+    case RosterManager::STATUS_DND_WORKING:
+    case RosterManager::STATUS_DND:
+        text = ChatStatusValues::doNotDistrub;
+        break;
+    case RosterManager::STATUS_OFFLINE:
+        text = ChatStatusValues::offline;
+        break;
+    default:
+        return;
+    }
+    if (!RequireLogin(ChatStatusState) || !CheckCanSend(ChatStatusState))
+        return;
+    CallApi(ChatStatusState, chatStatusPath,
+        WithCredentials({ { QStringLiteral("status"), text } }),
+        [this](const ApiXmlParser&) { emit ApiDataOk(ChatStatusState, {}); });
+}
+
+void RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
+{
+    if (!RequireLogin(ScreenshotUpload))
+        return;
+    if (shot.image.isEmpty()) {
+        ReportLater(ScreenshotUpload, false, tr("the capture has no image"));
+        return;
+    }
+    if (!CheckCanSend(ScreenshotUpload))
+        return;
+    const Fields fields {
+        { ScreenshotUploadFields::title, shot.memo },
+        { ScreenshotUploadFields::activeWindow, shot.activeWindow },
+        { ScreenshotUploadFields::keyStrokes, QString::number(shot.keyStrokes) },
+        { ScreenshotUploadFields::mouseClicks, QString::number(shot.mouseClicks) },
+        { ScreenshotUploadFields::hostName, QHostInfo::localHostName() },
+        { ScreenshotUploadFields::teamId, QString::number(shot.companyId) },
+        { ScreenshotUploadFields::workingTime,
+            shot.workingTime.isValid() ? shot.workingTime.toString(timeFormat)
+                                       : QStringLiteral("00:00:00") },
+        { ScreenshotUploadFields::captureDate, shot.date.toString(dateFormat) },
+        { ScreenshotUploadFields::captureTime, shot.time.toString(timeFormat) },
+    };
+    QNetworkReply* reply = PostMultipart(ScreenshotUpload, screenshotPath, WithCredentials(fields),
+        ScreenshotUploadFields::image, ScreenshotUploadFields::fileName, shot.image);
+    Watch(reply, ScreenshotUpload, {}, [this](const Outcome& outcome) {
+        HandleApiOutcome(ScreenshotUpload, outcome, [this](const ApiXmlParser& answer) {
+            emit ApiDataOk(ScreenshotUpload, answer.ReadScreenshotId());
+        });
+    });
+}
+
+void RestAPI::UploadScreensnap(const QString& title, const QString& description,
+    const QString& activeWindow, int keyStrokes, int mouseClicks, int teamId,
+    ScreensnapPermission permission, const QString& password, const QByteArray& png)
+{
+    if (!RequireLogin(ScreensnapUpload))
+        return;
+    QString permissionName;
+    switch (permission) {
+    case PublicPermission:
+        permissionName = ScreenSnapPermissions::publicPermission;
+        break;
+    case TeamPermission:
+        permissionName = ScreenSnapPermissions::teamPermission;
+        break;
+    case PasswordPermission:
+        permissionName = ScreenSnapPermissions::passwordPermission;
+        break;
+    }
+    if (permissionName.isEmpty() || png.isEmpty()) {
+        ReportLater(ScreensnapUpload, false,
+            png.isEmpty() ? tr("the snap has no image") : tr("unknown permission"));
+        return;
+    }
+    if (!CheckCanSend(ScreensnapUpload))
+        return;
+    const Fields fields {
+        { ScreensnapUploadFields::title, title },
+        { ScreensnapUploadFields::description, description },
+        { ScreensnapUploadFields::activeWindow, activeWindow },
+        { ScreensnapUploadFields::keyStrokes, QString::number(keyStrokes) },
+        { ScreensnapUploadFields::mouseClicks, QString::number(mouseClicks) },
+        { ScreensnapUploadFields::hostName, QHostInfo::localHostName() },
+        { ScreensnapUploadFields::teamId, QString::number(teamId) },
+        { ScreensnapUploadFields::permission, permissionName },
+        { ScreensnapUploadFields::password, password },
+    };
+    QNetworkReply* reply = PostMultipart(ScreensnapUpload, screensnapPath, WithCredentials(fields),
+        ScreensnapUploadFields::image, ScreensnapUploadFields::fileName, png);
+    Watch(reply, ScreensnapUpload, {}, [this](const Outcome& outcome) {
+        HandleApiOutcome(ScreensnapUpload, outcome, [this](const ApiXmlParser& answer) {
+            // The address goes to the clipboard and into a link the member clicks.
+            const QString shortUrl = answer.ReadShortUrl();
+            if (!IsWebAddress(QUrl(shortUrl, QUrl::StrictMode))) {
+                Fail(ScreensnapUpload, tr("the answer holds no short address"));
+                return;
+            }
+            emit ApiDataOk(ScreensnapUpload, shortUrl);
+        });
+    });
+}
+
+void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
+{
+    CancelUpdateDownload();
+    if (!IsWebAddress(url)) {
+        ReportLater(UpdateFileRecieved, false, tr("the installer address is not a web address"));
+        return;
+    }
+    if (!CheckCanSend(UpdateFileRecieved))
+        return;
+    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    // The installer replaces an older file of the same name only once it is complete.
+    auto file = std::make_unique<QSaveFile>(filePath);
+    if (!file->open(QIODevice::WriteOnly)) {
+        ReportLater(UpdateFileRecieved, false, file->errorString());
+        return;
+    }
+    QNetworkRequest request = MakeRequest(url);
+    request.setAttribute(
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    Log(StateName(UpdateFileRecieved) + QStringLiteral(" GET ") + url.toString());
+    QNetworkReply* reply = manager.get(request);
+    QSaveFile* target = file.release();
+    target->setParent(reply);
+    updateReply = reply;
+    connect(reply, &QNetworkReply::readyRead, target,
+        [reply, target] { target->write(reply->readAll()); });
+    connect(reply, &QNetworkReply::downloadProgress, this, &RestAPI::DownloadProgress);
+    Watch(
+        reply, UpdateFileRecieved, [reply] { return !reply->property(canceledProperty).toBool(); },
+        [this, target, filePath](const Outcome& outcome) {
+            if (!outcome.ok) {
+                target->cancelWriting();
+                Fail(UpdateFileRecieved, outcome.error);
+                return;
+            }
+            target->write(outcome.body);
+            if (!target->commit()) {
+                Fail(UpdateFileRecieved, target->errorString());
+                return;
+            }
+            Log(StateName(UpdateFileRecieved) + QStringLiteral(" ok: ") + filePath);
+            emit ApiDataOk(UpdateFileRecieved, filePath);
+        });
+}
+
+void RestAPI::CancelUpdateDownload()
+{
+    if (!updateReply)
+        return;
+    updateReply->setProperty(canceledProperty, true);
+    updateReply->abort();
+    updateReply = nullptr;
+}
+
+bool RestAPI::IsDownloadingUpdate() const
+{
+    return updateReply && !updateReply->isFinished();
+}
+
+void RestAPI::SetRequestTimeout(int msec)
+{
+    requestTimeout = msec;
+}
+
+void RestAPI::SetNetworkCheck(std::function<bool()> isOnline)
+{
+    networkCheck = std::move(isOnline);
+}
+
+bool RestAPI::IsOnline() const
+{
+    if (networkCheck)
+        return networkCheck();
+    return platformNetwork.IsNetworkEnabled();
+}
+
+bool RestAPI::CheckCanSend(ApiState state)
+{
+    if (IsOnline())
+        return true;
+    const QString why = tr("no network for %1").arg(StateName(state));
+    Log(why);
+    ReportLater(NoConnection, false, why);
+    return false;
+}
+
+bool RestAPI::RequireLogin(ApiState state)
+{
+    if (loggedIn)
+        return true;
+    ReportLater(state, false, tr("not signed in"));
+    return false;
+}
+
+// Answers that arise without a request still arrive from the event loop, like every other.
+void RestAPI::ReportLater(ApiState state, bool ok, const QVariant& value)
+{
+    if (!ok)
+        Log(StateName(state) + QStringLiteral(" failed: ") + value.toString());
+    QMetaObject::invokeMethod(
+        this,
+        [this, state, ok, value] {
+            if (ok)
+                emit ApiDataOk(state, value);
+            else
+                emit ApiDataError(state, value);
+        },
+        Qt::QueuedConnection);
+}
+
+QNetworkRequest RestAPI::MakeRequest(const QUrl& url) const
+{
+    QNetworkRequest request(url);
+    // Certificate errors are never ignored: a server that does not verify is unreachable.
+    request.setSslConfiguration(sslConfiguration);
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+        AppInfo::applicationName + QLatin1Char('/') + AppInfo::version());
+    return request;
+}
+
+QUrl RestAPI::ApiUrl(const QString& path) const
+{
+    QUrl url = apiBase;
+    url.setPath(apiBase.path() + path);
+    return url;
+}
+
+QUrl RestAPI::PictureUrl(const QString& address) const
+{
+    const QUrl url(address.trimmed());
+    return url.isRelative() ? apiBase.resolved(url) : url;
+}
+
+RestAPI::Fields RestAPI::WithCredentials(Fields fields) const
+{
+    fields.append({ QStringLiteral("member_id"), QString::number(userInfo.memberId) });
+    fields.append({ QStringLiteral("hash_key"), userInfo.hashKey });
+    return fields;
+}
+
+QNetworkReply* RestAPI::PostForm(ApiState state, const QString& path, const Fields& fields)
+{
+    QNetworkRequest request = MakeRequest(ApiUrl(path));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, MyMimeTypes::formUrlEncoded);
+    Log(QStringLiteral("%1 POST %2 %3").arg(StateName(state), path, Describe(fields)));
+    return manager.post(request, FormEncode(fields));
+}
+
+QNetworkReply* RestAPI::PostMultipart(ApiState state, const QString& path, const Fields& fields,
+    const QString& fileField, const QString& fileName, const QByteArray& png)
+{
+    auto multiPart = std::make_unique<QHttpMultiPart>(QHttpMultiPart::FormDataType);
+    // The fixed boundary must not occur inside a part; a memo could hold it, and then the
+    // multipart object's own random boundary is used.
+    const QByteArray boundary = MyMimeTypes::boundary.toLatin1();
+    bool clash = png.contains(boundary);
+    for (const auto& field : fields)
+        clash = clash || field.second.toUtf8().contains(boundary);
+    if (!clash)
+        multiPart->setBoundary(boundary);
+    for (const auto& field : fields) {
+        QHttpPart part;
+        part.setHeader(QNetworkRequest::ContentDispositionHeader,
+            QStringLiteral("form-data; name=\"%1\"").arg(field.first));
+        part.setBody(field.second.toUtf8());
+        multiPart->append(part);
+    }
+    QHttpPart file;
+    file.setHeader(QNetworkRequest::ContentTypeHeader, MyMimeTypes::png);
+    file.setHeader(QNetworkRequest::ContentDispositionHeader,
+        QStringLiteral("form-data; name=\"%1\"; filename=\"%2\"").arg(fileField, fileName));
+    file.setBody(png);
+    multiPart->append(file);
+
+    Log(QStringLiteral("%1 POST %2 %3, %4=<%5 bytes>")
+            .arg(StateName(state), path, Describe(fields), fileField)
+            .arg(png.size()));
+    QNetworkReply* reply = manager.post(MakeRequest(ApiUrl(path)), multiPart.get());
+    multiPart.release()->setParent(reply);
+    return reply;
+}
+
+void RestAPI::Watch(
+    QNetworkReply* reply, ApiState state, std::function<bool()> isCurrent, OutcomeHandler handler)
+{
+    // The time limit counts from the last sign of life, so a large upload on a slow line is
+    // not cut off while it still moves.
+    auto* timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    timer->setInterval(requestTimeout);
+    connect(timer, &QTimer::timeout, reply, [reply] {
+        reply->setProperty(timedOutProperty, true);
+        reply->abort();
+    });
+    connect(reply, &QNetworkReply::uploadProgress, timer, [timer] { timer->start(); });
+    connect(reply, &QNetworkReply::downloadProgress, timer, [timer] { timer->start(); });
+    connect(reply, &QNetworkReply::sslErrors, this, [this, state](const QList<QSslError>& errors) {
+        for (const QSslError& error : errors)
+            Log(StateName(state) + QStringLiteral(" TLS error: ") + error.errorString());
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, timer, state, isCurrent, handler] {
+        reply->deleteLater();
+        timer->stop();
+        if (isCurrent && !isCurrent())
+            return;
+        Outcome outcome;
+        if (reply->isOpen())
+            outcome.body = reply->readAll();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply->property(timedOutProperty).toBool())
+            outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
+        else if (status != 0 && status != 200)
+            outcome.error = QStringLiteral("HTTP %1").arg(status);
+        else if (reply->error() != QNetworkReply::NoError)
+            outcome.error = reply->errorString();
+        else if (status != 200)
+            outcome.error = tr("no HTTP answer");
+        else
+            outcome.ok = true;
+        if (outcome.ok)
+            Log(QStringLiteral("%1 HTTP 200, %2 bytes")
+                    .arg(StateName(state))
+                    .arg(outcome.body.size()));
+        handler(outcome);
+    });
+    timer->start();
+}
+
+QNetworkReply* RestAPI::CallApi(ApiState state, const QString& path, const Fields& fields,
+    AnswerHandler onOk, std::function<bool()> isCurrent)
+{
+    QNetworkReply* reply = PostForm(state, path, fields);
+    Watch(reply, state, std::move(isCurrent),
+        [this, state, onOk](const Outcome& outcome) { HandleApiOutcome(state, outcome, onOk); });
+    return reply;
+}
+
+void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const AnswerHandler& onOk)
+{
+    if (!outcome.ok) {
+        QString why = outcome.error;
+        // A refusal such as 401 still says why in its body.
+        const ApiXmlParser answer(outcome.body);
+        if (answer.IsValid() && !(answer.ErrorCode().isEmpty() && answer.ErrorMessage().isEmpty()))
+            why += QStringLiteral(", ") + answer.Problem();
+        Fail(state, why);
+        return;
+    }
+    const ApiXmlParser answer(outcome.body);
+    if (!answer.IsOk()) {
+        Fail(state, answer.Problem());
+        return;
+    }
+    Log(StateName(state) + QStringLiteral(" ok"));
+    onOk(answer);
+}
+
+QNetworkReply* RestAPI::FetchPicture(
+    ApiState state, const QString& address, std::function<bool()> isCurrent, OutcomeHandler handler)
+{
+    const QUrl url = PictureUrl(address);
+    // Only web addresses: an answer must not make the client read local files.
+    if (!IsWebAddress(url)) {
+        const Outcome refused { false, tr("\"%1\" is not a web address").arg(address), {} };
+        QMetaObject::invokeMethod(
+            this,
+            [isCurrent, handler, refused] {
+                if (!isCurrent || isCurrent())
+                    handler(refused);
+            },
+            Qt::QueuedConnection);
+        return nullptr;
+    }
+    QNetworkRequest request = MakeRequest(url);
+    request.setAttribute(
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    Log(StateName(state) + QStringLiteral(" GET ") + url.toString());
+    QNetworkReply* reply = manager.get(request);
+    Watch(reply, state, std::move(isCurrent), std::move(handler));
+    return reply;
+}
+
+void RestAPI::SendWorkNotice(const QString& path, QTime time, int teamRoomId)
+{
+    if (!RequireLogin(WorkState) || !CheckCanSend(WorkState))
+        return;
+    const Fields fields { { QStringLiteral("team_id"), QString::number(teamRoomId) },
+        { QStringLiteral("time"), time.toString(timeFormat) } };
+    CallApi(WorkState, path, WithCredentials(fields),
+        [this](const ApiXmlParser&) { emit ApiDataOk(WorkState, {}); });
+}
+
+void RestAPI::Fail(ApiState state, const QString& why)
+{
+    Log(StateName(state) + QStringLiteral(" failed: ") + why);
+    emit ApiDataError(state, why);
+}
+
+void RestAPI::Log(const QString& text)
+{
+    emit NetworkManagerLogSignal(text);
+}
+
+void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
+{
+    if (teamIndex >= rosterList.size()) {
+        emit ApiDataOk(AllTeamsLoaded, {});
+        if (chain == rosterChain)
+            LoadRosterPictures(
+                chain, isNeedAvatars ? PictureKind::Avatar : PictureKind::Screenshot);
+        return;
+    }
+    if (!CheckCanSend(GetUsersState))
+        return;
+    const int teamId = rosterList.at(teamIndex).groupID;
+    QNetworkReply* reply = CallApi(
+        GetUsersState, membersPath,
+        WithCredentials({ { QStringLiteral("team_id"), QString::number(teamId) } }),
+        [this, chain, teamIndex, teamId](const ApiXmlParser& answer) {
+            RosterManager::ROSTER_GROUP_ITEM& team = rosterList[teamIndex];
+            team.contacts = answer.ReadMembers(teamId);
+            team.isLoaded = true;
+            emit ApiDataOk(GetUsersState, teamId);
+            if (chain == rosterChain)
+                LoadTeamMembers(chain, teamIndex + 1);
+        },
+        [this, chain] { return chain == rosterChain; });
+    rosterReplies.append(reply);
+}
+
+void RestAPI::LoadRosterPictures(quint64 chain, PictureKind kind)
+{
+    const bool avatars = kind == PictureKind::Avatar;
+    const ApiState state = avatars ? UsersAvatarsState : GetUserSnapshotState;
+    // A member of several teams has one picture: each address is fetched once.
+    QMap<QString, QList<QPair<int, int>>> owners;
+    for (int team = 0; team < rosterList.size(); ++team) {
+        const QList<RosterManager::ROSTER_ITEM>& contacts = rosterList.at(team).contacts;
+        for (int member = 0; member < contacts.size(); ++member) {
+            const QString& address
+                = avatars ? contacts.at(member).avatarUrl : contacts.at(member).screenshotUrl;
+            if (!address.isEmpty())
+                owners[address].append({ team, member });
+        }
+    }
+    if (owners.isEmpty()) {
+        RosterPicturesDone(chain, kind);
+        return;
+    }
+    if (!CheckCanSend(state))
+        return;
+    pendingRosterPictures = owners.size();
+    for (auto it = owners.cbegin(); it != owners.cend(); ++it) {
+        const QString address = it.key();
+        const QList<QPair<int, int>> targets = it.value();
+        QNetworkReply* reply = FetchPicture(
+            state, address, [this, chain] { return chain == rosterChain; },
+            [this, chain, kind, avatars, state, address, targets](const Outcome& outcome) {
+                QPixmap picture;
+                if (outcome.ok && picture.loadFromData(outcome.body)) {
+                    for (const auto& target : targets) {
+                        RosterManager::ROSTER_ITEM& member
+                            = rosterList[target.first].contacts[target.second];
+                        (avatars ? member.avatar : member.screenshot) = picture;
+                    }
+                } else {
+                    Fail(
+                        state, outcome.ok ? tr("%1 is not a picture").arg(address) : outcome.error);
+                }
+                if (chain == rosterChain && --pendingRosterPictures == 0)
+                    RosterPicturesDone(chain, kind);
+            });
+        if (reply)
+            rosterReplies.append(reply);
+    }
+}
+
+void RestAPI::RosterPicturesDone(quint64 chain, PictureKind kind)
+{
+    if (kind == PictureKind::Screenshot) {
+        emit ApiDataOk(AllSnapshotsLoaded, {});
+        return;
+    }
+    emit ApiDataOk(AllAvatarsLoaded, {});
+    if (chain == rosterChain && isNeedScreenshots)
+        LoadRosterPictures(chain, PictureKind::Screenshot);
+}
+
+void RestAPI::DropRosterChain()
+{
+    // Counting up first makes the aborted replies of the old chain answer nothing.
+    ++rosterChain;
+    const QList<QPointer<QNetworkReply>> running = rosterReplies;
+    rosterReplies.clear();
+    for (const QPointer<QNetworkReply>& reply : running) {
+        if (reply)
+            reply->abort();
+    }
+    rosterList.clear();
+    pendingRosterPictures = 0;
+}
+
+void RestAPI::LoadToolImages(quint64 round)
+{
+    QList<int> withImage;
+    for (int index = 0; index < teamWorkTools.size(); ++index) {
+        if (!teamWorkTools.at(index).imageUrl.isEmpty())
+            withImage.append(index);
+    }
+    if (withImage.isEmpty()) {
+        emit ApiDataOk(AllToolsLoaded, {});
+        return;
+    }
+    if (!CheckCanSend(TeamWorkToolsDownloadImage))
+        return;
+    pendingToolImages = withImage.size();
+    for (const int index : qAsConst(withImage)) {
+        FetchPicture(
+            TeamWorkToolsDownloadImage, teamWorkTools.at(index).imageUrl,
+            [this, round] { return round == toolsRound; },
+            [this, round, index](const Outcome& outcome) {
+                TeamWorkTool& tool = teamWorkTools[index];
+                if (outcome.ok && tool.image.loadFromData(outcome.body))
+                    tool.imageLoaded = true;
+                else
+                    Fail(TeamWorkToolsDownloadImage,
+                        outcome.ok ? tr("%1 is not a picture").arg(tool.imageUrl) : outcome.error);
+                if (round == toolsRound && --pendingToolImages == 0)
+                    emit ApiDataOk(AllToolsLoaded, {});
+            });
+    }
+}

@@ -1,0 +1,239 @@
+#pragma once
+
+#include "NetworkChecker.h"
+#include "RosterManager.h"
+#include "ScreenshotRecord.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMetaType>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QPair>
+#include <QPixmap>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QString>
+#include <QTime>
+#include <QUrl>
+#include <QVariant>
+
+#include <functional>
+
+class ApiXmlParser;
+class QNetworkReply;
+
+// The client of the service's REST API. Every request travels with an ApiState; its answer
+// comes back, always asynchronously, as ApiDataOk or ApiDataError with the same state. Results
+// that do not fit the signal's value are read afterwards with the getters.
+class RestAPI : public QObject
+{
+    Q_OBJECT
+public:
+    enum ApiState
+    {
+        NoState = 0,
+        LoginState = 21,
+        GetTeamsState = 23,
+        GetUsersState = 24,
+        AllTeamsLoaded = 25,
+        UsersAvatarsState = 26,
+        AllAvatarsLoaded = 27,
+        NoConnection = 28,
+        ScreenshotUpload = 29,
+        ScreensnapUpload = 30,
+        GetUpdate = 31,
+        UserAvatarState = 32,
+        GetUserSnapshotState = 33,
+        AllSnapshotsLoaded = 34,
+        AboutState = 35,
+        TeamWorkToolsState = 36,
+        AllToolsLoaded = 37,
+        TeamWorkToolsDownloadImage = 38,
+        ChatStatusState = 39,
+        UpdateFileRecieved = 40,
+        WorkState = 41
+    };
+    Q_ENUM(ApiState)
+
+    enum ScreensnapPermission
+    {
+        PublicPermission = 0,
+        TeamPermission = 1,
+        PasswordPermission = 2
+    };
+    Q_ENUM(ScreensnapPermission)
+
+    // The signed-in member as the sign-in answer gives it.
+    struct SecurityUserInfo
+    {
+        int memberId = -1;
+        QString hashKey; // the session key sent with every later request
+        QString memberUsername; // the chat login name
+        QString firstName;
+        QString lastName;
+        QString fullName;
+        QString profilePictureUrl;
+        QString chatStatus;
+        QString lastWork; // e.g. "2026-12-06 16:37"
+        QString password; // as typed: the chat server wants it
+        QString passwordMd5; // 32 lower-case hex digits, what the sign-in sent
+    };
+
+    struct UpdateInfo
+    {
+        QString version; // empty when nothing newer exists
+        QString downloadUrl;
+    };
+
+    struct AboutInfo
+    {
+        QString title;
+        QString description;
+    };
+
+    struct TeamWorkTool
+    {
+        QString title;
+        QString url; // the address the tool opens
+        QPixmap image;
+        QString imageUrl;
+        bool imageLoaded = false;
+    };
+
+    explicit RestAPI(QObject* parent = nullptr);
+    ~RestAPI() override;
+
+    // Signs in with the login name and the password as typed; the MD5 digest of the password
+    // is what travels. Answer LoginState: on success the value is the SecurityUserInfo, which
+    // this client has then taken as its own.
+    void Login(const QString& login, const QString& password);
+
+    // Takes the record and counts as logged in when its hash key is set and its member id is
+    // at least 1; otherwise counts as not logged in and keeps the old record.
+    void SetApiSecurityInfo(const SecurityUserInfo& info);
+    bool IsLoggedIn() const;
+    SecurityUserInfo GetCurrentUserInfo() const;
+    RosterManager::ROSTER_ITEM GetCurrentUserInRosterFormat() const;
+
+    // Teams, then the members of each team in turn (AllTeamsLoaded), then the pictures as the
+    // two flags say (AllAvatarsLoaded, AllSnapshotsLoaded). A new call drops a running chain.
+    void Roster_GetTeams();
+    void SetIsNeedAvatars(bool need);
+    void SetIsNeedScreenshots(bool need);
+    QList<RosterManager::ROSTER_GROUP_ITEM> GetRosterList() const;
+
+    // Answer UserAvatarState with the raw image bytes.
+    void User_LoadAvatar();
+    void GetAboutInfo();
+    AboutInfo GetAboutInfoResult() const;
+    // TeamWorkToolsState for the list, AllToolsLoaded once every image is in.
+    void GetTeamworkTools();
+    QList<TeamWorkTool> GetTeamWorkTools_Result() const;
+    void CheckUpdates();
+    UpdateInfo GetCurrentUpdateInfo() const;
+
+    void StartWork(QTime time, int teamRoomId);
+    void StopWork(QTime time, int teamRoomId);
+    // Sends nothing for the idle, cached and none statuses.
+    void SetUserChatStatus(RosterManager::STATUS status);
+
+    // Work-diary capture; the value of the answer is the id the service gave it.
+    void UploadScreenshot(const ScreenshotRecord& shot);
+    // Screen snap; the value of the answer is its short address.
+    void UploadScreensnap(const QString& title, const QString& description,
+        const QString& activeWindow, int keyStrokes, int mouseClicks, int teamId,
+        ScreensnapPermission permission, const QString& password, const QByteArray& png);
+
+    // Streams the file at `url` into `filePath`, replacing it only once the whole file is in.
+    // Answer UpdateFileRecieved with the path; DownloadProgress while it runs.
+    void DownloadUpdateFile(const QUrl& url, const QString& filePath);
+    // Drops a running download and its partial file; no answer follows.
+    void CancelUpdateDownload();
+    bool IsDownloadingUpdate() const;
+
+    // A request with no sign of life for this long fails with its state (30 s by default).
+    void SetRequestTimeout(int msec);
+    // Replaces the platform's network check (tests simulate "no network" with it).
+    void SetNetworkCheck(std::function<bool()> isOnline);
+
+signals:
+    void ApiDataOk(RestAPI::ApiState state, QVariant value);
+    void ApiDataError(RestAPI::ApiState state, QVariant value);
+    void NetworkManagerLogSignal(QString text);
+    void DownloadProgress(qint64 received, qint64 total);
+
+private:
+    using Fields = QList<QPair<QString, QString>>;
+    // How one request ended: ok, or the reason it failed.
+    struct Outcome
+    {
+        bool ok = false;
+        QString error;
+        QByteArray body;
+    };
+    using OutcomeHandler = std::function<void(const Outcome&)>;
+    using AnswerHandler = std::function<void(const ApiXmlParser&)>;
+    enum class PictureKind
+    {
+        Avatar,
+        Screenshot
+    };
+
+    bool IsOnline() const;
+    bool CheckCanSend(ApiState state);
+    void ReportLater(ApiState state, bool ok, const QVariant& value);
+
+    QNetworkRequest MakeRequest(const QUrl& url) const;
+    QUrl ApiUrl(const QString& path) const;
+    QUrl PictureUrl(const QString& address) const;
+    Fields WithCredentials(Fields fields) const;
+    QNetworkReply* CallApi(ApiState state, const QString& path, const Fields& fields,
+        AnswerHandler onOk, std::function<bool()> isCurrent = {});
+    QNetworkReply* PostForm(ApiState state, const QString& path, const Fields& fields);
+    QNetworkReply* PostMultipart(ApiState state, const QString& path, const Fields& fields,
+        const QString& fileField, const QString& fileName, const QByteArray& png);
+    void Watch(QNetworkReply* reply, ApiState state, std::function<bool()> isCurrent,
+        OutcomeHandler handler);
+    void HandleApiOutcome(ApiState state, const Outcome& outcome, const AnswerHandler& onOk);
+    QNetworkReply* FetchPicture(ApiState state, const QString& address,
+        std::function<bool()> isCurrent, OutcomeHandler handler);
+    void SendWorkNotice(const QString& path, QTime time, int teamRoomId);
+    void Fail(ApiState state, const QString& why);
+    void Log(const QString& text);
+
+    bool RequireLogin(ApiState state);
+    void LoadTeamMembers(quint64 chain, int teamIndex);
+    void LoadRosterPictures(quint64 chain, PictureKind kind);
+    void RosterPicturesDone(quint64 chain, PictureKind kind);
+    void DropRosterChain();
+    void LoadToolImages(quint64 round);
+
+    QNetworkAccessManager manager;
+    QUrl apiBase;
+    QSslConfiguration sslConfiguration;
+    std::function<bool()> networkCheck;
+    NetworkChecker platformNetwork;
+    int requestTimeout = 30000;
+
+    SecurityUserInfo userInfo;
+    bool loggedIn = false;
+
+    QList<RosterManager::ROSTER_GROUP_ITEM> rosterList;
+    QList<QPointer<QNetworkReply>> rosterReplies;
+    quint64 rosterChain = 0;
+    int pendingRosterPictures = 0;
+    bool isNeedAvatars = true;
+    bool isNeedScreenshots = true;
+
+    AboutInfo aboutInfo;
+    QList<TeamWorkTool> teamWorkTools;
+    quint64 toolsRound = 0;
+    int pendingToolImages = 0;
+    UpdateInfo updateInfo;
+    QPointer<QNetworkReply> updateReply;
+};
+
+Q_DECLARE_METATYPE(RestAPI::SecurityUserInfo)
+Q_DECLARE_METATYPE(RestAPI::UpdateInfo)

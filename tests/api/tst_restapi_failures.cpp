@@ -1,0 +1,195 @@
+#include "ApiRecorder.h"
+#include "FakeServiceProcess.h"
+#include "RestAPI.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <memory>
+
+// Every way a request can fail ends in ApiDataError with the request's own state.
+class TestRestApiFailures : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(service.Start()); }
+
+    void init()
+    {
+        QVERIFY(service.Control("reset"));
+        service.PointClientsHere();
+        api = std::make_unique<RestAPI>();
+        recorder = new ApiRecorder(api.get());
+    }
+
+    void cleanup() { api.reset(); }
+
+    void serverErrorOnTheTeams()
+    {
+        SignIn();
+        QVERIFY(
+            service.Control("fail", { { "mode", "http500" }, { "path", "/k4p/teams/list:var" } }));
+        api->Roster_GetTeams();
+        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetTeamsState);
+        QCOMPARE(answer.state, RestAPI::GetTeamsState);
+        QVERIFY(!answer.ok);
+        QVERIFY2(answer.value.toString().contains("HTTP 500"), qPrintable(answer.value.toString()));
+        QCOMPARE(recorder->Trail(), QStringList("-GetTeamsState"));
+    }
+
+    void serverErrorOnOneTeamsMembersEndsTheChain()
+    {
+        SignIn();
+        QVERIFY(service.Control("fail",
+            { { "mode", "http500" }, { "path", "/k4p/teams/members:var" }, { "after", "1" } }));
+        api->Roster_GetTeams();
+        QTRY_COMPARE(recorder->Trail(),
+            QStringList({ "+GetTeamsState", "+GetUsersState", "-GetUsersState" }));
+        QTest::qWait(100);
+        QCOMPARE(recorder->WaitFor(RestAPI::AllTeamsLoaded, 0).state, RestAPI::NoState);
+    }
+
+    void aPictureThatFailsLeavesTheChainGoing()
+    {
+        SignIn();
+        QVERIFY(service.Control(
+            "fail", { { "mode", "http500" }, { "path", "/pictures/avatar/1003.png" } }));
+        api->Roster_GetTeams();
+        QVERIFY(recorder->WaitFor(RestAPI::AllSnapshotsLoaded).ok);
+        QCOMPARE(recorder->Trail().filter("-"), QStringList("-UsersAvatarsState"));
+        const RosterManager::ROSTER_ITEM bruno = api->GetRosterList().at(0).contacts.at(2);
+        QCOMPARE(bruno.contactID, 1003);
+        QVERIFY(bruno.avatar.isNull());
+        QVERIFY(!bruno.screenshot.isNull());
+    }
+
+    void malformedAnswer()
+    {
+        SignIn();
+        QVERIFY(service.Control("fail", { { "mode", "malformed" } }));
+        api->GetAboutInfo();
+        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::AboutState);
+        QCOMPARE(answer.state, RestAPI::AboutState);
+        QVERIFY(!answer.ok);
+        QVERIFY2(
+            answer.value.toString().contains("malformed"), qPrintable(answer.value.toString()));
+        QVERIFY(api->GetAboutInfoResult().title.isEmpty());
+    }
+
+    void failureChosenOnTheCommandLine()
+    {
+        FakeServiceProcess broken;
+        QVERIFY(broken.Start({ "--fail", "malformed", "--fail-path", "/k4p/auth/login:var" }));
+        broken.PointClientsHere();
+        RestAPI client;
+        ApiRecorder answers(&client);
+        client.Login("demo", "demo123");
+        QCOMPARE(answers.WaitFor(RestAPI::LoginState).state, RestAPI::LoginState);
+        QCOMPARE(answers.Trail(), QStringList("-LoginState"));
+        QVERIFY(!client.IsLoggedIn());
+    }
+
+    void slowAnswerTimesOut()
+    {
+        SignIn();
+        api->SetRequestTimeout(300);
+        QVERIFY(service.Control("fail", { { "mode", "slow" }, { "delay", "5000" } }));
+        QElapsedTimer clock;
+        clock.start();
+        api->CheckUpdates();
+        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetUpdate);
+        QCOMPARE(answer.state, RestAPI::GetUpdate);
+        QVERIFY(!answer.ok);
+        QVERIFY2(
+            answer.value.toString().contains("no answer"), qPrintable(answer.value.toString()));
+        QVERIFY(clock.elapsed() < 3000);
+    }
+
+    void staleHashKey()
+    {
+        RestAPI::SecurityUserInfo stale;
+        stale.memberId = 1001;
+        stale.hashKey = "0123456789abcdef";
+        api->SetApiSecurityInfo(stale);
+        api->Roster_GetTeams();
+        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetTeamsState);
+        QVERIFY(!answer.ok);
+        QVERIFY2(answer.value.toString().contains("HTTP 401"), qPrintable(answer.value.toString()));
+        QVERIFY(answer.value.toString().contains("auth"));
+
+        // A key the service has since dropped fails the same way.
+        recorder->Clear();
+        SignIn();
+        QVERIFY(service.Control("expire"));
+        api->StartWork(QTime::currentTime(), 11);
+        const ApiRecorder::Answer work = recorder->WaitFor(RestAPI::WorkState);
+        QVERIFY(!work.ok);
+        QVERIFY(work.value.toString().contains("auth"));
+    }
+
+    void closedPort()
+    {
+        FakeServiceProcess gone;
+        QVERIFY(gone.Start());
+        gone.PointClientsHere();
+        gone.Stop();
+        RestAPI client;
+        ApiRecorder answers(&client);
+        client.Login("demo", "demo123");
+        const ApiRecorder::Answer answer = answers.WaitFor(RestAPI::LoginState);
+        QCOMPARE(answer.state, RestAPI::LoginState);
+        QVERIFY(!answer.ok);
+        QVERIFY(!answer.value.toString().isEmpty());
+    }
+
+    void untrustedCertificateSendsNothing()
+    {
+        FakeServiceProcess impostor;
+        QVERIFY(impostor.Start({}, FakeServiceProcess::Untrusted));
+        impostor.PointClientsHere();
+        RestAPI client;
+        ApiRecorder answers(&client);
+        client.Login("demo", "demo123");
+        const ApiRecorder::Answer answer = answers.WaitFor(RestAPI::LoginState);
+        QCOMPARE(answer.state, RestAPI::LoginState);
+        QVERIFY(!answer.ok);
+        QVERIFY(!answers.log.filter("TLS error").isEmpty());
+        QTest::qWait(100);
+        QVERIFY(impostor.Requests().isEmpty());
+    }
+
+    void noNetworkSendsNothing()
+    {
+        SignIn();
+        bool online = false;
+        api->SetNetworkCheck([&online] { return online; });
+        const int before = service.Requests().size();
+        api->Roster_GetTeams();
+        api->UploadScreensnap("t", "d", " ", 0, 0, 11, RestAPI::PublicPermission, {}, "\x89PNG");
+        api->Login("demo", "demo123");
+        QTRY_COMPARE(recorder->answers.size(), 3);
+        QCOMPARE(
+            recorder->Trail(), QStringList({ "-NoConnection", "-NoConnection", "-NoConnection" }));
+        QCOMPARE(service.Requests().size(), before);
+
+        online = true;
+        recorder->Clear();
+        api->Roster_GetTeams();
+        QVERIFY(recorder->WaitFor(RestAPI::AllTeamsLoaded).ok);
+    }
+
+private:
+    void SignIn()
+    {
+        api->Login("demo", "demo123");
+        QVERIFY(recorder->WaitFor(RestAPI::LoginState).ok);
+        recorder->Clear();
+    }
+
+    FakeServiceProcess service;
+    std::unique_ptr<RestAPI> api;
+    ApiRecorder* recorder = nullptr;
+};
+
+QTEST_MAIN(TestRestApiFailures)
+#include "tst_restapi_failures.moc"

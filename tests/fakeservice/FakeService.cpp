@@ -1,0 +1,459 @@
+#include "FakeService.h"
+
+#include "SampleData.h"
+
+#include <QCryptographicHash>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QTime>
+#include <QXmlStreamWriter>
+
+#include <functional>
+
+namespace {
+
+using Response = FakeHttpServer::Response;
+using Writer = std::function<void(QXmlStreamWriter&)>;
+
+QByteArray Xml(const QString& status, const Writer& content)
+{
+    QByteArray xml;
+    QXmlStreamWriter writer(&xml);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeStartElement(QStringLiteral("response"));
+    writer.writeTextElement(QStringLiteral("status"), status);
+    if (content)
+        content(writer);
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    return xml;
+}
+
+Response Ok(const Writer& content = {})
+{
+    return { 200, "text/xml; charset=utf-8", Xml(QStringLiteral("ok"), content), 0 };
+}
+
+Response Error(int httpStatus, const QString& code, const QString& message)
+{
+    return { httpStatus, "text/xml; charset=utf-8",
+        Xml(QStringLiteral("error"),
+            [&](QXmlStreamWriter& writer) {
+                writer.writeStartElement(QStringLiteral("error"));
+                writer.writeTextElement(QStringLiteral("code"), code);
+                writer.writeTextElement(QStringLiteral("message"), message);
+                writer.writeEndElement();
+            }),
+        0 };
+}
+
+Response Text(int status, const QByteArray& text)
+{
+    return { status, "text/plain; charset=utf-8", text + '\n', 0 };
+}
+
+void Records(QXmlStreamWriter& writer, const QString& list,
+    const QList<QList<QPair<QString, QString>>>& records)
+{
+    writer.writeStartElement(list);
+    for (const auto& record : records) {
+        writer.writeStartElement(QStringLiteral("numeric-key"));
+        for (const auto& field : record)
+            writer.writeTextElement(field.first, field.second);
+        writer.writeEndElement();
+    }
+    writer.writeEndElement();
+}
+
+QString Md5(const QString& text)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+QString Missing(const FormParser& form, const QStringList& names)
+{
+    QStringList missing;
+    for (const QString& name : names) {
+        if (!form.fields.contains(name))
+            missing << name;
+    }
+    return missing.join(QLatin1String(", "));
+}
+
+bool IsTime(const QString& text)
+{
+    return QTime::fromString(text, QStringLiteral("HH:mm:ss")).isValid();
+}
+
+bool IsMemberOf(int memberId, const QString& teamText)
+{
+    bool ok = false;
+    const int teamId = teamText.toInt(&ok);
+    for (const SampleData::Team& team : SampleData::TeamsOf(memberId)) {
+        if (ok && team.id == teamId)
+            return true;
+    }
+    return false;
+}
+
+const QStringList screenshotFields { "title", "active_window", "key_strokes", "mouse_clicks",
+    "host_name", "team_id", "working_time", "capture_date", "capture_time" };
+const QStringList screensnapFields { "title", "description", "active_window", "key_strokes",
+    "mouse_clicks", "host_name", "team_id", "permission", "password" };
+
+} // namespace
+
+FakeService::FakeService(const Options& options, QObject* parent)
+    : QObject(parent), options(options), rule(options.failRule)
+{
+    if (!options.recordDir.isEmpty())
+        QDir().mkpath(options.recordDir);
+}
+
+QStringList FakeService::FailModes()
+{
+    return { QStringLiteral("http500"), QStringLiteral("malformed"), QStringLiteral("slow"),
+        QStringLiteral("auth") };
+}
+
+FakeHttpServer::Response FakeService::Handle(const FakeHttpServer::Request& request)
+{
+    const QString base
+        = QStringLiteral("https://") + QString::fromUtf8(request.headers.value("host"));
+    FormParser form;
+    const bool formOk = form.Parse(request.headers.value("content-type"), request.body);
+    if (request.method == "POST" && request.path.startsWith(QLatin1String("/control/")))
+        return formOk ? HandleControl(request.path.mid(9), form) : Text(400, "bad form");
+    const bool api = request.method == "POST" && request.path.startsWith(QLatin1String("/k4p/"));
+    if (request.method != "GET" && !api)
+        return Text(404, "not found");
+
+    Response response;
+    const bool failing = formOk && FailureFor(request.path, api, &response);
+    if (!formOk)
+        response = Error(400, QStringLiteral("fields"), QStringLiteral("unreadable form body"));
+    else if (!failing || rule.mode == QLatin1String("slow")) {
+        // A slow answer is the right answer, only late.
+        response = api ? HandleApi(request.path, form, base) : HandleGet(request.path);
+        if (failing)
+            response.delayMs = rule.delayMs;
+    }
+    if (api)
+        Record(request.path, form, response.status);
+    return response;
+}
+
+FakeHttpServer::Response FakeService::HandleControl(const QString& command, const FormParser& form)
+{
+    if (command == QLatin1String("fail")) {
+        const QString mode = form.fields.value(QStringLiteral("mode"));
+        if (!FailModes().contains(mode) && mode != QLatin1String("none"))
+            return Text(400, "unknown mode");
+        rule = FailRule();
+        rule.mode = mode == QLatin1String("none") ? QString() : mode;
+        rule.path = form.fields.value(QStringLiteral("path"));
+        rule.after = form.fields.value(QStringLiteral("after")).toInt();
+        rule.times = form.fields.value(QStringLiteral("times")).toInt();
+        if (form.fields.contains(QStringLiteral("delay")))
+            rule.delayMs = form.fields.value(QStringLiteral("delay")).toInt();
+        return Text(200, "ok");
+    }
+    if (command == QLatin1String("reset")) {
+        rule = FailRule();
+        return Text(200, "ok");
+    }
+    if (command == QLatin1String("expire")) {
+        sessions.clear();
+        return Text(200, "ok");
+    }
+    return Text(404, "unknown control request");
+}
+
+// Whether `path` is to fail now; counts the request against the rule. A "slow" failure
+// leaves `failure` alone: the caller delays the right answer.
+bool FakeService::FailureFor(const QString& path, bool api, Response* failure)
+{
+    if (rule.mode.isEmpty())
+        return false;
+    const bool matches = rule.path.isEmpty()   ? api
+        : rule.path.endsWith(QLatin1Char('*')) ? path.startsWith(rule.path.chopped(1))
+                                               : path == rule.path;
+    if (!matches)
+        return false;
+    ++rule.matched;
+    if (rule.matched <= rule.after || (rule.times > 0 && rule.matched > rule.after + rule.times))
+        return false;
+    if (rule.mode == QLatin1String("http500"))
+        *failure = Error(500, QStringLiteral("server"), QStringLiteral("Internal error"));
+    else if (rule.mode == QLatin1String("malformed"))
+        *failure = { 200, "text/xml; charset=utf-8",
+            "<?xml version=\"1.0\"?><response><status>ok</status><teams><numeric-key>", 0 };
+    else if (rule.mode == QLatin1String("auth"))
+        *failure = Error(401, QStringLiteral("auth"), QStringLiteral("The session has expired"));
+    return true;
+}
+
+FakeHttpServer::Response FakeService::HandleApi(
+    const QString& path, const FormParser& form, const QString& base)
+{
+    if (path == QLatin1String("/k4p/auth/login:var"))
+        return HandleLogin(form, base);
+
+    const int memberId = form.fields.value(QStringLiteral("member_id")).toInt();
+    const QString key = form.fields.value(QStringLiteral("hash_key"));
+    if (key.isEmpty() || sessions.value(key, -1) != memberId)
+        return Error(401, QStringLiteral("auth"), QStringLiteral("The session has expired"));
+
+    if (path == QLatin1String("/k4p/teams/list:var")) {
+        return Ok([memberId](QXmlStreamWriter& writer) {
+            QList<QList<QPair<QString, QString>>> records;
+            for (const SampleData::Team& team : SampleData::TeamsOf(memberId))
+                records.append({ { "id", QString::number(team.id) }, { "name", team.name },
+                    { "description", team.description } });
+            Records(writer, QStringLiteral("teams"), records);
+        });
+    }
+    if (path == QLatin1String("/k4p/teams/members:var")) {
+        const QString team = form.fields.value(QStringLiteral("team_id"));
+        if (!IsMemberOf(memberId, team))
+            return Error(200, QStringLiteral("team"), QStringLiteral("No such team"));
+        return Ok([team, memberId, base](QXmlStreamWriter& writer) {
+            QList<QList<QPair<QString, QString>>> records;
+            for (const SampleData::Team& sample : SampleData::TeamsOf(memberId)) {
+                if (QString::number(sample.id) != team)
+                    continue;
+                for (const int id : sample.memberIds) {
+                    const SampleData::Member member = SampleData::FindMember(id);
+                    const QString number = QString::number(id);
+                    records.append({ { "id", number }, { "username", member.username },
+                        { "full_name", member.fullName }, { "memo", member.memo },
+                        { "status", QString::number(member.status) },
+                        { "is_working", member.working ? "1" : "0" },
+                        { "worked_time", member.workedTime },
+                        { "avatar_url",
+                            member.hasAvatar ? base + "/pictures/avatar/" + number + ".png"
+                                             : QString() },
+                        { "snapshot_url",
+                            member.hasSnapshot ? base + "/pictures/snapshot/" + number + ".png"
+                                               : QString() } });
+                }
+            }
+            Records(writer, QStringLiteral("members"), records);
+        });
+    }
+    if (path == QLatin1String("/k4p/chat/status:var")) {
+        const QStringList statuses { "online", "do not disturb", "offline" };
+        if (!statuses.contains(form.fields.value(QStringLiteral("status"))))
+            return Error(200, QStringLiteral("fields"), QStringLiteral("Unknown chat status"));
+        return Ok();
+    }
+    if (path == QLatin1String("/k4p/work/start:var")
+        || path == QLatin1String("/k4p/work/stop:var")) {
+        if (!IsMemberOf(memberId, form.fields.value(QStringLiteral("team_id")))
+            || !IsTime(form.fields.value(QStringLiteral("time"))))
+            return Error(200, QStringLiteral("fields"), QStringLiteral("Bad team or time"));
+        return Ok();
+    }
+    if (path == QLatin1String("/k4p/info/about:var")) {
+        return Ok([](QXmlStreamWriter& writer) {
+            writer.writeStartElement(QStringLiteral("about"));
+            writer.writeTextElement(
+                QStringLiteral("title"), QStringLiteral("Movarelquintash Team Room"));
+            writer.writeTextElement(QStringLiteral("description"),
+                QStringLiteral("Track your time, share your progress & chat with your team."));
+            writer.writeEndElement();
+        });
+    }
+    if (path == QLatin1String("/k4p/info/tools:var")) {
+        return Ok([base](QXmlStreamWriter& writer) {
+            QList<QList<QPair<QString, QString>>> records;
+            const QList<SampleData::Tool> tools = SampleData::Tools();
+            for (int index = 0; index < tools.size(); ++index)
+                records.append({ { "title", tools.at(index).title },
+                    { "url", base + tools.at(index).page },
+                    { "image_url", base + "/pictures/tool/" + QString::number(index) + ".png" } });
+            Records(writer, QStringLiteral("tools"), records);
+        });
+    }
+    if (path == QLatin1String("/k4p/update/check:var")) {
+        const QString missing = Missing(form, { "os", "version" });
+        if (!missing.isEmpty())
+            return Error(400, QStringLiteral("fields"), QStringLiteral("Missing: ") + missing);
+        const QString version = options.updateVersion;
+        return Ok([version, base](QXmlStreamWriter& writer) {
+            writer.writeStartElement(QStringLiteral("update"));
+            writer.writeTextElement(QStringLiteral("version"), version);
+            writer.writeTextElement(QStringLiteral("download_url"),
+                version.isEmpty()
+                    ? QString()
+                    : base + "/downloads/movarelquintash-client_" + version + "_amd64.deb");
+            writer.writeEndElement();
+        });
+    }
+    if (path == QLatin1String("/k4p/diary/screenshot:var")
+        || path == QLatin1String("/k4p/snaps/upload:var"))
+        return HandleUpload(path, form, base);
+    return Error(404, QStringLiteral("path"), QStringLiteral("Unknown request"));
+}
+
+FakeHttpServer::Response FakeService::HandleLogin(const FormParser& form, const QString& base)
+{
+    const QString missing = Missing(form, { "login", "password", "os", "version" });
+    if (!missing.isEmpty())
+        return Error(400, QStringLiteral("fields"), QStringLiteral("Missing: ") + missing);
+    const QString login = form.fields.value(QStringLiteral("login"));
+    const QString digest = form.fields.value(QStringLiteral("password"));
+    for (const SampleData::Account& account : SampleData::Accounts()) {
+        if (account.login != login || Md5(account.password) != digest)
+            continue;
+        const QString key = QString::fromLatin1(
+            QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0')
+            + QByteArray::number(QRandomGenerator::global()->generate64(), 16)
+                  .rightJustified(16, '0'));
+        sessions.insert(key, account.memberId);
+        return Ok([&account, key, base](QXmlStreamWriter& writer) {
+            const QString id = QString::number(account.memberId);
+            writer.writeStartElement(QStringLiteral("member"));
+            writer.writeTextElement(QStringLiteral("id"), id);
+            writer.writeTextElement(QStringLiteral("hash_key"), key);
+            writer.writeTextElement(QStringLiteral("username"), account.login);
+            writer.writeTextElement(QStringLiteral("first_name"), account.firstName);
+            writer.writeTextElement(QStringLiteral("last_name"), account.lastName);
+            writer.writeTextElement(
+                QStringLiteral("full_name"), account.firstName + ' ' + account.lastName);
+            writer.writeTextElement(
+                QStringLiteral("profile_picture_url"), base + "/pictures/avatar/" + id + ".png");
+            writer.writeTextElement(QStringLiteral("chat_status"), QStringLiteral("online"));
+            writer.writeTextElement(QStringLiteral("last_work"), account.lastWork);
+            writer.writeEndElement();
+        });
+    }
+    return Error(200, QStringLiteral("login"), QStringLiteral("Wrong login or password"));
+}
+
+FakeHttpServer::Response FakeService::HandleUpload(
+    const QString& path, const FormParser& form, const QString& base)
+{
+    const bool screenshot = path == QLatin1String("/k4p/diary/screenshot:var");
+    const QString missing = Missing(form, screenshot ? screenshotFields : screensnapFields);
+    if (!missing.isEmpty())
+        return Error(400, QStringLiteral("fields"), QStringLiteral("Missing: ") + missing);
+    const FormParser::File image = form.files.value(QStringLiteral("image"));
+    const QString expectedName
+        = screenshot ? QStringLiteral("screenshot.png") : QStringLiteral("screensnap.png");
+    if (image.contentType != "image/png" || image.fileName != expectedName
+        || !image.data.startsWith("\x89PNG\r\n\x1a\n"))
+        return Error(
+            400, QStringLiteral("image"), QStringLiteral("The image part is not a PNG file"));
+    bool numbers = true;
+    for (const QString& name : { QStringLiteral("key_strokes"), QStringLiteral("mouse_clicks"),
+             QStringLiteral("team_id") }) {
+        bool ok = false;
+        form.fields.value(name).toInt(&ok);
+        numbers = numbers && ok;
+    }
+    if (!numbers)
+        return Error(
+            400, QStringLiteral("fields"), QStringLiteral("Counts and team must be numbers"));
+
+    if (screenshot) {
+        if (!IsTime(form.fields.value(QStringLiteral("capture_time")))
+            || !IsTime(form.fields.value(QStringLiteral("working_time")))
+            || !QDate::fromString(form.fields.value(QStringLiteral("capture_date")), Qt::ISODate)
+                    .isValid())
+            return Error(400, QStringLiteral("fields"), QStringLiteral("Bad date or time"));
+        RecordUpload(QStringLiteral("screenshot"), form);
+        return Ok([this](QXmlStreamWriter& writer) {
+            writer.writeStartElement(QStringLiteral("screenshot"));
+            writer.writeTextElement(QStringLiteral("id"), QString::number(5000 + uploadCount));
+            writer.writeEndElement();
+        });
+    }
+    const QStringList permissions { "Public", "Team", "Password" };
+    if (!permissions.contains(form.fields.value(QStringLiteral("permission"))))
+        return Error(400, QStringLiteral("fields"), QStringLiteral("Unknown permission"));
+    RecordUpload(QStringLiteral("screensnap"), form);
+    const QString code = QStringLiteral("snap%1").arg(uploadCount, 4, 10, QLatin1Char('0'));
+    snaps.insert(code, image.data);
+    return Ok([base, code](QXmlStreamWriter& writer) {
+        writer.writeStartElement(QStringLiteral("snap"));
+        writer.writeTextElement(QStringLiteral("short_url"), base + "/s/" + code);
+        writer.writeEndElement();
+    });
+}
+
+FakeHttpServer::Response FakeService::HandleGet(const QString& path)
+{
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const auto png = [](const QByteArray& bytes) {
+        return Response { 200, "image/png", bytes, 0 };
+    };
+    if (parts.size() == 3 && parts.at(0) == QLatin1String("pictures")
+        && parts.at(2).endsWith(QLatin1String(".png"))) {
+        bool ok = false;
+        const int id = parts.at(2).chopped(4).toInt(&ok);
+        const SampleData::Member member = SampleData::FindMember(id);
+        if (ok && parts.at(1) == QLatin1String("avatar") && member.hasAvatar)
+            return png(SampleData::AvatarPng(id));
+        if (ok && parts.at(1) == QLatin1String("snapshot") && member.hasSnapshot)
+            return png(SampleData::SnapshotPng(id));
+        if (ok && parts.at(1) == QLatin1String("tool") && id >= 0
+            && id < SampleData::Tools().size())
+            return png(SampleData::ToolPng(id));
+    }
+    if (parts.size() == 2 && parts.at(0) == QLatin1String("downloads")
+        && !options.updateVersion.isEmpty())
+        return { 200, "application/octet-stream", SampleData::InstallerBytes(), 0 };
+    if (parts.size() == 2 && parts.at(0) == QLatin1String("s") && snaps.contains(parts.at(1)))
+        return png(snaps.value(parts.at(1)));
+    if (parts.size() == 2 && parts.at(0) == QLatin1String("tools"))
+        return { 200, "text/html; charset=utf-8",
+            "<html><body><h1>" + parts.at(1).toUtf8() + "</h1></body></html>\n", 0 };
+    return Text(404, "not found");
+}
+
+void FakeService::Record(const QString& path, const FormParser& form, int status)
+{
+    ++requestCount;
+    if (options.recordDir.isEmpty())
+        return;
+    QJsonObject fields;
+    for (auto it = form.fields.cbegin(); it != form.fields.cend(); ++it)
+        fields.insert(it.key(), it.value());
+    QJsonObject line { { "seq", requestCount }, { "path", path }, { "status", status },
+        { "fields", fields } };
+    QFile file(QDir(options.recordDir).filePath(QStringLiteral("requests.jsonl")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
+}
+
+// Writes upload-NNNN.png and upload-NNNN.json before the answer leaves, so a client that
+// got its answer finds them.
+void FakeService::RecordUpload(const QString& kind, const FormParser& form)
+{
+    ++uploadCount;
+    const QString name = QStringLiteral("upload-%1").arg(uploadCount, 4, 10, QLatin1Char('0'));
+    if (options.recordDir.isEmpty())
+        return;
+    const QDir dir(options.recordDir);
+    const FormParser::File image = form.files.value(QStringLiteral("image"));
+    QFile png(dir.filePath(name + ".png"));
+    if (png.open(QIODevice::WriteOnly))
+        png.write(image.data);
+    QJsonObject fields;
+    for (auto it = form.fields.cbegin(); it != form.fields.cend(); ++it)
+        fields.insert(it.key(), it.value());
+    const QJsonObject record { { "kind", kind }, { "fields", fields },
+        { "image_file", name + ".png" }, { "image_filename", image.fileName },
+        { "image_content_type", QString::fromLatin1(image.contentType) },
+        { "image_size", image.data.size() } };
+    QFile json(dir.filePath(name + ".json"));
+    if (json.open(QIODevice::WriteOnly))
+        json.write(QJsonDocument(record).toJson());
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "FakeHttpServer.h"
+#include "FormParser.h"
+
+#include <QJsonObject>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The service side of the REST contract with sample data: signs in the sample accounts,
+// answers every request, serves the pictures and the installer, records what it receives and
+// fails on request. Control requests (POST /control/...) change the failure on the fly.
+class FakeService : public QObject
+{
+    Q_OBJECT
+public:
+    // How to fail: "http500", "malformed", "slow" or "auth"; empty for never.
+    struct FailRule
+    {
+        QString mode;
+        QString path; // empty: every API request; ending in '*': a prefix
+        int after = 0; // let this many matching requests through first
+        int times = 0; // then fail this many (0: all)
+        int delayMs = 60000; // how late a "slow" answer comes
+        int matched = 0;
+    };
+
+    struct Options
+    {
+        QString recordDir; // empty: record nothing
+        QString updateVersion = QStringLiteral("1.1"); // empty: nothing newer
+        FailRule failRule;
+    };
+
+    explicit FakeService(const Options& options, QObject* parent = nullptr);
+
+    FakeHttpServer::Response Handle(const FakeHttpServer::Request& request);
+
+    static QStringList FailModes();
+
+private:
+    using Response = FakeHttpServer::Response;
+
+    Response HandleControl(const QString& command, const FormParser& form);
+    Response HandleApi(const QString& path, const FormParser& form, const QString& base);
+    Response HandleLogin(const FormParser& form, const QString& base);
+    Response HandleUpload(const QString& path, const FormParser& form, const QString& base);
+    Response HandleGet(const QString& path);
+    bool FailureFor(const QString& path, bool api, Response* failure);
+    void Record(const QString& path, const FormParser& form, int status);
+    void RecordUpload(const QString& kind, const FormParser& form);
+
+    Options options;
+    FailRule rule;
+    QMap<QString, int> sessions; // hash key -> member id
+    QMap<QString, QByteArray> snaps; // short code -> PNG
+    int requestCount = 0;
+    int uploadCount = 0;
+};

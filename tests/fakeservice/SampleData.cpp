@@ -1,0 +1,160 @@
+#include "SampleData.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+
+namespace {
+
+QByteArray Png(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QColor ColorFor(int seed)
+{
+    return QColor::fromHsv((seed * 47) % 360, 150, 220);
+}
+
+} // namespace
+
+namespace SampleData {
+
+QList<Account> Accounts()
+{
+    return {
+        { QStringLiteral("demo"), QStringLiteral("demo123"), 1001, QStringLiteral("Demo"),
+            QStringLiteral("Member"), QStringLiteral("2026-12-06 16:37") },
+        // Belongs to no team: the client's no-teams page.
+        { QStringLiteral("empty"), QStringLiteral("empty123"), 1009, QStringLiteral("Idle"),
+            QStringLiteral("Newcomer"), QString() },
+    };
+}
+
+QList<Member> Members()
+{
+    return {
+        { 1001, QStringLiteral("demo"), QStringLiteral("Demo Member"),
+            QStringLiteral("Reviewing pull requests"), 4, false, QStringLiteral("00:00:00"), true,
+            false },
+        { 1002, QStringLiteral("anna.k"), QStringLiteral("Anna Kovalenko"),
+            QStringLiteral("Checkout page layout"), 1, true, QStringLiteral("03:12:40"), true,
+            true },
+        { 1003, QStringLiteral("bruno.m"), QStringLiteral("Bruno Martins"),
+            QStringLiteral("Fix <input> & validation"), 2, true, QStringLiteral("01:05:09"), true,
+            true },
+        { 1004, QStringLiteral("chen.l"), QStringLiteral("Chen Li"), QStringLiteral("Lunch"), 5,
+            false, QStringLiteral("04:30:00"), true, false },
+        { 1005, QStringLiteral("dara.o"), QStringLiteral("Dara O'Neill"), QString(), 7, false,
+            QStringLiteral("00:00:00"), true, false },
+        { 1006, QStringLiteral("eli.r"), QStringLiteral("Eli Rosen"),
+            QStringLiteral("Offline import on the train"), 8, true, QStringLiteral("02:00:15"),
+            true, true },
+        { 1007, QStringLiteral("fatima.s"), QStringLiteral("Fatima Saleh"),
+            QStringLiteral("Nightly report job"), 3, true, QStringLiteral("06:45:30"), true, true },
+        { 1008, QStringLiteral("goran.p"), QStringLiteral("Goran Petrović"),
+            QStringLiteral("Schema migration plan"), 6, false, QStringLiteral("00:40:00"), false,
+            false },
+    };
+}
+
+Member FindMember(int id)
+{
+    for (const Member& member : Members()) {
+        if (member.id == id)
+            return member;
+    }
+    return { 0, {}, {}, {}, 0, false, {}, false, false };
+}
+
+QList<Team> TeamsOf(int memberId)
+{
+    const QList<Team> all {
+        { 11, QStringLiteral("Atlas"), QStringLiteral("Web platform for the Atlas store"),
+            { 1001, 1002, 1003, 1005 } },
+        // Anna is in two teams: her pictures are fetched once.
+        { 12, QStringLiteral("Borealis"), QStringLiteral("Mobile applications"),
+            { 1001, 1004, 1006, 1002 } },
+        { 13, QStringLiteral("Cinder"), QStringLiteral("Data pipeline and reports"),
+            { 1001, 1007, 1008 } },
+    };
+    QList<Team> teams;
+    for (const Team& team : all) {
+        if (team.memberIds.contains(memberId))
+            teams.append(team);
+    }
+    return teams;
+}
+
+QList<Tool> Tools()
+{
+    return {
+        { QStringLiteral("Work diary"), QStringLiteral("/tools/diary") },
+        { QStringLiteral("Time logs"), QStringLiteral("/tools/timelogs") },
+        { QStringLiteral("Team messages"), QStringLiteral("/tools/messages") },
+    };
+}
+
+QByteArray AvatarPng(int memberId)
+{
+    QImage image(64, 64, QImage::Format_ARGB32);
+    image.fill(ColorFor(memberId));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QRect(20, 10, 24, 24));
+    painter.drawEllipse(QRect(10, 38, 44, 40));
+    painter.end();
+    return Png(image);
+}
+
+QByteArray SnapshotPng(int memberId)
+{
+    QImage image(320, 200, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, 320, 200);
+    gradient.setColorAt(0, ColorFor(memberId));
+    gradient.setColorAt(1, Qt::darkBlue);
+    painter.fillRect(image.rect(), gradient);
+    painter.fillRect(QRect(20, 20, 180, 120), Qt::white);
+    for (int line = 0; line < 6; ++line)
+        painter.fillRect(QRect(30, 32 + line * 16, 60 + (memberId * (line + 3)) % 110, 6),
+            ColorFor(memberId + line));
+    painter.end();
+    return Png(image);
+}
+
+QByteArray ToolPng(int index)
+{
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(ColorFor(index * 5 + 2));
+    painter.setPen(Qt::NoPen);
+    painter.drawRoundedRect(QRect(2, 2, 28, 28), 6, 6);
+    painter.end();
+    return Png(image);
+}
+
+QByteArray InstallerBytes()
+{
+    QByteArray bytes(512 * 1024, Qt::Uninitialized);
+    quint32 state = 0x2545F491u;
+    for (char& byte : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = char(state & 0xff);
+    }
+    return bytes;
+}
+
+} // namespace SampleData
