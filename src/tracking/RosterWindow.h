@@ -10,6 +10,7 @@
 #include "RosterManager.h"
 #include "UniverseDeviceChecker.h"
 #include "popupWindow.h"
+#include "updateDialog.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -82,6 +83,7 @@ private:
     QTimer avatarsTimer;
     QMenu itemMenu;
     QLabel statusLabel;
+    updateDialog updateWindow;
     ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
     UniverseDeviceChecker universeDeviceChecker;
