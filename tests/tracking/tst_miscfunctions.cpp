@@ -16,7 +16,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
-        // Before any REST client exists: the trusted CAs are read once.
+        // Up before any REST client of the run is made, as the client itself has it.
         QVERIFY(m_service.Start());
         m_service.PointClientsHere();
     }
