@@ -74,7 +74,11 @@ private slots:
         QVERIFY(!tray.GetOfflineCheckState());
         QVERIFY(!tray.icon().isNull());
 
+        // Signing in builds the menu again; its entries and their state stay.
         tray.ChangeSign(true);
+        tray.SetContextMenu();
+        QCOMPARE(tray.contextMenu(), menu);
+        QCOMPARE(menu->actions().size(), 15);
         QVERIFY(FindAction(menu, "Sign out")->isEnabled());
         QVERIFY(FindAction(menu, "Start tracking time")->isEnabled());
         QVERIFY(!FindAction(menu, "Last snapshot")->isEnabled());
