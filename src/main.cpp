@@ -1,5 +1,6 @@
 #include "AppInfo.h"
 #include "SingleApplication.h"
+#include "tracking/RosterWindow.h"
 
 #include <QMessageBox>
 
@@ -11,10 +12,13 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(AppInfo::organizationName);
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // The controller builds everything else; only then is the running instance asked for.
+    RosterWindow window;
     if (app.isRunning()) {
         QMessageBox::information(nullptr, AppInfo::applicationName,
             AppInfo::applicationName + QStringLiteral(" already running!"));
         return -1;
     }
-    return 0;
+    window.showLoginDialog();
+    return app.exec();
 }

@@ -1,0 +1,140 @@
+#include "AuthDialog.h"
+
+#include "DialogPlacement.h"
+#include "SettingsProvider.h"
+#include "ui_AuthDialog.h"
+
+#include <QPushButton>
+
+namespace {
+
+// The REST client words a failure "error <code>: <message>" when the service answered and said
+// no, "HTTP <status>..." when it answered with a failure status; other texts come from the
+// connection (refused, unknown host, TLS, no answer in time).
+bool IsRefusal(const QString& problem)
+{
+    return problem.startsWith(QLatin1String("error"))
+        || problem.startsWith(QLatin1String("HTTP 401"))
+        || problem.startsWith(QLatin1String("HTTP 403"));
+}
+
+bool IsServerFailure(const QString& problem)
+{
+    return problem.startsWith(QLatin1String("HTTP "));
+}
+
+} // namespace
+
+AuthDialog::AuthDialog(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::AuthDialog>())
+{
+    ui->setupUi(this);
+    DialogPlacement::StyleDialog(this);
+    connect(&api, &RestAPI::ApiDataOk, this, &AuthDialog::OnApiDataOk);
+    connect(&api, &RestAPI::ApiDataError, this, &AuthDialog::OnApiDataError);
+}
+
+AuthDialog::~AuthDialog() = default;
+
+void AuthDialog::showAuthDialogWithPrompt(bool autoLogInAllowed)
+{
+    autoLogIn = autoLogInAllowed;
+    SettingsProvider* settings = SettingsProvider::instance();
+    const QString savedPassword = settings->GetPassword();
+    ui->txtLoginName->setText(settings->GetLoginName());
+    ui->txtPassword->setText(savedPassword);
+    ui->chkRememberPassword->setChecked(!savedPassword.isEmpty());
+    ShowStatus(QString());
+    show();
+    raise();
+    activateWindow();
+    if (autoLogIn && !signingIn && !savedPassword.isEmpty()
+        && !ui->txtLoginName->text().trimmed().isEmpty()
+        && settings->GetCurrentSettings().signInAtRun)
+        on_btnLogIn_clicked();
+}
+
+void AuthDialog::showEvent(QShowEvent* event)
+{
+    DialogPlacement::CenterOnDesktop(this);
+    if (ui->txtLoginName->text().isEmpty())
+        ui->txtLoginName->setFocus();
+    else
+        ui->txtPassword->setFocus();
+    QDialog::showEvent(event);
+}
+
+void AuthDialog::on_btnLogIn_clicked()
+{
+    if (signingIn)
+        return;
+    const QString login = ui->txtLoginName->text().trimmed();
+    const QString password = ui->txtPassword->text();
+    if (login.isEmpty() || password.isEmpty()) {
+        ShowStatus(tr("Enter your login name and password."));
+        return;
+    }
+    pendingLogin = login;
+    pendingPassword = password;
+    pendingRemember = ui->chkRememberPassword->isChecked();
+    SetBusy(true);
+    ShowStatus(tr("Signing in..."));
+    api.Login(login, password);
+}
+
+void AuthDialog::OnApiDataOk(RestAPI::ApiState state, const QVariant& value)
+{
+    if (!signingIn || state != RestAPI::LoginState)
+        return;
+    RestAPI::SecurityUserInfo info = value.value<RestAPI::SecurityUserInfo>();
+    info.password = pendingPassword;
+
+    SettingsProvider* settings = SettingsProvider::instance();
+    settings->SaveLoginName(pendingLogin);
+    if (pendingRemember)
+        settings->SavePassword(pendingPassword);
+    else
+        settings->ForgetPassword();
+
+    const QString userName = pendingLogin;
+    pendingPassword.clear();
+    SetBusy(false);
+    ShowStatus(QString());
+    if (!pendingRemember)
+        ui->txtPassword->clear();
+    hide();
+    emit OnAuthComplete(userName, info);
+}
+
+void AuthDialog::OnApiDataError(RestAPI::ApiState state, const QVariant& value)
+{
+    if (!signingIn || (state != RestAPI::LoginState && state != RestAPI::NoConnection))
+        return;
+    pendingPassword.clear();
+    SetBusy(false);
+    ShowStatus(FailureText(state, value.toString()));
+    emit OnAuthFailed(pendingLogin);
+}
+
+QString AuthDialog::FailureText(RestAPI::ApiState state, const QString& problem)
+{
+    if (state == RestAPI::NoConnection)
+        return tr("There is no network connection. Connect and try again.");
+    if (IsRefusal(problem))
+        return tr("Wrong login name or password.");
+    if (IsServerFailure(problem))
+        return tr("The server could not sign you in. Try again later.");
+    return tr("The server cannot be reached. Check your connection and try again.");
+}
+
+void AuthDialog::SetBusy(bool busy)
+{
+    signingIn = busy;
+    ui->btnLogIn->setEnabled(!busy);
+    ui->txtLoginName->setReadOnly(busy);
+    ui->txtPassword->setReadOnly(busy);
+}
+
+void AuthDialog::ShowStatus(const QString& text)
+{
+    ui->lblStatus->setText(text);
+}

@@ -1,0 +1,30 @@
+#include "DialogPlacement.h"
+
+#include "SettingsProvider.h"
+#include "WindowSystem.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace DialogPlacement {
+
+void StyleDialog(QWidget* dialog)
+{
+    SettingsProvider::SetStyleToWidget(dialog, QStringLiteral(":/design/mac.qss"));
+    WindowSystem::SetWindowTitleDialogStyle(dialog, true);
+}
+
+void CenterOnDesktop(QWidget* window)
+{
+    QScreen* screen = window->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+} // namespace DialogPlacement

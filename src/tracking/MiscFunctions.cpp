@@ -1,0 +1,188 @@
+#include "MiscFunctions.h"
+
+#include "RestAPI.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QPainter>
+#include <QTime>
+
+MiscFunctions::MiscFunctions(QObject* parent)
+    : QObject(parent), linkOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); })
+{
+    qRegisterMetaType<EVENTS_STATISTIC>("MiscFunctions::EVENTS_STATISTIC");
+    qRegisterMetaType<SCREENSHOT>("MiscFunctions::SCREENSHOT");
+
+    // One connection per shortcut for the whole run: binding other keys later never adds one.
+    for (int type = 0; type < int(shortcuts.size()); ++type) {
+        shortcuts[type].SetName(QString::number(type));
+        connect(&shortcuts[type], &MyShortcut::ShortcutActivated, this,
+            [this](const QString& name) { emit ShortcutActivated(name.toInt()); });
+    }
+    sampleTimer.setInterval(sampleIntervalMs);
+    connect(&sampleTimer, &QTimer::timeout, this, &MiscFunctions::TakeSample);
+    connect(
+        &remindDialog, &RemindDialog::OnChangeMemo_Signal, this, &MiscFunctions::OpenMemoDialog);
+}
+
+MiscFunctions::~MiscFunctions() = default;
+
+void MiscFunctions::SetUserName(const QString& name)
+{
+    userName = name;
+}
+
+QString MiscFunctions::GetUsername() const
+{
+    return userName;
+}
+
+void MiscFunctions::SetUserCompany(int id, const QString& name)
+{
+    companyId = id;
+    companyName = name;
+}
+
+int MiscFunctions::GetUserCompanyID() const
+{
+    return companyId;
+}
+
+QString MiscFunctions::GetUserCompany() const
+{
+    return companyName;
+}
+
+void MiscFunctions::SetMemo(const QString& text)
+{
+    memo = text;
+}
+
+QString MiscFunctions::GetMemo() const
+{
+    return memo;
+}
+
+void MiscFunctions::SetApiHandle(RestAPI* api)
+{
+    apiHandle = api;
+}
+
+void MiscFunctions::SetUserAvatar(const QPixmap& picture)
+{
+    avatar = picture;
+    veiledAvatar = picture;
+    if (veiledAvatar.isNull())
+        return;
+    // A pale veil over the picture's own pixels, so a round avatar stays round.
+    QPainter painter(&veiledAvatar);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    painter.fillRect(veiledAvatar.rect(), QColor(255, 255, 255, 150));
+}
+
+QPixmap MiscFunctions::GetUserAvatar(bool unveiled) const
+{
+    return unveiled ? avatar : veiledAvatar;
+}
+
+void MiscFunctions::StartCountEvents()
+{
+    statistic.clear();
+    eventCounter.Reset();
+    // The counter sees input to every window, the client's own included, so it is the only
+    // source of the counts.
+    if (!eventCounter.Install())
+        qDebug() << "Keyboard and mouse input cannot be counted on this desktop";
+    sampleTimer.start();
+}
+
+void MiscFunctions::StopCountEvents()
+{
+    eventCounter.Remove();
+    eventCounter.Reset();
+    sampleTimer.stop();
+}
+
+void MiscFunctions::SetSampleInterval(int msec)
+{
+    sampleTimer.setInterval(msec);
+}
+
+void MiscFunctions::ResetStatistic()
+{
+    statistic.clear();
+}
+
+void MiscFunctions::ResetAllStatistic()
+{
+    statistic.clear();
+    lastStatistic.clear();
+}
+
+QList<MiscFunctions::EVENTS_STATISTIC> MiscFunctions::GetStatistic() const
+{
+    return lastStatistic;
+}
+
+void MiscFunctions::TakeSample()
+{
+    EVENTS_STATISTIC sample;
+    sample.mouseEvents = eventCounter.GetMouseEvents();
+    sample.keyEvents = eventCounter.GetKeyEvents();
+    sample.time = QTime::currentTime();
+    eventCounter.Reset();
+    statistic.append(sample);
+    lastStatistic = statistic;
+}
+
+void MiscFunctions::UploadCurrentShot()
+{
+    if (!apiHandle) {
+        qDebug() << "No REST client to upload the screenshot through";
+        return;
+    }
+    apiHandle->UploadScreenshot(currentShot);
+}
+
+bool MiscFunctions::SetShortcut(SHORTCUT_TYPE type, const QString& keys)
+{
+    const int index = type;
+    if (index < 0 || index >= int(shortcuts.size()))
+        return false;
+    MyShortcut& shortcut = shortcuts[index];
+    // A hotkey the member cleared must stop acting, not keep its old keys.
+    if (keys.isEmpty()) {
+        shortcut.UnsetShortcut();
+        return false;
+    }
+    shortcut.SetName(QString::number(index));
+    return shortcut.SetShortcut(keys);
+}
+
+void MiscFunctions::SetLinkOpener(std::function<bool(const QUrl&)> opener)
+{
+    linkOpener = std::move(opener);
+}
+
+void MiscFunctions::OpenMemoDialog()
+{
+    memoDialog.SetCurrentUserAndCompany(userName, companyName);
+    memoDialog.setModal(true);
+    memoDialog.show();
+    memoDialog.activateWindow();
+}
+
+void MiscFunctions::openLink(const QString& link)
+{
+    // Links come from answers of the service and from what the member typed: only web pages
+    // go to the browser, never files or other programs' schemes.
+    const QUrl url(link.trimmed());
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        qDebug() << "Not a web address, not opened:" << url.toDisplayString();
+        return;
+    }
+    if (!linkOpener(url))
+        qDebug() << "The browser did not open" << url.toDisplayString();
+}

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "AuthDialog.h"
+#include "InputEventCounter.h"
+#include "Memo.h"
+#include "MyShortcut.h"
+#include "RemindDialog.h"
+#include "ScreenshotRecord.h"
+#include "TrayIcon.h"
+
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <array>
+#include <functional>
+
+class RestAPI;
+
+// The services hub of the main window: who is signed in and for which team room time is
+// tracked, the memo, the own avatar, the activity counting in 60-second samples, the
+// work-diary upload, the ten global hotkeys and web links. It owns the dialogs and the tray
+// icon around the main window for the whole run.
+class MiscFunctions : public QObject
+{
+    Q_OBJECT
+public:
+    using SCREENSHOT = ScreenshotRecord;
+    using EVENTS_STATISTIC = EventsStatistic;
+
+    enum SHORTCUT_TYPE
+    {
+        SHORTCUT_OPEN_TEAM_ROOM = 0,
+        SHORTCUT_OPEN_PREFERENCES = 1,
+        SHORTCUT_OPEN_MEMO = 2,
+        SHORTCUT_STOP_TRACKING_TIME = 3,
+        SHORTCUT_START_TRACKING_TIME = 4,
+        SHORTCUT_LAST_SNAPSHOT = 5,
+        SHORTCUT_SNAP_ALL_DESKTOP = 6,
+        SHORTCUT_SNAP_1_DISPLAY = 7,
+        SHORTCUT_SNAP_2_DISPLAY = 8,
+        SHORTCUT_SNAP_3_DISPLAY = 9
+    };
+    Q_ENUM(SHORTCUT_TYPE)
+
+    enum SCREENSNAP_PICTURE_MODE
+    {
+        SNAP_MODE_ALL_DESKTOP = 0,
+        SNAP_MODE_DISPLAY_1 = 1,
+        SNAP_MODE_DISPLAY_2 = 2,
+        SNAP_MODE_DISPLAY_3 = 3
+    };
+    Q_ENUM(SCREENSNAP_PICTURE_MODE)
+
+    static constexpr int sampleIntervalMs = 60000;
+
+    explicit MiscFunctions(QObject* parent = nullptr);
+    ~MiscFunctions() override;
+
+    void SetUserName(const QString& userName);
+    QString GetUsername() const;
+    // The team room time is tracked for; -1 and an empty name when none.
+    void SetUserCompany(int id, const QString& name);
+    int GetUserCompanyID() const;
+    QString GetUserCompany() const;
+    void SetMemo(const QString& memo);
+    QString GetMemo() const;
+
+    // The REST client that uploads the captures; the caller keeps it alive.
+    void SetApiHandle(RestAPI* api);
+
+    // Keeps the avatar and a veiled copy of it, shown while no time is tracked.
+    void SetUserAvatar(const QPixmap& avatar);
+    QPixmap GetUserAvatar(bool unveiled) const;
+
+    // Counting keyboard and mouse input anywhere on the desktop, one sample per interval.
+    void StartCountEvents();
+    void StopCountEvents();
+    void SetSampleInterval(int msec);
+    // Clears the running sample list; ResetAllStatistic also the copy GetStatistic returns.
+    void ResetStatistic();
+    void ResetAllStatistic();
+    // The samples as they stood after the last one was taken.
+    QList<EVENTS_STATISTIC> GetStatistic() const;
+
+    // Uploads currentShot as a work-diary screenshot; the answer arrives at the REST client's
+    // signals.
+    void UploadCurrentShot();
+
+    // Binds the hotkey text to the type's global shortcut; an empty text releases it. False
+    // when nothing is bound.
+    bool SetShortcut(SHORTCUT_TYPE type, const QString& keys);
+
+    // Replaces the desktop's browser (tests record the addresses instead).
+    void SetLinkOpener(std::function<bool(const QUrl&)> opener);
+
+    // Prepares the memo dialog for the member and team room and shows it.
+    void OpenMemoDialog();
+
+    AuthDialog& GetAuthDialog() { return authDialog; }
+    Memo& GetMemoDialog() { return memoDialog; }
+    RemindDialog& GetRemindDialog() { return remindDialog; }
+    TrayIcon& GetTrayIcon() { return trayIcon; }
+
+    // The capture being built; each capture overwrites it.
+    SCREENSHOT currentShot;
+
+public slots:
+    // Opens a web address in the browser; anything but http and https is refused.
+    void openLink(const QString& link);
+
+signals:
+    // Once per global hotkey press, with its SHORTCUT_TYPE.
+    void ShortcutActivated(int tagValue);
+
+private:
+    void TakeSample();
+
+    AuthDialog authDialog;
+    Memo memoDialog;
+    RemindDialog remindDialog;
+    TrayIcon trayIcon;
+    std::array<MyShortcut, 10> shortcuts;
+    InputEventCounter eventCounter;
+    QTimer sampleTimer;
+    QList<EVENTS_STATISTIC> statistic;
+    QList<EVENTS_STATISTIC> lastStatistic;
+    QPointer<RestAPI> apiHandle;
+    std::function<bool(const QUrl&)> linkOpener;
+
+    QString userName;
+    int companyId = -1;
+    QString companyName;
+    QString memo;
+    QPixmap avatar;
+    QPixmap veiledAvatar;
+};

@@ -1,0 +1,149 @@
+#include "RosterWindow.h"
+
+#include "AppInfo.h"
+#include "MacTitleWidget.h"
+#include "ServiceConfig.h"
+#include "SettingsProvider.h"
+#include "UserOnlyFiles.h"
+#include "ui_RosterWindow.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+const QString apiLogFileName = QStringLiteral("restApiLog.log");
+
+} // namespace
+
+RosterWindow::RosterWindow(QWidget* parent)
+    : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
+      ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this)
+{
+    ui->setupUi(this);
+    restApi.setObjectName(QStringLiteral("restApi"));
+    infoApi.setObjectName(QStringLiteral("infoApi"));
+    MakeLinksAbsolute();
+    SetUpTitleBar();
+    networkEnabled = networkChecker.IsNetworkEnabled();
+
+    ConnectTray();
+    connect(&screenshotPopup, &popupWindow::OnDiscardButtonClick, this,
+        &RosterWindow::ResetWorkingTime);
+    ConnectMisc();
+
+    const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
+    logManager.SetLogPath(settings.logLocation + QLatin1Char('/') + AppInfo::applicationName
+        + QStringLiteral(".log"));
+    logManager.StartLog();
+
+    ChangeStatus(RosterManager::STATUS_ONLINE);
+    connect(&restApi, &RestAPI::NetworkManagerLogSignal, this, &RosterWindow::ApiLog);
+}
+
+RosterWindow::~RosterWindow() = default;
+
+void RosterWindow::SetUpTitleBar()
+{
+    titleWidget = new MacTitleWidget(this);
+    SettingsProvider::SetStyleToWidget(titleWidget, QStringLiteral(":/design/mac.qss"));
+    titleWidget->SetButtonSize(QSize(23, 17));
+    titleWidget->SetButtonActive(MacTitleWidget::CLOSE_BUTTON, true);
+    titleWidget->SetButtonActive(MacTitleWidget::MINIMIZE_BUTTON, true);
+    titleWidget->SetButtonActive(MacTitleWidget::MAXIMIZE_BUTTON, false);
+    titleWidget->setObjectName(QStringLiteral("rosterTitleWidget"));
+    titleWidget->move(11, 6);
+    titleWidget->resize(width(), titleWidget->height());
+    connect(titleWidget, &MacTitleWidget::CloseClicked, this, &QWidget::close);
+    connect(titleWidget, &MacTitleWidget::MinimizeClicked, this, &QWidget::showMinimized);
+}
+
+// The form's links name pages of the service by path; the service's web host comes from the
+// configuration.
+void RosterWindow::MakeLinksAbsolute()
+{
+    static const QRegularExpression href(QStringLiteral("href=\"([^\"]*)\""));
+    const QUrl base = ServiceConfig::webBaseUrl();
+    QString basePath = base.path();
+    while (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    for (QLabel* label :
+        { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy }) {
+        QString text = label->text();
+        const QRegularExpressionMatch match = href.match(text);
+        if (!match.hasMatch())
+            continue;
+        QUrl page = base;
+        page.setPath(basePath + match.captured(1));
+        text.replace(match.capturedStart(1), match.capturedLength(1),
+            page.toString(QUrl::FullyEncoded).toHtmlEscaped());
+        label->setText(text);
+    }
+}
+
+void RosterWindow::ConnectTray()
+{
+    TrayIcon& tray = misc.GetTrayIcon();
+    connect(&tray, &TrayIcon::ChatStatusChange_Signal, this, &RosterWindow::ChangeStatus);
+}
+
+void RosterWindow::ConnectMisc()
+{
+    connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthFailed, this, &RosterWindow::OnAuthFailed);
+    for (QLabel* label :
+        { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy })
+        connect(label, &QLabel::linkActivated, &misc, &MiscFunctions::openLink);
+    connect(&chatClient, &ChatClient::OnConnectionStateChange, this,
+        &RosterWindow::OnChatConnectionStateChange);
+}
+
+void RosterWindow::showLoginDialog()
+{
+    isSignedIn = false;
+    TrayIcon& tray = misc.GetTrayIcon();
+    tray.setToolTip(QString());
+    tray.ChangeSign(false);
+    misc.GetAuthDialog().showAuthDialogWithPrompt(true);
+    hide();
+}
+
+void RosterWindow::ResetWorkingTime()
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Reset working time"));
+    workingTime = QTime(0, 0, 0, 0);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Reset working time - ok"));
+}
+
+QString RosterWindow::ApiLogPath() const
+{
+    return QFileInfo(logManager.GetLogPath()).absolutePath() + QLatin1Char('/') + apiLogFileName;
+}
+
+void RosterWindow::ApiLog(const QString& text)
+{
+    const QString path = ApiLogPath();
+    if (!UserOnlyFiles::MakeFolder(QFileInfo(path).absolutePath())
+        || !UserOnlyFiles::PrepareFile(path))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qDebug() << "Cannot write the REST trace" << path << file.errorString();
+        return;
+    }
+    const QString line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))
+        + QStringLiteral(" ") + LogManager::Redact(text) + QStringLiteral("\r\n");
+    file.write(line.toUtf8());
+}
+
+void RosterWindow::OnChatConnectionStateChange(bool connected)
+{
+    if (!connected)
+        qDebug() << "Disconnected from xmpp server";
+}
+
+void RosterWindow::OnAuthFailed(const QString& userName)
+{
+    logManager.AddToLog(LogManager::LOG_SIGN_IN_ERROR, userName);
+}

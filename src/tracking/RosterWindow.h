@@ -1,0 +1,104 @@
+#pragma once
+
+#include "ChatClient.h"
+#include "ListWidgetManager.h"
+#include "LogManager.h"
+#include "MiscFunctions.h"
+#include "NetworkChecker.h"
+#include "OfflineStorage.h"
+#include "RestAPI.h"
+#include "RosterManager.h"
+#include "UniverseDeviceChecker.h"
+#include "popupWindow.h"
+#include "updateDialog.h"
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QString>
+#include <QTime>
+#include <QTimer>
+
+#include <memory>
+
+namespace Ui {
+class RosterWindow;
+}
+class MacTitleWidget;
+
+// The main window and controller of a working day. It owns, for the whole run, the services
+// hub with the dialogs and tray icon, the main form, the REST clients, the activity log, the
+// offline cache, the network check, the timers, the roster model and the chat client, and
+// acts on their signals.
+//
+// Its implementation is split by area: RosterWindow.cpp holds construction and wiring,
+// RosterWindowStatus.cpp the own status.
+class RosterWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit RosterWindow(QWidget* parent = nullptr);
+    ~RosterWindow() override;
+
+    // The signed-out start: the sign-in dialog shown, the main window hidden.
+    void showLoginDialog();
+
+public slots:
+    // The one place where the own status changes: published to the service, shown in the
+    // status label, the status actions, the tray icon and its tooltip, and logged.
+    void ChangeStatus(RosterManager::STATUS status);
+    // Worked time counts from 00:00:00 again.
+    void ResetWorkingTime();
+    // Appends a line of the REST client's trace to "restApiLog.log" in the log folder.
+    void ApiLog(const QString& text);
+    void OnChatConnectionStateChange(bool connected);
+
+private slots:
+    void on_actionAvailable_triggered();
+    void on_actionBusy_triggered();
+    void OnAuthFailed(const QString& userName);
+
+private:
+    void SetUpTitleBar();
+    void MakeLinksAbsolute();
+    void ConnectTray();
+    void ConnectMisc();
+    QString ApiLogPath() const;
+
+    popupWindow screenshotPopup;
+    MiscFunctions misc;
+    std::unique_ptr<Ui::RosterWindow> ui;
+    RestAPI restApi; // roster, status, work notices, uploads
+    RestAPI infoApi; // own avatar, about text, teamwork tools, update check
+    LogManager logManager;
+    OfflineStorage offlineStorage;
+    NetworkChecker networkChecker;
+    QTimer screenshotTimer;
+    QTimer stopReminderTimer;
+    QTimer stateTimer;
+    QTimer memoReminderTimer;
+    QTimer restTimer;
+    QTimer screensTimer;
+    QTimer workingTimeTimer;
+    QTimer avatarsTimer;
+    QMenu itemMenu;
+    QLabel statusLabel;
+    updateDialog updateWindow;
+    ListWidgetManager listWidgetManager;
+    RosterManager rosterManager;
+    UniverseDeviceChecker universeDeviceChecker;
+    ChatClient chatClient;
+    MacTitleWidget* titleWidget = nullptr;
+
+    bool isTracking = false;
+    bool isSignedIn = false;
+    bool exitConfirmPending = false;
+    bool isIdle = false;
+    bool warningShown = false;
+    bool showStopPopup = true;
+    bool hideOnClose = true;
+    bool networkEnabled = false;
+    QTime workingTime; // invalid until the first reset
+    QString cacheStatusText;
+    RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
+};
