@@ -10,6 +10,7 @@ int main(int argc, char* argv[])
     Q_INIT_RESOURCE(Res);
     QCoreApplication::setApplicationName(AppInfo::applicationName);
     QCoreApplication::setOrganizationName(AppInfo::organizationName);
+    QCoreApplication::setApplicationVersion(AppInfo::version());
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The controller builds everything else; only then is the running instance asked for.

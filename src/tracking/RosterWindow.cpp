@@ -20,11 +20,12 @@ const QString apiLogFileName = QStringLiteral("restApiLog.log");
 
 RosterWindow::RosterWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
-      ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this)
+      ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), rosterManager(this)
 {
     ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
+    rosterManager.setObjectName(QStringLiteral("rosterManager"));
     MakeLinksAbsolute();
     SetUpTitleBar();
     networkEnabled = networkChecker.IsNetworkEnabled();
@@ -32,7 +33,12 @@ RosterWindow::RosterWindow(QWidget* parent)
     ConnectTray();
     connect(&screenshotPopup, &popupWindow::OnDiscardButtonClick, this,
         &RosterWindow::ResetWorkingTime);
+    for (RestAPI* api : { &restApi, &infoApi }) {
+        connect(api, &RestAPI::ApiDataOk, this, &RosterWindow::ApiDataOk);
+        connect(api, &RestAPI::ApiDataError, this, &RosterWindow::ApiDataError);
+    }
     ConnectMisc();
+    ConstructRosterList();
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     logManager.SetLogPath(settings.logLocation + QLatin1Char('/') + AppInfo::applicationName
@@ -87,6 +93,13 @@ void RosterWindow::ConnectTray()
 {
     TrayIcon& tray = misc.GetTrayIcon();
     connect(&tray, &TrayIcon::ChatStatusChange_Signal, this, &RosterWindow::ChangeStatus);
+    connect(&tray, &TrayIcon::ShowOfflineUsers_Signal, this,
+        &RosterWindow::on_actionShow_offline_users_triggered);
+    connect(&tray, &TrayIcon::ShowGroups_Signal, this,
+        &RosterWindow::on_actionGroup_users_by_team_triggered);
+    connect(&tray, &TrayIcon::ExpandAll_Signal, this, &RosterWindow::on_actionExpand_all_triggered);
+    connect(
+        &tray, &TrayIcon::CollapseAll_Signal, this, &RosterWindow::on_actionCollapse_all_triggered);
 }
 
 void RosterWindow::ConnectMisc()
@@ -95,6 +108,11 @@ void RosterWindow::ConnectMisc()
     for (QLabel* label :
         { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy })
         connect(label, &QLabel::linkActivated, &misc, &MiscFunctions::openLink);
+    connect(&updateWindow, &updateDialog::DownloadUpdate, this, &RosterWindow::StartDownloadUpdate);
+    connect(
+        &updateWindow, &updateDialog::DownloadUpdateError, this, &RosterWindow::StopDownloadUpdate);
+    connect(
+        &updateWindow, &updateDialog::DownloadCanceled, this, &RosterWindow::StopDownloadUpdate);
     connect(&chatClient, &ChatClient::OnConnectionStateChange, this,
         &RosterWindow::OnChatConnectionStateChange);
 }

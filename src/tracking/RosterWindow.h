@@ -25,6 +25,8 @@ namespace Ui {
 class RosterWindow;
 }
 class MacTitleWidget;
+class RosterDelegate;
+class QModelIndex;
 
 // The main window and controller of a working day. It owns, for the whole run, the services
 // hub with the dialogs and tray icon, the main form, the REST clients, the activity log, the
@@ -32,7 +34,8 @@ class MacTitleWidget;
 // acts on their signals.
 //
 // Its implementation is split by area: RosterWindow.cpp holds construction and wiring,
-// RosterWindowStatus.cpp the own status.
+// RosterWindowStatus.cpp the own status, RosterWindowRoster.cpp the roster and its pictures,
+// RosterWindowApi.cpp the REST answers and the update check.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT
@@ -42,6 +45,24 @@ public:
 
     // The signed-out start: the sign-in dialog shown, the main window hidden.
     void showLoginDialog();
+
+    // Roster upkeep and pictures.
+    // Sign-in completion and sign-out set this. Answers of a sign-in (roster, pictures, about
+    // text, tools) are taken only while a member is signed in; either way the next complete
+    // roster is the first of a sign-in.
+    void SetSignedIn(bool signedIn);
+    // Puts the avatars of `teams` into the rows and the model; members not in `teams`, and
+    // avatars whose download failed, keep the one shown.
+    void UpdateRosterAvatars(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams);
+    // The roster refresh and the avatar refresh.
+    const QTimer& GetRestTimer() const { return restTimer; }
+    const QTimer& GetAvatarsTimer() const { return avatarsTimer; }
+
+    // REST answers and the update check.
+    // Item data role of a teamwork tool entry: the address it opens.
+    static constexpr int ROLE_TOOL_URL = Qt::UserRole;
+    // True when the server's dotted version is newer than the application's.
+    bool isNeedUpdate(const QString& version);
 
 public slots:
     // The one place where the own status changes: published to the service, shown in the
@@ -53,10 +74,23 @@ public slots:
     void ApiLog(const QString& text);
     void OnChatConnectionStateChange(bool connected);
 
+    // REST answers and the update check: both clients answer here, told apart by state.
+    void ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg);
+    void ApiDataError(RestAPI::ApiState currentState, const QVariant& arg);
+    void StartDownloadUpdate();
+    void StopDownloadUpdate();
+
 private slots:
     void on_actionAvailable_triggered();
     void on_actionBusy_triggered();
     void OnAuthFailed(const QString& userName);
+
+    // Roster upkeep and pictures.
+    void on_lstRoster_clicked(const QModelIndex& index);
+    void on_actionShow_offline_users_triggered(bool show);
+    void on_actionGroup_users_by_team_triggered(bool show);
+    void on_actionExpand_all_triggered();
+    void on_actionCollapse_all_triggered();
 
 private:
     void SetUpTitleBar();
@@ -64,6 +98,28 @@ private:
     void ConnectTray();
     void ConnectMisc();
     QString ApiLogPath() const;
+
+    // Roster upkeep and pictures.
+    void ConstructRosterList();
+    void SetTeams(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams);
+    void updateGroupsCombo();
+    void RedrawRoster(bool groupByTeam, bool showOffline);
+    void RedrawRosterAsShown(); // with the tray's view options
+    void CheckForRosterUpdates();
+    void CheckForScreensUpdates();
+    void UpdateRosterScreens();
+
+    // REST answers and the update check.
+    void OnTeamsReceived();
+    void OnRosterReceived();
+    void OnAvatarsReceived();
+    void OnScreensnapUploaded(const QString& shortUrl);
+    void OnUpdateInfoReceived();
+    void OnUserAvatarReceived(const QByteArray& bytes);
+    void OnAboutReceived();
+    void OnToolsReceived();
+    void ShowRosterPage(bool teamsAvailable);
+    void ShowSnapPopup(const QString& text, bool richText);
 
     popupWindow screenshotPopup;
     MiscFunctions misc;
@@ -101,4 +157,8 @@ private:
     QTime workingTime; // invalid until the first reset
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
+
+    // Roster upkeep and pictures.
+    RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster
+    bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
 };

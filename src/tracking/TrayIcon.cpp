@@ -184,6 +184,16 @@ bool TrayIcon::GetOfflineCheckState() const
     return showOfflineAction.isChecked();
 }
 
+void TrayIcon::SetGroupCheckState(bool checked)
+{
+    groupByTeamAction.setChecked(checked);
+}
+
+void TrayIcon::SetOfflineCheckState(bool checked)
+{
+    showOfflineAction.setChecked(checked);
+}
+
 void TrayIcon::OnTrayDoubleClick(QSystemTrayIcon::ActivationReason reason)
 {
     if (!signedIn || (reason != QSystemTrayIcon::DoubleClick && reason != QSystemTrayIcon::Trigger))

@@ -36,6 +36,10 @@ public:
 
     bool GetGroupCheckState() const;
     bool GetOfflineCheckState() const;
+    // Tick the view options without emitting their signals, when the main window's View menu
+    // changed them.
+    void SetGroupCheckState(bool checked);
+    void SetOfflineCheckState(bool checked);
 
 public slots:
     void OnTrayDoubleClick(QSystemTrayIcon::ActivationReason reason);

@@ -12,6 +12,7 @@
 #include <QTime>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -91,17 +92,6 @@ bool IsTime(const QString& text)
     return QTime::fromString(text, QStringLiteral("HH:mm:ss")).isValid();
 }
 
-bool IsMemberOf(int memberId, const QString& teamText)
-{
-    bool ok = false;
-    const int teamId = teamText.toInt(&ok);
-    for (const SampleData::Team& team : SampleData::TeamsOf(memberId)) {
-        if (ok && team.id == teamId)
-            return true;
-    }
-    return false;
-}
-
 const QStringList screenshotFields { "title", "active_window", "key_strokes", "mouse_clicks",
     "host_name", "team_id", "working_time", "capture_date", "capture_time" };
 const QStringList screensnapFields { "title", "description", "active_window", "key_strokes",
@@ -114,6 +104,39 @@ FakeService::FakeService(const Options& options, QObject* parent)
 {
     if (!options.recordDir.isEmpty())
         QDir().mkpath(options.recordDir);
+    RestoreSampleData();
+}
+
+void FakeService::RestoreSampleData()
+{
+    teams = SampleData::Teams();
+    members.clear();
+    const QList<SampleData::Member> all = SampleData::Members();
+    for (const SampleData::Member& member : all)
+        members.insert(member.id, member);
+    brokenAvatars.clear();
+    brokenSnapshots.clear();
+}
+
+QList<SampleData::Team> FakeService::TeamsOf(int memberId) const
+{
+    QList<SampleData::Team> found;
+    for (const SampleData::Team& team : teams) {
+        if (team.memberIds.contains(memberId))
+            found.append(team);
+    }
+    return found;
+}
+
+bool FakeService::IsMemberOf(int memberId, const QString& teamText) const
+{
+    bool ok = false;
+    const int teamId = teamText.toInt(&ok);
+    for (const SampleData::Team& team : TeamsOf(memberId)) {
+        if (ok && team.id == teamId)
+            return true;
+    }
+    return false;
 }
 
 QStringList FakeService::FailModes()
@@ -166,13 +189,79 @@ FakeHttpServer::Response FakeService::HandleControl(const QString& command, cons
     }
     if (command == QLatin1String("reset")) {
         rule = FailRule();
+        RestoreSampleData();
         return Text(200, "ok");
     }
+    if (command == QLatin1String("team"))
+        return ChangeTeam(form);
+    if (command == QLatin1String("member"))
+        return ChangeMember(form);
     if (command == QLatin1String("expire")) {
         sessions.clear();
         return Text(200, "ok");
     }
     return Text(404, "unknown control request");
+}
+
+// Adds a member to a team (at its end) or removes one.
+FakeHttpServer::Response FakeService::ChangeTeam(const FormParser& form)
+{
+    const int teamId = form.fields.value(QStringLiteral("id")).toInt();
+    auto team = std::find_if(teams.begin(), teams.end(),
+        [teamId](const SampleData::Team& candidate) { return candidate.id == teamId; });
+    if (team == teams.end())
+        return Text(404, "unknown team");
+    if (form.fields.contains(QStringLiteral("add"))) {
+        const int memberId = form.fields.value(QStringLiteral("add")).toInt();
+        if (!members.contains(memberId))
+            return Text(404, "unknown member");
+        if (!team->memberIds.contains(memberId))
+            team->memberIds.append(memberId);
+    }
+    if (form.fields.contains(QStringLiteral("remove")))
+        team->memberIds.removeAll(form.fields.value(QStringLiteral("remove")).toInt());
+    return Text(200, "ok");
+}
+
+// Changes what the members list says of a member, and its pictures: "yes", "no" or "broken".
+FakeHttpServer::Response FakeService::ChangeMember(const FormParser& form)
+{
+    const int memberId = form.fields.value(QStringLiteral("id")).toInt();
+    if (!members.contains(memberId))
+        return Text(404, "unknown member");
+    SampleData::Member& member = members[memberId];
+    const auto field = [&form](const char* name) {
+        return form.fields.value(QString::fromLatin1(name));
+    };
+    const auto has = [&form](const char* name) {
+        return form.fields.contains(QString::fromLatin1(name));
+    };
+    if (has("status"))
+        member.status = field("status").toInt();
+    if (has("working"))
+        member.working = field("working") == QLatin1String("1");
+    if (has("memo"))
+        member.memo = field("memo");
+    if (has("worked_time"))
+        member.workedTime = field("worked_time");
+    // "yes", "no" or "broken"; false for anything else.
+    const auto setPicture = [&](const char* name, bool& listed, QSet<int>& broken) {
+        const QString state = field(name);
+        if (state != QLatin1String("yes") && state != QLatin1String("no")
+            && state != QLatin1String("broken"))
+            return false;
+        listed = state != QLatin1String("no");
+        if (state == QLatin1String("broken"))
+            broken.insert(memberId);
+        else
+            broken.remove(memberId);
+        return true;
+    };
+    if (has("avatar") && !setPicture("avatar", member.hasAvatar, brokenAvatars))
+        return Text(400, "unknown picture state");
+    if (has("snapshot") && !setPicture("snapshot", member.hasSnapshot, brokenSnapshots))
+        return Text(400, "unknown picture state");
+    return Text(200, "ok");
 }
 
 // Whether `path` is to fail now; counts the request against the rule. A "slow" failure
@@ -211,9 +300,9 @@ FakeHttpServer::Response FakeService::HandleApi(
         return Error(401, QStringLiteral("auth"), QStringLiteral("The session has expired"));
 
     if (path == QLatin1String("/k4p/teams/list:var")) {
-        return Ok([memberId](QXmlStreamWriter& writer) {
+        return Ok([this, memberId](QXmlStreamWriter& writer) {
             QList<QList<QPair<QString, QString>>> records;
-            for (const SampleData::Team& team : SampleData::TeamsOf(memberId))
+            for (const SampleData::Team& team : TeamsOf(memberId))
                 records.append({ { "id", QString::number(team.id) }, { "name", team.name },
                     { "description", team.description } });
             Records(writer, QStringLiteral("teams"), records);
@@ -223,13 +312,13 @@ FakeHttpServer::Response FakeService::HandleApi(
         const QString team = form.fields.value(QStringLiteral("team_id"));
         if (!IsMemberOf(memberId, team))
             return Error(200, QStringLiteral("team"), QStringLiteral("No such team"));
-        return Ok([team, memberId, base](QXmlStreamWriter& writer) {
+        return Ok([this, team, memberId, base](QXmlStreamWriter& writer) {
             QList<QList<QPair<QString, QString>>> records;
-            for (const SampleData::Team& sample : SampleData::TeamsOf(memberId)) {
+            for (const SampleData::Team& sample : TeamsOf(memberId)) {
                 if (QString::number(sample.id) != team)
                     continue;
                 for (const int id : sample.memberIds) {
-                    const SampleData::Member member = SampleData::FindMember(id);
+                    const SampleData::Member member = members.value(id);
                     const QString number = QString::number(id);
                     records.append({ { "id", number }, { "username", member.username },
                         { "full_name", member.fullName }, { "memo", member.memo },
@@ -398,11 +487,13 @@ FakeHttpServer::Response FakeService::HandleGet(const QString& path)
         && parts.at(2).endsWith(QLatin1String(".png"))) {
         bool ok = false;
         const int id = parts.at(2).chopped(4).toInt(&ok);
-        const SampleData::Member member = SampleData::FindMember(id);
+        const SampleData::Member member = members.value(id, SampleData::FindMember(0));
         if (ok && parts.at(1) == QLatin1String("avatar") && member.hasAvatar)
-            return png(SampleData::AvatarPng(id));
+            return png(
+                brokenAvatars.contains(id) ? SampleData::EmptyPng() : SampleData::AvatarPng(id));
         if (ok && parts.at(1) == QLatin1String("snapshot") && member.hasSnapshot)
-            return png(SampleData::SnapshotPng(id));
+            return png(brokenSnapshots.contains(id) ? SampleData::EmptyPng()
+                                                    : SampleData::SnapshotPng(id));
         if (ok && parts.at(1) == QLatin1String("tool") && id >= 0
             && id < SampleData::Tools().size())
             return png(SampleData::ToolPng(id));

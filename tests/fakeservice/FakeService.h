@@ -2,16 +2,20 @@
 
 #include "FakeHttpServer.h"
 #include "FormParser.h"
+#include "SampleData.h"
 
 #include <QJsonObject>
+#include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 // The service side of the REST contract with sample data: signs in the sample accounts,
 // answers every request, serves the pictures and the installer, records what it receives and
-// fails on request. Control requests (POST /control/...) change the failure on the fly.
+// fails on request. Control requests (POST /control/...) change the failure and the teams'
+// members on the fly.
 class FakeService : public QObject
 {
     Q_OBJECT
@@ -44,6 +48,11 @@ private:
     using Response = FakeHttpServer::Response;
 
     Response HandleControl(const QString& command, const FormParser& form);
+    Response ChangeTeam(const FormParser& form);
+    Response ChangeMember(const FormParser& form);
+    void RestoreSampleData();
+    QList<SampleData::Team> TeamsOf(int memberId) const;
+    bool IsMemberOf(int memberId, const QString& teamText) const;
     Response HandleApi(const QString& path, const FormParser& form, const QString& base);
     Response HandleLogin(const FormParser& form, const QString& base);
     Response HandleUpload(const QString& path, const FormParser& form, const QString& base);
@@ -56,6 +65,11 @@ private:
     FailRule rule;
     QMap<QString, int> sessions; // hash key -> member id
     QMap<QString, QByteArray> snaps; // short code -> PNG
+    QList<SampleData::Team> teams;
+    QMap<int, SampleData::Member> members;
+    // Members whose picture address serves a PNG that no decoder takes.
+    QSet<int> brokenAvatars;
+    QSet<int> brokenSnapshots;
     int requestCount = 0;
     int uploadCount = 0;
 };

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QtEndian>
 
 namespace {
 
@@ -14,6 +15,25 @@ QByteArray Png(const QImage& image)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// The checksum of PNG chunks.
+quint32 Crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray BigEndian(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToBigEndian(value, bytes.data());
     return bytes;
 }
 
@@ -73,9 +93,9 @@ Member FindMember(int id)
     return { 0, {}, {}, {}, 0, false, {}, false, false };
 }
 
-QList<Team> TeamsOf(int memberId)
+QList<Team> Teams()
 {
-    const QList<Team> all {
+    return {
         { 11, QStringLiteral("Atlas"), QStringLiteral("Web platform for the Atlas store"),
             { 1001, 1002, 1003, 1005 } },
         // Anna is in two teams: her pictures are fetched once.
@@ -84,7 +104,12 @@ QList<Team> TeamsOf(int memberId)
         { 13, QStringLiteral("Cinder"), QStringLiteral("Data pipeline and reports"),
             { 1001, 1007, 1008 } },
     };
+}
+
+QList<Team> TeamsOf(int memberId)
+{
     QList<Team> teams;
+    const QList<Team> all = Teams();
     for (const Team& team : all) {
         if (team.memberIds.contains(memberId))
             teams.append(team);
@@ -129,6 +154,16 @@ QByteArray SnapshotPng(int memberId)
             ColorFor(memberId + line));
     painter.end();
     return Png(image);
+}
+
+QByteArray EmptyPng()
+{
+    // Width 0, height 5, 8-bit RGB.
+    const QByteArray header = BigEndian(0) + BigEndian(5) + QByteArray("\x08\x02\x00\x00\x00", 5);
+    const auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        return BigEndian(quint32(data.size())) + type + data + BigEndian(Crc32(type + data));
+    };
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IEND", {});
 }
 
 QByteArray ToolPng(int index)

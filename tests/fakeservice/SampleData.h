@@ -48,12 +48,16 @@ QList<Account> Accounts();
 QList<Member> Members();
 // Null id (0) when not found.
 Member FindMember(int id);
+// Every team; TeamsOf those the member belongs to.
+QList<Team> Teams();
 QList<Team> TeamsOf(int memberId);
 QList<Tool> Tools();
 
 // Pictures are drawn in code, the same for the same id.
 QByteArray AvatarPng(int memberId);
 QByteArray SnapshotPng(int memberId);
+// A PNG file whose header claims 0 x 5 pixels: no picture decoder takes it.
+QByteArray EmptyPng();
 QByteArray ToolPng(int index);
 // Stands in for an installer package: deterministic bytes, large enough for a progress bar.
 QByteArray InstallerBytes();

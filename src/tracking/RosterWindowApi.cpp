@@ -1,0 +1,253 @@
+#include "RosterWindow.h"
+
+#include "SettingsProvider.h"
+#include "ui_RosterWindow.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QListWidget>
+
+namespace {
+
+// Answers that belong to a sign-in: after sign-out they change nothing.
+bool IsSessionAnswer(RestAPI::ApiState state)
+{
+    switch (state) {
+    case RestAPI::GetTeamsState:
+    case RestAPI::AllTeamsLoaded:
+    case RestAPI::AllAvatarsLoaded:
+    case RestAPI::AllSnapshotsLoaded:
+    case RestAPI::UserAvatarState:
+    case RestAPI::AboutState:
+    case RestAPI::AllToolsLoaded:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Failures that leave a sign-in without its first roster.
+bool IsRosterFailure(RestAPI::ApiState state)
+{
+    return state == RestAPI::GetTeamsState || state == RestAPI::GetUsersState
+        || state == RestAPI::NoConnection;
+}
+
+// The numbers of a dotted version; a part that is no number counts as 0.
+QList<int> VersionNumbers(const QString& version)
+{
+    QList<int> numbers;
+    if (version.isEmpty())
+        return numbers;
+    const QStringList parts = version.split(QLatin1Char('.'));
+    for (const QString& part : parts)
+        numbers.append(part.toInt(nullptr, 10));
+    return numbers;
+}
+
+// Compared part by part; a missing part counts as 0, so 1.2 equals 1.2.0.
+bool IsNewerVersion(const QString& candidate, const QString& current)
+{
+    const QList<int> newer = VersionNumbers(candidate);
+    const QList<int> older = VersionNumbers(current);
+    for (int part = 0; part < qMax(newer.size(), older.size()); ++part) {
+        const int a = newer.value(part, 0);
+        const int b = older.value(part, 0);
+        if (a != b)
+            return a > b;
+    }
+    return false;
+}
+
+} // namespace
+
+void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg)
+{
+    if (!isSignedIn && IsSessionAnswer(currentState))
+        return;
+    switch (currentState) {
+    case RestAPI::GetTeamsState:
+        OnTeamsReceived();
+        break;
+    case RestAPI::AllTeamsLoaded:
+        OnRosterReceived();
+        break;
+    case RestAPI::AllAvatarsLoaded:
+        OnAvatarsReceived();
+        break;
+    case RestAPI::ScreensnapUpload:
+        OnScreensnapUploaded(arg.toString());
+        break;
+    case RestAPI::GetUpdate:
+        OnUpdateInfoReceived();
+        break;
+    case RestAPI::UserAvatarState:
+        OnUserAvatarReceived(arg.toByteArray());
+        break;
+    case RestAPI::AllSnapshotsLoaded:
+        logManager.AddToLog(LogManager::LOG_TEXT,
+            QStringLiteral("Snapshots for users was recieved.Work with roster list"));
+        CheckForScreensUpdates();
+        logManager.AddToLog(
+            LogManager::LOG_TEXT, QStringLiteral("Snapshots for users was successfully updated"));
+        restApi.SetIsNeedScreenshots(false);
+        break;
+    case RestAPI::AboutState:
+        OnAboutReceived();
+        break;
+    case RestAPI::AllToolsLoaded:
+        OnToolsReceived();
+        break;
+    default:
+        break;
+    }
+}
+
+void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& arg)
+{
+    Q_UNUSED(arg)
+    switch (currentState) {
+    case RestAPI::GetTeamsState:
+        ShowRosterPage(false);
+        break;
+    case RestAPI::NoConnection:
+        ShowRosterPage(false);
+        logManager.AddToLog(LogManager::LOG_NETWORK_ERROR);
+        break;
+    case RestAPI::ScreensnapUpload:
+        ShowSnapPopup(tr("The screensnap could not be uploaded. Please try again later."), false);
+        break;
+    default:
+        break;
+    }
+    // Without the refresh a sign-in whose first roster failed would never get one.
+    if (isSignedIn && isFirstRosterLoad && IsRosterFailure(currentState) && !restTimer.isActive())
+        restTimer.start();
+    logManager.AddToLog(LogManager::LOG_TEXT,
+        QStringLiteral("Api query failed: Api state: ") + QString::number(int(currentState)));
+}
+
+void RosterWindow::ShowRosterPage(bool teamsAvailable)
+{
+    ui->lstRoster->setVisible(teamsAvailable);
+    ui->lblNoTeams->setVisible(!teamsAvailable);
+    ui->btnTimeControl->setEnabled(teamsAvailable);
+    ui->actionTrackingTime->setEnabled(teamsAvailable);
+    misc.GetTrayIcon().BlockTrackTimeMenu(teamsAvailable);
+}
+
+void RosterWindow::OnTeamsReceived()
+{
+    const QList<RosterManager::ROSTER_GROUP_ITEM> teams = restApi.GetRosterList();
+    logManager.AddToLog(LogManager::LOG_GET_GROUPS, teams.size());
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Read teams from API object"));
+    SetTeams(teams);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Read tems from API object - ok"));
+    ShowRosterPage(true);
+}
+
+void RosterWindow::OnScreensnapUploaded(const QString& shortUrl)
+{
+    logManager.AddToLog(
+        LogManager::LOG_TEXT, QStringLiteral("Screensnap was successfully uploaded"));
+    // The address is the service's text: shown as text, never as markup.
+    const QString link = QStringLiteral("<a href=\"%1\">%1</a>").arg(shortUrl.toHtmlEscaped());
+    QGuiApplication::clipboard()->setText(shortUrl, QClipboard::Clipboard);
+    logManager.AddToLog(
+        LogManager::LOG_TEXT, QStringLiteral("Try to show popup with screenshot short url"));
+    ShowSnapPopup(
+        tr("Short URL:\n") + link + QStringLiteral("<br>") + tr("has been placed in clipboard"),
+        true);
+}
+
+// A popup still on screen gives way to this notice.
+void RosterWindow::ShowSnapPopup(const QString& text, bool richText)
+{
+    const QString caption1 = tr("Movarelquintash Team Room");
+    const QString caption2 = tr("Screensnap");
+    int lifeTime = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
+    if (!screenshotPopup.ShowPopup(caption1, caption2, text, lifeTime, 10, richText))
+        return;
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close current popup"));
+    screenshotPopup.hide();
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show new popup"));
+    lifeTime = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
+    screenshotPopup.ShowPopup(caption1, caption2, text, lifeTime, 10, richText);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Popup was showed"));
+}
+
+void RosterWindow::OnUpdateInfoReceived()
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Update info was recieved"));
+    const RestAPI::UpdateInfo update = infoApi.GetCurrentUpdateInfo();
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start checking application version"));
+    if (!isNeedUpdate(update.version))
+        return;
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog"));
+    updateWindow.setWindowModality(Qt::ApplicationModal);
+    updateWindow.showUpdate(restApi.GetCurrentUserInfo(), update,
+        QCoreApplication::applicationVersion(), update.version);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog - success"));
+}
+
+bool RosterWindow::isNeedUpdate(const QString& version)
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Check updates"));
+    if (!version.contains(QLatin1Char('.'))) {
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Is need update  - false"));
+        return false;
+    }
+    if (IsNewerVersion(version, QCoreApplication::applicationVersion())) {
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Is need update"));
+        return true;
+    }
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Is need update - false"));
+    return false;
+}
+
+void RosterWindow::OnUserAvatarReceived(const QByteArray& bytes)
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("User's avatar was recieved"));
+    QPixmap avatar;
+    avatar.loadFromData(bytes, "png");
+    misc.SetUserAvatar(avatar);
+    ui->picUserAvatar->setPixmap(misc.GetUserAvatar(isTracking));
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Set user avatar to GUI"));
+}
+
+void RosterWindow::OnAboutReceived()
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("About text was recieved"));
+    ui->btnAboutMQT->setEnabled(true);
+    ui->lblTessivanorAboutText->setText(infoApi.GetAboutInfoResult().description);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("About text was recieved - success"));
+}
+
+void RosterWindow::OnToolsReceived()
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Team work tools was recieved"));
+    const QList<RestAPI::TeamWorkTool> tools = infoApi.GetTeamWorkTools_Result();
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Read team work tools"));
+    QListWidget* list = ui->lstTeamWorkTools;
+    list->clear();
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Add tools to GUI"));
+    for (const RestAPI::TeamWorkTool& tool : tools) {
+        auto* item = new QListWidgetItem(QIcon(tool.image), tool.title, list);
+        item->setData(ROLE_TOOL_URL, tool.url);
+    }
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Add tools to GUI - success"));
+}
+
+void RosterWindow::StartDownloadUpdate()
+{
+    hide();
+    misc.GetTrayIcon().hide();
+}
+
+void RosterWindow::StopDownloadUpdate()
+{
+    show();
+    misc.GetTrayIcon().show();
+}

@@ -1,0 +1,404 @@
+#include "RosterWindow.h"
+
+#include "RosterDelegate.h"
+#include "ui_RosterWindow.h"
+
+#include <QAction>
+#include <QHash>
+#include <QListWidget>
+#include <QScrollBar>
+
+namespace {
+
+using GroupList = QList<RosterManager::ROSTER_GROUP_ITEM>;
+using Member = RosterManager::ROSTER_ITEM;
+
+bool HasPicture(const QPixmap& picture)
+{
+    return picture.width() > 0 && picture.height() > 0;
+}
+
+// Lookups answer a record with both ids -1 when the member is not there.
+bool IsFound(const Member& member)
+{
+    return member.contactID != -1 || member.groupID != -1;
+}
+
+// A picture the service lists but that did not arrive: the one shown stays.
+bool DownloadFailed(const QPixmap& picture, const QString& address)
+{
+    return !HasPicture(picture) && !address.isEmpty();
+}
+
+// Rows can only be patched when both lists hold the same teams with the same members in the
+// same order; equal counts alone would keep a leaver's row and hide a newcomer.
+bool HasSameMembers(const GroupList& shown, const GroupList& received)
+{
+    if (shown.size() != received.size())
+        return false;
+    for (int team = 0; team < shown.size(); ++team) {
+        const QList<Member>& before = shown.at(team).contacts;
+        const QList<Member>& now = received.at(team).contacts;
+        if (shown.at(team).groupID != received.at(team).groupID || before.size() != now.size())
+            return false;
+        for (int member = 0; member < before.size(); ++member) {
+            if (before.at(member).contactID != now.at(member).contactID)
+                return false;
+        }
+    }
+    return true;
+}
+
+// A full reload arrives without pictures; members who stay keep the ones already downloaded
+// until the next picture pass brings newer ones.
+GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
+{
+    QHash<int, QPixmap> avatars;
+    QHash<int, QPixmap> screenshots;
+    for (const RosterManager::ROSTER_GROUP_ITEM& group : previous) {
+        for (const Member& member : group.contacts) {
+            if (HasPicture(member.avatar))
+                avatars.insert(member.contactID, member.avatar);
+            if (HasPicture(member.screenshot))
+                screenshots.insert(member.contactID, member.screenshot);
+        }
+    }
+    for (RosterManager::ROSTER_GROUP_ITEM& group : groups) {
+        for (Member& member : group.contacts) {
+            if (!HasPicture(member.avatar))
+                member.avatar = avatars.value(member.contactID);
+            // A member the service lists without a screenshot no longer works.
+            if (!HasPicture(member.screenshot) && !member.screenshotUrl.isEmpty())
+                member.screenshot = screenshots.value(member.contactID);
+        }
+    }
+    return groups;
+}
+
+} // namespace
+
+void RosterWindow::ConstructRosterList()
+{
+    rosterDelegate = new RosterDelegate(ui->lstRoster);
+    ui->lstRoster->setItemDelegate(rosterDelegate);
+}
+
+void RosterWindow::SetSignedIn(bool signedIn)
+{
+    isSignedIn = signedIn;
+    isFirstRosterLoad = true;
+}
+
+void RosterWindow::SetTeams(const GroupList& teams)
+{
+    QMenu* menu = ui->menuSelect_team;
+    QString trackedTeam;
+    if (isTracking) {
+        const QList<QAction*> actions = menu->actions();
+        for (const QAction* action : actions) {
+            if (action->isChecked())
+                trackedTeam = action->text();
+        }
+    }
+    menu->clear();
+    for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
+        QAction* action = menu->addAction(team.name);
+        action->setProperty("PropertyIDForIDStorage", team.groupID);
+        action->setCheckable(true);
+        action->setChecked(!trackedTeam.isEmpty() && action->text() == trackedTeam);
+    }
+    misc.GetTrayIcon().SetTeams(teams);
+    ui->btnTimeControl->setEnabled(!teams.isEmpty());
+    menu->setEnabled(!teams.isEmpty());
+}
+
+void RosterWindow::updateGroupsCombo()
+{
+    QComboBox* combo = ui->cmbCurrentCompany;
+    int index = 0;
+    QString text;
+    int count = 0;
+    if (combo->count() > 0) {
+        index = combo->currentIndex();
+        text = combo->currentText();
+        count = combo->count();
+    }
+    combo->clear();
+    const GroupList teams = rosterManager.GetRosterList();
+    for (const RosterManager::ROSTER_GROUP_ITEM& team : teams)
+        combo->addItem(team.name);
+    if (index != -1) {
+        if (combo->count() == count) {
+            combo->setCurrentIndex(index);
+        } else {
+            const int found = combo->findText(text);
+            if (found >= 0)
+                combo->setCurrentIndex(found);
+        }
+    }
+    statusLabel.setText(combo->count() == 1 ? tr("1 team") : tr("%1 teams").arg(combo->count()));
+}
+
+void RosterWindow::RedrawRoster(bool groupByTeam, bool showOffline)
+{
+    QListWidget* list = ui->lstRoster;
+    const int currentRow = list->currentRow();
+    updateGroupsCombo();
+    listWidgetManager.DrawRosterToListWidget(
+        list, rosterManager.GetRosterList(), groupByTeam, showOffline);
+    if (!groupByTeam)
+        ListWidgetManager::RemoveDoubleEntry(list);
+    list->setCurrentRow(currentRow);
+}
+
+void RosterWindow::RedrawRosterAsShown()
+{
+    const TrayIcon& tray = misc.GetTrayIcon();
+    RedrawRoster(tray.GetGroupCheckState(), tray.GetOfflineCheckState());
+}
+
+void RosterWindow::OnRosterReceived()
+{
+    logManager.AddToLog(LogManager::LOG_ROSTER_RECEIVED);
+    const GroupList received = restApi.GetRosterList();
+    if (isFirstRosterLoad) {
+        logManager.AddToLog(
+            LogManager::LOG_TEXT, QStringLiteral("First list load - read team members"));
+        rosterManager.SetRosterList(received, true);
+        logManager.AddToLog(
+            LogManager::LOG_TEXT, QStringLiteral("Read team members - ok. Full roster readraw"));
+        RedrawRosterAsShown();
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Full readraw completed"));
+        isFirstRosterLoad = false;
+        restTimer.start();
+    } else {
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get next list load"));
+        const GroupList shown = rosterManager.GetRosterList();
+        if (HasSameMembers(shown, received)) {
+            logManager.AddToLog(
+                LogManager::LOG_TEXT, QStringLiteral("Start checking for roster updates"));
+            CheckForRosterUpdates();
+            logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Checking completed"));
+        } else {
+            logManager.AddToLog(LogManager::LOG_TEXT,
+                QStringLiteral("Need full roster redraw. Read roster from API object"));
+            rosterManager.SetRosterList(WithPicturesKept(received, shown), false);
+            logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start roster redraw"));
+            RedrawRosterAsShown();
+            logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Roster readraw completed"));
+        }
+    }
+    updateGroupsCombo();
+}
+
+void RosterWindow::CheckForRosterUpdates()
+{
+    const TrayIcon& tray = misc.GetTrayIcon();
+    const bool groupByTeam = tray.GetGroupCheckState();
+    const bool showOffline = tray.GetOfflineCheckState();
+    QListWidget* list = ui->lstRoster;
+    // With offline members hidden, a member crossing offline gets or loses a row.
+    bool rowsChange = false;
+
+    const GroupList received = restApi.GetRosterList();
+    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
+        for (const Member& update : team.contacts) {
+            Member member = rosterManager.GetRosterItemByIndexes(update.groupID, update.contactID);
+            if (!IsFound(member))
+                continue;
+            const int row = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
+                list, update.groupID, update.contactID);
+            QListWidgetItem* item = list->item(row);
+            bool changed = false;
+
+            if (member.isWorking != update.isWorking) {
+                member.isWorking = update.isWorking;
+                listWidgetManager.UpdateItemByIndex(
+                    list, row, ListWidgetManager::ROLE_WORKING, member.isWorking);
+                changed = true;
+            }
+            if (member.memo != update.memo) {
+                member.memo = update.memo;
+                listWidgetManager.UpdateItemByIndex(
+                    list, row, ListWidgetManager::ROLE_MEMO, member.memo);
+                changed = true;
+            }
+            if (member.workedTime != update.workedTime) {
+                member.workedTime = update.workedTime;
+                listWidgetManager.UpdateItemByIndex(
+                    list, row, ListWidgetManager::ROLE_WORKED_TIME, member.workedTime);
+                changed = true;
+            }
+            if (!HasPicture(member.screenshot) && HasPicture(update.screenshot) && item) {
+                member.screenshot = update.screenshot;
+                listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
+                changed = true;
+            }
+            if (member.status != update.status) {
+                const bool wasOffline = member.status == RosterManager::STATUS_OFFLINE;
+                member.status = update.status;
+                listWidgetManager.ConstructListWidgetItemWithUserStatus(item, member);
+                if (!showOffline && wasOffline != (update.status == RosterManager::STATUS_OFFLINE))
+                    rowsChange = true;
+                changed = true;
+            }
+            if (changed)
+                rosterManager.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
+        }
+    }
+    if (rowsChange)
+        RedrawRoster(groupByTeam, showOffline);
+    else if (!groupByTeam)
+        ListWidgetManager::RemoveDoubleEntry(list);
+}
+
+void RosterWindow::on_lstRoster_clicked(const QModelIndex& index)
+{
+    QListWidget* list = ui->lstRoster;
+    QListWidgetItem* item = index.isValid() ? list->item(index.row()) : nullptr;
+    if (!item)
+        return;
+    const int currentRow = list->currentRow();
+    if (ListWidgetManager::isGroup(item)) {
+        const int groupID = item->data(ListWidgetManager::ROLE_GROUP_ID).toInt();
+        RosterManager::ROSTER_GROUP_ITEM team = rosterManager.GetGroupRosterByID(groupID);
+        team.isExpanded = team.isExpanded ? 0 : 1;
+        const int position = rosterManager.GetGroupIndexByID(groupID);
+        if (position == -1)
+            return;
+        rosterManager.SetListItemByIndex(position, team);
+    }
+    const int scroll = list->verticalScrollBar()->value();
+    RedrawRosterAsShown();
+    UpdateRosterScreens();
+    list->setCurrentRow(currentRow);
+    list->verticalScrollBar()->setValue(scroll);
+}
+
+// The View menu and the tray menu offer the same two options; whichever is used, both follow.
+void RosterWindow::on_actionShow_offline_users_triggered(bool show)
+{
+    logManager.AddToLog(
+        LogManager::LOG_TEXT, QStringLiteral("Change offline users state in roster render"));
+    misc.GetTrayIcon().SetOfflineCheckState(show);
+    ui->actionShow_offline_users->setChecked(show);
+    RedrawRosterAsShown();
+}
+
+void RosterWindow::on_actionGroup_users_by_team_triggered(bool show)
+{
+    misc.GetTrayIcon().SetGroupCheckState(show);
+    ui->actionGroup_users_by_team->setChecked(show);
+    RedrawRosterAsShown();
+}
+
+void RosterWindow::on_actionExpand_all_triggered()
+{
+    rosterManager.ExpandAll();
+    RedrawRosterAsShown();
+}
+
+void RosterWindow::on_actionCollapse_all_triggered()
+{
+    rosterManager.CollapseAll();
+    RedrawRosterAsShown();
+}
+
+void RosterWindow::OnAvatarsReceived()
+{
+    logManager.AddToLog(LogManager::LOG_AVATARS_RECEIVED);
+    logManager.AddToLog(
+        LogManager::LOG_TEXT, QStringLiteral("Avatars for user's roster list was recieved"));
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Read current list"));
+    const GroupList previous = rosterManager.GetRosterList();
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Set current list from API object"));
+    const GroupList received = restApi.GetRosterList();
+    rosterManager.SetRosterList(received, true);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Copy avatars"));
+    rosterManager.CopyAvatarsFromListWidget(ui->lstRoster);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Copy screenshots"));
+    rosterManager.CopyScreenshotsFromRosterList(previous);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Redraw roster"));
+    RedrawRosterAsShown();
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Update avatars"));
+    UpdateRosterAvatars(received);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Turn avatars off"));
+    restApi.SetIsNeedAvatars(false);
+    avatarsTimer.start();
+}
+
+void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
+{
+    RosterManager lookup;
+    lookup.SetRosterList(teams, false);
+    QListWidget* list = ui->lstRoster;
+    for (int row = 0; row < list->count(); ++row) {
+        const QListWidgetItem* item = list->item(row);
+        if (ListWidgetManager::isGroup(item))
+            continue;
+        const QList<int> ids = ListWidgetManager::GetGroupAndContactID(item);
+        if (ids.size() != 2)
+            continue;
+        const Member received = lookup.GetRosterItemByIndexes(ids.at(0), ids.at(1));
+        if (!IsFound(received) || DownloadFailed(received.avatar, received.avatarUrl))
+            continue;
+        listWidgetManager.UpdateItemByIndex(
+            list, row, ListWidgetManager::ROLE_AVATAR, QVariant::fromValue(received.avatar));
+        // Only the avatar: the model's screenshot and the rest are newer than this answer's.
+        Member member = rosterManager.GetRosterItemByIndexes(ids.at(0), ids.at(1));
+        if (!IsFound(member))
+            continue;
+        member.avatar = received.avatar;
+        rosterManager.SetRosterItemByIndexrs(ids.at(0), ids.at(1), member);
+    }
+}
+
+void RosterWindow::CheckForScreensUpdates()
+{
+    QListWidget* list = ui->lstRoster;
+    const GroupList received = restApi.GetRosterList();
+    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
+        for (const Member& update : team.contacts) {
+            Member member = rosterManager.GetRosterItemByIndexes(update.groupID, update.contactID);
+            if (!IsFound(member))
+                continue;
+            const int row = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
+                list, update.groupID, update.contactID);
+            QListWidgetItem* item = list->item(row);
+            if (!item || DownloadFailed(update.screenshot, update.screenshotUrl))
+                continue;
+            if (HasPicture(update.screenshot)) {
+                member.screenshot = update.screenshot;
+                listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
+            } else if (HasPicture(member.screenshot)) {
+                // No screenshot any more: the member stopped working.
+                member.isWorking = false;
+                member.memo.clear();
+                member.screenshot = QPixmap();
+                item->setData(ListWidgetManager::ROLE_WORKING, false);
+                item->setData(ListWidgetManager::ROLE_MEMO, QString());
+                listWidgetManager.UpdateItemByIndex(
+                    list, row, ListWidgetManager::ROLE_SCREENSHOT, QVariant::fromValue(QPixmap()));
+            } else {
+                continue;
+            }
+            rosterManager.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
+        }
+    }
+}
+
+void RosterWindow::UpdateRosterScreens()
+{
+    RosterManager lookup;
+    lookup.SetRosterList(rosterManager.GetRosterList(), false);
+    QListWidget* list = ui->lstRoster;
+    for (int row = 0; row < list->count(); ++row) {
+        const QList<int> ids = ListWidgetManager::GetGroupAndContactID(list->item(row));
+        if (ids.size() != 2)
+            continue;
+        const Member member = lookup.GetRosterItemByIndexes(ids.at(0), ids.at(1));
+        if (IsFound(member))
+            listWidgetManager.UpdateItemByIndex(list, row, ListWidgetManager::ROLE_SCREENSHOT,
+                QVariant::fromValue(member.screenshot));
+    }
+}

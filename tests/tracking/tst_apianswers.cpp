@@ -1,0 +1,280 @@
+#include "FakeServiceProcess.h"
+#include "SignedInWindow.h"
+#include "tracking/popupWindow.h"
+#include "updateDialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+template<typename T> T* TopLevel()
+{
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget* widget : widgets) {
+        if (auto* found = qobject_cast<T*>(widget))
+            return found;
+    }
+    return nullptr;
+}
+
+QString LastLogLine()
+{
+    const QStringList lines = SignedInWindow::ActivityLog().split("\r\n", Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last().section(" - Action: ", 1);
+}
+
+QAction* TrayTrackingAction(TrayIcon& tray)
+{
+    const QList<QAction*> actions = tray.contextMenu()->actions();
+    for (QAction* action : actions) {
+        if (action->text() == "Start tracking time")
+            return action;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestApiAnswers : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(Res);
+        SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
+        settings.soundMode = 0;
+        SettingsProvider::instance()->SetCurrentSettings(settings);
+        QVERIFY(m_service.Start());
+        m_service.PointClientsHere();
+    }
+
+    void init() { QVERIFY(m_service.Control("reset")); }
+
+    void noConnectionBlocksTrackingUntilTeamsArrive_data()
+    {
+        QTest::addColumn<bool>("fromInfoClient");
+        QTest::newRow("roster client") << false;
+        QTest::newRow("information client") << true;
+    }
+
+    void noConnectionBlocksTrackingUntilTeamsArrive()
+    {
+        QFETCH(bool, fromInfoClient);
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QVERIFY(s.Refresh());
+        auto* noTeams = s.window->findChild<QLabel*>("lblNoTeams");
+        auto* button = s.window->findChild<QPushButton*>("btnTimeControl");
+        auto* action = s.window->findChild<QAction*>("actionTrackingTime");
+        QVERIFY(
+            button->isEnabled() && action->isEnabled() && TrayTrackingAction(s.tray)->isEnabled());
+
+        RestAPI* client = fromInfoClient ? s.info : s.rest;
+        QSignalSpy failed(client, &RestAPI::ApiDataError);
+        client->SetNetworkCheck([] { return false; });
+        if (fromInfoClient)
+            client->GetAboutInfo();
+        else
+            client->Roster_GetTeams();
+        QTRY_COMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).value<RestAPI::ApiState>(), RestAPI::NoConnection);
+
+        QVERIFY(s.list->isHidden());
+        QVERIFY(!noTeams->isHidden());
+        QCOMPARE(noTeams->text(), QString("No teams available for you now"));
+        QVERIFY(!button->isEnabled());
+        QVERIFY(!action->isEnabled());
+        QVERIFY(!TrayTrackingAction(s.tray)->isEnabled());
+        const QString log = SignedInWindow::ActivityLog();
+        QVERIFY(log.contains("Action: Network error!\r\n"));
+        QCOMPARE(LastLogLine(), QString("Api query failed: Api state: 28"));
+
+        client->SetNetworkCheck([] { return true; });
+        QVERIFY(s.Refresh(RestAPI::GetTeamsState));
+        QVERIFY(!s.list->isHidden());
+        QVERIFY(noTeams->isHidden());
+        QVERIFY(
+            button->isEnabled() && action->isEnabled() && TrayTrackingAction(s.tray)->isEnabled());
+    }
+
+    void updateIsOfferedForNewerVersions_data()
+    {
+        QTest::addColumn<QString>("application");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("major") << "1.9"
+                               << "2.0" << true;
+        QTest::newRow("minor as a number") << "1.9"
+                                           << "1.10" << true;
+        QTest::newRow("same") << "1.9"
+                              << "1.9" << false;
+        QTest::newRow("older") << "1.9"
+                               << "1.8" << false;
+        QTest::newRow("server without a dot") << "0.5"
+                                              << "1" << false;
+        QTest::newRow("empty server version") << "0.5"
+                                              << "" << false;
+        QTest::newRow("third part newer") << "1.1"
+                                          << "1.2.3" << true;
+        QTest::newRow("shorter server") << "1.2.3"
+                                        << "1.2" << false;
+        QTest::newRow("missing part is 0") << "1.2"
+                                           << "1.2.0" << false;
+        QTest::newRow("patch") << "1.2"
+                               << "1.2.1" << true;
+        QTest::newRow("build version") << "1.0.0"
+                                       << "1.1" << true;
+        QTest::newRow("application without a dot") << "2"
+                                                   << "2.1" << true;
+        QTest::newRow("no application version, minor") << ""
+                                                       << "0.1" << true;
+        QTest::newRow("no application version, major") << ""
+                                                       << "1.0" << true;
+        QTest::newRow("no application version, zero") << ""
+                                                      << "0.0" << false;
+        QTest::newRow("part that is no number") << "0.9"
+                                                << "1.x" << true;
+        QTest::newRow("only the part that is no number") << "1.0"
+                                                         << "1.x" << false;
+    }
+
+    void updateIsOfferedForNewerVersions()
+    {
+        QFETCH(QString, application);
+        QFETCH(QString, server);
+        QFETCH(bool, offered);
+        QCoreApplication::setApplicationVersion(application);
+        RosterWindow window;
+        QCOMPARE(window.isNeedUpdate(server), offered);
+        QCOMPARE(LastLogLine(),
+            offered                    ? QString("Is need update")
+                : server.contains('.') ? QString("Is need update - false")
+                                       : QString("Is need update  - false"));
+    }
+
+    void newerVersionOpensTheUpdateDialog()
+    {
+        QCoreApplication::setApplicationVersion("1.0.0");
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        s.window->show();
+        QSignalSpy answers(s.info, &RestAPI::ApiDataOk);
+        s.info->CheckUpdates();
+        QTRY_COMPARE(answers.count(), 1);
+
+        auto* dialog = TopLevel<updateDialog>();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(dialog->findChild<QLabel*>("lblCurrentVersion")->text(), QString("1.0.0"));
+        QCOMPARE(dialog->findChild<QLabel*>("lblAvailableVersion")->text(), QString("1.1"));
+
+        // The window and the tray icon give way to the download and come back when it ends.
+        emit dialog->DownloadUpdate();
+        QVERIFY(!s.window->isVisible());
+        QVERIFY(!s.tray.isVisible());
+        emit dialog->DownloadUpdateError();
+        QVERIFY(s.window->isVisible());
+        QVERIFY(s.tray.isVisible());
+        emit dialog->DownloadUpdate();
+        emit dialog->DownloadCanceled();
+        QVERIFY(s.window->isVisible());
+        dialog->hide();
+
+        QCoreApplication::setApplicationVersion("1.1");
+        s.info->CheckUpdates();
+        QTRY_COMPARE(answers.count(), 2);
+        QVERIFY(!dialog->isVisible());
+    }
+
+    void snapAddressGoesToClipboardAndPopup()
+    {
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        s.rest->UploadScreensnap("Title", "", " ", 0, 0, 11, RestAPI::PublicPermission, "", png);
+        QVERIFY(s.WaitForAnswer(RestAPI::ScreensnapUpload));
+        const QString address = QApplication::clipboard()->text();
+        QCOMPARE(address, m_service.BaseUrl().toString() + "/s/snap0001");
+
+        auto* popup = TopLevel<popupWindow>();
+        QVERIFY(popup->isVisible());
+        auto* text = popup->findChild<QLabel*>("lblPopupText");
+        QCOMPARE(text->textFormat(), Qt::RichText);
+        QCOMPARE(text->text(),
+            "Short URL:\n<a href=\"" + address + "\">" + address
+                + "</a><br>has been placed in clipboard");
+
+        // Markup in the address stays text; the popup on screen gives way.
+        const QString odd = "https://s.test/a?b=1&c=<b>\"x\"</b>";
+        emit s.rest->ApiDataOk(RestAPI::ScreensnapUpload, odd);
+        QCOMPARE(QApplication::clipboard()->text(), odd);
+        const QString escaped = "https://s.test/a?b=1&amp;c=&lt;b&gt;&quot;x&quot;&lt;/b&gt;";
+        QCOMPARE(text->text(),
+            "Short URL:\n<a href=\"" + escaped + "\">" + escaped
+                + "</a><br>has been placed in clipboard");
+        QVERIFY(popup->isVisible());
+        const QString log = SignedInWindow::ActivityLog();
+        QVERIFY(log.contains("Action: Close current popup\r\n"));
+        QCOMPARE(LastLogLine(), QString("Popup was showed"));
+        popup->hide();
+    }
+
+    void failedSnapUploadTellsTheMember()
+    {
+        QVERIFY(m_service.Control(
+            "fail", { { "mode", "http500" }, { "path", "/k4p/snaps/upload:var" } }));
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        s.rest->UploadScreensnap("Title", "", " ", 0, 0, 11, RestAPI::PublicPermission, "",
+            QByteArray("\x89PNG\r\n\x1a\n", 8));
+        QVERIFY(s.WaitForFailure(RestAPI::ScreensnapUpload));
+        auto* popup = TopLevel<popupWindow>();
+        QVERIFY(popup->isVisible());
+        auto* text = popup->findChild<QLabel*>("lblPopupText");
+        QCOMPARE(text->textFormat(), Qt::PlainText);
+        QVERIFY(text->text().contains("could not be uploaded"));
+        QCOMPARE(LastLogLine(), QString("Api query failed: Api state: 30"));
+        popup->hide();
+    }
+
+    void aboutToolsAndOwnAvatarReachTheWindow()
+    {
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QSignalSpy answers(s.info, &RestAPI::ApiDataOk);
+        s.info->GetAboutInfo();
+        s.info->GetTeamworkTools();
+        s.info->User_LoadAvatar();
+        QTRY_VERIFY(answers.count() >= 4); // about, tool list, all tool images, avatar
+
+        QVERIFY(s.window->findChild<QPushButton*>("btnAboutMQT")->isEnabled());
+        QCOMPARE(s.window->findChild<QLabel*>("lblTessivanorAboutText")->text(),
+            QString("Track your time, share your progress & chat with your team."));
+        auto* tools = s.window->findChild<QListWidget*>("lstTeamWorkTools");
+        QCOMPARE(tools->count(), 3);
+        QCOMPARE(tools->item(1)->text(), QString("Time logs"));
+        QCOMPARE(tools->item(1)->data(RosterWindow::ROLE_TOOL_URL).toString(),
+            m_service.BaseUrl().toString() + "/tools/timelogs");
+        QVERIFY(!tools->item(1)->icon().isNull());
+        const QPixmap* avatar = s.window->findChild<QLabel*>("picUserAvatar")->pixmap();
+        QVERIFY(avatar && !avatar->isNull());
+    }
+
+private:
+    FakeServiceProcess m_service;
+};
+
+QTEST_MAIN(TestApiAnswers)
+#include "tst_apianswers.moc"
