@@ -20,16 +20,19 @@ const QString apiLogFileName = QStringLiteral("restApiLog.log");
 
 RosterWindow::RosterWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
-      ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this)
+      ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), rosterManager(this)
 {
     ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
+    rosterManager.setObjectName(QStringLiteral("rosterManager"));
     MakeLinksAbsolute();
     SetUpTitleBar();
     networkEnabled = networkChecker.IsNetworkEnabled();
 
+    ConnectTimers();
     ConnectTray();
+    connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);
     connect(&screenshotPopup, &popupWindow::OnDiscardButtonClick, this,
         &RosterWindow::ResetWorkingTime);
     ConnectMisc();
@@ -87,6 +90,8 @@ void RosterWindow::ConnectTray()
 {
     TrayIcon& tray = misc.GetTrayIcon();
     connect(&tray, &TrayIcon::ChatStatusChange_Signal, this, &RosterWindow::ChangeStatus);
+    connect(&tray, &TrayIcon::SelectTeam_Signal, this, &RosterWindow::ChangeTeam);
+    connect(&tray, &TrayIcon::TrackingTime_Signal, this, &RosterWindow::on_btnTimeControl_released);
 }
 
 void RosterWindow::ConnectMisc()

@@ -32,7 +32,7 @@ class MacTitleWidget;
 // acts on their signals.
 //
 // Its implementation is split by area: RosterWindow.cpp holds construction and wiring,
-// RosterWindowStatus.cpp the own status.
+// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the time tracking control.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT
@@ -58,12 +58,41 @@ private slots:
     void on_actionBusy_triggered();
     void OnAuthFailed(const QString& userName);
 
+    // Time tracking control: every road that starts or stops tracking ends in the toggle.
+public slots:
+    void on_btnTimeControl_released();
+    void StartTrackingTime();
+    void StopTrackingTime();
+    void on_actionTrackingTime_triggered();
+    // Makes the team of this short name current and asks for a memo.
+    void SetTeam(const QString& shortTeamName);
+    // The tray's and the team menu's choice: stops on an empty or the current team, else
+    // switches to that team.
+    void ChangeTeam(const QString& shortTeamName);
+    void OnMenuTeamsClick(QAction* action);
+    // A global hotkey was pressed; acts only while a member is signed in.
+    void ShortcutActivated(int tagValue);
+    void OnWorkingTimeTimerTimeout();
+    void RestTimer();
+    void ScreensTimer();
+    void AvatarsTimer();
+    // Sign-in completion and sign-out set whether a member is signed in.
+    void SetSignedIn(bool signedIn);
+
 private:
     void SetUpTitleBar();
     void MakeLinksAbsolute();
+    void ConnectTimers();
     void ConnectTray();
     void ConnectMisc();
     QString ApiLogPath() const;
+
+    // Time tracking control.
+    void StartTracking();
+    void StopTracking();
+    void ShowTrackingStoppedPopup();
+    void ShowTrackingState();
+    void UncheckTeamMenu();
 
     popupWindow screenshotPopup;
     MiscFunctions misc;
@@ -101,4 +130,7 @@ private:
     QTime workingTime; // invalid until the first reset
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
+
+    // Time tracking control.
+    float warningSeconds = 0; // since the assistive-access warning was shown
 };
