@@ -8,6 +8,7 @@
 #include "OfflineStorage.h"
 #include "RestAPI.h"
 #include "RosterManager.h"
+#include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
 #include "popupWindow.h"
 #include "updateDialog.h"
@@ -32,7 +33,9 @@ class MacTitleWidget;
 // acts on their signals.
 //
 // Its implementation is split by area: RosterWindow.cpp holds construction and wiring,
-// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the time tracking control.
+// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the time tracking control,
+// RosterWindowCapture.cpp the screenshots, RosterWindowReminders.cpp the reminders and
+// RosterWindowStateChecker.cpp the state checker.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT
@@ -79,6 +82,37 @@ public slots:
     // Sign-in completion and sign-out set whether a member is signed in.
     void SetSignedIn(bool signedIn);
 
+    // Screenshot capture and saving.
+public slots:
+    // Captures the desktop while tracking and shows it in the popup (or saves it at once when
+    // notices are off).
+    void GetScreenshot();
+    // Uploads the capture or keeps it in the offline cache; each capture once.
+    void SaveScreenshot();
+
+public:
+    // The next capture interval in milliseconds: 540 s, or 660 s when the random draw is 0.
+    int GetPopupTimeout();
+    // The desktop queries, the network state, the grab and the random draw; tests replace them.
+    TrackingEnvironment Environment() const;
+    void SetEnvironment(const TrackingEnvironment& replacement);
+
+    // Reminders.
+public slots:
+    // Arms the stop reminder while not tracking.
+    void StartStopReminderCheck();
+    void OnStopTimerReminder();
+    void OnMemoReminderTimer();
+    // The memo and the interval of its reminder in milliseconds (0: none).
+    void SetMemo(const QString& memoText, int timeOut);
+    void MemoIsCanceled();
+    void on_actionMemo_triggered();
+
+    // State checker.
+public slots:
+    // One look at idle time, lock, screen saver, open chats, input counting and the network.
+    void StateChecker();
+
 private:
     void SetUpTitleBar();
     void MakeLinksAbsolute();
@@ -93,6 +127,27 @@ private:
     void ShowTrackingStoppedPopup();
     void ShowTrackingState();
     void UncheckTeamMenu();
+
+    // Screenshot capture and saving.
+    void ConnectScreenshotUploadAnswers();
+    void UploadAtOnce();
+    void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
+    void ShowCachedStatus(const QString& word);
+    void OnScreenshotUploaded();
+    void OnScreenshotUploadFailed();
+
+    // Reminders.
+    void DismissStopReminder();
+
+    // State checker.
+    void CheckIdleTime();
+    void CheckLockAndScreensaver();
+    void ShowChatAndTeamCount();
+    void CheckUniverseAccess();
+    void CheckNetwork();
+    void KeepStatusToRestore();
+    RosterManager::STATUS StatusToRestore() const;
+    RosterManager::STATUS UnderlyingStatus() const;
 
     popupWindow screenshotPopup;
     MiscFunctions misc;
@@ -133,4 +188,15 @@ private:
 
     // Time tracking control.
     float warningSeconds = 0; // since the assistive-access warning was shown
+
+    // Screenshot capture and saving.
+    bool shotAwaitingSave = false; // the capture in the hub's currentShot is not saved yet
+    // Captures uploaded at once, oldest first, each kept until the service answers for it.
+    QList<MiscFunctions::SCREENSHOT> pendingUploads;
+    TrackingEnvironment environment
+        = TrackingEnvironment::Desktop(networkChecker, misc.GetTrayIcon());
+
+    // State checker.
+    // The status idle time or network loss took the place of; never an idle or cached one.
+    RosterManager::STATUS savedStatus = RosterManager::STATUS_ONLINE;
 };

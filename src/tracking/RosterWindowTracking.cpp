@@ -30,6 +30,9 @@ void RosterWindow::ConnectTimers()
         timer.first->setObjectName(QLatin1String(timer.second));
     }
 
+    connect(&screenshotTimer, &QTimer::timeout, this, &RosterWindow::GetScreenshot);
+    connect(&stateTimer, &QTimer::timeout, this, &RosterWindow::StateChecker);
+    connect(&memoReminderTimer, &QTimer::timeout, this, &RosterWindow::OnMemoReminderTimer);
     connect(&restTimer, &QTimer::timeout, this, &RosterWindow::RestTimer);
     connect(&screensTimer, &QTimer::timeout, this, &RosterWindow::ScreensTimer);
     connect(&workingTimeTimer, &QTimer::timeout, this, &RosterWindow::OnWorkingTimeTimerTimeout);
@@ -79,6 +82,7 @@ void RosterWindow::StartTracking()
         return;
     }
     warningShown = false;
+    DismissStopReminder();
 
     ui->btnTimeControl->setText(tr("Log time OFF"));
     ui->lblTimeState->setText(tr("Log time: ON"));
@@ -90,7 +94,9 @@ void RosterWindow::StartTracking()
     ui->menuScreensnap->setEnabled(true);
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    if (settings.setMyChatStatusToWorkingAtStart || currentStatus == RosterManager::STATUS_ONLINE)
+    // An idle or cached status decides by the status it stands in for.
+    if (settings.setMyChatStatusToWorkingAtStart
+        || UnderlyingStatus() == RosterManager::STATUS_ONLINE)
         ChangeStatus(RosterManager::STATUS_ONLINE_WORKING);
     else
         ChangeStatus(RosterManager::STATUS_DND_WORKING);
@@ -109,6 +115,7 @@ void RosterWindow::StartTracking()
 void RosterWindow::StopTracking()
 {
     isTracking = false;
+    StartStopReminderCheck();
 
     ui->btnTimeControl->setText(tr("LOG TIME ON"));
     ui->lblTimeState->setText(tr("Log time: OFF"));
@@ -116,7 +123,7 @@ void RosterWindow::StopTracking()
     // No team is tracked now, so none stays checked in the main window's menu either.
     UncheckTeamMenu();
 
-    ChangeStatus(currentStatus == RosterManager::STATUS_ONLINE_WORKING
+    ChangeStatus(UnderlyingStatus() == RosterManager::STATUS_ONLINE_WORKING
             ? RosterManager::STATUS_ONLINE
             : RosterManager::STATUS_DND);
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
@@ -202,10 +209,7 @@ void RosterWindow::SetTeam(const QString& shortTeamName)
         action->setChecked(actionId.isValid() && actionId.toInt() == id);
     }
 
-    if (memoReminderTimer.isActive())
-        memoReminderTimer.stop();
-    misc.SetMemo(QString());
-    ChangeStatus(currentStatus);
+    SetMemo(QString(), 0);
     misc.SetUserCompany(id, shortTeamName);
 
     // Every start asks for a memo, without taking the keyboard from the member.
@@ -277,6 +281,9 @@ void RosterWindow::ShortcutActivated(int tagValue)
     switch (tagValue) {
     case MiscFunctions::SHORTCUT_OPEN_TEAM_ROOM:
         misc.GetTrayIcon().OnTrayDoubleClick(QSystemTrayIcon::Trigger);
+        break;
+    case MiscFunctions::SHORTCUT_OPEN_MEMO:
+        on_actionMemo_triggered();
         break;
     case MiscFunctions::SHORTCUT_STOP_TRACKING_TIME:
         if (isTracking)

@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
+#include <QPair>
+#include <QPixmap>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -172,6 +174,78 @@ inline QStringList WorkNotices(const FakeServiceProcess& service, int from = 0)
                 + request.value("fields").toObject().value("team_id").toString();
     }
     return notices;
+}
+
+// A desktop and network the test sets at will; Install gives them to the window.
+struct FakeDesktop
+{
+    int idleMs = 0;
+    bool locked = false;
+    bool screensaver = false;
+    bool universeFlag = true;
+    bool network = true;
+    bool server = true;
+    int draw = 1;
+    QString windowTitle = "Editor - notes.txt";
+    QPixmap picture = Picture(Qt::darkCyan);
+    QList<QPair<QString, QString>> trayWarnings;
+
+    static QPixmap Picture(const QColor& color)
+    {
+        QPixmap picture(48, 32);
+        picture.fill(color);
+        return picture;
+    }
+
+    void Install(RosterWindow& window)
+    {
+        TrackingEnvironment environment;
+        environment.grabDesktop = [this] {
+            return picture;
+        };
+        environment.randomDraw = [this] {
+            return draw;
+        };
+        environment.activeWindowTitle = [this] {
+            return windowTitle;
+        };
+        environment.idleTime = [this] {
+            return idleMs;
+        };
+        environment.isSystemLocked = [this] {
+            return locked;
+        };
+        environment.isScreensaverActive = [this] {
+            return screensaver;
+        };
+        environment.universeFlagState = [this] {
+            return universeFlag;
+        };
+        environment.isNetworkEnabled = [this] {
+            return network;
+        };
+        environment.isServerEnabled = [this] {
+            return server;
+        };
+        environment.showTrayWarning = [this](const QString& title, const QString& text) {
+            trayWarnings.append({ title, text });
+        };
+        window.SetEnvironment(environment);
+    }
+};
+
+// Tracking time for the team; the memo dialog's answer given, the dialog put away.
+inline void StartTracking(RosterWindow& window, const QString& team, const QString& memo)
+{
+    Find<QComboBox>(window, "cmbCurrentCompany")->setCurrentText(team);
+    window.StartTrackingTime();
+    window.SetMemo(memo, 0);
+    window.findChild<MiscFunctions*>()->GetMemoDialog().hide();
+}
+
+inline QString ToolTip(RosterWindow& window)
+{
+    return window.findChild<MiscFunctions*>()->GetTrayIcon().toolTip();
 }
 
 } // namespace TrackingFixture
