@@ -669,8 +669,23 @@ void RestAPI::SendWorkNotice(const QString& path, QTime time, int teamRoomId)
         return;
     const Fields fields { { QStringLiteral("team_id"), QString::number(teamRoomId) },
         { QStringLiteral("time"), time.toString(timeFormat) } };
-    CallApi(WorkState, path, WithCredentials(fields),
+    workNotices.append({ path, fields });
+    // Requests on separate connections may arrive in any order; a switch of teams must not
+    // reach the service as start before stop.
+    if (!workReply)
+        SendNextWorkNotice();
+}
+
+void RestAPI::SendNextWorkNotice()
+{
+    workReply = nullptr;
+    if (workNotices.isEmpty())
+        return;
+    const WorkNotice notice = workNotices.takeFirst();
+    workReply = CallApi(WorkState, notice.path, WithCredentials(notice.fields),
         [this](const ApiXmlParser&) { emit ApiDataOk(WorkState, {}); });
+    // Connected after the answer's own handling, which has then run.
+    connect(workReply, &QNetworkReply::finished, this, &RestAPI::SendNextWorkNotice);
 }
 
 void RestAPI::Fail(ApiState state, const QString& why)

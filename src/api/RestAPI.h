@@ -134,6 +134,8 @@ public:
     void CheckUpdates();
     UpdateInfo GetCurrentUpdateInfo() const;
 
+    // Work notices leave one at a time, in the order asked: the service sees the stop of one
+    // team before the start of the next.
     void StartWork(QTime time, int teamRoomId);
     void StopWork(QTime time, int teamRoomId);
     // Sends nothing for the idle, cached and none statuses.
@@ -200,6 +202,7 @@ private:
     QNetworkReply* FetchPicture(ApiState state, const QString& address,
         std::function<bool()> isCurrent, OutcomeHandler handler);
     void SendWorkNotice(const QString& path, QTime time, int teamRoomId);
+    void SendNextWorkNotice();
     void Fail(ApiState state, const QString& why);
     void Log(const QString& text);
 
@@ -233,6 +236,14 @@ private:
     int pendingToolImages = 0;
     UpdateInfo updateInfo;
     QPointer<QNetworkReply> updateReply;
+
+    struct WorkNotice
+    {
+        QString path;
+        Fields fields;
+    };
+    QList<WorkNotice> workNotices;
+    QPointer<QNetworkReply> workReply;
 };
 
 Q_DECLARE_METATYPE(RestAPI::SecurityUserInfo)

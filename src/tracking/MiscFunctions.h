@@ -6,6 +6,7 @@
 #include "MyShortcut.h"
 #include "RemindDialog.h"
 #include "ScreenshotRecord.h"
+#include "StopReminder.h"
 #include "TrayIcon.h"
 
 #include <QList>
@@ -103,6 +104,7 @@ public:
 
     AuthDialog& GetAuthDialog() { return authDialog; }
     Memo& GetMemoDialog() { return memoDialog; }
+    StopReminder& GetStopReminder() { return stopReminder; }
     RemindDialog& GetRemindDialog() { return remindDialog; }
     TrayIcon& GetTrayIcon() { return trayIcon; }
 
@@ -122,6 +124,7 @@ private:
 
     AuthDialog authDialog;
     Memo memoDialog;
+    StopReminder stopReminder;
     RemindDialog remindDialog;
     TrayIcon trayIcon;
     std::array<MyShortcut, 10> shortcuts;

@@ -20,19 +20,35 @@ const QString apiLogFileName = QStringLiteral("restApiLog.log");
 
 RosterWindow::RosterWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
-      ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), rosterManager(this)
+      ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), offlineStorage(this),
+      rosterManager(this)
 {
     ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
+    offlineStorage.setObjectName(QStringLiteral("offlineStorage"));
     rosterManager.setObjectName(QStringLiteral("rosterManager"));
     MakeLinksAbsolute();
     SetUpTitleBar();
     networkEnabled = networkChecker.IsNetworkEnabled();
 
+    ConnectTimers();
     ConnectTray();
+    connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);
+    Memo& memo = misc.GetMemoDialog();
+    connect(&memo, &Memo::MemoIsChanged, this, &RosterWindow::SetMemo);
+    connect(&memo, &Memo::MemoIsCanceled, this, &RosterWindow::MemoIsCanceled);
+    connect(
+        &screenshotPopup, &popupWindow::OnPopupWindowClose, this, &RosterWindow::SaveScreenshot);
+    connect(
+        &screenshotPopup, &popupWindow::OnMemoCall, this, &RosterWindow::on_actionMemo_triggered);
     connect(&screenshotPopup, &popupWindow::OnDiscardButtonClick, this,
         &RosterWindow::ResetWorkingTime);
+    StopReminder& stopReminder = misc.GetStopReminder();
+    connect(&stopReminder, &StopReminder::OnStartTrackingTime_Signal, this,
+        &RosterWindow::on_actionTrackingTime_triggered);
+    connect(&stopReminder, &StopReminder::OnChangeMemo_Signal, this,
+        &RosterWindow::on_actionMemo_triggered);
     for (RestAPI* api : { &restApi, &infoApi }) {
         connect(api, &RestAPI::ApiDataOk, this, &RosterWindow::ApiDataOk);
         connect(api, &RestAPI::ApiDataError, this, &RosterWindow::ApiDataError);
@@ -93,6 +109,9 @@ void RosterWindow::ConnectTray()
 {
     TrayIcon& tray = misc.GetTrayIcon();
     connect(&tray, &TrayIcon::ChatStatusChange_Signal, this, &RosterWindow::ChangeStatus);
+    connect(&tray, &TrayIcon::OpenMemo_Signal, this, &RosterWindow::on_actionMemo_triggered);
+    connect(&tray, &TrayIcon::SelectTeam_Signal, this, &RosterWindow::ChangeTeam);
+    connect(&tray, &TrayIcon::TrackingTime_Signal, this, &RosterWindow::on_btnTimeControl_released);
     connect(&tray, &TrayIcon::ShowOfflineUsers_Signal, this,
         &RosterWindow::on_actionShow_offline_users_triggered);
     connect(&tray, &TrayIcon::ShowGroups_Signal, this,

@@ -8,6 +8,7 @@
 #include "OfflineStorage.h"
 #include "RestAPI.h"
 #include "RosterManager.h"
+#include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
 #include "popupWindow.h"
 #include "updateDialog.h"
@@ -34,8 +35,10 @@ class QModelIndex;
 // acts on their signals.
 //
 // Its implementation is split by area: RosterWindow.cpp holds construction and wiring,
-// RosterWindowStatus.cpp the own status, RosterWindowRoster.cpp the roster and its pictures,
-// RosterWindowApi.cpp the REST answers and the update check.
+// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the time tracking control,
+// RosterWindowCapture.cpp the screenshots, RosterWindowReminders.cpp the reminders,
+// RosterWindowStateChecker.cpp the state checker, RosterWindowRoster.cpp the roster and its
+// pictures, RosterWindowApi.cpp the REST answers and the update check.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT
@@ -92,12 +95,90 @@ private slots:
     void on_actionExpand_all_triggered();
     void on_actionCollapse_all_triggered();
 
+    // Time tracking control: every road that starts or stops tracking ends in the toggle.
+public slots:
+    void on_btnTimeControl_released();
+    void StartTrackingTime();
+    void StopTrackingTime();
+    void on_actionTrackingTime_triggered();
+    // Makes the team of this short name current and asks for a memo.
+    void SetTeam(const QString& shortTeamName);
+    // The tray's and the team menu's choice: stops on an empty or the current team, else
+    // switches to that team.
+    void ChangeTeam(const QString& shortTeamName);
+    void OnMenuTeamsClick(QAction* action);
+    // A global hotkey was pressed; acts only while a member is signed in.
+    void ShortcutActivated(int tagValue);
+    void OnWorkingTimeTimerTimeout();
+    void RestTimer();
+    void ScreensTimer();
+    void AvatarsTimer();
+
+    // Screenshot capture and saving.
+public slots:
+    // Captures the desktop while tracking and shows it in the popup (or saves it at once when
+    // notices are off).
+    void GetScreenshot();
+    // Uploads the capture or keeps it in the offline cache; each capture once.
+    void SaveScreenshot();
+
+public:
+    // The next capture interval in milliseconds: 540 s, or 660 s when the random draw is 0.
+    int GetPopupTimeout();
+    // The desktop queries, the network state, the grab and the random draw; tests replace them.
+    TrackingEnvironment Environment() const;
+    void SetEnvironment(const TrackingEnvironment& replacement);
+
+    // Reminders.
+public slots:
+    // Arms the stop reminder while not tracking.
+    void StartStopReminderCheck();
+    void OnStopTimerReminder();
+    void OnMemoReminderTimer();
+    // The memo and the interval of its reminder in milliseconds (0: none).
+    void SetMemo(const QString& memoText, int timeOut);
+    void MemoIsCanceled();
+    void on_actionMemo_triggered();
+
+    // State checker.
+public slots:
+    // One look at idle time, lock, screen saver, open chats, input counting and the network.
+    void StateChecker();
+
 private:
     void SetUpTitleBar();
     void MakeLinksAbsolute();
+    void ConnectTimers();
     void ConnectTray();
     void ConnectMisc();
     QString ApiLogPath() const;
+
+    // Time tracking control.
+    void StartTracking();
+    void StopTracking();
+    void ShowTrackingStoppedPopup();
+    void ShowTrackingState();
+    void UncheckTeamMenu();
+
+    // Screenshot capture and saving.
+    void UploadAtOnce();
+    void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
+    void ShowCachedStatus(const QString& word);
+    void OnScreenshotUploaded();
+    void OnScreenshotUploadFailed();
+
+    // Reminders.
+    void DismissStopReminder();
+
+    // State checker.
+    void CheckIdleTime();
+    void CheckLockAndScreensaver();
+    void ShowChatAndTeamCount();
+    void CheckUniverseAccess();
+    void CheckNetwork();
+    void KeepStatusToRestore();
+    RosterManager::STATUS StatusToRestore() const;
+    RosterManager::STATUS UnderlyingStatus() const;
 
     // Roster upkeep and pictures.
     void ConstructRosterList();
@@ -157,6 +238,20 @@ private:
     QTime workingTime; // invalid until the first reset
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
+
+    // Time tracking control.
+    float warningSeconds = 0; // since the assistive-access warning was shown
+
+    // Screenshot capture and saving.
+    bool shotAwaitingSave = false; // the capture in the hub's currentShot is not saved yet
+    // Captures uploaded at once, oldest first, each kept until the service answers for it.
+    QList<MiscFunctions::SCREENSHOT> pendingUploads;
+    TrackingEnvironment environment
+        = TrackingEnvironment::Desktop(networkChecker, misc.GetTrayIcon());
+
+    // State checker.
+    // The status idle time or network loss took the place of; never an idle or cached one.
+    RosterManager::STATUS savedStatus = RosterManager::STATUS_ONLINE;
 
     // Roster upkeep and pictures.
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster

@@ -100,6 +100,9 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
     case RestAPI::AllToolsLoaded:
         OnToolsReceived();
         break;
+    case RestAPI::ScreenshotUpload:
+        OnScreenshotUploaded();
+        break;
     default:
         break;
     }
@@ -118,6 +121,9 @@ void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& 
         break;
     case RestAPI::ScreensnapUpload:
         ShowSnapPopup(tr("The screensnap could not be uploaded. Please try again later."), false);
+        break;
+    case RestAPI::ScreenshotUpload:
+        OnScreenshotUploadFailed();
         break;
     default:
         break;

@@ -261,6 +261,30 @@ private slots:
         QCOMPARE(service.Requests().size(), before);
     }
 
+    void workNoticesArriveInTheOrderSent()
+    {
+        SignIn();
+        recorder->Clear();
+        // A quick switch of teams, several times: other requests run meanwhile.
+        for (int round = 0; round < 3; ++round) {
+            api->StopWork(QTime(10, 0, round), 11);
+            api->SetUserChatStatus(RosterManager::STATUS_ONLINE);
+            api->StartWork(QTime(10, 0, round), 12);
+        }
+        QTRY_COMPARE(recorder->Trail().filter("+WorkState").size(), 6);
+        QStringList notices;
+        const QList<QJsonObject> requests = service.Requests();
+        for (const QJsonObject& request : requests) {
+            const QString path = request.value("path").toString();
+            if (path.startsWith("/k4p/work/"))
+                notices << path.mid(10)
+                        + request.value("fields").toObject().value("team_id").toString();
+        }
+        QCOMPARE(notices.mid(notices.size() - 6),
+            QStringList({ "stop:var11", "start:var12", "stop:var11", "start:var12", "stop:var11",
+                "start:var12" }));
+    }
+
     void screenshotUploadArrivesWhole()
     {
         SignIn();

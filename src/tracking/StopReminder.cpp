@@ -1,0 +1,83 @@
+#include "StopReminder.h"
+
+#include "WindowSystem.h"
+#include "ui_StopReminder.h"
+
+#include <QCloseEvent>
+
+#include <array>
+
+namespace {
+
+const std::array<int, 5> remindIntervals { 2 * 60 * 1000, 5 * 60 * 1000, 10 * 60 * 1000,
+    15 * 60 * 1000, 30 * 60 * 1000 };
+// A stored position the list never had gives the default interval, not a reminder every
+// millisecond or none at all.
+const int defaultIndex = 3;
+
+} // namespace
+
+StopReminder::StopReminder(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::StopReminder>())
+{
+    ui->setupUi(this);
+    WindowSystem::SetWindowTitleDialogStyle(this, false);
+    SetInterface();
+    remindTimer.setObjectName(QStringLiteral("remindTimer"));
+    connect(&remindTimer, &QTimer::timeout, this, &StopReminder::OnRemindTimer);
+}
+
+StopReminder::~StopReminder() = default;
+
+int StopReminder::RemindInterval(int index)
+{
+    if (index < 0 || index >= int(remindIntervals.size()))
+        index = defaultIndex;
+    return remindIntervals[index];
+}
+
+void StopReminder::SetCurrentMemo(const QString& memo)
+{
+    currentMemo = memo;
+    ui->lblMemo->setText(ui->lblMemo->fontMetrics().elidedText(
+        QStringLiteral("Memo: ") + memo, Qt::ElideRight, ui->lblMemo->width()));
+}
+
+void StopReminder::SetInterface()
+{
+    ui->label_3->resize(ui->label_3->sizeHint());
+    ui->cmbTimeout->move(ui->label_3->x() + ui->label_3->width(), ui->cmbTimeout->y());
+}
+
+void StopReminder::OnRemindTimer()
+{
+    show();
+}
+
+void StopReminder::on_btnStartTrackingTime_clicked()
+{
+    emit OnStartTrackingTime_Signal();
+    close();
+}
+
+void StopReminder::on_btnChangeMemo_clicked()
+{
+    emit OnChangeMemo_Signal();
+    close();
+}
+
+void StopReminder::on_btnSnooze_clicked()
+{
+    if (remindTimer.isActive())
+        remindTimer.stop();
+    remindTimer.setInterval(RemindInterval(ui->cmbTimeout->currentIndex()));
+    remindTimer.start();
+    hide();
+}
+
+void StopReminder::closeEvent(QCloseEvent* event)
+{
+    if (remindTimer.isActive())
+        remindTimer.stop();
+    event->accept();
+}

@@ -1,0 +1,52 @@
+#include "TrackingEnvironment.h"
+
+#include "NetworkChecker.h"
+#include "WindowSystem.h"
+
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include <cstdlib>
+
+namespace {
+
+const int trayWarningMs = 10000;
+
+} // namespace
+
+TrackingEnvironment TrackingEnvironment::Desktop(
+    const NetworkChecker& network, QSystemTrayIcon& tray)
+{
+    TrackingEnvironment environment;
+    environment.grabDesktop = &TrackingEnvironment::GrabVirtualDesktop;
+    environment.randomDraw = [] {
+        return int(QRandomGenerator::global()->generate() & quint32(RAND_MAX));
+    };
+    environment.activeWindowTitle = &WindowSystem::GetActiveWindowTitle;
+    environment.idleTime = &WindowSystem::GetIdleTime;
+    environment.isSystemLocked = &WindowSystem::IsSystemLocked;
+    environment.isScreensaverActive = &WindowSystem::IsScreensaverActive;
+    environment.universeFlagState = &WindowSystem::GetUniverseFlagState;
+    environment.isNetworkEnabled = [&network] {
+        return network.IsNetworkEnabled();
+    };
+    environment.isServerEnabled = [&network] {
+        return network.IsServerEnabled();
+    };
+    environment.showTrayWarning = [&tray](const QString& title, const QString& text) {
+        tray.showMessage(title, text, QSystemTrayIcon::Warning, trayWarningMs);
+    };
+    return environment;
+}
+
+QPixmap TrackingEnvironment::GrabVirtualDesktop()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return QPixmap();
+    // Window 0 is the root window, which spans every screen.
+    const QRect desktop = screen->virtualGeometry();
+    return screen->grabWindow(0, desktop.x(), desktop.y(), desktop.width(), desktop.height());
+}

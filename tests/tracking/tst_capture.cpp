@@ -1,0 +1,347 @@
+#include "TrackingFixture.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+using namespace TrackingFixture;
+
+// Captures while tracking: the record, the popup, the next interval, and where the capture
+// goes: uploaded to the fake service at once, or into the offline cache.
+class TestCapture : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(Res);
+        QVERIFY(m_service.Start());
+        m_service.PointClientsHere();
+    }
+
+    void init()
+    {
+        ResetSettings();
+        QVERIFY(m_cacheDir.isValid());
+        QFile::remove(CachePath());
+        m_service.Control("reset");
+        m_window = std::make_unique<RosterWindow>();
+        QVERIFY(SignIn(*m_window));
+        Find<OfflineStorage>(*m_window, "offlineStorage")->SetStoragePath(CachePath());
+        m_desktop = FakeDesktop();
+        m_desktop.Install(*m_window);
+        m_uploadsSent = std::make_unique<QSignalSpy>(
+            Find<RestAPI>(*m_window, "restApi"), &RestAPI::NetworkManagerLogSignal);
+    }
+
+    void cleanup()
+    {
+        if (ScreenshotPopup())
+            ScreenshotPopup()->hide();
+        m_uploadsSent.reset();
+        m_window.reset();
+    }
+
+    void nothingWhileNotTracking()
+    {
+        LogReader log;
+        m_window->GetScreenshot();
+        auto* misc = m_window->findChild<MiscFunctions*>();
+        QVERIFY(misc->currentShot.picture.isNull());
+        QVERIFY(!ScreenshotPopup()->isVisible());
+        QVERIFY(log.Lines().isEmpty());
+        m_window->SaveScreenshot();
+        QCOMPARE(SentUploads(), 0);
+    }
+
+    void oneUploadWithTheCaptureRecord()
+    {
+        StartTracking(*m_window, "Borealis", "Writing the capture tests");
+        for (int second = 0; second < 3; ++second)
+            m_window->OnWorkingTimeTimerTimeout();
+        const int before = m_service.Uploads().size();
+        LogReader log;
+
+        m_window->GetScreenshot();
+        auto* misc = m_window->findChild<MiscFunctions*>();
+        QCOMPARE(misc->currentShot.memo, QString("Writing the capture tests"));
+        QCOMPARE(misc->currentShot.companyId, 12);
+        QVERIFY(misc->currentShot.image.isEmpty()); // encoded only when saved
+        QVERIFY(Find<QAction>(*m_window, "actionLast_snapshot")->isEnabled());
+        QVERIFY(ScreenshotPopup()->isVisible());
+        QCOMPARE(SentUploads(), 0);
+
+        ScreenshotPopup()->hide();
+        QCOMPARE(SentUploads(), 1);
+        QTRY_COMPARE(m_service.Uploads().size(), before + 1);
+        const QJsonObject upload = m_service.Uploads().last();
+        const QJsonObject fields = upload.value("fields").toObject();
+        QCOMPARE(upload.value("kind").toString(), QString("screenshot"));
+        QCOMPARE(fields.value("title").toString(), QString("Writing the capture tests"));
+        QCOMPARE(fields.value("active_window").toString(), QString("Editor - notes.txt"));
+        QCOMPARE(fields.value("team_id").toString(), QString("12"));
+        QCOMPARE(fields.value("working_time").toString(), QString("00:00:03"));
+        QCOMPARE(fields.value("key_strokes").toString(), QString("0"));
+        QCOMPARE(fields.value("mouse_clicks").toString(), QString("0"));
+        QCOMPARE(
+            fields.value("capture_date").toString(), QDate::currentDate().toString("yyyy-MM-dd"));
+        const QByteArray png = m_service.UploadImage(upload);
+        QVERIFY(png.startsWith("\x89PNG"));
+        QCOMPARE(QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32),
+            m_desktop.picture.toImage().convertToFormat(QImage::Format_RGB32));
+        QVERIFY(log.HasInOrder({ "Try to show popup with screenshot", "Get statistic",
+            "Get statistic - success", "Reset working time", "Work with cache  - check cache",
+            "Try to upload screenshot", "Try to upload screenshot - ok" }));
+
+        // Saved once: a second close or save sends nothing.
+        ScreenshotPopup()->hide();
+        m_window->SaveScreenshot();
+        QCOMPARE(SentUploads(), 1);
+    }
+
+    void theTimerIsReArmed_data()
+    {
+        QTest::addColumn<int>("draw");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("zero") << 0 << 660000;
+        QTest::newRow("one") << 1 << 540000;
+        QTest::newRow("largest") << RAND_MAX << 540000;
+    }
+
+    void theTimerIsReArmed()
+    {
+        QFETCH(int, draw);
+        QFETCH(int, interval);
+        m_desktop.draw = draw;
+        QCOMPARE(m_window->GetPopupTimeout(), interval);
+        StartTracking(*m_window, "Atlas", "memo");
+        auto* timer = Find<QTimer>(*m_window, "screenshotTimer");
+        QCOMPARE(timer->interval(), 70000);
+        m_window->GetScreenshot();
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), interval);
+    }
+
+    void aCacheNotEmptyTakesTheCaptureAndUploadsOnce()
+    {
+        auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
+        QVERIFY(cache->AddToStorage(CachedRecord("waiting since yesterday")));
+        StartTracking(*m_window, "Atlas", "after the cache");
+        const int before = m_service.Uploads().size();
+        LogReader log;
+
+        Capture();
+        QVERIFY(cache->IsUploading());
+        QVERIFY(ToolTip(*m_window).contains("Uploading cache..."));
+        QCOMPARE(Find<QLabel>(*m_window, "lblUserStatus")->text(), QString("ONLINE - CACHED"));
+        m_window->findChild<MiscFunctions*>()->SetMemo("while the cache uploads");
+        Capture();
+        QCOMPARE(log.Lines().count("Upload thread was runned"), 1);
+        QCOMPARE(log.Lines().count("Current show was added to cache"), 2);
+        QCOMPARE(SentUploads(), 0); // the cache sends through its own client
+
+        QTRY_COMPARE(m_service.Uploads().size(), before + 3);
+        QTRY_COMPARE(cache->GetTotalStorageItems(), 0);
+        QStringList titles;
+        for (const QJsonObject& upload : m_service.Uploads().mid(before))
+            titles << upload.value("fields").toObject().value("title").toString();
+        QCOMPARE(titles,
+            QStringList(
+                { "waiting since yesterday", "after the cache", "while the cache uploads" }));
+    }
+
+    void withoutNetworkTheCacheTakesTwelve_data()
+    {
+        QTest::addColumn<int>("cached");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("empty") << 0 << 1 << "Writing to cache...";
+        QTest::newRow("11 records") << 11 << 12 << "Writing to cache...";
+        QTest::newRow("12 records") << 12 << 12 << "Cache is full";
+    }
+
+    void withoutNetworkTheCacheTakesTwelve()
+    {
+        QFETCH(int, cached);
+        QFETCH(int, after);
+        QFETCH(QString, word);
+        auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
+        for (int n = 0; n < cached; ++n)
+            QVERIFY(cache->AddToStorage(CachedRecord(QString::number(n))));
+        StartTracking(*m_window, "Cinder", "offline work");
+        m_desktop.network = false;
+        LogReader log;
+
+        Capture();
+        QCOMPARE(cache->GetTotalStorageItems(), after);
+        QCOMPARE(ToolTip(*m_window), "Tessivanor Team Room - " + word + "(demo)");
+        QCOMPARE(Find<QLabel>(*m_window, "lblUserStatus")->text(), QString("ONLINE - CACHED"));
+        QCOMPARE(SentUploads(), 0);
+        QVERIFY(log.HasInOrder(
+            { "Network or server is disabled Work in cache", "Try to work with cache",
+                after > cached ? "Work with cache - ok" : "Work with cache was failed" }));
+        if (after > cached) {
+            const ScreenshotRecord last = cache->GetOfflineStorage().last();
+            QCOMPARE(last.memo, QString("offline work"));
+            QCOMPARE(last.companyId, 13);
+            QCOMPARE(last.memberId, 1001);
+            QVERIFY(QImage::fromData(last.image, "PNG").size() == m_desktop.picture.size());
+        }
+    }
+
+    void aServerThatDoesNotResolveMeansTheCache()
+    {
+        StartTracking(*m_window, "Atlas", "memo");
+        m_desktop.server = false;
+        Capture();
+        QCOMPARE(Find<OfflineStorage>(*m_window, "offlineStorage")->GetTotalStorageItems(), 1);
+        QCOMPARE(SentUploads(), 0);
+    }
+
+    // With notices off there is no popup whose close would save the capture.
+    void withoutNoticesTheCaptureIsSavedAtOnce()
+    {
+        ChangeSettings(
+            [](SettingsProvider::SETTINGS& settings) { settings.enableSnapshots = false; });
+        StartTracking(*m_window, "Atlas", "no popups please");
+        const int before = m_service.Uploads().size();
+        m_window->GetScreenshot();
+        QVERIFY(!ScreenshotPopup()->isVisible());
+        QCOMPARE(SentUploads(), 1);
+        QTRY_COMPARE(m_service.Uploads().size(), before + 1);
+        QCOMPARE(Title(m_service.Uploads().last()), QString("no popups please"));
+    }
+
+    // The popup of a capture still shows when the next one is taken.
+    void aStillVisiblePopupSavesItsOwnCaptureFirst()
+    {
+        StartTracking(*m_window, "Atlas", "first");
+        auto* misc = m_window->findChild<MiscFunctions*>();
+        m_desktop.windowTitle = "Window one";
+        const int before = m_service.Uploads().size();
+        m_window->GetScreenshot();
+        QVERIFY(ScreenshotPopup()->isVisible());
+
+        misc->SetMemo("second");
+        m_desktop.windowTitle = "Window two";
+        m_desktop.picture = FakeDesktop::Picture(Qt::darkRed);
+        m_window->GetScreenshot();
+        QCOMPARE(SentUploads(), 1);
+        QVERIFY(ScreenshotPopup()->isVisible());
+        QCOMPARE(misc->currentShot.memo, QString("second"));
+        ScreenshotPopup()->hide();
+        QCOMPARE(SentUploads(), 2);
+
+        QTRY_COMPARE(m_service.Uploads().size(), before + 2);
+        QMap<QString, QString> windows;
+        for (const QJsonObject& upload : m_service.Uploads().mid(before))
+            windows.insert(
+                Title(upload), upload.value("fields").toObject().value("active_window").toString());
+        QCOMPARE(windows.value("first"), QString("Window one"));
+        QCOMPARE(windows.value("second"), QString("Window two"));
+    }
+
+    void theCapturesOwnMemoDecides()
+    {
+        StartTracking(*m_window, "Atlas", "taken with a memo");
+        auto* misc = m_window->findChild<MiscFunctions*>();
+        const int before = m_service.Uploads().size();
+
+        m_window->GetScreenshot();
+        misc->SetMemo(QString());
+        ScreenshotPopup()->hide();
+        QCOMPARE(SentUploads(), 1);
+
+        m_window->GetScreenshot();
+        misc->SetMemo("set after the capture");
+        ScreenshotPopup()->hide();
+        QCOMPARE(SentUploads(), 1);
+
+        QTRY_COMPARE(m_service.Uploads().size(), before + 1);
+        QCOMPARE(Title(m_service.Uploads().last()), QString("taken with a memo"));
+    }
+
+    void aFailedUploadGoesToTheCache()
+    {
+        StartTracking(*m_window, "Borealis", "kept despite the failure");
+        QVERIFY(m_service.Control("fail",
+            { { "mode", "http500" }, { "path", "/k4p/diary/screenshot:var" }, { "times", "1" } }));
+        Capture();
+        QCOMPARE(SentUploads(), 1);
+        auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
+        QTRY_COMPARE(cache->GetTotalStorageItems(), 1);
+        const ScreenshotRecord cached = cache->GetOfflineStorage().first();
+        QCOMPARE(cached.memo, QString("kept despite the failure"));
+        QCOMPARE(cached.companyId, 12);
+        QCOMPARE(cached.memberId, 1001);
+        QVERIFY(!cached.image.isEmpty());
+        QVERIFY(ToolTip(*m_window).contains("Writing to cache..."));
+
+        // The next capture finds the cache and sends both.
+        const int before = m_service.Uploads().size();
+        Capture();
+        QTRY_COMPARE(m_service.Uploads().size(), before + 2);
+        QTRY_COMPARE(cache->GetTotalStorageItems(), 0);
+    }
+
+    void aSuccessfulUploadIsNotCached()
+    {
+        StartTracking(*m_window, "Borealis", "fine");
+        const int before = m_service.Uploads().size();
+        Capture();
+        QTRY_COMPARE(m_service.Uploads().size(), before + 1);
+        // A later failure of another request must not bring the capture back.
+        QVERIFY(m_service.Control("fail", { { "mode", "http500" } }));
+        Find<RestAPI>(*m_window, "restApi")->StartWork(QTime::currentTime(), 12);
+        QTest::qWait(300);
+        QCOMPARE(Find<OfflineStorage>(*m_window, "offlineStorage")->GetTotalStorageItems(), 0);
+    }
+
+private:
+    QString CachePath() const { return m_cacheDir.filePath("storage.bin"); }
+
+    void Capture()
+    {
+        m_window->GetScreenshot();
+        ScreenshotPopup()->hide();
+    }
+
+    ScreenshotRecord CachedRecord(const QString& memo) const
+    {
+        ScreenshotRecord record;
+        record.memo = memo;
+        record.memberId = 1001;
+        record.companyId = 11;
+        record.date = QDate::currentDate();
+        record.time = QTime(8, 0);
+        record.workingTime = QTime(0, 9);
+        record.activeWindow = "Terminal";
+        QBuffer buffer(&record.image);
+        buffer.open(QIODevice::WriteOnly);
+        FakeDesktop::Picture(Qt::gray).save(&buffer, "PNG");
+        return record;
+    }
+
+    static QString Title(const QJsonObject& upload)
+    {
+        return upload.value("fields").toObject().value("title").toString();
+    }
+
+    // Uploads this window's own client sent (the cache sends through its own).
+    int SentUploads() const
+    {
+        int sent = 0;
+        for (const QList<QVariant>& line : qAsConst(*m_uploadsSent))
+            if (line.at(0).toString().contains("POST /k4p/diary/screenshot:var"))
+                ++sent;
+        return sent;
+    }
+
+    FakeServiceProcess m_service;
+    QTemporaryDir m_cacheDir;
+    std::unique_ptr<RosterWindow> m_window;
+    FakeDesktop m_desktop;
+    std::unique_ptr<QSignalSpy> m_uploadsSent;
+};
+
+QTEST_MAIN(TestCapture)
+#include "tst_capture.moc"
