@@ -1,6 +1,7 @@
 #include "RosterWindow.h"
 
 #include "ServiceConfig.h"
+#include "SettingsKeys.h"
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
 
@@ -113,8 +114,14 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
 void RosterWindow::CheckForUpdates()
 {
     const QDate today = QDate::currentDate();
-    const QDate lastCheck = SettingsProvider::instance()->GetCurrentSettings().updateDate;
-    // A date after today (a clock set back) counts as a check made today.
+    SettingsProvider* settings = SettingsProvider::instance();
+    const QDate lastCheck = settings->GetCurrentSettings().updateDate;
+    // A date after today (stored while the clock was ahead) counts as a check made today, and
+    // is kept as one: else no check would come until that day.
+    if (lastCheck > today) {
+        settings->SetKeyByName(SettingsKeys::updateDate, today);
+        return;
+    }
     if (lastCheck.isValid() && lastCheck.daysTo(today) < updateCheckDays)
         return;
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start cheking of updates"));
@@ -136,7 +143,12 @@ void RosterWindow::RestoreWindowGeometry()
         resize(rect.size());
     // Saved on a monitor that is gone: the window comes back on the desktop, not out of reach.
     QRect frame(rect.topLeft(), frameGeometry().size());
-    if (!IsOnSomeScreen(frame) && screen)
-        frame.moveCenter(screen->availableGeometry().center());
+    if (!IsOnSomeScreen(frame) && screen) {
+        const QRect desktop = screen->availableGeometry();
+        frame.moveCenter(desktop.center());
+        // Taller or wider than the desktop: the title bar stays in reach.
+        frame.moveTopLeft(
+            QPoint(qMax(frame.left(), desktop.left()), qMax(frame.top(), desktop.top())));
+    }
     move(frame.topLeft());
 }
