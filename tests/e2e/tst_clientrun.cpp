@@ -214,8 +214,8 @@ private:
     {
         QProcess search;
         search.start("xdotool",
-            { "search", "--all", "--sync", "--onlyvisible", "--pid", QString::number(m_client.processId()),
-                "--name", namePattern });
+            { "search", "--all", "--sync", "--onlyvisible", "--pid",
+                QString::number(m_client.processId()), "--name", namePattern });
         if (!search.waitForFinished(15000)) {
             search.kill();
             search.waitForFinished();
