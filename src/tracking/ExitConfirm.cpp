@@ -26,8 +26,8 @@ void ExitConfirm::SetWindowCaptionStyle()
 void ExitConfirm::SetInterface()
 {
     const int middle = (width() - 1) / 2;
-    for (QWidget* widget :
-        { static_cast<QWidget*>(ui->label), static_cast<QWidget*>(ui->chkUseConfirm) }) {
+    const QList<QWidget*> centred { ui->label, ui->chkUseConfirm };
+    for (QWidget* widget : centred) {
         widget->resize(widget->sizeHint());
         widget->move(middle - widget->width() / 2, widget->y());
     }

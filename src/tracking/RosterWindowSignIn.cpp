@@ -93,11 +93,11 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     ChangeTeam(QString());
     StartStopReminderCheck();
 
-    for (QWidget* widget :
-        { static_cast<QWidget*>(ui->lblUserName), static_cast<QWidget*>(ui->cmbCurrentCompany),
-            ui->userPanelWidget, static_cast<QWidget*>(ui->lstRoster->verticalScrollBar()),
-            static_cast<QWidget*>(ui->lblUserStatus) })
-        widget->show();
+    ui->lblUserName->show();
+    ui->cmbCurrentCompany->show();
+    ui->userPanelWidget->show();
+    ui->lstRoster->verticalScrollBar()->show();
+    ui->lblUserStatus->show();
     ui->userPanelWidget->setEnabled(true);
     ui->leftPanelWidget->setEnabled(true);
     // Enabled again when the teams and the about text arrive.
