@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AuthDialog.h"
+#include "ExitConfirm.h"
 #include "InputEventCounter.h"
 #include "Memo.h"
 #include "MyShortcut.h"
@@ -103,6 +104,7 @@ public:
     void OpenMemoDialog();
 
     AuthDialog& GetAuthDialog() { return authDialog; }
+    ExitConfirm& GetExitConfirm() { return exitConfirm; }
     Memo& GetMemoDialog() { return memoDialog; }
     StopReminder& GetStopReminder() { return stopReminder; }
     RemindDialog& GetRemindDialog() { return remindDialog; }
@@ -123,6 +125,7 @@ private:
     void TakeSample();
 
     AuthDialog authDialog;
+    ExitConfirm exitConfirm;
     Memo memoDialog;
     StopReminder stopReminder;
     RemindDialog remindDialog;

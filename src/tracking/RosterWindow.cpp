@@ -16,6 +16,20 @@ namespace {
 
 const QString apiLogFileName = QStringLiteral("restApiLog.log");
 
+// A factor above 0 and up to 1; anything else leaves the intervals as they are.
+double TimeScaleFromEnvironment()
+{
+    const QByteArray text = qgetenv("MOVARELQUINTASH_TIME_SCALE");
+    if (text.isEmpty())
+        return 1;
+    bool ok = false;
+    const double factor = text.toDouble(&ok);
+    if (ok && factor > 0 && factor <= 1)
+        return factor;
+    qWarning() << "MOVARELQUINTASH_TIME_SCALE must be a number above 0 and up to 1, not" << text;
+    return 1;
+}
+
 } // namespace
 
 RosterWindow::RosterWindow(QWidget* parent)
@@ -31,6 +45,8 @@ RosterWindow::RosterWindow(QWidget* parent)
     MakeLinksAbsolute();
     SetUpTitleBar();
     networkEnabled = networkChecker.IsNetworkEnabled();
+    timeScale = TimeScaleFromEnvironment();
+    misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
 
     ConnectTimers();
     ConnectTray();
@@ -61,6 +77,7 @@ RosterWindow::RosterWindow(QWidget* parent)
         + QStringLiteral(".log"));
     logManager.StartLog();
 
+    InitConfig();
     ChangeStatus(RosterManager::STATUS_ONLINE);
     connect(&restApi, &RestAPI::NetworkManagerLogSignal, this, &RosterWindow::ApiLog);
 }
@@ -112,6 +129,7 @@ void RosterWindow::ConnectTray()
     connect(&tray, &TrayIcon::OpenMemo_Signal, this, &RosterWindow::on_actionMemo_triggered);
     connect(&tray, &TrayIcon::SelectTeam_Signal, this, &RosterWindow::ChangeTeam);
     connect(&tray, &TrayIcon::TrackingTime_Signal, this, &RosterWindow::on_btnTimeControl_released);
+    connect(&tray, &TrayIcon::ExitApp_Singal, this, &RosterWindow::ExitApp);
     connect(&tray, &TrayIcon::ShowOfflineUsers_Signal, this,
         &RosterWindow::on_actionShow_offline_users_triggered);
     connect(&tray, &TrayIcon::ShowGroups_Signal, this,
@@ -123,6 +141,8 @@ void RosterWindow::ConnectTray()
 
 void RosterWindow::ConnectMisc()
 {
+    connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthComplete, this, &RosterWindow::OnAuthCompete);
+    connect(&misc.GetExitConfirm(), &ExitConfirm::ExitConfirm_Signal, this, &RosterWindow::ExitApp);
     connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthFailed, this, &RosterWindow::OnAuthFailed);
     for (QLabel* label :
         { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy })

@@ -114,6 +114,20 @@ public slots:
     void ScreensTimer();
     void AvatarsTimer();
 
+    // Sign-in completion: the window shows, the first requests go out, the state check runs,
+    // the chat connects, updates are looked for and the saved geometry returns.
+public slots:
+    void OnAuthCompete(QString userName, RestAPI::SecurityUserInfo info);
+
+    // Settings application: style sheet, roster row styles, log limit, hotkeys and the
+    // start-minimised option, all read afresh from the preferences.
+public slots:
+    void InitConfig();
+
+    // Exit, asking first when the preferences say so.
+public slots:
+    void ExitApp();
+
     // Screenshot capture and saving.
 public slots:
     // Captures the desktop while tracking and shows it in the popup (or saves it at once when
@@ -123,8 +137,13 @@ public slots:
     void SaveScreenshot();
 
 public:
-    // The next capture interval in milliseconds: 540 s, or 660 s when the random draw is 0.
+    // The next capture interval in milliseconds: 540 s, or 660 s when the random draw is 0,
+    // times the time scale.
     int GetPopupTimeout();
+    // An interval of capture or activity sampling times MOVARELQUINTASH_TIME_SCALE, a factor
+    // above 0 and up to 1 read once at construction (1 when unset): tests and the demo take
+    // captures in seconds rather than minutes.
+    int Scaled(int msec) const;
     // The desktop queries, the network state, the grab and the random draw; tests replace them.
     TrackingEnvironment Environment() const;
     void SetEnvironment(const TrackingEnvironment& replacement);
@@ -152,6 +171,11 @@ private:
     void ConnectTray();
     void ConnectMisc();
     QString ApiLogPath() const;
+
+    // Sign-in completion and settings application.
+    void CheckForUpdates();
+    void RestoreWindowGeometry();
+    void ConnectShortcuts();
 
     // Time tracking control.
     void StartTracking();
@@ -243,6 +267,7 @@ private:
     float warningSeconds = 0; // since the assistive-access warning was shown
 
     // Screenshot capture and saving.
+    double timeScale = 1;
     bool shotAwaitingSave = false; // the capture in the hub's currentShot is not saved yet
     // Captures uploaded at once, oldest first, each kept until the service answers for it.
     QList<MiscFunctions::SCREENSHOT> pendingUploads;

@@ -27,7 +27,12 @@ void RosterWindow::SetEnvironment(const TrackingEnvironment& replacement)
 
 int RosterWindow::GetPopupTimeout()
 {
-    return environment.randomDraw() == 0 ? longCaptureIntervalMs : captureIntervalMs;
+    return Scaled(environment.randomDraw() == 0 ? longCaptureIntervalMs : captureIntervalMs);
+}
+
+int RosterWindow::Scaled(int msec) const
+{
+    return qMax(1, qRound(msec * timeScale));
 }
 
 void RosterWindow::GetScreenshot()

@@ -87,7 +87,7 @@ void RosterWindow::StartTracking()
     ui->btnTimeControl->setText(tr("Log time OFF"));
     ui->lblTimeState->setText(tr("Log time: ON"));
     logManager.AddToLog(LogManager::LOG_MEMO_DIALOG_OPENED);
-    screenshotTimer.setInterval(firstScreenshotMs);
+    screenshotTimer.setInterval(Scaled(firstScreenshotMs));
     screenshotTimer.start();
     ui->actionTrackingTime->setText(tr("Stop tracking time"));
     ui->actionMemo->setEnabled(true);

@@ -1,6 +1,7 @@
 #include "ProsodyServer.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 #include <QProcess>
 #include <QTcpServer>
@@ -46,6 +47,12 @@ void ProsodyServer::stop()
 bool ProsodyServer::addAccount(const QString& user, const QString& password)
 {
     return run({ "register", dir.path(), user, password });
+}
+
+QString ProsodyServer::log() const
+{
+    QFile file(dir.filePath(QStringLiteral("prosody.log")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 bool ProsodyServer::run(const QStringList& arguments)

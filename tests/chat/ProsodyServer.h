@@ -22,6 +22,8 @@ public:
     quint16 port() const { return serverPort; }
     // What the harness said when it last failed.
     QString error() const { return lastError; }
+    // The server's own log so far.
+    QString log() const;
 
 private:
     bool run(const QStringList& arguments);

@@ -105,6 +105,38 @@ FakeService::FakeService(const Options& options, QObject* parent)
     if (!options.recordDir.isEmpty())
         QDir().mkpath(options.recordDir);
     RestoreSampleData();
+    Resume();
+}
+
+// A service started again on the folder of an earlier run carries on after the outage as the
+// real one does: the hash keys handed out stay valid and the numbering goes on.
+void FakeService::Resume()
+{
+    if (options.recordDir.isEmpty())
+        return;
+    const QDir dir(options.recordDir);
+    QFile keys(dir.filePath(QStringLiteral("sessions.json")));
+    if (keys.open(QIODevice::ReadOnly)) {
+        const QJsonObject saved = QJsonDocument::fromJson(keys.readAll()).object();
+        for (auto it = saved.constBegin(); it != saved.constEnd(); ++it)
+            sessions.insert(it.key(), it.value().toInt());
+    }
+    QFile requests(dir.filePath(QStringLiteral("requests.jsonl")));
+    if (requests.open(QIODevice::ReadOnly))
+        requestCount = int(requests.readAll().count('\n'));
+    uploadCount = dir.entryList({ QStringLiteral("upload-*.json") }, QDir::Files).size();
+}
+
+void FakeService::SaveSessions() const
+{
+    if (options.recordDir.isEmpty())
+        return;
+    QJsonObject saved;
+    for (auto it = sessions.cbegin(); it != sessions.cend(); ++it)
+        saved.insert(it.key(), it.value());
+    QFile keys(QDir(options.recordDir).filePath(QStringLiteral("sessions.json")));
+    if (keys.open(QIODevice::WriteOnly))
+        keys.write(QJsonDocument(saved).toJson(QJsonDocument::Compact));
 }
 
 void FakeService::RestoreSampleData()
@@ -198,6 +230,7 @@ FakeHttpServer::Response FakeService::HandleControl(const QString& command, cons
         return ChangeMember(form);
     if (command == QLatin1String("expire")) {
         sessions.clear();
+        SaveSessions();
         return Text(200, "ok");
     }
     return Text(404, "unknown control request");
@@ -406,6 +439,7 @@ FakeHttpServer::Response FakeService::HandleLogin(const FormParser& form, const 
             + QByteArray::number(QRandomGenerator::global()->generate64(), 16)
                   .rightJustified(16, '0'));
         sessions.insert(key, account.memberId);
+        SaveSessions();
         return Ok([&account, key, base](QXmlStreamWriter& writer) {
             const QString id = QString::number(account.memberId);
             writer.writeStartElement(QStringLiteral("member"));

@@ -51,6 +51,8 @@ private:
     Response ChangeTeam(const FormParser& form);
     Response ChangeMember(const FormParser& form);
     void RestoreSampleData();
+    void Resume();
+    void SaveSessions() const;
     QList<SampleData::Team> TeamsOf(int memberId) const;
     bool IsMemberOf(int memberId, const QString& teamText) const;
     Response HandleApi(const QString& path, const FormParser& form, const QString& base);

@@ -1,0 +1,236 @@
+#include "AppInfo.h"
+#include "FakeServiceProcess.h"
+#include "OfflineStorage.h"
+#include "ProsodyServer.h"
+#include "SettingsProvider.h"
+#include "XdoTool.h"
+
+#include <QFile>
+#include <QImage>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+const QString memo = QStringLiteral("Checkout page review");
+const QString startHotkey = QStringLiteral("Ctrl+Alt+Shift+T");
+// Captures 0.7 s after the start, then every 5.4 s (6.6 s now and then); samples every 0.6 s.
+const QByteArray timeScale = "0.01";
+
+} // namespace
+
+// A working day of the real client on the test's 1280 x 1024 display, against the fake service
+// and a chat server: sign-in typed into the dialog, the roster, tracking started by hotkey with a
+// memo, captures uploaded with the memo and the activity counts, a capture kept in the offline
+// cache while the service is down, and uploaded from there once it is back. The functions run
+// in order, each going on from where the one before left the client.
+class TestClientRun : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_service.Start({ "--update-version", "" }));
+        QVERIFY2(m_chat.start(), qPrintable(m_chat.error()));
+        QVERIFY(m_chat.addAccount("demo", "demo123"));
+
+        // The preferences the member would have set: a hotkey to start tracking and short
+        // notices.
+        SettingsProvider::SETTINGS settings;
+        settings.hotkeys.StartTrackingTime = startHotkey;
+        settings.popupTimeout = 1;
+        settings.soundMode = 0;
+        SettingsProvider::instance()->SetCurrentSettings(settings);
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("MOVARELQUINTASH_API_URL", m_service.BaseUrl().toString());
+        environment.insert("MOVARELQUINTASH_CA_FILE", FakeServiceProcess::CaFile());
+        environment.insert("MOVARELQUINTASH_CHAT_DOMAIN", "localhost");
+        environment.insert("MOVARELQUINTASH_CHAT_HOST", "127.0.0.1");
+        environment.insert("MOVARELQUINTASH_CHAT_PORT", QString::number(m_chat.port()));
+        environment.insert("MOVARELQUINTASH_WEB_URL", "http://127.0.0.1:9");
+        environment.insert("MOVARELQUINTASH_TIME_SCALE", timeScale);
+        m_client.setProcessEnvironment(environment);
+        m_client.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_client.start(CLIENT_PATH, QStringList());
+        QVERIFY(m_client.waitForStarted());
+    }
+
+    void cleanupTestCase()
+    {
+        m_client.terminate();
+        if (!m_client.waitForFinished(10000)) {
+            m_client.kill();
+            m_client.waitForFinished();
+        }
+    }
+
+    void signsInAsTyped()
+    {
+        const QString dialog = FindWindow("^Sign in - ");
+        QVERIFY(!dialog.isEmpty());
+        QVERIFY(xdotool({ "windowfocus", "--sync", dialog }));
+        QVERIFY(xdotool({ "type", "--delay", "10", "demo" }));
+        QVERIFY(xdotool({ "key", "Tab" }));
+        QVERIFY(xdotool({ "type", "--delay", "10", "demo123" }));
+        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Signed in: demo\r\n"); }));
+        QVERIFY(!FindWindow("^Movarelquintash - Team Room$").isEmpty());
+    }
+
+    void showsTheRoster()
+    {
+        QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Roster is recieved\r\n"); }));
+        QStringList teams;
+        const QList<QJsonObject> requests = m_service.Requests();
+        for (const QJsonObject& request : requests) {
+            if (request.value("path") == "/k4p/teams/members:var")
+                teams << request.value("fields").toObject().value("team_id").toString();
+        }
+        QCOMPARE(teams, QStringList({ "11", "12", "13" }));
+    }
+
+    void connectsToTheChat()
+    {
+        QVERIFY(
+            WaitFor([this] { return m_chat.log().contains("Authenticated as demo@localhost"); }));
+    }
+
+    void uploadsCapturesWithTheMemoAndTheCounts()
+    {
+        QVERIFY(xdotool({ "key", "ctrl+alt+shift+t" }));
+        const QString memoDialog = FindWindow("^Memo - ");
+        QVERIFY(!memoDialog.isEmpty());
+        QVERIFY(xdotool({ "windowfocus", "--sync", memoDialog }));
+        QVERIFY(xdotool({ "type", "--delay", "10", memo }));
+        QVERIFY(xdotool({ "key", "Return" }));
+
+        QJsonObject upload;
+        QVERIFY(WaitFor(
+            [&] {
+                WorkAtTheDesk();
+                const QList<QJsonObject> uploads = m_service.Uploads();
+                for (const QJsonObject& candidate : uploads) {
+                    const QJsonObject fields = candidate.value("fields").toObject();
+                    if (fields.value("key_strokes").toString().toInt() > 0
+                        && fields.value("mouse_clicks").toString().toInt() > 0)
+                        upload = candidate;
+                }
+                return !upload.isEmpty();
+            },
+            30000));
+        const QJsonObject fields = upload.value("fields").toObject();
+        QCOMPARE(upload.value("kind").toString(), QString("screenshot"));
+        QCOMPARE(fields.value("title").toString(), memo);
+        QCOMPARE(fields.value("team_id").toString(), QString("11"));
+        QCOMPARE(fields.value("member_id").toString(), QString("1001"));
+        const QImage picture = QImage::fromData(m_service.UploadImage(upload), "PNG");
+        QCOMPARE(picture.size(), QSize(1280, 1024));
+        // No capture goes out without the memo.
+        const QList<QJsonObject> uploads = m_service.Uploads();
+        for (const QJsonObject& each : uploads)
+            QCOMPARE(each.value("fields").toObject().value("title").toString(), memo);
+    }
+
+    void keepsACaptureInTheCacheWhileTheServiceIsDown()
+    {
+        m_service.Stop();
+        m_uploadsBefore = m_service.Uploads().size();
+        OfflineStorage cache;
+        QVERIFY(WaitFor(
+            [&] {
+                WorkAtTheDesk();
+                return cache.GetTotalStorageItems() > 0;
+            },
+            30000));
+        const QList<ScreenshotRecord> kept = cache.GetOfflineStorage();
+        QVERIFY(!kept.isEmpty());
+        QCOMPARE(kept.first().memo, memo);
+        QCOMPARE(kept.first().companyId, 11);
+        m_cachedTime = kept.first().time.toString("HH:mm:ss");
+    }
+
+    void uploadsTheCacheOnceTheServiceIsBack()
+    {
+        const quint16 port = m_service.Port();
+        QVERIFY(m_service.Start({ "--port", QString::number(port), "--update-version", "" }));
+        OfflineStorage cache;
+        QVERIFY(WaitFor(
+            [&] {
+                WorkAtTheDesk();
+                return cache.GetTotalStorageItems() == 0
+                    && m_service.Uploads().size() >= m_uploadsBefore + 2;
+            },
+            30000));
+        // The cached capture arrived, as taken while the service was down.
+        bool found = false;
+        const QList<QJsonObject> uploads = m_service.Uploads().mid(m_uploadsBefore);
+        for (const QJsonObject& upload : uploads) {
+            const QJsonObject fields = upload.value("fields").toObject();
+            found = found || fields.value("capture_time").toString() == m_cachedTime;
+            QCOMPARE(fields.value("title").toString(), memo);
+            QCOMPARE(
+                QImage::fromData(m_service.UploadImage(upload), "PNG").size(), QSize(1280, 1024));
+        }
+        QVERIFY2(found, qPrintable(m_cachedTime));
+        QCOMPARE(m_client.state(), QProcess::Running);
+    }
+
+private:
+    static QString ActivityLog()
+    {
+        QFile file(AppInfo::userDataFolder() + "/" + AppInfo::applicationName + ".log");
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    // Polls `done` every 100 ms while the client keeps running.
+    bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs && m_client.state() == QProcess::Running) {
+            if (done())
+                return true;
+            QTest::qWait(100);
+        }
+        return done();
+    }
+
+    // A key press and a click on the bare desktop, as a working member makes them.
+    void WorkAtTheDesk()
+    {
+        if (m_desk.isValid() && m_desk.elapsed() < 400)
+            return;
+        m_desk.start();
+        xdotool({ "key", "shift" });
+        xdotool({ "mousemove", "5", "5", "click", "1" });
+    }
+
+    // The first visible window of the client whose name matches, waiting for it to appear.
+    QString FindWindow(const QString& namePattern)
+    {
+        QProcess search;
+        search.start("xdotool",
+            { "search", "--all", "--sync", "--onlyvisible", "--pid",
+                QString::number(m_client.processId()), "--name", namePattern });
+        if (!search.waitForFinished(15000)) {
+            search.kill();
+            search.waitForFinished();
+            return {};
+        }
+        return QString::fromLatin1(search.readAllStandardOutput()).split('\n').value(0).trimmed();
+    }
+
+    FakeServiceProcess m_service;
+    ProsodyServer m_chat { TEST_CA_DIR "/server.pem", TEST_CA_DIR "/server.key" };
+    QProcess m_client;
+    QElapsedTimer m_desk;
+    int m_uploadsBefore = 0;
+    QString m_cachedTime;
+};
+
+QTEST_MAIN(TestClientRun)
+#include "tst_clientrun.moc"
