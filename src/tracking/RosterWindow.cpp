@@ -7,6 +7,7 @@
 #include "UserOnlyFiles.h"
 #include "ui_RosterWindow.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -70,6 +71,7 @@ RosterWindow::RosterWindow(QWidget* parent)
         connect(api, &RestAPI::ApiDataError, this, &RosterWindow::ApiDataError);
     }
     ConnectMisc();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &RosterWindow::KeepUnsavedCaptures);
     ConstructRosterList();
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();

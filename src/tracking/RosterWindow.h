@@ -135,6 +135,8 @@ public slots:
     void GetScreenshot();
     // Uploads the capture or keeps it in the offline cache; each capture once.
     void SaveScreenshot();
+    // At quit: the capture still in its popup and the unconfirmed uploads go to the cache.
+    void KeepUnsavedCaptures();
 
 public:
     // The next capture interval in milliseconds: 540 s, or 660 s when the random draw is 0,
@@ -185,6 +187,7 @@ private:
     void UncheckTeamMenu();
 
     // Screenshot capture and saving.
+    bool EncodeCapture(MiscFunctions::SCREENSHOT& shot);
     void UploadAtOnce();
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
     void ShowCachedStatus(const QString& word);

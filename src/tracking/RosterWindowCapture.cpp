@@ -108,16 +108,8 @@ void RosterWindow::SaveScreenshot()
     if (shot.memo.isEmpty())
         return;
     ResetWorkingTime();
-
-    QBuffer buffer(&shot.image);
-    buffer.open(QIODevice::WriteOnly);
-    shot.picture.save(&buffer, "PNG");
-    buffer.close();
-    // A capture without a picture would be refused at every upload and block the cache.
-    if (shot.image.isEmpty()) {
-        qWarning() << "The desktop could not be captured; nothing to save";
+    if (!EncodeCapture(shot))
         return;
-    }
 
     // The popup stood between capture and save: the network is asked again, so an upload is
     // sent only when it can be.
@@ -148,6 +140,38 @@ void RosterWindow::SaveScreenshot()
     logManager.AddToLog(
         LogManager::LOG_TEXT, QStringLiteral("Network or server is disabled Work in cache"));
     WriteToCache(shot);
+}
+
+bool RosterWindow::EncodeCapture(MiscFunctions::SCREENSHOT& shot)
+{
+    QBuffer buffer(&shot.image);
+    buffer.open(QIODevice::WriteOnly);
+    shot.picture.save(&buffer, "PNG");
+    buffer.close();
+    // A capture without a picture would be refused at every upload and block the cache.
+    if (shot.image.isEmpty()) {
+        qWarning() << "The desktop could not be captured; nothing to save";
+        return false;
+    }
+    return true;
+}
+
+// Quitting ends the event loop before a popup could close or an upload be answered: the
+// capture still in its popup and the uploads not yet confirmed go into the offline cache, which
+// the next sign-in uploads.
+void RosterWindow::KeepUnsavedCaptures()
+{
+    if (shotAwaitingSave) {
+        shotAwaitingSave = false;
+        MiscFunctions::SCREENSHOT& shot = misc.currentShot;
+        if (!shot.memo.isEmpty() && EncodeCapture(shot))
+            pendingUploads.append(shot);
+    }
+    for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads)) {
+        if (!offlineStorage.AddToStorage(shot))
+            qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
+    }
+    pendingUploads.clear();
 }
 
 void RosterWindow::UploadAtOnce()

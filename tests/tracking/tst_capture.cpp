@@ -296,6 +296,31 @@ private slots:
         QCOMPARE(Find<OfflineStorage>(*m_window, "offlineStorage")->GetTotalStorageItems(), 0);
     }
 
+    void quittingKeepsUnsavedCapturesInTheCache()
+    {
+        StartTracking(*m_window, "Borealis", "worked until quitting");
+        auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
+        // One upload the service has not answered yet, one capture still in its popup.
+        QVERIFY(m_service.Control("fail",
+            { { "mode", "slow" }, { "path", "/k4p/diary/screenshot:var" }, { "delay", "5000" } }));
+        Capture();
+        QCOMPARE(SentUploads(), 1);
+        m_window->GetScreenshot();
+        QVERIFY(ScreenshotPopup()->isVisible());
+
+        QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
+        QCOMPARE(cache->GetTotalStorageItems(), 2);
+        const QList<ScreenshotRecord> kept = cache->GetOfflineStorage();
+        for (const ScreenshotRecord& record : kept) {
+            QCOMPARE(record.memo, QString("worked until quitting"));
+            QVERIFY(!record.image.isEmpty());
+        }
+        // Each capture is kept once: the popup closing afterwards saves nothing more.
+        ScreenshotPopup()->hide();
+        QCOMPARE(SentUploads(), 1);
+        QCOMPARE(cache->GetTotalStorageItems(), 2);
+    }
+
 private:
     QString CachePath() const { return m_cacheDir.filePath("storage.bin"); }
 
