@@ -297,6 +297,9 @@ private slots:
         QTRY_VERIFY(!m_service.Requests().mid(before).isEmpty());
         QCOMPARE(m_service.Requests().at(before).value("path").toString(),
             QString("/k4p/teams/list:var"));
+        // The refresh's answers log lines of their own: let the chain end before looking on.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            log.Text().contains("Snapshots for users was successfully updated"), 10000);
         log.Mark();
         Fire(window, "screensTimer");
         Fire(window, "avatarsTimer");
