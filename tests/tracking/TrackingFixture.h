@@ -117,6 +117,13 @@ inline popupWindow* ScreenshotPopup()
     return TopLevel<popupWindow>();
 }
 
+// Puts away the popup a test may have left on screen.
+inline void HideScreenshotPopup()
+{
+    if (popupWindow* popup = ScreenshotPopup())
+        popup->hide();
+}
+
 // The action with this text in the menu or one of its submenus.
 inline QAction* FindAction(const QMenu* menu, const QString& text)
 {
