@@ -75,6 +75,25 @@ GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
     return groups;
 }
 
+// Calls `merge` with each received member the model holds, the model's copy of that member and
+// its row; the copy goes back into the model when `merge` answers that it changed.
+template<typename Merge>
+void MergeReceivedMembers(
+    const GroupList& received, RosterManager& model, QListWidget* list, Merge merge)
+{
+    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
+        for (const Member& update : team.contacts) {
+            Member member = model.GetRosterItemByIndexes(update.groupID, update.contactID);
+            if (!IsFound(member))
+                continue;
+            const int row = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
+                list, update.groupID, update.contactID);
+            if (merge(update, member, row, list->item(row)))
+                model.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
+        }
+    }
+}
+
 } // namespace
 
 void RosterWindow::ConstructRosterList()
@@ -200,15 +219,8 @@ void RosterWindow::CheckForRosterUpdates()
     // With offline members hidden, a member crossing offline gets or loses a row.
     bool rowsChange = false;
 
-    const GroupList received = restApi.GetRosterList();
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
-        for (const Member& update : team.contacts) {
-            Member member = rosterManager.GetRosterItemByIndexes(update.groupID, update.contactID);
-            if (!IsFound(member))
-                continue;
-            const int row = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
-                list, update.groupID, update.contactID);
-            QListWidgetItem* item = list->item(row);
+    MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
+        [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
             bool changed = false;
 
             if (member.isWorking != update.isWorking) {
@@ -242,10 +254,8 @@ void RosterWindow::CheckForRosterUpdates()
                     rowsChange = true;
                 changed = true;
             }
-            if (changed)
-                rosterManager.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
-        }
-    }
+            return changed;
+        });
     if (rowsChange)
         RedrawRoster(groupByTeam, showOffline);
     else if (!groupByTeam)
@@ -356,17 +366,10 @@ void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
 void RosterWindow::CheckForScreensUpdates()
 {
     QListWidget* list = ui->lstRoster;
-    const GroupList received = restApi.GetRosterList();
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
-        for (const Member& update : team.contacts) {
-            Member member = rosterManager.GetRosterItemByIndexes(update.groupID, update.contactID);
-            if (!IsFound(member))
-                continue;
-            const int row = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
-                list, update.groupID, update.contactID);
-            QListWidgetItem* item = list->item(row);
+    MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
+        [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
             if (!item || DownloadFailed(update.screenshot, update.screenshotUrl))
-                continue;
+                return false;
             if (HasPicture(update.screenshot)) {
                 member.screenshot = update.screenshot;
                 listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
@@ -380,11 +383,10 @@ void RosterWindow::CheckForScreensUpdates()
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_SCREENSHOT, QVariant::fromValue(QPixmap()));
             } else {
-                continue;
+                return false;
             }
-            rosterManager.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
-        }
-    }
+            return true;
+        });
 }
 
 void RosterWindow::UpdateRosterScreens()

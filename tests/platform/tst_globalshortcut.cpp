@@ -1,21 +1,20 @@
 #include "GlobalShortcut.h"
+#include "KeySentinel.h"
 #include "MyShortcut.h"
-#include "XdoTool.h"
 
 #include <QtTest>
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
-// Keys are typed with xdotool. A sentinel shortcut pressed after the keys under test tells when
-// the grabber has read them, so "did not fire" is checked after the fact, not after a sleep.
+// Keys are typed with xdotool; the sentinel after them tells when the grabber has read them.
 class TestGlobalShortcut : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_sentinel.SetShortcut("Ctrl+Shift+F12"));
+        QVERIFY(m_sentinel.Bind());
         m_display = XOpenDisplay(nullptr);
         QVERIFY(m_display);
     }
@@ -30,11 +29,11 @@ private slots:
         QVERIFY(shortcut.IsBound());
         QCOMPARE(shortcut.GetShortcut(), QString("Ctrl+Alt+K"));
 
-        QVERIFY(pressThenSync({ "ctrl+alt+k" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+k" }));
         QCOMPARE(fired.count(), 1);
-        QVERIFY(pressThenSync({ "ctrl+alt+k", "ctrl+alt+k" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+k", "ctrl+alt+k" }));
         QCOMPARE(fired.count(), 3);
-        QVERIFY(pressThenSync({ "k", "ctrl+k", "alt+k", "ctrl+alt+shift+k" }));
+        QVERIFY(m_sentinel.PressThenSync({ "k", "ctrl+k", "alt+k", "ctrl+alt+shift+k" }));
         QCOMPARE(fired.count(), 3);
     }
 
@@ -43,8 +42,8 @@ private slots:
         GlobalShortcut shortcut;
         QSignalSpy fired(&shortcut, &GlobalShortcut::Activated);
         QVERIFY(shortcut.SetShortcut("Ctrl+Shift+J"));
-        QVERIFY(pressThenSync({ "Num_Lock", "ctrl+shift+j", "Caps_Lock", "ctrl+shift+j", "Num_Lock",
-            "ctrl+shift+j", "Caps_Lock" }));
+        QVERIFY(m_sentinel.PressThenSync({ "Num_Lock", "ctrl+shift+j", "Caps_Lock", "ctrl+shift+j",
+            "Num_Lock", "ctrl+shift+j", "Caps_Lock" }));
         QCOMPARE(fired.count(), 3);
     }
 
@@ -54,7 +53,7 @@ private slots:
         QSignalSpy fired(&shortcut, &GlobalShortcut::Activated);
         QVERIFY(shortcut.SetShortcut("Alt+F3"));
         QVERIFY(xdotool({ "keydown", "alt+F3", "sleep", "1", "keyup", "alt+F3" }));
-        QVERIFY(pressThenSync({ "alt+F3" }));
+        QVERIFY(m_sentinel.PressThenSync({ "alt+F3" }));
         QCOMPARE(fired.count(), 2);
     }
 
@@ -66,7 +65,7 @@ private slots:
         QVERIFY(shortcut.SetShortcut("Ctrl+Alt+K"));
         QVERIFY(shortcut.SetShortcut("Ctrl+Alt+K"));
         QVERIFY(shortcut.SetShortcut("Shift+F5"));
-        QVERIFY(pressThenSync({ "ctrl+alt+k", "shift+F5" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+k", "shift+F5" }));
         QCOMPARE(fired.count(), 1);
         QCOMPARE(fired.at(0).at(0).toString(), QString("3"));
 
@@ -74,7 +73,7 @@ private slots:
         QVERIFY(!shortcut.SetShortcut("Shift+"));
         QVERIFY(!shortcut.IsBound());
         QCOMPARE(shortcut.GetShortcut(), QString());
-        QVERIFY(pressThenSync({ "shift+F5" }));
+        QVERIFY(m_sentinel.PressThenSync({ "shift+F5" }));
         QCOMPARE(fired.count(), 1);
     }
 
@@ -85,7 +84,7 @@ private slots:
         QVERIFY(shortcut.SetShortcut("Ctrl+Alt+U"));
         shortcut.UnsetShortcut();
         QVERIFY(!shortcut.IsBound());
-        QVERIFY(pressThenSync({ "ctrl+alt+u" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+u" }));
         QCOMPARE(fired.count(), 0);
         QVERIFY(otherClientCanGrab(XK_u, ControlMask | Mod1Mask));
 
@@ -124,13 +123,13 @@ private slots:
         QSignalSpy fired(&shortcut, &GlobalShortcut::Activated);
         // The preferences also accept "Cmd+" for Ctrl; "Ctrl++" is Ctrl with the plus key.
         QVERIFY(shortcut.SetShortcut("Cmd+Shift+1"));
-        QVERIFY(pressThenSync({ "ctrl+shift+1" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+shift+1" }));
         QCOMPARE(fired.count(), 1);
         QVERIFY(shortcut.SetShortcut("Ctrl+,"));
-        QVERIFY(pressThenSync({ "ctrl+comma" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+comma" }));
         QCOMPARE(fired.count(), 2);
         QVERIFY(shortcut.SetShortcut("F7"));
-        QVERIFY(pressThenSync({ "F7" }));
+        QVERIFY(m_sentinel.PressThenSync({ "F7" }));
         QCOMPARE(fired.count(), 3);
     }
 
@@ -148,7 +147,7 @@ private slots:
         QVERIFY(!shortcut.IsBound());
         XUngrabKey(m_display, key, ControlMask | Mod1Mask | Mod2Mask, DefaultRootWindow(m_display));
         XSync(m_display, False);
-        QVERIFY(pressThenSync({ "ctrl+alt+h" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+h" }));
         QCOMPARE(fired.count(), 0);
         QVERIFY(otherClientCanGrab(XK_h, ControlMask | Mod1Mask));
 
@@ -158,20 +157,11 @@ private slots:
         QVERIFY(first.SetShortcut("Ctrl+Alt+H"));
         QVERIFY(!second.SetShortcut("Ctrl+Alt+H"));
         QSignalSpy firstFired(&first, &GlobalShortcut::Activated);
-        QVERIFY(pressThenSync({ "ctrl+alt+h" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+h" }));
         QCOMPARE(firstFired.count(), 1);
     }
 
 private:
-    // Types the keys, then the sentinel, and waits until the sentinel fires.
-    bool pressThenSync(const QStringList& keys)
-    {
-        QSignalSpy sentinel(&m_sentinel, &GlobalShortcut::Activated);
-        if (!xdotool(QStringList { "key" } + keys + QStringList { "ctrl+shift+F12" }))
-            return false;
-        return sentinel.count() > 0 || sentinel.wait(5000);
-    }
-
     bool otherClientCanGrab(KeySym keysym, unsigned int modifiers)
     {
         static bool failed;
@@ -191,7 +181,7 @@ private:
         return !failed;
     }
 
-    GlobalShortcut m_sentinel;
+    KeySentinel m_sentinel;
     Display* m_display = nullptr;
 };
 

@@ -1,28 +1,22 @@
 #pragma once
 
-#include "AppInfo.h"
-#include "SettingsProvider.h"
-#include "tracking/RosterWindow.h"
+#include "TrackingFixture.h"
 
-#include <QFile>
 #include <QListWidget>
-#include <QPair>
-#include <QSignalSpy>
-#include <QtTest>
 
 #include <memory>
 
-// A main window whose REST clients are signed in to the fake service as "demo", the way
-// sign-in completion leaves them, with the answers it sees recorded.
+// A main window whose REST clients are signed in to the fake service as the sample member, the
+// way sign-in completion leaves them, with the roster client's answers recorded.
 class SignedInWindow
 {
 public:
     SignedInWindow()
         : window(std::make_unique<RosterWindow>()),
-          rest(window->findChild<RestAPI*>(QStringLiteral("restApi"))),
-          info(window->findChild<RestAPI*>(QStringLiteral("infoApi"))),
-          model(window->findChild<RosterManager*>(QStringLiteral("rosterManager"))),
-          list(window->findChild<QListWidget*>(QStringLiteral("lstRoster"))),
+          rest(TrackingFixture::Find<RestAPI>(*window, "restApi")),
+          info(TrackingFixture::Find<RestAPI>(*window, "infoApi")),
+          model(TrackingFixture::Find<RosterManager>(*window, "rosterManager")),
+          list(TrackingFixture::Find<QListWidget>(*window, "lstRoster")),
           tray(window->findChild<MiscFunctions*>()->GetTrayIcon()),
           answers(rest, &RestAPI::ApiDataOk), failures(rest, &RestAPI::ApiDataError)
     { }
@@ -30,14 +24,10 @@ public:
     // Signs both clients in; with `session` the window takes the answers of a sign-in.
     bool SignIn(bool session = true)
     {
-        rest->Login(QStringLiteral("demo"), QStringLiteral("demo123"));
-        if (!WaitForAnswer(RestAPI::LoginState))
+        if (!TrackingFixture::SignInClients(*window))
             return false;
-        info->SetApiSecurityInfo(rest->GetCurrentUserInfo());
-        if (session) {
-            window->SetSignedIn(true);
-            tray.ChangeSign(true);
-        }
+        if (session)
+            TrackingFixture::MarkSignedIn(*window);
         return true;
     }
 
@@ -77,13 +67,6 @@ public:
     RosterManager::ROSTER_ITEM Member(int groupID, int contactID) const
     {
         return model->GetRosterItemByIndexes(groupID, contactID);
-    }
-
-    static QString ActivityLog()
-    {
-        QFile file(SettingsProvider().GetCurrentSettings().logLocation + QLatin1Char('/')
-            + AppInfo::applicationName + QStringLiteral(".log"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
     std::unique_ptr<RosterWindow> window;

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QIcon>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
@@ -21,7 +22,7 @@
 #include <functional>
 
 // What the main window tests share: a window signed in at the fake service with the sample
-// member's teams, the settings, and the activity log.
+// member's teams, the settings, the activity log, and lookups of windows, menus and icons.
 namespace TrackingFixture {
 
 struct Team
@@ -54,20 +55,23 @@ inline QString ActivityLogPath()
         + AppInfo::applicationName + ".log";
 }
 
+// The activity log from byte `from` on.
+inline QString ActivityLog(qint64 from = 0)
+{
+    QFile file(ActivityLogPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    file.seek(from);
+    return QString::fromUtf8(file.readAll());
+}
+
 // The activity log from a position on; Mark() gives the position.
 class LogReader
 {
 public:
     LogReader() { Mark(); }
     void Mark() { start = QFile(ActivityLogPath()).size(); }
-    QString Text() const
-    {
-        QFile file(ActivityLogPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        file.seek(start);
-        return QString::fromUtf8(file.readAll());
-    }
+    QString Text() const { return ActivityLog(start); }
     // The texts after "Action: ", in order.
     QStringList Lines() const
     {
@@ -99,28 +103,82 @@ template<typename T> T* Find(QObject& parent, const char* name)
     return child;
 }
 
-inline popupWindow* ScreenshotPopup()
+template<typename T> T* TopLevel()
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* window : windows)
-        if (auto* popup = qobject_cast<popupWindow*>(window))
-            return popup;
+        if (auto* found = qobject_cast<T*>(window))
+            return found;
     return nullptr;
 }
 
-// The window's REST client signed in as the sample member, the hub's uploads going through it,
-// the teams in the roster model, the combo and the team menu.
-inline bool SignIn(RosterWindow& window, const QList<Team>& teams = sampleTeams)
+inline popupWindow* ScreenshotPopup()
+{
+    return TopLevel<popupWindow>();
+}
+
+// Puts away the popup a test may have left on screen.
+inline void HideScreenshotPopup()
+{
+    if (popupWindow* popup = ScreenshotPopup())
+        popup->hide();
+}
+
+// The action with this text in the menu or one of its submenus.
+inline QAction* FindAction(const QMenu* menu, const QString& text)
+{
+    const QList<QAction*> actions = menu->actions();
+    for (QAction* action : actions) {
+        if (action->text() == text)
+            return action;
+        if (action->menu())
+            if (QAction* inner = FindAction(action->menu(), text))
+                return inner;
+    }
+    return nullptr;
+}
+
+// An icon as the pixels it shows in the tray.
+inline QImage IconImage(const QIcon& icon)
+{
+    return icon.pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+inline QAction* TrayAction(TrayIcon& tray, const QString& text)
+{
+    return FindAction(tray.contextMenu(), text);
+}
+
+// The window's REST clients signed in as the sample member: the roster client at the service,
+// the information client with its key.
+inline bool SignInClients(RosterWindow& window)
 {
     auto* api = Find<RestAPI>(window, "restApi");
     api->Login("demo", "demo123");
     if (!QTest::qWaitFor([api] { return api->IsLoggedIn(); }, 10000))
         return false;
+    Find<RestAPI>(window, "infoApi")->SetApiSecurityInfo(api->GetCurrentUserInfo());
+    return true;
+}
+
+// The window, the hub and the tray as sign-in completion leaves them for the sample member,
+// the hub's uploads going through the roster client.
+inline void MarkSignedIn(RosterWindow& window)
+{
     auto* misc = window.findChild<MiscFunctions*>();
     misc->SetUserName("demo");
-    misc->SetApiHandle(api);
+    misc->SetApiHandle(Find<RestAPI>(window, "restApi"));
     misc->GetTrayIcon().ChangeSign(true);
     window.SetSignedIn(true);
+}
+
+// The window signed in as the sample member, the teams in the roster model, the combo and the
+// team menu.
+inline bool SignIn(RosterWindow& window, const QList<Team>& teams = sampleTeams)
+{
+    if (!SignInClients(window))
+        return false;
+    MarkSignedIn(window);
 
     QList<RosterManager::ROSTER_GROUP_ITEM> groups;
     auto* combo = Find<QComboBox>(window, "cmbCurrentCompany");
@@ -138,17 +196,13 @@ inline bool SignIn(RosterWindow& window, const QList<Team>& teams = sampleTeams)
         action->setProperty("PropertyIDForIDStorage", team.id);
     }
     Find<RosterManager>(window, "rosterManager")->SetRosterList(groups, false);
-    misc->GetTrayIcon().SetTeams(groups);
+    window.findChild<MiscFunctions*>()->GetTrayIcon().SetTeams(groups);
     return true;
 }
 
 inline QAction* TeamAction(RosterWindow& window, const QString& name)
 {
-    const QList<QAction*> actions = Find<QMenu>(window, "menuSelect_team")->actions();
-    for (QAction* action : actions)
-        if (action->text() == name)
-            return action;
-    return nullptr;
+    return FindAction(Find<QMenu>(window, "menuSelect_team"), name);
 }
 
 inline QStringList CheckedTeams(RosterWindow& window)

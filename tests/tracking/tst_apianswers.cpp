@@ -10,32 +10,14 @@
 #include <QPushButton>
 #include <QtTest>
 
-namespace {
+using namespace TrackingFixture;
 
-template<typename T> T* TopLevel()
-{
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget* widget : widgets) {
-        if (auto* found = qobject_cast<T*>(widget))
-            return found;
-    }
-    return nullptr;
-}
+namespace {
 
 QString LastLogLine()
 {
-    const QStringList lines = SignedInWindow::ActivityLog().split("\r\n", Qt::SkipEmptyParts);
+    const QStringList lines = ActivityLog().split("\r\n", Qt::SkipEmptyParts);
     return lines.isEmpty() ? QString() : lines.last().section(" - Action: ", 1);
-}
-
-QAction* TrayTrackingAction(TrayIcon& tray)
-{
-    const QList<QAction*> actions = tray.contextMenu()->actions();
-    for (QAction* action : actions) {
-        if (action->text() == "Start tracking time")
-            return action;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -47,9 +29,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
-        SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-        settings.soundMode = 0;
-        SettingsProvider::instance()->SetCurrentSettings(settings);
+        ChangeSettings([](SettingsProvider::SETTINGS& settings) { settings.soundMode = 0; });
         QVERIFY(m_service.Start());
         m_service.PointClientsHere();
     }
@@ -72,8 +52,10 @@ private slots:
         auto* noTeams = s.window->findChild<QLabel*>("lblNoTeams");
         auto* button = s.window->findChild<QPushButton*>("btnTimeControl");
         auto* action = s.window->findChild<QAction*>("actionTrackingTime");
-        QVERIFY(
-            button->isEnabled() && action->isEnabled() && TrayTrackingAction(s.tray)->isEnabled());
+        const auto trayTracking = [&s] {
+            return TrayAction(s.tray, "Start tracking time");
+        };
+        QVERIFY(button->isEnabled() && action->isEnabled() && trayTracking()->isEnabled());
 
         RestAPI* client = fromInfoClient ? s.info : s.rest;
         QSignalSpy failed(client, &RestAPI::ApiDataError);
@@ -90,8 +72,8 @@ private slots:
         QCOMPARE(noTeams->text(), QString("No teams available for you now"));
         QVERIFY(!button->isEnabled());
         QVERIFY(!action->isEnabled());
-        QVERIFY(!TrayTrackingAction(s.tray)->isEnabled());
-        const QString log = SignedInWindow::ActivityLog();
+        QVERIFY(!trayTracking()->isEnabled());
+        const QString log = ActivityLog();
         QVERIFY(log.contains("Action: Network error!\r\n"));
         QCOMPARE(LastLogLine(), QString("Api query failed: Api state: 28"));
 
@@ -99,8 +81,7 @@ private slots:
         QVERIFY(s.Refresh(RestAPI::GetTeamsState));
         QVERIFY(!s.list->isHidden());
         QVERIFY(noTeams->isHidden());
-        QVERIFY(
-            button->isEnabled() && action->isEnabled() && TrayTrackingAction(s.tray)->isEnabled());
+        QVERIFY(button->isEnabled() && action->isEnabled() && trayTracking()->isEnabled());
     }
 
     void updateIsOfferedForNewerVersions_data()
@@ -225,7 +206,7 @@ private slots:
             "Short URL:\n<a href=\"" + escaped + "\">" + escaped
                 + "</a><br>has been placed in clipboard");
         QVERIFY(popup->isVisible());
-        const QString log = SignedInWindow::ActivityLog();
+        const QString log = ActivityLog();
         QVERIFY(log.contains("Action: Close current popup\r\n"));
         QCOMPARE(LastLogLine(), QString("Popup was showed"));
         popup->hide();

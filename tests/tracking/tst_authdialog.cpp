@@ -36,8 +36,7 @@ private slots:
         QSignalSpy complete(&dialog, &AuthDialog::OnAuthComplete);
         QSignalSpy failed(&dialog, &AuthDialog::OnAuthFailed);
         dialog.showAuthDialogWithPrompt(false);
-        type(dialog, " demo ", "demo123", true);
-        button(dialog)->click();
+        submit(dialog, " demo ", "demo123", true);
         QTRY_COMPARE(complete.count(), 1);
         QCOMPARE(failed.count(), 0);
         QVERIFY(!dialog.isVisible());
@@ -64,8 +63,7 @@ private slots:
         QCOMPARE(field(dialog, "txtLoginName")->text(), QString("demo"));
         QCOMPARE(field(dialog, "txtPassword")->text(), QString("demo123"));
         QVERIFY(dialog.findChild<QCheckBox*>("chkRememberPassword")->isChecked());
-        type(dialog, "demo", "demo123", false);
-        button(dialog)->click();
+        submit(dialog, "demo", "demo123", false);
         QTRY_COMPARE(complete.count(), 2);
         QCOMPARE(settings.GetLoginName(), QString("demo"));
         QCOMPARE(settings.GetPassword(), QString());
@@ -79,8 +77,7 @@ private slots:
         QSignalSpy complete(&dialog, &AuthDialog::OnAuthComplete);
         QSignalSpy failed(&dialog, &AuthDialog::OnAuthFailed);
         dialog.showAuthDialogWithPrompt(false);
-        type(dialog, "demo", "wrong", true);
-        button(dialog)->click();
+        submit(dialog, "demo", "wrong", true);
         QVERIFY(!button(dialog)->isEnabled());
         QTRY_COMPARE(failed.count(), 1);
         QCOMPARE(failed.at(0).at(0).toString(), QString("demo"));
@@ -100,11 +97,9 @@ private slots:
         QSignalSpy failed(&dialog, &AuthDialog::OnAuthFailed);
         dialog.showAuthDialogWithPrompt(false);
         const int before = m_service.Requests().size();
-        type(dialog, "demo", "", false);
-        button(dialog)->click();
+        submit(dialog, "demo", "", false);
         QCOMPARE(status(dialog), QString("Enter your login name and password."));
-        type(dialog, "  ", "demo123", false);
-        button(dialog)->click();
+        submit(dialog, "  ", "demo123", false);
         QTest::qWait(100);
         QCOMPARE(m_service.Requests().size(), before);
         QCOMPARE(failed.count(), 0);
@@ -117,8 +112,7 @@ private slots:
         AuthDialog dialog;
         QSignalSpy failed(&dialog, &AuthDialog::OnAuthFailed);
         dialog.showAuthDialogWithPrompt(false);
-        type(dialog, "demo", "demo123", false);
-        button(dialog)->click();
+        submit(dialog, "demo", "demo123", false);
         QTRY_COMPARE(failed.count(), 1);
         QCOMPARE(status(dialog), QString("The server could not sign you in. Try again later."));
     }
@@ -160,8 +154,7 @@ private slots:
         AuthDialog dialog;
         QSignalSpy failed(&dialog, &AuthDialog::OnAuthFailed);
         dialog.showAuthDialogWithPrompt(false);
-        type(dialog, "demo", "demo123", false);
-        button(dialog)->click();
+        submit(dialog, "demo", "demo123", false);
         QTRY_COMPARE(failed.count(), 1);
         QCOMPARE(status(dialog),
             QString("The server cannot be reached. Check your connection and try again."));
@@ -180,12 +173,14 @@ private:
     {
         return dialog.findChild<QLabel*>("lblStatus")->text();
     }
-    static void type(
+    // Fills in the form as the member would and presses Log In.
+    static void submit(
         AuthDialog& dialog, const QString& login, const QString& password, bool remember)
     {
         field(dialog, "txtLoginName")->setText(login);
         field(dialog, "txtPassword")->setText(password);
         dialog.findChild<QCheckBox*>("chkRememberPassword")->setChecked(remember);
+        button(dialog)->click();
     }
     QJsonObject lastRequest(const QString& path) const
     {

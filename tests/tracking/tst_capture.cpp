@@ -35,8 +35,7 @@ private slots:
 
     void cleanup()
     {
-        if (ScreenshotPopup())
-            ScreenshotPopup()->hide();
+        HideScreenshotPopup();
         m_uploadsSent.reset();
         m_window.reset();
     }

@@ -1,7 +1,6 @@
 #include "tracking/MiscFunctions.h"
 
-#include "GlobalShortcut.h"
-#include "XdoTool.h"
+#include "KeySentinel.h"
 
 #include <QtTest>
 
@@ -13,7 +12,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
-        QVERIFY(m_sentinel.SetShortcut("Ctrl+Shift+F12"));
+        QVERIFY(m_sentinel.Bind());
     }
 
     void rebindingKeepsOneActivationPerPress()
@@ -25,7 +24,7 @@ private slots:
         QVERIFY(misc.SetShortcut(MiscFunctions::SHORTCUT_OPEN_MEMO, "Ctrl+Alt+N"));
         QVERIFY(misc.SetShortcut(MiscFunctions::SHORTCUT_SNAP_3_DISPLAY, "Alt+F9"));
 
-        QVERIFY(pressThenSync({ "ctrl+alt+n", "ctrl+alt+m", "alt+F9", "ctrl+alt+n" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+n", "ctrl+alt+m", "alt+F9", "ctrl+alt+n" }));
         QCOMPARE(activated.count(), 3);
         QCOMPARE(activated.at(0).at(0).toInt(), int(MiscFunctions::SHORTCUT_OPEN_MEMO));
         QCOMPARE(activated.at(1).at(0).toInt(), int(MiscFunctions::SHORTCUT_SNAP_3_DISPLAY));
@@ -39,13 +38,13 @@ private slots:
         QVERIFY(!misc.SetShortcut(MiscFunctions::SHORTCUT_OPEN_TEAM_ROOM, QString()));
         QVERIFY(misc.SetShortcut(MiscFunctions::SHORTCUT_LAST_SNAPSHOT, "Ctrl+Alt+L"));
         QVERIFY(!misc.SetShortcut(MiscFunctions::SHORTCUT_LAST_SNAPSHOT, QString()));
-        QVERIFY(pressThenSync({ "ctrl+alt+l" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+l" }));
         QCOMPARE(activated.count(), 0);
 
         // Released keys are free for another hotkey.
         QVERIFY(misc.SetShortcut(MiscFunctions::SHORTCUT_OPEN_PREFERENCES, "Ctrl+Alt+L"));
         QVERIFY(!misc.SetShortcut(MiscFunctions::SHORTCUT_OPEN_MEMO, "Ctrl+Alt+L"));
-        QVERIFY(pressThenSync({ "ctrl+alt+l" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+l" }));
         QCOMPARE(activated.count(), 1);
         QCOMPARE(activated.at(0).at(0).toInt(), int(MiscFunctions::SHORTCUT_OPEN_PREFERENCES));
     }
@@ -97,16 +96,7 @@ private:
         return sum;
     }
 
-    // Types the keys, then the sentinel, and waits until the sentinel fires.
-    bool pressThenSync(const QStringList& keys)
-    {
-        QSignalSpy sentinel(&m_sentinel, &GlobalShortcut::Activated);
-        if (!xdotool(QStringList { "key" } + keys + QStringList { "ctrl+shift+F12" }))
-            return false;
-        return sentinel.count() > 0 || sentinel.wait(5000);
-    }
-
-    GlobalShortcut m_sentinel;
+    KeySentinel m_sentinel;
 };
 
 QTEST_MAIN(TestHubInput)

@@ -30,8 +30,7 @@ private slots:
 
     void cleanup()
     {
-        if (ScreenshotPopup())
-            ScreenshotPopup()->hide();
+        HideScreenshotPopup();
         m_window.reset();
     }
 

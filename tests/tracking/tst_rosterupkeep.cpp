@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+using namespace TrackingFixture;
+
 using Rows = QList<QPair<int, int>>;
 
 namespace {
@@ -22,20 +24,6 @@ const QList<int> withScreenshot { 1002, 1003, 1006, 1007 };
 QImage ImageOf(const QVariant& picture)
 {
     return picture.value<QPixmap>().toImage();
-}
-
-QStringList LogSince(const QString& before)
-{
-    return SignedInWindow::ActivityLog().mid(before.size()).split("\r\n", Qt::SkipEmptyParts);
-}
-
-bool Logged(const QStringList& lines, const QString& text)
-{
-    for (const QString& line : lines) {
-        if (line.endsWith("Action: " + text))
-            return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -147,12 +135,12 @@ private slots:
         QVERIFY(m_service.Control("member", { { "id", "1003" }, { "memo", "Release notes" } }));
         QVERIFY(m_service.Control("member", { { "id", "1007" }, { "working", "0" } }));
         QVERIFY(m_service.Control("member", { { "id", "1002" }, { "worked_time", "03:30:00" } }));
-        const QString before = SignedInWindow::ActivityLog();
+        LogReader log;
         QVERIFY(s.Refresh());
 
-        const QStringList log = LogSince(before);
-        QVERIFY(Logged(log, "Start checking for roster updates"));
-        QVERIFY(!Logged(log, "Need full roster redraw. Read roster from API object"));
+        const QStringList lines = log.Lines();
+        QVERIFY(lines.contains("Start checking for roster updates"));
+        QVERIFY(!lines.contains("Need full roster redraw. Read roster from API object"));
         QCOMPARE(s.Rows(), (atlas + Rows { { 12, -1 } } + cinder));
         QCOMPARE(s.Row(11, 1003)->data(ListWidgetManager::ROLE_MEMO).toString(),
             QString("Release notes"));
@@ -222,10 +210,10 @@ private slots:
         if (!removed.isEmpty())
             change.insert("remove", removed);
         QVERIFY(m_service.Control("team", change));
-        const QString before = SignedInWindow::ActivityLog();
+        LogReader log;
         QVERIFY(s.Refresh());
 
-        QVERIFY(Logged(LogSince(before), "Need full roster redraw. Read roster from API object"));
+        QVERIFY(log.Lines().contains("Need full roster redraw. Read roster from API object"));
         // A full reload unfolds every team again.
         QCOMPARE(s.Rows(), rows);
         // Members who stay keep their pictures.
@@ -354,9 +342,9 @@ private slots:
 
         s.rest->SetNetworkCheck([] { return true; });
         QVERIFY(m_service.Control("reset"));
-        const QString before = SignedInWindow::ActivityLog();
+        LogReader log;
         QVERIFY(s.Refresh());
-        QVERIFY(Logged(LogSince(before), "First list load - read team members"));
+        QVERIFY(log.Lines().contains("First list load - read team members"));
         QCOMPARE(s.Rows(), atlas + borealis + cinder);
         QVERIFY(!s.list->isHidden());
         QVERIFY(s.window->findChild<QLabel*>("lblNoTeams")->isHidden());
@@ -368,16 +356,6 @@ private:
         const int row
             = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(s.list, groupID, -1);
         emit s.list->clicked(s.list->model()->index(row, 0));
-    }
-
-    static QAction* TrayAction(TrayIcon& tray, const QString& text)
-    {
-        const QList<QAction*> actions = tray.contextMenu()->actions();
-        for (QAction* action : actions) {
-            if (action->text() == text)
-                return action;
-        }
-        return nullptr;
     }
 
     FakeServiceProcess m_service;

@@ -1,17 +1,11 @@
-#include "tracking/RosterWindow.h"
+#include "TrackingFixture.h"
 
-#include "AppInfo.h"
-#include "FakeServiceProcess.h"
 #include "MacTitleWidget.h"
-#include "SettingsProvider.h"
 
-#include <QAction>
-#include <QFile>
-#include <QJsonObject>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QtTest>
+
+using namespace TrackingFixture;
 
 namespace {
 
@@ -19,11 +13,6 @@ QString ReadFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-QImage Picture(const QIcon& icon)
-{
-    return icon.pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 } // namespace
@@ -155,12 +144,12 @@ private slots:
         for (const char* name : { "actionAvailable", "actionBusy" })
             QCOMPARE(window.findChild<QAction*>(name)->isChecked(), checked == name);
 
-        QCOMPARE(Picture(tray.icon()), Picture(QIcon(trayPicture)));
-        QCOMPARE(trayAction(tray, "Available")->isChecked(), trayChecked == "Available");
-        QCOMPARE(trayAction(tray, "Busy")->isChecked(), trayChecked == "Busy");
+        QCOMPARE(IconImage(tray.icon()), IconImage(QIcon(trayPicture)));
+        QCOMPARE(TrayAction(tray, "Available")->isChecked(), trayChecked == "Available");
+        QCOMPARE(TrayAction(tray, "Busy")->isChecked(), trayChecked == "Busy");
         QCOMPARE(tray.toolTip(), toolTip);
         QVERIFY(tray.isVisible());
-        QVERIFY(activityLog().endsWith("Action: User status was changed: " + toolTip + "\r\n"));
+        QVERIFY(ActivityLog().endsWith("Action: User status was changed: " + toolTip + "\r\n"));
     }
 
     void statusActionsChooseByTracking()
@@ -178,7 +167,7 @@ private slots:
         // The tray's choices reach the same place.
         TrayIcon& tray = window.findChild<MiscFunctions*>()->GetTrayIcon();
         tray.ChangeSign(true);
-        trayAction(tray, "Busy")->trigger();
+        TrayAction(tray, "Busy")->trigger();
         QCOMPARE(window.findChild<QLabel*>("lblUserStatus")->text(), QString("DO NOT DISTURB"));
     }
 
@@ -244,7 +233,7 @@ private slots:
         window.showLoginDialog();
         QVERIFY(!window.isVisible());
         QVERIFY(tray.toolTip().isEmpty());
-        QVERIFY(!trayAction(tray, "Sign out")->isEnabled());
+        QVERIFY(!TrayAction(tray, "Sign out")->isEnabled());
 
         AuthDialog& dialog = window.findChild<MiscFunctions*>()->GetAuthDialog();
         QVERIFY(dialog.isVisible());
@@ -253,7 +242,7 @@ private slots:
         QSignalSpy failed(&dialog, &AuthDialog::OnAuthFailed);
         dialog.findChild<QPushButton*>("btnLogIn")->click();
         QTRY_COMPARE(failed.count(), 1);
-        const QString log = activityLog();
+        const QString log = ActivityLog();
         QVERIFY(log.endsWith("Action: Sign-in error! Login name: demo\r\n"));
         QVERIFY(!log.contains("not-the-password"));
     }
@@ -262,33 +251,12 @@ private slots:
     {
         RosterWindow window;
         window.ResetWorkingTime();
-        const QString log = activityLog();
+        const QString log = ActivityLog();
         QVERIFY(log.contains("Action: Reset working time\r\n"));
         QVERIFY(log.endsWith("Action: Reset working time - ok\r\n"));
     }
 
 private:
-    static QAction* trayAction(TrayIcon& tray, const QString& text)
-    {
-        QList<QMenu*> menus { tray.contextMenu() };
-        while (!menus.isEmpty()) {
-            const QList<QAction*> actions = menus.takeFirst()->actions();
-            for (QAction* action : actions) {
-                if (action->text() == text)
-                    return action;
-                if (action->menu())
-                    menus.append(action->menu());
-            }
-        }
-        return nullptr;
-    }
-
-    static QString activityLog()
-    {
-        return ReadFile(SettingsProvider().GetCurrentSettings().logLocation + "/"
-            + AppInfo::applicationName + ".log");
-    }
-
     QStringList chatStatuses() const
     {
         QStringList statuses;

@@ -1,7 +1,6 @@
 #include "TrackingFixture.h"
 
-#include "GlobalShortcut.h"
-#include "XdoTool.h"
+#include "KeySentinel.h"
 
 #include <QListWidget>
 
@@ -18,7 +17,7 @@ private slots:
     {
         Q_INIT_RESOURCE(Res);
         qputenv("MOVARELQUINTASH_API_URL", "https://127.0.0.1:9");
-        QVERIFY(m_sentinel.SetShortcut("Ctrl+Shift+F12"));
+        QVERIFY(m_sentinel.Bind());
     }
 
     void init() { ResetSettings(); }
@@ -123,12 +122,12 @@ private slots:
         window.InitConfig();
         QSignalSpy pressed(window.findChild<MiscFunctions*>(), &MiscFunctions::ShortcutActivated);
         LogReader log;
-        QVERIFY(PressThenSync({ "ctrl+alt+shift+m" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+shift+m" }));
         QCOMPARE(log.Lines().count("Memo dialog was opened"), 1);
         window.findChild<MiscFunctions*>()->GetMemoDialog().hide();
 
         // The active-window snap hotkey is stored but never bound; the others are.
-        QVERIFY(PressThenSync({ "ctrl+alt+shift+w", "ctrl+alt+shift+3" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+shift+w", "ctrl+alt+shift+3" }));
         QCOMPARE(pressed.count(), 2);
         QCOMPARE(pressed.at(1).at(0).toInt(), int(MiscFunctions::SHORTCUT_SNAP_3_DISPLAY));
 
@@ -136,7 +135,7 @@ private slots:
         ChangeSettings(
             [](SettingsProvider::SETTINGS& settings) { settings.hotkeys.OpenMemo = ""; });
         window.InitConfig();
-        QVERIFY(PressThenSync({ "ctrl+alt+shift+m" }));
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+shift+m" }));
         QCOMPARE(pressed.count(), 2);
     }
 
@@ -172,16 +171,7 @@ private slots:
     }
 
 private:
-    // Types the keys, then the sentinel, and waits until the sentinel fires.
-    bool PressThenSync(const QStringList& keys)
-    {
-        QSignalSpy sentinel(&m_sentinel, &GlobalShortcut::Activated);
-        if (!xdotool(QStringList { "key" } + keys + QStringList { "ctrl+shift+F12" }))
-            return false;
-        return sentinel.count() > 0 || sentinel.wait(5000);
-    }
-
-    GlobalShortcut m_sentinel;
+    KeySentinel m_sentinel;
 };
 
 QTEST_MAIN(TestSettingsApplication)

@@ -29,8 +29,7 @@ private slots:
 
     void cleanup()
     {
-        if (ScreenshotPopup())
-            ScreenshotPopup()->hide();
+        HideScreenshotPopup();
         m_window.reset();
     }
 

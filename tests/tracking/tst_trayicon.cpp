@@ -1,35 +1,16 @@
-#include "SettingsProvider.h"
-#include "tracking/TrayIcon.h"
+#include "TrackingFixture.h"
 
-#include <QMenu>
 #include <QPainter>
-#include <QtTest>
+
+using namespace TrackingFixture;
 
 namespace {
-
-QAction* FindAction(QMenu* menu, const QString& text)
-{
-    const QList<QAction*> actions = menu->actions();
-    for (QAction* action : actions) {
-        if (action->text() == text)
-            return action;
-        if (action->menu())
-            if (QAction* inner = FindAction(action->menu(), text))
-                return inner;
-    }
-    return nullptr;
-}
 
 QIcon Swatch(const QColor& colour)
 {
     QPixmap pixmap(16, 16);
     pixmap.fill(colour);
     return QIcon(pixmap);
-}
-
-QImage Picture(const QIcon& icon)
-{
-    return icon.pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
 }
 
 const QList<QColor> slotColours { Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta, Qt::yellow,
@@ -118,7 +99,7 @@ private slots:
         TrayIcon tray;
         tray.ChangeUserStatus(RosterManager::STATUS_DND, SwatchStyle());
         tray.ChangeUserStatus(RosterManager::STATUS(status), SwatchStyle());
-        QCOMPARE(Picture(tray.icon()), Picture(Swatch(slotColours[slot])));
+        QCOMPARE(IconImage(tray.icon()), IconImage(Swatch(slotColours[slot])));
         QCOMPARE(FindAction(tray.contextMenu(), "Available")->isChecked(), available);
         QCOMPARE(FindAction(tray.contextMenu(), "Busy")->isChecked(), busy);
     }
@@ -128,7 +109,7 @@ private slots:
         TrayIcon tray;
         tray.ChangeUserStatus(RosterManager::STATUS_ONLINE, SwatchStyle());
         tray.ChangeUserStatus(RosterManager::STATUS_ONLINE_CACHED, SwatchStyle());
-        QCOMPARE(Picture(tray.icon()), Picture(Swatch(slotColours[3])));
+        QCOMPARE(IconImage(tray.icon()), IconImage(Swatch(slotColours[3])));
         QVERIFY(FindAction(tray.contextMenu(), "Available")->isChecked());
     }
 
@@ -151,7 +132,7 @@ private slots:
         TrayIcon tray;
         tray.ChangeUserStatus(RosterManager::STATUS(status), {});
         QVERIFY(!QIcon(picture).pixmap(QSize(16, 16)).isNull());
-        QCOMPARE(Picture(tray.icon()), Picture(QIcon(picture)));
+        QCOMPARE(IconImage(tray.icon()), IconImage(QIcon(picture)));
     }
 
     void chatStatusChoicesFollowTracking()
