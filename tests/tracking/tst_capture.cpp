@@ -318,6 +318,8 @@ private slots:
         ScreenshotPopup()->hide();
         QCOMPARE(SentUploads(), 1);
         QCOMPARE(cache->GetTotalStorageItems(), 2);
+        // The capture started a host look-up: its answer must find the window still there.
+        QTest::qWait(100);
     }
 
 private:
