@@ -27,7 +27,8 @@ void textTool::Init()
     ui->txtUserText->clear();
     current = TEXT_PROPERTY();
     ui->cmbFontName->setCurrentFont(current.font);
-    ShowSample();
+    // The box signals only a change of family; the family it shows is the one to use.
+    current.font.setFamily(ui->cmbFontName->currentFont().family());
     ui->cmbFontSize->clear();
     for (int size : fontSizes)
         ui->cmbFontSize->addItem(QString::number(size));

@@ -95,7 +95,7 @@ void tst_SnapDialogs::textToolInitKeepsBoxesAndFontTogether()
     QCOMPARE(result.font.pointSize(), 6);
     QCOMPARE(Part<QComboBox>(dialog, "cmbFontSize")->currentText(), QStringLiteral("6"));
     QCOMPARE(result.text, QString());
-    QCOMPARE(Part<QLabel>(dialog, "lblTestText")->font(), result.font);
+    QCOMPARE(Part<QLabel>(dialog, "lblTestText")->font().toString(), result.font.toString());
 }
 
 void tst_SnapDialogs::textToolSizeIsBounded_data()
