@@ -48,7 +48,7 @@ public:
     };
 
     // How far the blur reaches, in pixels.
-    static const int blurRadius = 10;
+    static constexpr int blurRadius = 10;
 
     ScreensnapEditor(QWidget* parent, const QPixmap& picture);
     ~ScreensnapEditor() override;

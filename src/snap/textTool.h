@@ -33,8 +33,8 @@ public:
 
     // Typed sizes are held to these points, so a slip of the keyboard cannot make a text
     // larger than the picture.
-    static const int minFontSize = 1;
-    static const int maxFontSize = 200;
+    static constexpr int minFontSize = 1;
+    static constexpr int maxFontSize = 200;
 
     explicit textTool(QWidget* parent = nullptr);
     ~textTool() override;
