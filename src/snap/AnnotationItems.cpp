@@ -9,29 +9,19 @@
 
 namespace {
 
-// Puts a head's strokes on its two items and shows them.
+// Puts a head's strokes on its two items.
 void PlaceHead(
     QGraphicsLineItem* stroke1, QGraphicsLineItem* stroke2, const QLineF& line, bool atSecondPoint)
 {
     const std::array<QLineF, 2> head = SnapGeometry::ArrowHead(line, atSecondPoint);
     stroke1->setLine(head[0]);
     stroke2->setLine(head[1]);
-    stroke1->show();
-    stroke2->show();
 }
 
 QGraphicsLineItem* NewStroke(QGraphicsItem* parent, const QPen& pen)
 {
     auto* stroke = new QGraphicsLineItem(parent);
     stroke->setPen(pen);
-    return stroke;
-}
-
-// A head the mode leaves out is hidden: its zero-length line would still leave a dot.
-QGraphicsLineItem* NewHiddenStroke(QGraphicsItem* parent, const QPen& pen)
-{
-    QGraphicsLineItem* stroke = NewStroke(parent, pen);
-    stroke->hide();
     return stroke;
 }
 
@@ -78,14 +68,14 @@ void QMyLineItem::Init(const QPen& newPen, LINE_MODE newMode)
 
 void QMyLineItem::AllocMemStartArrow()
 {
-    startHead1 = NewHiddenStroke(this, pen);
-    startHead2 = NewHiddenStroke(this, pen);
+    startHead1 = NewStroke(this, pen);
+    startHead2 = NewStroke(this, pen);
 }
 
 void QMyLineItem::AllocMemEndArrow()
 {
-    endHead1 = NewHiddenStroke(this, pen);
-    endHead2 = NewHiddenStroke(this, pen);
+    endHead1 = NewStroke(this, pen);
+    endHead2 = NewStroke(this, pen);
 }
 
 void QMyLineItem::SetLineMode(LINE_MODE newMode)

@@ -18,7 +18,7 @@ class QBrushItem : public QGraphicsItemGroup
 public:
     explicit QBrushItem(const QPen& pen, QGraphicsItem* parent = nullptr);
 
-    // The first point gives a zero-length segment, so a click alone leaves a dot.
+    // The first point gives a zero-length segment at the press point.
     void AddPoint(QPointF p);
     void SetPen(const QPen& newPen);
     void SetNewPointColor(QGraphicsLineItem* segment);
