@@ -139,6 +139,9 @@ void RosterWindow::ConnectTray()
     connect(&tray, &TrayIcon::ExpandAll_Signal, this, &RosterWindow::on_actionExpand_all_triggered);
     connect(
         &tray, &TrayIcon::CollapseAll_Signal, this, &RosterWindow::on_actionCollapse_all_triggered);
+    connect(&tray, &TrayIcon::LastSnapshot_Signal, this,
+        &RosterWindow::on_actionLast_snapshot_triggered);
+    connect(&tray, &TrayIcon::Screensnap_Signal, this, &RosterWindow::TakeScreensnap);
 }
 
 void RosterWindow::ConnectMisc()
