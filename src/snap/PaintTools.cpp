@@ -69,8 +69,8 @@ const MoveOrSizeEntry* FindEntry(const QString& key)
 int AskWidthFromDialog(QWidget* parent, const QString& title, int current)
 {
     bool ok = false;
-    const int width = QInputDialog::getInt(parent, title, PaintTools::tr("Tool width"), current,
-        1, maxLineWidth, 1, &ok);
+    const int width = QInputDialog::getInt(
+        parent, title, PaintTools::tr("Tool width"), current, 1, maxLineWidth, 1, &ok);
     return ok ? width : 0;
 }
 

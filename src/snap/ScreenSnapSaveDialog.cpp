@@ -130,8 +130,8 @@ bool ScreenSnapSaveDialog::SavePicture(const QString& path)
 {
     qDebug() << "Current fileName :" << path;
     const QByteArray png = EncodedPicture();
-    const QString error = png.isEmpty() ? tr("The picture cannot be encoded as PNG.")
-                                        : SnapFiles::Write(path, png);
+    const QString error
+        = png.isEmpty() ? tr("The picture cannot be encoded as PNG.") : SnapFiles::Write(path, png);
     if (error.isEmpty())
         return true;
     auto* box = new QMessageBox(QMessageBox::Warning, tr("Screen Snap"),

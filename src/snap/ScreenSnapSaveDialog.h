@@ -41,8 +41,8 @@ signals:
     void ScreenSaved();
     void ScreenDiscarded();
     // The upload request: permission 0 public, 1 team, 2 password; the password only with 2.
-    void ScreenIsReady(QString title, QString desc, int permission, QString password,
-        QByteArray rawPicture);
+    void ScreenIsReady(
+        QString title, QString desc, int permission, QString password, QByteArray rawPicture);
 
 public slots:
     void on_btnUpload_clicked();

@@ -15,8 +15,8 @@ namespace {
 const int timerIntervalMs = 250;
 const int frameWidth = 6;
 
-const char* const toolNames[] = { "pen", "line", "rectangle", "ellipse", "text", "callout",
-    "blur", "crop" };
+const char* const toolNames[]
+    = { "pen", "line", "rectangle", "ellipse", "text", "callout", "blur", "crop" };
 
 } // namespace
 
@@ -40,8 +40,8 @@ ScreenSnapWidget::ScreenSnapWidget(
 
     connect(&toolBox, &PaintTools::ToolAction, this, &ScreenSnapWidget::ToolAction);
     connect(&toolBox, &PaintTools::OnExit, this, &QWidget::close);
-    connect(editor, &ScreensnapEditor::ContextMenuRequest, this,
-        &ScreenSnapWidget::ContextMenuRequest);
+    connect(
+        editor, &ScreensnapEditor::ContextMenuRequest, this, &ScreenSnapWidget::ContextMenuRequest);
     connect(editor, &ScreensnapEditor::ScreenCrop, this, &ScreenSnapWidget::ScreenCrop);
 
     editor->installEventFilter(this);
@@ -250,14 +250,14 @@ void ScreenSnapWidget::HandOver()
     const QPixmap picture = editor->GetPictureForSaving();
     delete saveDialog;
     saveDialog = new ScreenSnapSaveDialog(picture, nullptr);
-    connect(saveDialog, &ScreenSnapSaveDialog::ScreenIsReady, this,
-        &ScreenSnapWidget::ScreenIsReady);
+    connect(
+        saveDialog, &ScreenSnapSaveDialog::ScreenIsReady, this, &ScreenSnapWidget::ScreenIsReady);
     saveDialog->SetUserName(userName);
     saveDialog->SetUserCompany(userCompany);
     connect(saveDialog, &ScreenSnapSaveDialog::ScreenDiscarded, this,
         &ScreenSnapWidget::OnCloseRequest);
-    connect(saveDialog, &ScreenSnapSaveDialog::ScreenSaved, this,
-        &ScreenSnapWidget::OnCloseRequest);
+    connect(
+        saveDialog, &ScreenSnapSaveDialog::ScreenSaved, this, &ScreenSnapWidget::OnCloseRequest);
     connect(saveDialog, &ScreenSnapSaveDialog::ScreenDrawRequest, this,
         &ScreenSnapWidget::OnDrawRequest);
     saveDialog->showNormal();

@@ -22,8 +22,8 @@ class ScreenSnapWidget : public QWidget
 {
     Q_OBJECT
 public:
-    ScreenSnapWidget(QWidget* parent, QPixmap picture, QString userName, QString userCompany,
-        int companyId);
+    ScreenSnapWidget(
+        QWidget* parent, QPixmap picture, QString userName, QString userCompany, int companyId);
     ~ScreenSnapWidget() override;
 
     ScreensnapEditor* GetEditor() const { return editor; }
@@ -33,8 +33,8 @@ public:
 
 signals:
     // The save dialog's upload request, passed on unchanged.
-    void screenIsReady(QString title, QString desc, int permission, QString password,
-        QByteArray rawPicture);
+    void screenIsReady(
+        QString title, QString desc, int permission, QString password, QByteArray rawPicture);
 
 public slots:
     void OnTimer();
@@ -47,8 +47,8 @@ private slots:
     void ScreenCrop(bool val);
     void UndoChangeRequest();
     void PaintToolsHotkeysHandler(int key, int modifiers);
-    void ScreenIsReady(QString title, QString desc, int permission, QString password,
-        QByteArray rawPicture);
+    void ScreenIsReady(
+        QString title, QString desc, int permission, QString password, QByteArray rawPicture);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,6 +68,6 @@ private:
     QString userCompany;
     int companyId;
     // One chain of each for the window's life, however often it is shown again.
-    QTimer blinkTimer;
-    QTimer undoCheckTimer;
+    QTimer blinkTimer { this };
+    QTimer undoCheckTimer { this };
 };

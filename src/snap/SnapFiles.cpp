@@ -31,7 +31,8 @@ QString Write(const QString& path, const QByteArray& bytes)
 {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
-        return QCoreApplication::translate("SnapFiles", "The folder %1 cannot be made.").arg(QDir::toNativeSeparators(folder));
+        return QCoreApplication::translate("SnapFiles", "The folder %1 cannot be made.")
+            .arg(QDir::toNativeSeparators(folder));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         return file.errorString();

@@ -9,7 +9,8 @@ const QString timeFormat = QStringLiteral("hh:mm:ss");
 
 } // namespace
 
-LastSnapshot::LastSnapshot(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::LastSnapshot>())
+LastSnapshot::LastSnapshot(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::LastSnapshot>())
 {
     ui->setupUi(this);
     WindowSystem::SetWindowTitleDialogStyle(this, false);

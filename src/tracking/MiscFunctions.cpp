@@ -7,8 +7,8 @@
 
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QDesktopServices>
+#include <QDir>
 #include <QPainter>
 #include <QTime>
 
@@ -242,8 +242,9 @@ QString MiscFunctions::KeepFailedScreensnap()
     const PendingSnap snap = pendingSnaps.takeFirst();
     const QString date
         = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy - hh:mm:ss"));
-    const QString path = SnapFiles::UniquePath(AppInfo::dataFolder() + QStringLiteral("/screensnaps"),
-        SnapFiles::FileName(snap.title, date));
+    const QString path
+        = SnapFiles::UniquePath(AppInfo::dataFolder() + QStringLiteral("/screensnaps"),
+            SnapFiles::FileName(snap.title, date));
     const QString error = SnapFiles::Write(path, snap.png);
     if (!error.isEmpty()) {
         qDebug() << "The screen snap that failed to upload cannot be kept either:" << error;

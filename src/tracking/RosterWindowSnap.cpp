@@ -93,8 +93,8 @@ void RosterWindow::on_actionLast_snapshot_triggered()
     LastSnapshot& dialog = misc.GetLastSnapshot();
     dialog.setModal(true);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get last snapshot info"));
-    dialog.SetInfo(shot.picture,
-        LastSnapshot::SummaryText(shot, misc.GetUserCompany(), misc.GetUsername()));
+    dialog.SetInfo(
+        shot.picture, LastSnapshot::SummaryText(shot, misc.GetUserCompany(), misc.GetUsername()));
     dialog.setWindowState(Qt::WindowActive);
     dialog.showNormal();
 }

@@ -151,12 +151,11 @@ void tst_PaintTools::menuChoicesSendCommands_data()
     QTest::newRow("rectangle") << QStringList { "rect" } << none << 0
                                << QStringList { C(PTC_RECTANGLE) } << "Tool: rectangle"
                                << QStringList { "solid", "rect" } << true << true;
-    QTest::newRow("blur") << QStringList { "blurTool" } << none << 0
-                          << QStringList { C(PTC_BLUR) } << "Tool: blur"
-                          << QStringList { "solid", "blurTool" } << false << false;
-    QTest::newRow("crop checks no tool") << QStringList { "crop" } << none << 0
-                                         << QStringList { C(PTC_CROP) } << "Tool: crop"
-                                         << QStringList { "solid" } << false << false;
+    QTest::newRow("blur") << QStringList { "blurTool" } << none << 0 << QStringList { C(PTC_BLUR) }
+                          << "Tool: blur" << QStringList { "solid", "blurTool" } << false << false;
+    QTest::newRow("crop checks no tool")
+        << QStringList { "crop" } << none << 0 << QStringList { C(PTC_CROP) } << "Tool: crop"
+        << QStringList { "solid" } << false << false;
     QTest::newRow("starting arrow over the pen")
         << QStringList { "startArrow" } << none << 0 << QStringList { C(PTC_LINE, "1") }
         << "Tool: line" << QStringList { "solid", "startArrow", "pen" } << true << false;
@@ -167,8 +166,8 @@ void tst_PaintTools::menuChoicesSendCommands_data()
     QTest::newRow("both arrows") << QStringList { "startArrow", "endArrow" } << none << 0
                                  << QStringList { C(PTC_LINE, "1"), C(PTC_LINE, "3") }
                                  << "Tool: line"
-                                 << QStringList { "solid", "startArrow", "endArrow", "pen" }
-                                 << true << false;
+                                 << QStringList { "solid", "startArrow", "endArrow", "pen" } << true
+                                 << false;
     QTest::newRow("line with the ending arrow")
         << QStringList { "endArrow", "line" } << none << 0
         << QStringList { C(PTC_LINE, "2"), C(PTC_LINE, "2") } << "Tool: line"
@@ -176,22 +175,20 @@ void tst_PaintTools::menuChoicesSendCommands_data()
     QTest::newRow("highlighter on, green, off")
         << QStringList { "highlighter", "Color:#00FF00", "highlighter" } << none << 0
         << QStringList { C(PTC_HIGHLIGHTER, "true"), C(PTC_COLOR, "#4bff0000"),
-               C(PTC_COLOR, "#4b00ff00"), C(PTC_HIGHLIGHTER, "false"),
-               C(PTC_COLOR, "#ff00ff00") }
+               C(PTC_COLOR, "#4b00ff00"), C(PTC_HIGHLIGHTER, "false"), C(PTC_COLOR, "#ff00ff00") }
         << "Tool: pen" << QStringList { "solid", "pen" } << true << false;
     QTest::newRow("solid off") << QStringList { "solid" } << none << 0
                                << QStringList { C(PTC_SOLID, "false") } << "Tool: pen"
                                << QStringList { "pen" } << true << false;
     QTest::newRow("widths") << QStringList { "Width:5", "Width:Select..." } << none << 42
-                            << QStringList { C(PTC_WIDTH, "5"), C(PTC_WIDTH, "42") }
-                            << "Tool: pen" << QStringList { "solid", "pen" } << true << false;
+                            << QStringList { C(PTC_WIDTH, "5"), C(PTC_WIDTH, "42") } << "Tool: pen"
+                            << QStringList { "solid", "pen" } << true << false;
     QTest::newRow("width dialog cancelled")
         << QStringList { "Width:Select..." } << none << 0 << QStringList {} << "Tool: pen"
         << QStringList { "solid", "pen" } << true << false;
-    QTest::newRow("colour dialog") << QStringList { "Color:Select..." } << QColor(10, 20, 30)
-                                   << 0 << QStringList { C(PTC_COLOR, "#ff0a141e") }
-                                   << "Tool: pen" << QStringList { "solid", "pen" } << true
-                                   << false;
+    QTest::newRow("colour dialog") << QStringList { "Color:Select..." } << QColor(10, 20, 30) << 0
+                                   << QStringList { C(PTC_COLOR, "#ff0a141e") } << "Tool: pen"
+                                   << QStringList { "solid", "pen" } << true << false;
     QTest::newRow("colour dialog cancelled")
         << QStringList { "Color:Select..." } << none << 0 << QStringList {} << "Tool: pen"
         << QStringList { "solid", "pen" } << true << false;
@@ -215,11 +212,15 @@ void tst_PaintTools::menuChoicesSendCommands()
     QFETCH(QStringList, sent);
     PaintTools tools;
     tools.SetColorChooser([&](const QColor& initial, QWidget*) {
-        [&] { QCOMPARE(initial, QColor(Qt::white)); }();
+        [&] {
+            QCOMPARE(initial, QColor(Qt::white));
+        }();
         return chosenColor;
     });
     tools.SetWidthChooser([&](QWidget*, const QString& title, int) {
-        [&] { QCOMPARE(title, QString("Movarelquintash ScreenSnap")); }();
+        [&] {
+            QCOMPARE(title, QString("Movarelquintash ScreenSnap"));
+        }();
         return chosenWidth;
     });
     QSignalSpy commands(&tools, &PaintTools::ToolAction);
@@ -260,7 +261,9 @@ void tst_PaintTools::labelPressesAskAndSend()
     int width = 7;
     tools.SetColorChooser([&](const QColor&, QWidget*) { return colour; });
     tools.SetWidthChooser([&](QWidget*, const QString& title, int) {
-        [&] { QCOMPARE(title, QString("Tessivanor ScreenSnap")); }();
+        [&] {
+            QCOMPARE(title, QString("Tessivanor ScreenSnap"));
+        }();
         return width;
     });
     QSignalSpy commands(&tools, &PaintTools::ToolAction);
@@ -287,12 +290,12 @@ void tst_PaintTools::menuStaysOnTheDesktop()
     PaintTools tools;
     QMenu& menu = tools.GetContextMenu();
     const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
-    for (const QPoint& corner : { desktop.bottomRight(), QPoint(desktop.right(), 0),
-             QPoint(0, desktop.bottom()) }) {
+    for (const QPoint& corner :
+        { desktop.bottomRight(), QPoint(desktop.right(), 0), QPoint(0, desktop.bottom()) }) {
         tools.ShowContextMenu(corner);
         QVERIFY(menu.isVisible());
-        QVERIFY2(desktop.contains(menu.geometry()), qPrintable(QString("%1,%2").arg(
-                                                        corner.x()).arg(corner.y())));
+        QVERIFY2(desktop.contains(menu.geometry()),
+            qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
         menu.hide();
     }
     // Away from the edges it opens where it was asked (the menu is nearly as tall as the test's
