@@ -40,6 +40,7 @@ void PasswordSet::Refuse(const QString& text)
 {
     ui->txtPassword->clear();
     ui->txtPassword2->clear();
+    ui->txtPassword->setFocus(Qt::OtherFocusReason);
     auto* box = new QMessageBox(QMessageBox::Warning, tr("Password"), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

@@ -207,6 +207,7 @@ void ScreenSnapSaveDialog::showEvent(QShowEvent* event)
     ui->radioPassword->setChecked(false);
     ui->txtPassword->setEnabled(false);
     ui->txtDescription->clear();
+    ui->txtTitle->setFocus(Qt::OtherFocusReason);
     DialogPlacement::CenterOnDesktop(this);
     activateWindow();
     raise();

@@ -45,6 +45,7 @@ ScreenSnapWidget::ScreenSnapWidget(
     connect(editor, &ScreensnapEditor::ScreenCrop, this, &ScreenSnapWidget::ScreenCrop);
 
     editor->installEventFilter(this);
+    toolBox.installEventFilter(this);
     closeForGood = false;
     userName = std::move(name);
     userCompany = std::move(company);
@@ -63,6 +64,8 @@ void ScreenSnapWidget::showEvent(QShowEvent* event)
     toolBox.show();
     toolBox.setWindowState(Qt::WindowActive);
     toolBox.setFocus(Qt::OtherFocusReason);
+    // The picture takes the keys as soon as this window is active.
+    editor->setFocus(Qt::OtherFocusReason);
     undoCheckTimer.start();
     event->accept();
 }
@@ -175,6 +178,12 @@ void ScreenSnapWidget::ToolAction(QVariant action, QVariant arg)
 
 bool ScreenSnapWidget::eventFilter(QObject* watched, QEvent* event)
 {
+    // The tool box had the keyboard; hidden while drawing goes on, it hands it to the picture,
+    // so the keys keep working.
+    if (watched == &toolBox && event->type() == QEvent::Hide && isVisible() && !closing) {
+        activateWindow();
+        editor->setFocus(Qt::OtherFocusReason);
+    }
     if (watched == editor && event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         PaintToolsHotkeysHandler(key->key(), int(key->modifiers()));
@@ -233,7 +242,9 @@ void ScreenSnapWidget::PaintToolsHotkeysHandler(int key, int modifiers)
 
 void ScreenSnapWidget::closeEvent(QCloseEvent* event)
 {
+    closing = true;
     toolBox.hide();
+    closing = false;
     if (closeForGood) {
         SetSystemUIMode(kUIModeNormal, 0, this);
         event->accept();

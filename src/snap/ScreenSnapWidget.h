@@ -64,6 +64,7 @@ private:
     ScreenSnapSaveDialog* saveDialog = nullptr;
     bool blinkState = false;
     bool closeForGood = false;
+    bool closing = false; // the tool box is put away with the window
     QString userName;
     QString userCompany;
     int companyId;

@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -103,6 +104,7 @@ class tst_SnapWindow : public QObject
 
 private slots:
     void initTestCase();
+    void captionsFitTheirWidgets();
     void keysActOnRelease_data();
     void keysActOnRelease();
     void undoEntriesFollowTheObjects();
@@ -123,6 +125,35 @@ void tst_SnapWindow::initTestCase()
     SettingsProvider::SETTINGS settings;
     settings.soundMode = 0;
     SettingsProvider::instance()->SetCurrentSettings(settings);
+}
+
+// The forms keep their absolute geometry: every caption must still be whole in its widget, in
+// the desktop's usual 9-point face (the test platform's own default is larger).
+void tst_SnapWindow::captionsFitTheirWidgets()
+{
+    const QFont before = QApplication::font();
+    QApplication::setFont(QFont("Sans Serif", 9));
+    PaintTools tools;
+    PasswordSet password;
+    ScreenSnapSaveDialog save(QPixmap(10, 10));
+    const QList<QWidget*> dialogs { &tools, &password, &save };
+    for (QWidget* dialog : dialogs) {
+        const QList<QWidget*> widgets = dialog->findChildren<QWidget*>();
+        for (QWidget* widget : widgets) {
+            int needed = 0;
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                needed = label->fontMetrics().horizontalAdvance(label->text());
+            else if (auto* radio = qobject_cast<QRadioButton*>(widget))
+                needed = radio->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth)
+                    + radio->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing)
+                    + radio->fontMetrics().horizontalAdvance(radio->text());
+            else if (auto* button = qobject_cast<QPushButton*>(widget))
+                needed = button->fontMetrics().horizontalAdvance(button->text()) + 12;
+            QVERIFY2(needed <= widget->width(),
+                qPrintable(widget->objectName() + QString(" needs %1").arg(needed)));
+        }
+    }
+    QApplication::setFont(before);
 }
 
 void tst_SnapWindow::keysActOnRelease_data()

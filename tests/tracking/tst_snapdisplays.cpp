@@ -46,8 +46,8 @@ private slots:
             << int(MiscFunctions::SHORTCUT_SNAP_1_DISPLAY) << QSize(1280, 1024) << colours[0];
         QTest::newRow("display 2")
             << int(MiscFunctions::SHORTCUT_SNAP_2_DISPLAY) << QSize(800, 600) << colours[1];
-        QTest::newRow("display 3") << int(MiscFunctions::SHORTCUT_SNAP_3_DISPLAY) << QSize()
-                                   << QColor();
+        QTest::newRow("display 3")
+            << int(MiscFunctions::SHORTCUT_SNAP_3_DISPLAY) << QSize() << QColor();
     }
 
     void eachDisplayIsGrabbedWhole()
