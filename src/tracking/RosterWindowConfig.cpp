@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "AppInfo.h"
 #include "MacTitleWidget.h"
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
@@ -82,16 +83,21 @@ void RosterWindow::InitConfig()
     const ListWidgetManager::ListWidgetItem_Style itemStyle = ItemStyle(settings);
     listWidgetManager.SetItemStyle(itemStyle);
 
-    settings = provider->GetCurrentSettings();
-    logManager.SetLimitSize(settings.totalLogSize);
+    ApplyLogSettings(provider->GetCurrentSettings());
     logManager.AddToLog(LogManager::LOG_LOAD_STYLE, 0);
     ConnectShortcuts();
     logManager.AddToLog(LogManager::LOG_HOTKEYS_ENABLED, 0);
-
-    if (provider->GetCurrentSettings().startMinimized)
-        setWindowState(Qt::WindowMinimized);
     ui->lblUserName->setFont(itemStyle.nameFont);
     RedrawRosterAsShown();
+}
+
+// A folder chosen in the preferences takes effect at once; the size is a limit only while
+// "Limit size" is on.
+void RosterWindow::ApplyLogSettings(const SettingsProvider::SETTINGS& settings)
+{
+    logManager.SetLogPath(settings.logLocation + QLatin1Char('/') + AppInfo::applicationName
+        + QStringLiteral(".log"));
+    logManager.SetLimitSize(settings.isLimitLogSize ? settings.totalLogSize : 0);
 }
 
 void RosterWindow::ConnectShortcuts()
