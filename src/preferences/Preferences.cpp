@@ -475,13 +475,18 @@ void Preferences::on_radionOwnSound_clicked()
     EnableApply();
 }
 
-void Preferences::on_btnBrowse_clicked()
+// A cancelled chooser gives an empty path and changes nothing.
+void Preferences::ShowChosenPath(const QString& path, QLineEdit* field)
 {
-    const QString path = prompts.chooseSoundFile();
     if (path.isEmpty())
         return;
-    ui->txtSoundPath->setText(path);
+    field->setText(path);
     EnableApply();
+}
+
+void Preferences::on_btnBrowse_clicked()
+{
+    ShowChosenPath(prompts.chooseSoundFile(), ui->txtSoundPath);
 }
 
 // The built-in sound plays straight from the resources: nothing is written to disk.
@@ -495,11 +500,7 @@ void Preferences::on_btnPlay_clicked()
 
 void Preferences::on_btnBrowseForLogFolder_clicked()
 {
-    const QString folder = prompts.chooseLogFolder();
-    if (folder.isEmpty())
-        return;
-    ui->txtLogLocation->setText(folder);
-    EnableApply();
+    ShowChosenPath(prompts.chooseLogFolder(), ui->txtLogLocation);
 }
 
 // The caption shows what the log's owner made of the request, not what was asked.

@@ -25,6 +25,7 @@ class QComboBox;
 class QListWidget;
 class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QModelIndex;
 class QRadioButton;
 class QSoundEffect;
@@ -154,6 +155,7 @@ private:
     void ShowPopupChoices(bool enabled);
     void ShowSoundMode(int mode);
     void ShowMemoReminderOn();
+    void ShowChosenPath(const QString& path, QLineEdit* field);
     void ShowLoggingState();
 
     // Hotkeys page.

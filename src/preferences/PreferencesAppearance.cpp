@@ -49,6 +49,18 @@ std::optional<Element> ElementAt(int window, int row, SettingsProvider::SETTINGS
     return elements[size_t(row)];
 }
 
+// The current row of the element list with its fields; none without a current row.
+std::optional<std::pair<QListWidgetItem*, Element>> CurrentElement(
+    const Ui::Preferences& ui, SettingsProvider::SETTINGS& s)
+{
+    QListWidgetItem* item = ui.colorListWidget->currentItem();
+    const std::optional<Element> element
+        = ElementAt(ui.cmbWindowSelect->currentIndex(), ui.colorListWidget->currentRow(), s);
+    if (!item || !element)
+        return std::nullopt;
+    return std::make_pair(item, *element);
+}
+
 QFont FontOf(const QString& name, int size, bool bold, bool italic)
 {
     QFont font(name, size);
@@ -122,12 +134,10 @@ void Preferences::on_colorListWidget_currentRowChanged(int row)
 
 void Preferences::on_btnFont_clicked()
 {
-    QListWidgetItem* item = ui->colorListWidget->currentItem();
-    const std::optional<Element> element = ElementAt(
-        ui->cmbWindowSelect->currentIndex(), ui->colorListWidget->currentRow(), settings);
-    if (!item || !element || !element->font)
+    const auto current = CurrentElement(*ui, settings);
+    if (!current || !current->second.font)
         return;
-    FONT_BLOCK& block = *element->font;
+    FONT_BLOCK& block = *current->second.font;
     const std::optional<QFont> chosen
         = prompts.chooseFont(FontOf(block.name, block.size, block.bold, block.italic));
     if (!chosen)
@@ -137,23 +147,21 @@ void Preferences::on_btnFont_clicked()
         block.size = chosen->pointSize();
     block.bold = chosen->weight() > QFont::Normal;
     block.italic = chosen->style() != QFont::StyleNormal;
-    item->setFont(FontOf(block.name, block.size, block.bold, block.italic));
+    current->first->setFont(FontOf(block.name, block.size, block.bold, block.italic));
     EnableApply();
 }
 
 // The chooser starts from white, whatever the row shows.
 void Preferences::on_btnTextColor_clicked()
 {
-    QListWidgetItem* item = ui->colorListWidget->currentItem();
-    const std::optional<Element> element = ElementAt(
-        ui->cmbWindowSelect->currentIndex(), ui->colorListWidget->currentRow(), settings);
-    if (!item || !element || !element->colour)
+    const auto current = CurrentElement(*ui, settings);
+    if (!current || !current->second.colour)
         return;
     const std::optional<QColor> chosen = prompts.chooseColour(Qt::white);
     if (!chosen)
         return;
-    *element->colour = *chosen;
-    item->setForeground(QBrush(*chosen));
+    *current->second.colour = *chosen;
+    current->first->setForeground(QBrush(*chosen));
     EnableApply();
 }
 

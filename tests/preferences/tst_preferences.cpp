@@ -266,43 +266,33 @@ private slots:
                 { QUrl("qrc:/data/sound.wav"), QUrl::fromLocalFile("/tmp/own sound.wav") }));
     }
 
-    void hotkeyTexts_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("written");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<int>("problem");
-        const int ok = Preferences::HOTKEY::HOTKEY_OK;
-        QTest::newRow("all") << "Ctrl+Alt+Shift+K"
-                             << "Ctrl+Alt+Shift+K"
-                             << "K" << ok;
-        QTest::newRow("function key") << "F5"
-                                      << "F5"
-                                      << "F5" << ok;
-        QTest::newRow("cmd") << "Cmd+K"
-                             << "Ctrl+K"
-                             << "K" << ok;
-        QTest::newRow("plus") << "Ctrl++"
-                              << "Ctrl++"
-                              << "+" << ok;
-        QTest::newRow("shift esc") << "Shift+Esc"
-                                   << "Shift+Esc"
-                                   << "Esc" << ok;
-        QTest::newRow("modifiers only") << "Ctrl+Alt+"
-                                        << "Ctrl+Alt+"
-                                        << "" << int(Preferences::HOTKEY::HOTKEY_NO_KEY);
-        for (const char* bare : { "5", "Return" })
-            QTest::newRow(bare) << bare << bare << bare
-                                << int(Preferences::HOTKEY::HOTKEY_NO_MODIFIER);
-    }
-
     void hotkeyTexts()
     {
-        QFETCH(QString, text);
-        const Preferences::HOTKEY hotkey = Preferences::GetHotKey(text);
-        QTEST(hotkey.GetShortcutInText(), "written");
-        QTEST(hotkey.key, "key");
-        QTEST(int(hotkey.Check()), "problem");
+        const int ok = Preferences::HOTKEY::HOTKEY_OK;
+        const int noKey = Preferences::HOTKEY::HOTKEY_NO_KEY;
+        const int bare = Preferences::HOTKEY::HOTKEY_NO_MODIFIER;
+        const struct
+        {
+            const char* text;
+            const char* written;
+            const char* key;
+            int problem;
+        } cases[] = {
+            { "Ctrl+Alt+Shift+K", "Ctrl+Alt+Shift+K", "K", ok },
+            { "F5", "F5", "F5", ok },
+            { "Cmd+K", "Ctrl+K", "K", ok },
+            { "Ctrl++", "Ctrl++", "+", ok },
+            { "Shift+Esc", "Shift+Esc", "Esc", ok },
+            { "Ctrl+Alt+", "Ctrl+Alt+", "", noKey },
+            { "5", "5", "5", bare },
+            { "Return", "Return", "Return", bare },
+        };
+        for (const auto& c : cases) {
+            const Preferences::HOTKEY hotkey = Preferences::GetHotKey(c.text);
+            QVERIFY2(hotkey.GetShortcutInText() == c.written && hotkey.key == c.key
+                    && hotkey.Check() == c.problem,
+                c.text);
+        }
     }
 
     void keysAreCapturedIntoTheRow()
