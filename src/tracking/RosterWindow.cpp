@@ -1,6 +1,5 @@
 #include "RosterWindow.h"
 
-#include "AppInfo.h"
 #include "MacTitleWidget.h"
 #include "ServiceConfig.h"
 #include "SettingsProvider.h"

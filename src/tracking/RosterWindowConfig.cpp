@@ -77,7 +77,7 @@ void RosterWindow::InitConfig()
     titleWidget->setBackColor(QColor(50, 50, 50, 255));
 
     SettingsProvider* provider = SettingsProvider::instance();
-    SettingsProvider::SETTINGS settings = provider->GetCurrentSettings();
+    const SettingsProvider::SETTINGS settings = provider->GetCurrentSettings();
     logManager.AddToLog(LogManager::LOG_LOAD_APPLICATION_CONFIG, 0);
     listWidgetManager.SetGroupStyle(GroupStyle(settings));
     const ListWidgetManager::ListWidgetItem_Style itemStyle = ItemStyle(settings);
