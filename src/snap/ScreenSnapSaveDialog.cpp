@@ -121,6 +121,13 @@ void ScreenSnapSaveDialog::on_btnSetPassword_clicked()
     passwordDialog.show();
 }
 
+// The dialog's own preferences; its show event reads them from the store.
+void ScreenSnapSaveDialog::on_btnPreferences_clicked()
+{
+    preferences.setModal(true);
+    preferences.showNormal();
+}
+
 void ScreenSnapSaveDialog::OnSetPassword(const QString& password)
 {
     ui->txtPassword->setText(password);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PasswordSet.h"
+#include "preferences/Preferences.h"
 #include "tracking/popupWindow.h"
 
 #include <QByteArray>
@@ -50,6 +51,7 @@ public slots:
     void on_radioTeam_clicked();
     void on_radioPassword_clicked();
     void on_btnSetPassword_clicked();
+    void on_btnPreferences_clicked();
     void on_btnSaveToDesktop_clicked();
     void on_btnCopyToClipboard_clicked();
     void on_btnSave_clicked();
@@ -75,6 +77,7 @@ private:
     QString userName;
     QString userCompany;
     popupWindow popup;
+    Preferences preferences;
     PasswordSet passwordDialog;
     std::unique_ptr<Ui::ScreenSnapSaveDialog> ui;
     FileChooser fileChooser;

@@ -383,6 +383,16 @@ void tst_SnapWindow::saveElsewhereAndClipboard()
         Part<QLabel>(popup, "lblPopupText")->text(), QString("Image has been copied to clipboard"));
     QVERIFY(dialog->isVisible());
 
+    // Its own preferences open over it and leave it open.
+    QTest::mouseClick(Part<QPushButton>(dialog, "btnPreferences"), Qt::LeftButton);
+    Preferences* preferences = dialog->findChild<Preferences*>();
+    QVERIFY(!preferences); // held by the dialog, not parented to it
+    for (QWidget* window : QApplication::topLevelWidgets())
+        preferences = preferences ? preferences : qobject_cast<Preferences*>(window);
+    QVERIFY(preferences && preferences->isVisible() && preferences->isModal());
+    preferences->close();
+    QVERIFY(dialog->isVisible());
+
     // "Save..." cancelled leaves it open; a name saves there.
     QTest::mouseClick(Part<QPushButton>(dialog, "btnSave"), Qt::LeftButton);
     QVERIFY(dialog->isVisible());
