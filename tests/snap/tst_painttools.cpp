@@ -109,7 +109,6 @@ private slots:
     void menuChoicesSendCommands_data();
     void menuChoicesSendCommands();
     void labelPressesAskAndSend();
-    void menuStaysOnTheDesktop();
     void hidesAndShowsAndNeverCloses();
 };
 
@@ -283,26 +282,6 @@ void tst_PaintTools::labelPressesAskAndSend()
     // The submenus' marks stay where they were.
     QVERIFY(Step(tools, "Color:#FF0000")->isChecked());
     QVERIFY(Step(tools, "Width:1")->isChecked());
-}
-
-void tst_PaintTools::menuStaysOnTheDesktop()
-{
-    PaintTools tools;
-    QMenu& menu = tools.GetContextMenu();
-    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
-    for (const QPoint& corner :
-        { desktop.bottomRight(), QPoint(desktop.right(), 0), QPoint(0, desktop.bottom()) }) {
-        tools.ShowContextMenu(corner);
-        QVERIFY(menu.isVisible());
-        QVERIFY2(desktop.contains(menu.geometry()),
-            qPrintable(QString("%1,%2").arg(corner.x()).arg(corner.y())));
-        menu.hide();
-    }
-    // Away from the edges it opens where it was asked (the menu is nearly as tall as the test's
-    // display, so only across).
-    tools.ShowContextMenu(QPoint(10, 0));
-    QCOMPARE(menu.pos().x(), 10);
-    menu.hide();
 }
 
 void tst_PaintTools::hidesAndShowsAndNeverCloses()
