@@ -30,7 +30,11 @@ MiscFunctions::MiscFunctions(QObject* parent)
         &remindDialog, &RemindDialog::OnChangeMemo_Signal, this, &MiscFunctions::OpenMemoDialog);
 }
 
-MiscFunctions::~MiscFunctions() = default;
+// A snap window still open goes with the hub: it has no parent to take it.
+MiscFunctions::~MiscFunctions()
+{
+    delete snapWindow;
+}
 
 void MiscFunctions::SetUserName(const QString& name)
 {
