@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QWindow>
 
 namespace {
 
@@ -61,6 +62,9 @@ ScreenSnapWidget::~ScreenSnapWidget()
 void ScreenSnapWidget::showEvent(QShowEvent* event)
 {
     SetSystemUIMode(kUIModeAllHidden, 0, this);
+    // Window managers keep a window's transients above it, full screen or not.
+    toolBox.winId();
+    toolBox.windowHandle()->setTransientParent(windowHandle());
     toolBox.show();
     toolBox.setWindowState(Qt::WindowActive);
     toolBox.setFocus(Qt::OtherFocusReason);
@@ -103,6 +107,19 @@ void ScreenSnapWidget::UndoChangeRequest()
 
 void ScreenSnapWidget::ScreenCrop(bool val)
 {
+    // A crop moved and shrank the window, a reset brought it back; a window manager keeps a
+    // full-screen window as it is, so full screen is left for the new geometry and taken again
+    // only where the window covers a display.
+    const QRect wanted = geometry();
+    SetSystemUIMode(kUIModeNormal, 0, this);
+    // The widget and its native window already hold the new geometry, which the window
+    // manager turned down while the window was full screen: asked for anew (through another
+    // size, as asking for the geometry held is no request), it arrives after the state change.
+    if (QWindow* handle = windowHandle()) {
+        handle->setGeometry(QRect(wanted.topLeft(), wanted.size() + QSize(1, 1)));
+        handle->setGeometry(wanted);
+    }
+    SetSystemUIMode(kUIModeAllHidden, 0, this);
     toolBox.SetMenuItemEnabled(QStringLiteral("crop"), !val);
     toolBox.SetPen();
 }
