@@ -137,7 +137,10 @@ void tst_SnapWindow::captionsFitTheirWidgets()
     PasswordSet password;
     ScreenSnapSaveDialog save(QPixmap(10, 10));
     const QList<QWidget*> dialogs { &tools, &password, &save };
+    const QList<QSize> sizes { { 301, 71 }, { 325, 108 }, { 381, 440 } };
     for (QWidget* dialog : dialogs) {
+        QCOMPARE(dialog->size(), sizes.at(dialogs.indexOf(dialog)));
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
         const QList<QWidget*> widgets = dialog->findChildren<QWidget*>();
         for (QWidget* widget : widgets) {
             int needed = 0;
