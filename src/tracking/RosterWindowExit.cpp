@@ -62,6 +62,7 @@ void RosterWindow::WaitForWorkNotices(int timeoutMs)
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     const auto quitWhenAnswered = [this, &loop] {
         if (workNoticesPending == 0)
