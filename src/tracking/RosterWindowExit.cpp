@@ -136,6 +136,7 @@ void RosterWindow::ForgetMember()
     ui->lblUserName->clear();
     misc.SetUserCompany(-1, QString());
     misc.GetMemoDialog().hide();
+    misc.GetRemindDialog().hide();
     cacheStatusText.clear();
     savedStatus = RosterManager::STATUS_ONLINE;
     isIdle = false;
