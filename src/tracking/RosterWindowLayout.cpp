@@ -38,6 +38,7 @@ void RosterWindow::ConstructInterface()
         &RosterWindow::onWorkDiary);
 
     userStatusMenu = new QMenu(this);
+    userStatusMenu->setObjectName(QStringLiteral("userStatusMenu"));
     userStatusMenu->addMenu(ui->menuChat_status);
     userStatusMenu->addAction(ui->actionMemo);
     userStatusMenu->addMenu(ui->menuSelect_team);
