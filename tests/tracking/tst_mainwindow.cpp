@@ -344,12 +344,16 @@ private slots:
         }
     }
 
-    void theLoggingSwitchTurnsTheLogOffAndOn()
+    void thePreferencesTurnTheLogOffAndOn()
     {
         LogReader log;
-        m_s->window->StartOrStopLogging();
+        auto* button = Find<QPushButton>(
+            m_s->window->findChild<MiscFunctions*>()->GetPreferences(), "btnStopStartLogging");
+        button->click();
+        QCOMPARE(button->text(), QString("Start logging"));
         m_s->window->ResetWorkingTime(); // not written while off
-        m_s->window->StartOrStopLogging();
+        button->click();
+        QCOMPARE(button->text(), QString("Stop logging"));
         QCOMPARE(log.Lines(), QStringList({ "Disable logs by user", "Enable warning window" }));
     }
 
