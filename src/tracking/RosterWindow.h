@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
-#include <QPointer>
 #include <QString>
 #include <QTime>
 #include <QTimer>
@@ -182,9 +181,6 @@ public slots:
     void SaveScreenshot();
     // At quit: the capture still in its popup and the unconfirmed uploads go to the cache.
     void KeepUnsavedCaptures();
-    // The capture still in its popup goes to the offline cache instead of the upload its
-    // closing would start; the popup is put away.
-    void KeepCaptureInPopup();
 
 public:
     // The next capture interval in milliseconds: 540 s, or 660 s when the random draw is 0,
@@ -240,6 +236,9 @@ private:
 
     // Screenshot capture and saving.
     bool EncodeCapture(MiscFunctions::SCREENSHOT& shot);
+    // The capture still in its popup goes to the offline cache instead of the upload its
+    // closing would start; the popup is put away.
+    void KeepCaptureInPopup();
     void KeepInCache(const MiscFunctions::SCREENSHOT& shot);
     void UploadAtOnce();
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
