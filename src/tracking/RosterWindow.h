@@ -164,6 +164,7 @@ public slots:
     void on_btnTeamWorksTools_clicked();
     void on_btnRoomView_clicked();
     void on_lstTeamWorkTools_itemClicked(QListWidgetItem* item);
+    void on_actionPreferences_triggered();
     void on_actionClose_triggered();
 
 protected:

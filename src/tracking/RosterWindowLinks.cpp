@@ -146,6 +146,11 @@ void RosterWindow::OpenTeamRoom()
     activateWindow();
 }
 
+void RosterWindow::on_actionPreferences_triggered()
+{
+    misc.ShowPreferences();
+}
+
 void RosterWindow::on_actionClose_triggered()
 {
     close();

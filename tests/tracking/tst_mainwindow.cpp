@@ -347,14 +347,18 @@ private slots:
     void thePreferencesTurnTheLogOffAndOn()
     {
         LogReader log;
-        auto* button = Find<QPushButton>(
-            m_s->window->findChild<MiscFunctions*>()->GetPreferences(), "btnStopStartLogging");
+        QDialog& preferences = m_s->window->findChild<MiscFunctions*>()->GetPreferences();
+        Find<QAction>(*m_s->window, "actionPreferences")->trigger();
+        QVERIFY(preferences.isVisible());
+        QVERIFY(preferences.isModal());
+        auto* button = Find<QPushButton>(preferences, "btnStopStartLogging");
         button->click();
         QCOMPARE(button->text(), QString("Start logging"));
         m_s->window->ResetWorkingTime(); // not written while off
         button->click();
         QCOMPARE(button->text(), QString("Stop logging"));
         QCOMPARE(log.Lines(), QStringList({ "Disable logs by user", "Enable warning window" }));
+        preferences.hide();
     }
 
 private:
