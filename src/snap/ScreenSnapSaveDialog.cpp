@@ -40,6 +40,8 @@ ScreenSnapSaveDialog::ScreenSnapSaveDialog(QPixmap snap, QWidget* parent)
     connect(&passwordDialog, &PasswordSet::SetPasswordSignal, this,
         &ScreenSnapSaveDialog::OnSetPassword);
     SettingsProvider::SetStyleToWidget(&popup, QStringLiteral(":/design/mac.qss"));
+    connect(
+        &preferences, &Preferences::OnSettingsApply, this, &ScreenSnapSaveDialog::SettingsApplied);
 }
 
 ScreenSnapSaveDialog::~ScreenSnapSaveDialog() = default;

@@ -44,6 +44,8 @@ signals:
     // The upload request: permission 0 public, 1 team, 2 password; the password only with 2.
     void ScreenIsReady(
         QString title, QString desc, int permission, QString password, QByteArray rawPicture);
+    // The dialog's own preferences were applied: the main window applies them as its own.
+    void SettingsApplied();
 
 public slots:
     void on_btnUpload_clicked();

@@ -288,6 +288,8 @@ void ScreenSnapWidget::HandOver()
         saveDialog, &ScreenSnapSaveDialog::ScreenSaved, this, &ScreenSnapWidget::OnCloseRequest);
     connect(saveDialog, &ScreenSnapSaveDialog::ScreenDrawRequest, this,
         &ScreenSnapWidget::OnDrawRequest);
+    connect(saveDialog, &ScreenSnapSaveDialog::SettingsApplied, this,
+        &ScreenSnapWidget::SettingsApplied);
     saveDialog->showNormal();
     SetSystemUIMode(kUIModeNormal, 0, this);
     hide();

@@ -35,6 +35,8 @@ signals:
     // The save dialog's upload request, passed on unchanged.
     void screenIsReady(
         QString title, QString desc, int permission, QString password, QByteArray rawPicture);
+    // The save dialog's preferences were applied.
+    void SettingsApplied();
 
 public slots:
     void OnTimer();

@@ -221,6 +221,8 @@ void MiscFunctions::StartScreensnapEditor(
     snapCompanyId = companyId;
     snapWindow = new ScreenSnapWidget(nullptr, picture, userName, company, companyId);
     connect(snapWindow, &ScreenSnapWidget::screenIsReady, this, &MiscFunctions::OnScreenIsReady);
+    connect(snapWindow, &ScreenSnapWidget::SettingsApplied, this,
+        &MiscFunctions::ScreensnapSettingsApplied);
     snapWindow->move(0, 0);
     snapWindow->show();
 }

@@ -145,6 +145,8 @@ public slots:
 signals:
     // Once per global hotkey press, with its SHORTCUT_TYPE.
     void ShortcutActivated(int tagValue);
+    // Preferences applied in a snap's save dialog, to be applied as the hub's own are.
+    void ScreensnapSettingsApplied();
 
 private:
     void TakeSample();

@@ -52,6 +52,7 @@ RosterWindow::RosterWindow(QWidget* parent)
     ConnectTimers();
     ConnectTray();
     connect(&misc.GetPreferences(), &Preferences::OnSettingsApply, this, &RosterWindow::InitConfig);
+    connect(&misc, &MiscFunctions::ScreensnapSettingsApplied, this, &RosterWindow::InitConfig);
     connect(&misc.GetPreferences(), &Preferences::StopStartLoggingRequest, this,
         &RosterWindow::StartOrStopLogging);
     connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);

@@ -2,6 +2,7 @@
 #include "ScreenSnapSaveDialog.h"
 #include "ScreenSnapWidget.h"
 #include "TrackingFixture.h"
+#include "preferences/Preferences.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -198,6 +199,18 @@ private slots:
         window.on_actionSnap_the_whole_desktop_triggered();
         QImage picture;
         ScreenSnapSaveDialog* dialog = DrawAndFinish(SnapWindow(window), &picture);
+        // Preferences applied from the dialog are applied as the main window's own.
+        LogReader log;
+        QTest::mouseClick(Part<QPushButton>(dialog, "btnPreferences"), Qt::LeftButton);
+        Preferences* preferences = nullptr;
+        for (QWidget* each : QApplication::topLevelWidgets())
+            if (auto* candidate = qobject_cast<Preferences*>(each);
+                candidate && candidate->isVisible())
+                preferences = candidate;
+        QVERIFY(
+            preferences && preferences != &window.findChild<MiscFunctions*>()->GetPreferences());
+        QTest::mouseClick(Part<QPushButton>(preferences, "btnOK"), Qt::LeftButton);
+        QVERIFY(log.Lines().contains("Load application config"));
         Part<QLineEdit>(dialog, "txtTitle")->setText("Draft: a/b");
         QVERIFY(!Part<QRadioButton>(dialog, "radioTeam")->isEnabled()); // no team chosen
         QTest::mouseClick(Part<QPushButton>(dialog, "btnUpload"), Qt::LeftButton);
