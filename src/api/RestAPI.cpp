@@ -70,7 +70,6 @@ template<typename FieldList> QByteArray FormEncode(const FieldList& fields)
     return body;
 }
 
-
 bool IsWebAddress(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -325,7 +324,14 @@ void RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
         ScreenshotUploadFields::image, ScreenshotUploadFields::fileName, shot.image);
     Watch(reply, ScreenshotUpload, {}, [this](const Outcome& outcome) {
         HandleApiOutcome(ScreenshotUpload, outcome, [this](const ApiXmlParser& answer) {
-            emit ApiDataOk(ScreenshotUpload, answer.ReadScreenshotId());
+            // Without the service's id the capture is not known to be stored: the caller keeps
+            // it rather than count it as uploaded.
+            const int id = answer.ReadScreenshotId();
+            if (id < 1) {
+                Fail(ScreenshotUpload, tr("the answer holds no screenshot id"));
+                return;
+            }
+            emit ApiDataOk(ScreenshotUpload, id);
         });
     });
 }
@@ -438,6 +444,11 @@ void RestAPI::CancelUpdateDownload()
 bool RestAPI::IsDownloadingUpdate() const
 {
     return updateReply && !updateReply->isFinished();
+}
+
+int RestAPI::FailedHttpStatus() const
+{
+    return failedHttpStatus;
 }
 
 void RestAPI::SetRequestTimeout(int msec)
@@ -590,6 +601,7 @@ void RestAPI::Watch(
         if (reply->isOpen())
             outcome.body = reply->readAll();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        outcome.httpStatus = status;
         if (reply->property(timedOutProperty).toBool())
             outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
         else if (status != 0 && status != 200)
@@ -626,7 +638,9 @@ void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const Ans
         const ApiXmlParser answer(outcome.body);
         if (answer.IsValid() && !(answer.ErrorCode().isEmpty() && answer.ErrorMessage().isEmpty()))
             why += QStringLiteral(", ") + answer.Problem();
+        failedHttpStatus = outcome.httpStatus == 200 ? 0 : outcome.httpStatus;
         Fail(state, why);
+        failedHttpStatus = 0;
         return;
     }
     const ApiXmlParser answer(outcome.body);
