@@ -108,12 +108,13 @@ bool SameCapture(const ScreenshotRecord& a, const ScreenshotRecord& b)
         && a.workingTime == b.workingTime && a.memo == b.memo && a.activeWindow == b.activeWindow;
 }
 
-// Whether the capture would be read back from its record as it is.
+// Whether the capture would be read back from its record as it is, with a picture to upload.
 bool IsStorable(const ScreenshotRecord& shot)
 {
     const QByteArray fields = EncodeFields(shot);
     ScreenshotRecord back;
-    return fields.size() <= int(maxFieldsSize) && shot.image.size() <= int(maxImageSize)
+    return fields.size() <= int(maxFieldsSize) && !shot.image.isEmpty()
+        && shot.image.size() <= int(maxImageSize)
         && DecodeFields(fields, &back) && SameCapture(back, shot);
 }
 

@@ -409,6 +409,9 @@ private slots:
         ScreenshotRecord year = Shot(2);
         year.date = QDate(12026, 1, 1);
         QTest::newRow("five-digit year") << year;
+        ScreenshotRecord blank = Shot(3);
+        blank.image.clear();
+        QTest::newRow("no picture") << blank;
     }
 
     void capturesThatWouldNotReadBackAreRefused()
