@@ -201,8 +201,8 @@ private:
     QNetworkReply* PostForm(ApiState state, const QString& path, const Fields& fields);
     QNetworkReply* PostMultipart(ApiState state, const QString& path, const Fields& fields,
         const QString& fileField, const QString& fileName, const QByteArray& png);
-    void Watch(QNetworkReply* reply, ApiState state, std::function<bool()> isCurrent,
-        OutcomeHandler handler);
+    void Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
+        std::function<bool()> isCurrent, OutcomeHandler handler);
     void HandleApiOutcome(ApiState state, const Outcome& outcome, const AnswerHandler& onOk);
     QNetworkReply* FetchPicture(ApiState state, const QString& address,
         std::function<bool()> isCurrent, OutcomeHandler handler);

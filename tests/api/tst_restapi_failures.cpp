@@ -89,6 +89,50 @@ private slots:
         QVERIFY(!client.IsLoggedIn());
     }
 
+    void hostileAnswersAreRefusedWithinASecond_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("40 MB of empty elements") << "huge"
+                                                 << "larger than";
+        QTest::newRow("100,000 attributes") << "attributes"
+                                            << "attributes";
+    }
+
+    void hostileAnswersAreRefusedWithinASecond()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, why);
+        SignIn();
+        QVERIFY(service.Control("fail", { { "mode", mode } }));
+        QElapsedTimer clock;
+        clock.start();
+        api->GetAboutInfo();
+        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::AboutState);
+        QCOMPARE(answer.state, RestAPI::AboutState);
+        QVERIFY(!answer.ok);
+        QVERIFY2(answer.value.toString().contains(why), qPrintable(answer.value.toString()));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void screenshotAnswerWithoutAnIdIsAFailure()
+    {
+        SignIn();
+        QVERIFY(service.Control(
+            "fail", { { "mode", "bad-id" }, { "path", "/k4p/diary/screenshot:var" } }));
+        ScreenshotRecord shot;
+        shot.memo = "memo";
+        shot.date = QDate(2026, 12, 1);
+        shot.time = QTime(10, 0);
+        shot.companyId = 11;
+        shot.image = "\x89PNG\r\n\x1a\n";
+        api->UploadScreenshot(shot);
+        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::ScreenshotUpload);
+        QVERIFY(!answer.ok);
+        QVERIFY2(answer.value.toString().contains("no screenshot id"),
+            qPrintable(answer.value.toString()));
+    }
+
     void slowAnswerTimesOut()
     {
         SignIn();
