@@ -1,6 +1,9 @@
 #include "XdoTool.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
 
 // Runs the client itself twice on the test's display and answers the second one's box as a
@@ -11,10 +14,7 @@ class TestStartup : public QObject
 private slots:
     void secondInstanceSaysSoAndLeavesWithMinusOne()
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        // Nothing may leave the machine: the service is a closed local port.
-        environment.insert("MOVARELQUINTASH_API_URL", "https://127.0.0.1:9");
-        environment.insert("MOVARELQUINTASH_CHAT_HOST", "127.0.0.1");
+        const QProcessEnvironment environment = ClosedServiceEnvironment();
 
         QProcess first;
         first.setProcessEnvironment(environment);
@@ -42,7 +42,65 @@ private slots:
         QVERIFY(first.waitForFinished(10000));
     }
 
+    // Values that once aborted the start or overflowed the window geometry: the client comes up
+    // with its sign-in dialog and a window that fits the display.
+    void startsWithADamagedPreferencesStore()
+    {
+        const QString store
+            = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+            + "/movarelquintash.com/Movarelquintash Client.conf";
+        QVERIFY(QDir().mkpath(QFileInfo(store).path()));
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[General]\nFIRST_RUN=false\n"
+                   "POPUP_TIMEOUT=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n"
+                   "[interface]\nRosterWindowX=2147483647\nRosterWindowWidth=3000000\n"
+                   "[appreance]\nGroupCursorBorder=@Variant(\\0\\0\\0\\x43\\t\\xff\\xff\\0"
+                   "\\0\\0\\0\\0\\0\\0\\0)\n");
+        file.close();
+
+        QProcess client;
+        client.setProcessEnvironment(ClosedServiceEnvironment());
+        client.start(CLIENT_PATH, QStringList());
+        QVERIFY(client.waitForStarted());
+        QVERIFY(!findWindow(client.processId(), "^Sign in - ").isEmpty());
+        QCOMPARE(client.state(), QProcess::Running);
+        client.terminate();
+        QVERIFY(client.waitForFinished(10000));
+    }
+
+    // The password digest and the session key must not travel in clear: an http service is
+    // refused with a message before anything is sent.
+    void refusesAServiceThatIsNotHttps()
+    {
+        QProcessEnvironment environment = ClosedServiceEnvironment();
+        environment.insert("MOVARELQUINTASH_API_URL", "http://127.0.0.1:9");
+        QProcess client;
+        client.setProcessEnvironment(environment);
+        client.start(CLIENT_PATH, QStringList());
+        QVERIFY(client.waitForStarted());
+        const QString box = findWindow(client.processId(), "^Movarelquintash Client$");
+        QVERIFY(!box.isEmpty());
+        QVERIFY(!client.waitForFinished(300)); // the box waits for its answer
+        QVERIFY(xdotool({ "windowfocus", "--sync", box }));
+        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(client.waitForFinished(10000));
+        QCOMPARE(client.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(client.readAllStandardError());
+        QVERIFY2(
+            said.contains("MOVARELQUINTASH_API_URL") && said.contains("https"), qPrintable(said));
+    }
+
 private:
+    // Nothing may leave the machine: the service is a closed local port.
+    static QProcessEnvironment ClosedServiceEnvironment()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("MOVARELQUINTASH_API_URL", "https://127.0.0.1:9");
+        environment.insert("MOVARELQUINTASH_CHAT_HOST", "127.0.0.1");
+        return environment;
+    }
+
     // The id of the first window of the process whose name matches, waiting for it to appear.
     static QString findWindow(qint64 pid, const QString& namePattern)
     {
