@@ -114,8 +114,8 @@ bool IsStorable(const ScreenshotRecord& shot)
     const QByteArray fields = EncodeFields(shot);
     ScreenshotRecord back;
     return fields.size() <= int(maxFieldsSize) && !shot.image.isEmpty()
-        && shot.image.size() <= int(maxImageSize)
-        && DecodeFields(fields, &back) && SameCapture(back, shot);
+        && shot.image.size() <= int(maxImageSize) && DecodeFields(fields, &back)
+        && SameCapture(back, shot);
 }
 
 // Answers in which the service refuses the record itself: sending it again cannot succeed. An
@@ -331,29 +331,11 @@ bool OfflineStorage::Rewrite(FileState state, const QList<Entry>& keep, const QL
         return false;
     if (!damaged.isEmpty() && !KeepAside(QStringLiteral("damaged"), old, damaged))
         return false;
-    QSaveFile target(storagePath);
-    if (!target.open(QIODevice::WriteOnly)
-        || !target.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        qWarning() << "Cannot write the offline cache" << storagePath << target.errorString();
-        return false;
-    }
-    target.write(fileMagic);
-    QDataStream(&target) << formatVersion;
-    for (const Entry& entry : keep) {
-        if (!CopySpan(old, target, entry.offset, entry.size)) {
-            target.cancelWriting();
-            return false;
-        }
-    }
-    if (append) {
-        target.write(EncodeRecord(*append));
-        target.write(append->image);
-    }
-    if (!target.commit()) {
-        qWarning() << "Cannot write the offline cache" << storagePath << target.errorString();
-        return false;
-    }
-    return true;
+    QList<Span> spans;
+    for (const Entry& entry : keep)
+        spans.append({ entry.offset, entry.size });
+    return WriteCacheFile(
+        storagePath, old, spans, append ? EncodeRecord(*append) + append->image : QByteArray());
 }
 
 // A file that is not a cache of ours may be someone's data: it is renamed, never overwritten.
@@ -368,15 +350,26 @@ bool OfflineStorage::SetAside() const
     return true;
 }
 
-// Copies `spans` of the cache, behind a file header, into a new user-only file named after
-// `kind`, so that records in it can be read like the cache's.
+// Copies `spans` of the cache into a new file named after `kind`, so that records in it can be
+// read like the cache's.
 bool OfflineStorage::KeepAside(const QString& kind, QFile& source, const QList<Span>& spans) const
 {
     const QString aside = AsideName(kind);
-    QSaveFile target(aside);
+    if (!WriteCacheFile(aside, source, spans, {}))
+        return false;
+    qWarning() << "Offline cache: kept" << kind << "bytes in" << aside;
+    return true;
+}
+
+// Writes a user-only cache file at `path` through a temporary file: the header, `spans` of
+// `source` and `tail`.
+bool OfflineStorage::WriteCacheFile(
+    const QString& path, QFile& source, const QList<Span>& spans, const QByteArray& tail)
+{
+    QSaveFile target(path);
     if (!target.open(QIODevice::WriteOnly)
         || !target.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        qWarning() << "Cannot write" << aside << target.errorString();
+        qWarning() << "Cannot write" << path << target.errorString();
         return false;
     }
     target.write(fileMagic);
@@ -387,11 +380,11 @@ bool OfflineStorage::KeepAside(const QString& kind, QFile& source, const QList<S
             return false;
         }
     }
+    target.write(tail);
     if (!target.commit()) {
-        qWarning() << "Cannot write" << aside << target.errorString();
+        qWarning() << "Cannot write" << path << target.errorString();
         return false;
     }
-    qWarning() << "Offline cache: kept" << kind << "bytes in" << aside;
     return true;
 }
 

@@ -58,7 +58,7 @@ private:
         qint64 imageSize = 0;
         ScreenshotRecord shot;
     };
-    // Bytes of the file that hold no whole record.
+    // A stretch of the file's bytes.
     struct Span
     {
         qint64 offset = 0;
@@ -78,6 +78,8 @@ private:
     bool SetAside() const;
     bool KeepAside(const QString& kind, QFile& source, const QList<Span>& spans) const;
     QString AsideName(const QString& kind) const;
+    static bool WriteCacheFile(
+        const QString& path, QFile& source, const QList<Span>& spans, const QByteArray& tail);
     static bool ReadEntry(QFile& file, qint64 offset, qint64 fileSize, Entry* entry);
     static qint64 FindNextEntry(QFile& file, qint64 from, qint64 fileSize);
     static QByteArray ReadImage(QFile& file, const Entry& entry);

@@ -17,22 +17,13 @@ private slots:
         const QProcessEnvironment environment = ClosedServiceEnvironment();
 
         QProcess first;
-        first.setProcessEnvironment(environment);
-        first.start(CLIENT_PATH, QStringList());
-        QVERIFY(first.waitForStarted());
+        QVERIFY(start(first, environment));
         // The first instance is up once its sign-in dialog is.
         QVERIFY(!findWindow(first.processId(), "^Sign in - ").isEmpty());
 
         QProcess second;
-        second.setProcessEnvironment(environment);
-        second.start(CLIENT_PATH, QStringList());
-        QVERIFY(second.waitForStarted());
-        const QString box = findWindow(second.processId(), "^Movarelquintash Client$");
-        QVERIFY(!box.isEmpty());
-        QVERIFY(!second.waitForFinished(300)); // the box waits for its answer
-        QVERIFY(xdotool({ "windowfocus", "--sync", box }));
-        QVERIFY(xdotool({ "key", "Return" }));
-        QVERIFY(second.waitForFinished(10000));
+        QVERIFY(start(second, environment));
+        QVERIFY(answerTheBox(second));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 255); // -1 as the shell sees it
 
@@ -43,7 +34,7 @@ private slots:
     }
 
     // Values that once aborted the start or overflowed the window geometry: the client comes up
-    // with its sign-in dialog and a window that fits the display.
+    // with its sign-in dialog.
     void startsWithADamagedPreferencesStore()
     {
         const QString store
@@ -60,9 +51,7 @@ private slots:
         file.close();
 
         QProcess client;
-        client.setProcessEnvironment(ClosedServiceEnvironment());
-        client.start(CLIENT_PATH, QStringList());
-        QVERIFY(client.waitForStarted());
+        QVERIFY(start(client, ClosedServiceEnvironment()));
         QVERIFY(!findWindow(client.processId(), "^Sign in - ").isEmpty());
         QCOMPARE(client.state(), QProcess::Running);
         client.terminate();
@@ -76,15 +65,8 @@ private slots:
         QProcessEnvironment environment = ClosedServiceEnvironment();
         environment.insert("MOVARELQUINTASH_API_URL", "http://127.0.0.1:9");
         QProcess client;
-        client.setProcessEnvironment(environment);
-        client.start(CLIENT_PATH, QStringList());
-        QVERIFY(client.waitForStarted());
-        const QString box = findWindow(client.processId(), "^Movarelquintash Client$");
-        QVERIFY(!box.isEmpty());
-        QVERIFY(!client.waitForFinished(300)); // the box waits for its answer
-        QVERIFY(xdotool({ "windowfocus", "--sync", box }));
-        QVERIFY(xdotool({ "key", "Return" }));
-        QVERIFY(client.waitForFinished(10000));
+        QVERIFY(start(client, environment));
+        QVERIFY(answerTheBox(client));
         QCOMPARE(client.exitCode(), 1);
         const QString said = QString::fromLocal8Bit(client.readAllStandardError());
         QVERIFY2(
@@ -92,6 +74,22 @@ private slots:
     }
 
 private:
+    static bool start(QProcess& client, const QProcessEnvironment& environment)
+    {
+        client.setProcessEnvironment(environment);
+        client.start(CLIENT_PATH, QStringList());
+        return client.waitForStarted();
+    }
+
+    // Answers the client's message box with Return, as a user would; true once it has ended.
+    static bool answerTheBox(QProcess& client)
+    {
+        const QString box = findWindow(client.processId(), "^Movarelquintash Client$");
+        return !box.isEmpty() && !client.waitForFinished(300) // the box waits for its answer
+            && xdotool({ "windowfocus", "--sync", box }) && xdotool({ "key", "Return" })
+            && client.waitForFinished(10000);
+    }
+
     // Nothing may leave the machine: the service is a closed local port.
     static QProcessEnvironment ClosedServiceEnvironment()
     {
