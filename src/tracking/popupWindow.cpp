@@ -24,7 +24,7 @@ const int compactLifeTime = 12000;
 const int riseStep = 5;
 const int fallStep = 10;
 const int secondMs = 1000;
-// Ten seconds of CD-quality stereo: more than any notice needs.
+// About 45 seconds of CD-quality stereo: more than any notice needs.
 const qint64 maxSoundBytes = 8 * 1024 * 1024;
 
 // The player reads the whole source before it plays and, on destruction, waits for that read:
