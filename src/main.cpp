@@ -1,4 +1,5 @@
 #include "AppInfo.h"
+#include "AutostartEntry.h"
 #include "ServiceConfig.h"
 #include "SingleApplication.h"
 #include "tracking/RosterWindow.h"
@@ -29,6 +30,9 @@ int main(int argc, char* argv[])
             AppInfo::applicationName + QStringLiteral(" already running!"));
         return -1;
     }
+    // A start-at-login entry written by an earlier copy (a build folder, an older place)
+    // follows the client to where it is installed now.
+    AutostartEntry::Refresh(QCoreApplication::applicationFilePath());
     window.showLoginDialog();
     return app.exec();
 }

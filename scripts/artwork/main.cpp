@@ -315,6 +315,53 @@ void makeTrayIcons()
     drawStatusIcon(busy, false, "busy");
 }
 
+// The application icon of the desktop's menus and launchers: a stopwatch on an accent tile.
+// Drawn on a 256-unit grid; strokes never get thinner than about 1.6 pixels, so the
+// small sizes stay legible.
+QImage drawApplicationIcon(int size)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    begin(p);
+    const qreal scale = size / 256.0;
+    p.scale(scale, scale);
+    const qreal minStroke = 1.6 / scale;
+
+    QLinearGradient tile(0, 16, 0, 240);
+    tile.setColorAt(0, accent.lighter(118));
+    tile.setColorAt(1, accent.darker(135));
+    p.setPen(QPen(accent.darker(170), qMax(4.0, minStroke * 0.6)));
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(16, 16, 224, 224), 48, 48);
+
+    const QPointF centre(128, 142);
+    const qreal radius = 70;
+    const qreal ring = qMax(18.0, minStroke);
+    // The crown and its stem above the ring.
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(104, 36, 48, qMax(18.0, minStroke * 1.2)), 8, 8);
+    p.drawRect(QRectF(128 - qMax(8.0, minStroke) / 2, 50, qMax(8.0, minStroke), 30));
+    // The face: a white ring round a dark dial, so the hands read on any panel colour.
+    p.setBrush(dark);
+    p.setPen(QPen(Qt::white, ring));
+    p.drawEllipse(centre, radius, radius);
+    p.setPen(roundPen(accent.lighter(125), qMax(14.0, minStroke)));
+    p.drawLine(centre, centre + QPointF(0, -radius * 0.62));
+    p.setPen(roundPen(Qt::white, qMax(14.0, minStroke)));
+    p.drawLine(centre, centre + QPointF(radius * 0.5, radius * 0.12));
+    p.end();
+    return image;
+}
+
+void makeApplicationIcon()
+{
+    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
+        save(drawApplicationIcon(size),
+            QStringLiteral("icons/hicolor/%1x%1/apps/movarelquintash-client.png").arg(size), "PNG");
+    }
+}
+
 // A short two-note bell chime: 16-bit mono PCM.
 void makeSound()
 {
@@ -392,6 +439,7 @@ int main(int argc, char* argv[])
     makePopupPictures();
     makeTitleButtons();
     makeTrayIcons();
+    makeApplicationIcon();
     makeSound();
     return failed ? 1 : 0;
 }

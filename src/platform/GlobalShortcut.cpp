@@ -102,6 +102,13 @@ bool GlobalShortcut::SetShortcut(const QString& keys)
     return true;
 }
 
+bool GlobalShortcut::IsHotkeyText(const QString& keys)
+{
+    unsigned long keysym = NoSymbol;
+    unsigned int modifiers = 0;
+    return parseHotkey(keys, &keysym, &modifiers);
+}
+
 void GlobalShortcut::UnsetShortcut()
 {
     if (m_grabber && m_id != 0)

@@ -19,6 +19,8 @@ public:
     // without a key, an unknown key or modifier, a key held by another application or by another
     // shortcut here, and without an X display.
     bool SetShortcut(const QString& keys);
+    // Whether the text names one key with modifiers this class can bind; asks no display.
+    static bool IsHotkeyText(const QString& keys);
     void UnsetShortcut();
     // The bound text; empty when nothing is bound.
     QString GetShortcut() const { return m_keys; }

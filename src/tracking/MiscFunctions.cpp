@@ -172,6 +172,17 @@ void MiscFunctions::OpenMemoDialog()
     memoDialog.activateWindow();
 }
 
+void MiscFunctions::ShowPreferences()
+{
+    // Its show event reloads it from the store; an open dialog keeps what the member edits.
+    preferences.setWindowState(
+        (preferences.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    preferences.raise();
+    preferences.setModal(true);
+    preferences.showNormal();
+    preferences.activateWindow();
+}
+
 void MiscFunctions::openLink(const QString& link)
 {
     // Links come from answers of the service and from what the member typed: only web pages

@@ -9,6 +9,7 @@
 #include "ScreenshotRecord.h"
 #include "StopReminder.h"
 #include "TrayIcon.h"
+#include "preferences/Preferences.h"
 
 #include <QList>
 #include <QObject>
@@ -102,10 +103,14 @@ public:
 
     // Prepares the memo dialog for the member and team room and shows it.
     void OpenMemoDialog();
+    // Shows the preferences dialog, loaded from the store; when it is open already it only
+    // comes forward, keeping the edits in it.
+    void ShowPreferences();
 
     AuthDialog& GetAuthDialog() { return authDialog; }
     ExitConfirm& GetExitConfirm() { return exitConfirm; }
     Memo& GetMemoDialog() { return memoDialog; }
+    Preferences& GetPreferences() { return preferences; }
     StopReminder& GetStopReminder() { return stopReminder; }
     RemindDialog& GetRemindDialog() { return remindDialog; }
     TrayIcon& GetTrayIcon() { return trayIcon; }
@@ -127,6 +132,7 @@ private:
     AuthDialog authDialog;
     ExitConfirm exitConfirm;
     Memo memoDialog;
+    Preferences preferences;
     StopReminder stopReminder;
     RemindDialog remindDialog;
     TrayIcon trayIcon;

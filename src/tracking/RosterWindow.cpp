@@ -1,6 +1,5 @@
 #include "RosterWindow.h"
 
-#include "AppInfo.h"
 #include "MacTitleWidget.h"
 #include "ServiceConfig.h"
 #include "SettingsProvider.h"
@@ -51,6 +50,7 @@ RosterWindow::RosterWindow(QWidget* parent)
 
     ConnectTimers();
     ConnectTray();
+    connect(&misc.GetPreferences(), &Preferences::OnSettingsApply, this, &RosterWindow::InitConfig);
     connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);
     Memo& memo = misc.GetMemoDialog();
     connect(&memo, &Memo::MemoIsChanged, this, &RosterWindow::SetMemo);
@@ -75,11 +75,14 @@ RosterWindow::RosterWindow(QWidget* parent)
     ConstructRosterList();
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    logManager.SetLogPath(settings.logLocation + QLatin1Char('/') + AppInfo::applicationName
-        + QStringLiteral(".log"));
+    ApplyLogSettings(settings);
     logManager.StartLog();
+    misc.GetPreferences().SetLogManager(&logManager);
 
     InitConfig();
+    // Only the start: applying the preferences leaves the window as the member has it.
+    if (settings.startMinimized)
+        setWindowState(Qt::WindowMinimized);
     ChangeStatus(RosterManager::STATUS_ONLINE);
     connect(&restApi, &RestAPI::NetworkManagerLogSignal, this, &RosterWindow::ApiLog);
 }

@@ -178,6 +178,7 @@ private:
     void CheckForUpdates();
     void RestoreWindowGeometry();
     void ConnectShortcuts();
+    void ApplyLogSettings(const SettingsProvider::SETTINGS& settings);
 
     // Time tracking control.
     void StartTracking();

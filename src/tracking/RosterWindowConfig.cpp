@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "AppInfo.h"
 #include "MacTitleWidget.h"
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
@@ -76,22 +77,27 @@ void RosterWindow::InitConfig()
     titleWidget->setBackColor(QColor(50, 50, 50, 255));
 
     SettingsProvider* provider = SettingsProvider::instance();
-    SettingsProvider::SETTINGS settings = provider->GetCurrentSettings();
+    const SettingsProvider::SETTINGS settings = provider->GetCurrentSettings();
     logManager.AddToLog(LogManager::LOG_LOAD_APPLICATION_CONFIG, 0);
     listWidgetManager.SetGroupStyle(GroupStyle(settings));
     const ListWidgetManager::ListWidgetItem_Style itemStyle = ItemStyle(settings);
     listWidgetManager.SetItemStyle(itemStyle);
 
-    settings = provider->GetCurrentSettings();
-    logManager.SetLimitSize(settings.totalLogSize);
+    ApplyLogSettings(provider->GetCurrentSettings());
     logManager.AddToLog(LogManager::LOG_LOAD_STYLE, 0);
     ConnectShortcuts();
     logManager.AddToLog(LogManager::LOG_HOTKEYS_ENABLED, 0);
-
-    if (provider->GetCurrentSettings().startMinimized)
-        setWindowState(Qt::WindowMinimized);
     ui->lblUserName->setFont(itemStyle.nameFont);
     RedrawRosterAsShown();
+}
+
+// A folder chosen in the preferences takes effect at once; the size is a limit only while
+// "Limit size" is on.
+void RosterWindow::ApplyLogSettings(const SettingsProvider::SETTINGS& settings)
+{
+    logManager.SetLogPath(settings.logLocation + QLatin1Char('/') + AppInfo::applicationName
+        + QStringLiteral(".log"));
+    logManager.SetLimitSize(settings.isLimitLogSize ? settings.totalLogSize : 0);
 }
 
 void RosterWindow::ConnectShortcuts()

@@ -282,6 +282,9 @@ void RosterWindow::ShortcutActivated(int tagValue)
     case MiscFunctions::SHORTCUT_OPEN_TEAM_ROOM:
         misc.GetTrayIcon().OnTrayDoubleClick(QSystemTrayIcon::Trigger);
         break;
+    case MiscFunctions::SHORTCUT_OPEN_PREFERENCES:
+        misc.ShowPreferences();
+        break;
     case MiscFunctions::SHORTCUT_OPEN_MEMO:
         on_actionMemo_triggered();
         break;

@@ -2,7 +2,11 @@
 
 #include "KeySentinel.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 using namespace TrackingFixture;
 
@@ -139,7 +143,7 @@ private slots:
         QCOMPARE(pressed.count(), 2);
     }
 
-    void everyApplicationMinimisesWhenAsked()
+    void onlyTheStartMinimises()
     {
         ChangeSettings(
             [](SettingsProvider::SETTINGS& settings) { settings.startMinimized = true; });
@@ -147,12 +151,81 @@ private slots:
         QVERIFY(window.windowState() & Qt::WindowMinimized);
         window.setWindowState(Qt::WindowNoState);
         window.InitConfig();
-        QVERIFY(window.windowState() & Qt::WindowMinimized);
-
-        ResetSettings();
-        window.setWindowState(Qt::WindowNoState);
-        window.InitConfig();
         QCOMPARE(window.windowState(), Qt::WindowNoState);
+    }
+
+    // Fonts, colours and hotkeys edited in the hub's dialog act in the running window, and
+    // three Applies still give one action per key press.
+    void theDialogsApplyReachesTheWindow()
+    {
+        RosterWindow window;
+        window.SetSignedIn(true);
+        auto* misc = window.findChild<MiscFunctions*>();
+        Preferences& dialog = misc->GetPreferences();
+        dialog.GetPrompts().chooseColour = [](const QColor&) {
+            return std::optional<QColor>(QColor(9, 8, 7));
+        };
+        misc->ShowPreferences();
+        Find<QListWidget>(dialog, "colorListWidget")->setCurrentRow(0); // "Group name"
+        Find<QPushButton>(dialog, "btnTextColor")->click();
+        Find<QListWidget>(dialog, "lstShortcuts")->setCurrentRow(2); // "Memo"
+        for (const char* modifier : { "chkCtrlKey", "chkAltKey", "chkShift" })
+            Find<QCheckBox>(dialog, modifier)->click();
+        QTest::keyClick(Find<QLineEdit>(dialog, "txtHotKey"), Qt::Key_M);
+        Find<QPushButton>(dialog, "btnApply")->click();
+        Find<QPushButton>(dialog, "btnOK")->click();
+        misc->ShowPreferences();
+        Find<QPushButton>(dialog, "btnOK")->click();
+        QVERIFY(!dialog.isVisible());
+
+        QCOMPARE(ListWidgetManager::GroupStyleOf(Find<QListWidget>(window, "lstRoster")).textColor,
+            QColor(9, 8, 7));
+        LogReader log;
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+shift+m" }));
+        QCOMPARE(log.Lines().count("Memo dialog was opened"), 1);
+        misc->GetMemoDialog().hide();
+    }
+
+    // Pressed again while the dialog is open, the hotkey only brings it forward.
+    void thePreferencesHotkeyShowsTheDialog()
+    {
+        ChangeSettings([](SettingsProvider::SETTINGS& settings) {
+            settings.hotkeys.OpenPreferences = "Ctrl+Alt+Shift+P";
+        });
+        RosterWindow window;
+        window.SetSignedIn(true);
+        Preferences& dialog = window.findChild<MiscFunctions*>()->GetPreferences();
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+shift+p" }));
+        QVERIFY(dialog.isVisible());
+        QVERIFY(dialog.isModal());
+        auto* confirm = Find<QCheckBox>(dialog, "chkConfirmOnExit");
+        confirm->click();
+        QVERIFY(m_sentinel.PressThenSync({ "ctrl+alt+shift+p" }));
+        QVERIFY(!confirm->isChecked());
+        dialog.close();
+    }
+
+    // A new folder takes effect on Apply; the size limits the log only while it is on.
+    void theLogFollowsItsOptions()
+    {
+        QTemporaryDir folder;
+        QFile log(folder.path() + "/" + AppInfo::applicationName + ".log");
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write(QByteArray(1536 * 1024, 'x'));
+        log.close();
+        RosterWindow window;
+        ChangeSettings([&folder](SettingsProvider::SETTINGS& settings) {
+            settings.logLocation = folder.path();
+            settings.totalLogSize = 1;
+        });
+        window.InitConfig();
+        QVERIFY(log.size() > 1536 * 1024);
+
+        ChangeSettings(
+            [](SettingsProvider::SETTINGS& settings) { settings.isLimitLogSize = true; });
+        window.InitConfig();
+        QVERIFY(log.size() < 1024);
+        QVERIFY(ActivityLog().contains("Load style"));
     }
 
     void theWindowAndThePopupTakeTheStyleSheet()

@@ -1,0 +1,240 @@
+#include "Preferences.h"
+
+#include "GlobalShortcut.h"
+#include "ui_Preferences.h"
+
+#include <QKeyEvent>
+#include <QKeySequence>
+
+namespace {
+
+using HOTKEYS = SettingsProvider::HOTKEYS;
+
+// The entry each row of the hotkey list edits, in the order of the hotkey actions. The
+// active-window snap has no row: it is stored but bound to nothing.
+const std::array<QString HOTKEYS::*, 10> rowEntries { &HOTKEYS::OpenTeamRoom,
+    &HOTKEYS::OpenPreferences, &HOTKEYS::OpenMemo, &HOTKEYS::StopTrackingTime,
+    &HOTKEYS::StartTrackingTime, &HOTKEYS::LastSnapshot, &HOTKEYS::SnapAllDesktop,
+    &HOTKEYS::Snap1Display, &HOTKEYS::Snap2Display, &HOTKEYS::Snap3Display };
+
+const std::array<std::pair<QLatin1String, bool Preferences::HOTKEY::*>, 4> modifierPrefixes { {
+    { QLatin1String("Ctrl+"), &Preferences::HOTKEY::ctrl },
+    { QLatin1String("Cmd+"), &Preferences::HOTKEY::ctrl },
+    { QLatin1String("Alt+"), &Preferences::HOTKEY::alt },
+    { QLatin1String("Shift+"), &Preferences::HOTKEY::shift },
+} };
+
+bool IsFunctionKey(const QString& name)
+{
+    const QKeySequence sequence = QKeySequence::fromString(name, QKeySequence::PortableText);
+    return sequence.count() == 1 && sequence[0] >= Qt::Key_F1 && sequence[0] <= Qt::Key_F35;
+}
+
+} // namespace
+
+QString Preferences::HOTKEY::GetShortcutInText() const
+{
+    QString text;
+    if (ctrl)
+        text += QLatin1String("Ctrl+");
+    if (alt)
+        text += QLatin1String("Alt+");
+    if (shift)
+        text += QLatin1String("Shift+");
+    return text + key;
+}
+
+Preferences::HOTKEY::PROBLEM Preferences::HOTKEY::Check() const
+{
+    if (key.isEmpty())
+        return HOTKEY_NO_KEY;
+    if (!ctrl && !alt && !shift && !IsFunctionKey(key))
+        return HOTKEY_NO_MODIFIER;
+    return HOTKEY_OK;
+}
+
+// The modifiers are read off the front, so the plus key itself survives ("Ctrl++").
+Preferences::HOTKEY Preferences::GetHotKey(const QString& text)
+{
+    HOTKEY hotkey;
+    QStringRef rest(&text);
+    bool found = true;
+    while (found) {
+        found = false;
+        for (const auto& [prefix, flag] : modifierPrefixes) {
+            if (rest.startsWith(prefix)) {
+                hotkey.*flag = true;
+                rest = rest.mid(prefix.size());
+                found = true;
+            }
+        }
+    }
+    hotkey.key = rest.toString();
+    return hotkey;
+}
+
+QString Preferences::KeyName(int key)
+{
+    if (key == 0 || key == Qt::Key_unknown)
+        return QString();
+    const QString name = QKeySequence(key).toString(QKeySequence::PortableText);
+    return GlobalShortcut::IsHotkeyText(name) ? name : QString();
+}
+
+QString* Preferences::HotkeyOfRow(int row)
+{
+    if (row < 0 || row >= int(rowEntries.size()))
+        return nullptr;
+    return &(settings.hotkeys.*rowEntries[row]);
+}
+
+// A row shows the working copy, so an edit not yet applied survives a visit to another row.
+void Preferences::LoadHotkeyRow(int row)
+{
+    const QString* entry = HotkeyOfRow(row);
+    const HOTKEY hotkey = entry ? GetHotKey(*entry) : HOTKEY();
+    ui->chkCtrlKey->setChecked(hotkey.ctrl);
+    ui->chkAltKey->setChecked(hotkey.alt);
+    ui->chkShift->setChecked(hotkey.shift);
+    ui->txtHotKey->setText(hotkey.key);
+}
+
+void Preferences::on_lstShortcuts_currentRowChanged(int row)
+{
+    LoadHotkeyRow(row);
+}
+
+void Preferences::on_chkCtrlKey_clicked()
+{
+    HotKeyChanged(ui->lstShortcuts->currentRow());
+}
+
+void Preferences::on_chkAltKey_clicked()
+{
+    HotKeyChanged(ui->lstShortcuts->currentRow());
+}
+
+void Preferences::on_chkShift_clicked()
+{
+    HotKeyChanged(ui->lstShortcuts->currentRow());
+}
+
+int Preferences::RowWithHotkey(const QString& text, int except) const
+{
+    if (text.isEmpty())
+        return -1;
+    for (int row = 0; row < int(rowEntries.size()); ++row)
+        if (row != except
+            && GetHotKey(settings.hotkeys.*rowEntries[row]).GetShortcutInText() == text)
+            return row;
+    return -1;
+}
+
+// One key press would act twice, or only once and nobody could tell which: a hotkey another
+// row holds is refused and the row goes back to what it was.
+void Preferences::HotKeyChanged(int row)
+{
+    QString* entry = HotkeyOfRow(row);
+    if (!entry)
+        return;
+    HOTKEY hotkey;
+    hotkey.ctrl = ui->chkCtrlKey->isChecked();
+    hotkey.alt = ui->chkAltKey->isChecked();
+    hotkey.shift = ui->chkShift->isChecked();
+    hotkey.key = ui->txtHotKey->text();
+    const QString text = hotkey.GetShortcutInText();
+    const int holder = RowWithHotkey(text, row);
+    if (holder >= 0) {
+        prompts.warn(QStringLiteral("%1 is already the hotkey of \"%2\".")
+                         .arg(text, ui->lstShortcuts->item(holder)->text()));
+        LoadHotkeyRow(row);
+        return;
+    }
+    *entry = text;
+    EnableApply();
+}
+
+std::pair<int, QString> Preferences::HotkeyProblem() const
+{
+    for (int row = 0; row < int(rowEntries.size()); ++row) {
+        const QString& text = settings.hotkeys.*rowEntries[row];
+        if (text.isEmpty())
+            continue;
+        const QString name = ui->lstShortcuts->item(row)->text();
+        const HOTKEY hotkey = GetHotKey(text);
+        switch (hotkey.Check()) {
+        case HOTKEY::HOTKEY_NO_KEY:
+            return { row,
+                QStringLiteral("The hotkey of \"%1\" has no key. Choose a key, or press "
+                               "Backspace in the key field to clear the hotkey.")
+                    .arg(name) };
+        case HOTKEY::HOTKEY_NO_MODIFIER:
+            return { row,
+                QStringLiteral("The hotkey of \"%1\" needs Cmd, Alt or Shift: only the "
+                               "function keys may be used alone.")
+                    .arg(name) };
+        case HOTKEY::HOTKEY_OK:
+            break;
+        }
+        const int other = RowWithHotkey(hotkey.GetShortcutInText(), row);
+        if (other >= 0)
+            return { row,
+                QStringLiteral("%1 is the hotkey of both \"%2\" and \"%3\".")
+                    .arg(hotkey.GetShortcutInText(), ui->lstShortcuts->item(other)->text(), name) };
+    }
+    return { -1, QString() };
+}
+
+// Only keys pressed alone are taken: the modifiers come from their boxes. Backspace and
+// Delete clear the row; Tab still moves on.
+bool Preferences::CaptureKey(const QKeyEvent* event)
+{
+    const int key = event->key();
+    const Qt::KeyboardModifiers held = event->modifiers() & ~Qt::KeypadModifier;
+    if (held != Qt::NoModifier || key == Qt::Key_Tab || key == Qt::Key_Backtab)
+        return false;
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
+        ui->chkCtrlKey->setChecked(false);
+        ui->chkAltKey->setChecked(false);
+        ui->chkShift->setChecked(false);
+        ui->txtHotKey->clear();
+    } else {
+        const QString name = KeyName(key);
+        if (name.isEmpty())
+            return false;
+        ui->txtHotKey->setText(name);
+        ui->txtHotKey->selectAll();
+    }
+    HotKeyChanged(ui->lstShortcuts->currentRow());
+    return true;
+}
+
+// A captured key is kept from the dialog: Return would press OK and Esc would close it.
+bool Preferences::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ui->txtHotKey)
+        return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (CaptureKey(static_cast<QKeyEvent*>(event)))
+            return true;
+        break;
+    case QEvent::FocusIn:
+    case QEvent::MouseButtonRelease:
+        ui->txtHotKey->selectAll();
+        break;
+    case QEvent::FocusOut:
+        ui->txtHotKey->deselect();
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Preferences::on_btnReset_clicked()
+{
+    settingsProvider.SetDefaultHotkeys();
+    RefreshConfig();
+    EnableApply();
+}

@@ -1,0 +1,411 @@
+#include "ScreensnapEditor.h"
+
+#include "AnnotationItems.h"
+#include "ObjectControl.h"
+#include "SnapGeometry.h"
+
+#include <QGraphicsEllipseItem>
+#include <QGraphicsLineItem>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsRectItem>
+#include <QMouseEvent>
+
+namespace {
+
+// The crop frame's rectangle is drawn this much short of the view's size, the width of the
+// selection pen.
+const int cropFrameInset = 3;
+const int contrastBackAlpha = 50;
+
+// What an object covers on the scene, its children included: a group's own bounding rectangle
+// does not follow the lines its children are given after it was made.
+QRectF ObjectArea(const QGraphicsItem* item)
+{
+    return item->mapRectToScene(item->boundingRect() | item->childrenBoundingRect());
+}
+
+} // namespace
+
+ScreensnapEditor::ScreensnapEditor(QWidget* parent, const QPixmap& picture)
+    : QGraphicsView(parent), grabbedPicture(picture), scene(new QGraphicsScene(this))
+{
+    setFrameShape(QFrame::NoFrame);
+    setScene(scene);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setTransformationAnchor(QGraphicsView::NoAnchor);
+    setResizeAnchor(QGraphicsView::NoAnchor);
+    setAutoFillBackground(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The objects are few and the one being drawn changes on every mouse move: an index would
+    // be rebuilt all the time for nothing.
+    scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    background = new QGraphicsPixmapItem(grabbedPicture);
+    scene->addItem(background);
+    SetPictureSize(grabbedPicture.size());
+    connect(&textDialog, &textTool::TextEditCompleted, this, &ScreensnapEditor::onTextEditComplete);
+}
+
+ScreensnapEditor::~ScreensnapEditor() = default;
+
+void ScreensnapEditor::SetCurrentDrawTool(DRAW_MODE mode)
+{
+    drawMode = mode;
+}
+
+ScreensnapEditor::DRAW_MODE ScreensnapEditor::GetCurrentDrawTool() const
+{
+    return drawMode;
+}
+
+void ScreensnapEditor::SetCurrentDrawProperty(const DRAW_PROPERTY& property)
+{
+    drawProperty = property;
+}
+
+ScreensnapEditor::DRAW_PROPERTY ScreensnapEditor::GetCurrentDrawProperty() const
+{
+    return drawProperty;
+}
+
+void ScreensnapEditor::SetLineFlag(int flag)
+{
+    lineFlag = flag;
+}
+
+void ScreensnapEditor::SetSolid(bool isSolid)
+{
+    solid = isSolid;
+}
+
+int ScreensnapEditor::GetTotalObject() const
+{
+    return objects.size();
+}
+
+bool ScreensnapEditor::GetIsScreenCroped() const
+{
+    return cropped;
+}
+
+void ScreensnapEditor::Undo()
+{
+    DeleteLastObject();
+}
+
+void ScreensnapEditor::DeleteLastObject()
+{
+    EndDrag();
+    if (!objects.isEmpty())
+        RemoveGraphicsItem(objects.takeLast());
+}
+
+void ScreensnapEditor::MoveObject(int command, int pixels)
+{
+    if (objects.isEmpty())
+        return;
+    QGraphicsItem* item = objects.last();
+    item->setPos(SnapGeometry::MovedPosition(item->pos(), command, pixels));
+}
+
+void ScreensnapEditor::ResizeObject(int command, int pixels)
+{
+    if (objects.isEmpty())
+        return;
+    QGraphicsItem* item = objects.last();
+    if (auto* rect = qgraphicsitem_cast<QGraphicsRectItem*>(item))
+        rect->setRect(SnapGeometry::ResizedRect(rect->rect(), command, pixels));
+    else if (auto* ellipse = qgraphicsitem_cast<QGraphicsEllipseItem*>(item))
+        ellipse->setRect(SnapGeometry::ResizedRect(ellipse->rect(), command, pixels));
+}
+
+void ScreensnapEditor::ResetPicture()
+{
+    EndDrag();
+    scene->clear();
+    objects.clear();
+    cropFrame = nullptr;
+    background = new QGraphicsPixmapItem(grabbedPicture);
+    scene->addItem(background);
+    if (!cropped)
+        return;
+    cropped = false;
+    cropOffset = QPoint();
+    SetPictureSize(grabbedPicture.size());
+    window()->setGeometry(uncroppedGeometry);
+    emit ScreenCrop(false);
+}
+
+void ScreensnapEditor::FormatLastObject()
+{
+    delete objectControl;
+    objectControl = new ObjectControl(this);
+    objectControl->Init(QPen());
+    objectControl->show();
+}
+
+ObjectControl* ScreensnapEditor::GetObjectControl() const
+{
+    return objectControl;
+}
+
+QPixmap ScreensnapEditor::GetPictureForSaving()
+{
+    const QList<QGraphicsItem*> helpers { cropFrame, selection };
+    for (QGraphicsItem* helper : helpers) {
+        if (helper)
+            helper->hide();
+    }
+    const QPixmap picture = grab(QRect(QPoint(0, 0), PictureSize()));
+    for (QGraphicsItem* helper : helpers) {
+        if (helper)
+            helper->show();
+    }
+    return picture;
+}
+
+void ScreensnapEditor::onTextEditComplete(textTool::TEXT_PROPERTY text, bool isCalloutMode)
+{
+    QColor back = text.isContrast ? text.backColor : QColor(Qt::transparent);
+    back.setAlpha(text.isContrast ? contrastBackAlpha : 0);
+    auto* item = new QMyTextItem(
+        text.text, QPen(text.textColor), QPen(drawProperty.color), drawProperty.width, QPen(back));
+    item->SetTextFont(text.font);
+    item->setPos(isCalloutMode ? endPoint : startPoint);
+    AddGraphicsItem(item);
+}
+
+void ScreensnapEditor::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    EndDrag();
+    drawing = true;
+    pressMode = drawMode;
+    selectionStart = selectionEnd = event->pos();
+    const QPointF at = event->pos();
+    const QPen pen = ConstructPen();
+    switch (pressMode) {
+    case DRAW_PEN:
+        currentBrush = new QBrushItem(pen);
+        currentBrush->AddPoint(at);
+        AddGraphicsItem(currentBrush);
+        break;
+    case DRAW_LINE:
+        if (lineFlag == QMyLineItem::LINE_NO_ARROWS) {
+            currentLine = new QGraphicsLineItem;
+            currentLine->setPos(at);
+            currentLine->setPen(pen);
+            startPoint = endPoint = QPointF(0, 0);
+            currentLine->setLine(QLineF(startPoint, endPoint));
+            AddGraphicsItem(currentLine);
+        } else {
+            currentArrowLine = new QMyLineItem(pen, QMyLineItem::LINE_MODE(lineFlag));
+            startPoint = endPoint = at;
+            currentArrowLine->SetLine(QLineF(startPoint, endPoint));
+            AddGraphicsItem(currentArrowLine);
+        }
+        break;
+    case DRAW_RECTANGLE:
+        currentRect = new QGraphicsRectItem;
+        StartShape(currentRect, at, pen);
+        break;
+    case DRAW_ELLIPSE:
+        currentEllipse = new QGraphicsEllipseItem;
+        StartShape(currentEllipse, at, pen);
+        break;
+    case DRAW_TEXT:
+        drawing = false;
+        startPoint = at;
+        OpenTextDialog(false);
+        break;
+    case DRAW_CALLOUT:
+        currentCallout = new QMyCalloutItem(pen, drawProperty.width);
+        startPoint = endPoint = at;
+        currentCallout->SetLine(QLineF(startPoint, endPoint));
+        AddGraphicsItem(currentCallout);
+        break;
+    case DRAW_BLUR:
+    case DRAW_CROP:
+        selection = new QGraphicsRectItem;
+        selection->setPos(at);
+        selection->setPen(ConstructPenForSelection());
+        selection->setBrush(QColor(0, 0, 0, 0));
+        startPoint = endPoint = QPointF(0, 0);
+        scene->addItem(selection);
+        break;
+    }
+}
+
+void ScreensnapEditor::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!drawing)
+        return;
+    const QPointF at = event->pos();
+    if (currentBrush) {
+        currentBrush->AddPoint(at);
+    } else if (currentLine) {
+        endPoint = at - currentLine->pos();
+        currentLine->setLine(QLineF(startPoint, endPoint));
+    } else if (currentArrowLine) {
+        endPoint = at;
+        currentArrowLine->SetLine(QLineF(startPoint, endPoint));
+    } else if (currentRect) {
+        endPoint = at - currentRect->pos();
+        currentRect->setRect(SnapGeometry::MakeValidRect(startPoint, endPoint));
+    } else if (currentEllipse) {
+        endPoint = at - currentEllipse->pos();
+        currentEllipse->setRect(SnapGeometry::MakeValidRect(startPoint, endPoint));
+    } else if (currentCallout) {
+        endPoint = at;
+        currentCallout->SetLine(QLineF(startPoint, endPoint));
+    } else if (selection) {
+        selectionEnd = event->pos();
+        endPoint = at - selection->pos();
+        selection->setRect(SnapGeometry::MakeValidRect(startPoint, endPoint));
+    }
+}
+
+void ScreensnapEditor::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton)
+        emit ContextMenuRequest(event->pos());
+    if (event->button() != Qt::LeftButton || !drawing)
+        return;
+    const bool callout = currentCallout != nullptr;
+    bool croppedNow = false;
+    if (selection && pressMode == DRAW_BLUR)
+        BlurImage();
+    else if (selection && pressMode == DRAW_CROP)
+        croppedNow = CropImage();
+    EndDrag();
+    if (callout)
+        OpenTextDialog(true);
+    if (croppedNow)
+        emit ScreenCrop(true);
+}
+
+// The view never scrolls: scene coordinates stay the widget's.
+void ScreensnapEditor::scrollContentsBy(int, int) { }
+
+void ScreensnapEditor::AddGraphicsItem(QGraphicsItem* item)
+{
+    scene->addItem(item);
+    objects.append(item);
+}
+
+void ScreensnapEditor::RemoveGraphicsItem(QGraphicsItem* item)
+{
+    scene->removeItem(item);
+    delete item;
+}
+
+void ScreensnapEditor::StartShape(QAbstractGraphicsShapeItem* shape, QPointF at, const QPen& pen)
+{
+    shape->setPos(at);
+    shape->setPen(pen);
+    if (solid)
+        shape->setBrush(pen.brush());
+    startPoint = endPoint = QPointF(0, 0);
+    AddGraphicsItem(shape);
+}
+
+void ScreensnapEditor::EndDrag()
+{
+    drawing = false;
+    if (selection)
+        RemoveGraphicsItem(selection);
+    selection = nullptr;
+    currentBrush = nullptr;
+    currentLine = nullptr;
+    currentArrowLine = nullptr;
+    currentRect = nullptr;
+    currentEllipse = nullptr;
+    currentCallout = nullptr;
+}
+
+void ScreensnapEditor::OpenTextDialog(bool calloutMode)
+{
+    textDialog.Init();
+    textDialog.SetTextColor(drawProperty.color);
+    if (calloutMode)
+        textDialog.SetIsCalloutMode();
+    textDialog.show();
+}
+
+void ScreensnapEditor::BlurImage()
+{
+    const QRect area = SelectedArea();
+    if (area.isEmpty())
+        return;
+    const QImage patch = SnapGeometry::BlurredPatch(
+        grabbedPicture.toImage(), area.translated(cropOffset), blurRadius);
+    auto* item = new QGraphicsPixmapItem(QPixmap::fromImage(patch));
+    item->setPos(area.topLeft());
+    AddGraphicsItem(item);
+}
+
+bool ScreensnapEditor::CropImage()
+{
+    const QRect area = SelectedArea();
+    if (area.isEmpty())
+        return false;
+    QWidget* snapWindow = window();
+    if (!cropped)
+        uncroppedGeometry = snapWindow->geometry();
+    cropOffset += area.topLeft();
+    background->setPixmap(grabbedPicture.copy(QRect(cropOffset, area.size())));
+
+    // What was drawn inside the area stays on the same spot of the picture.
+    const QRectF shown(QPointF(0, 0), area.size());
+    for (auto it = objects.begin(); it != objects.end();) {
+        (*it)->moveBy(-area.x(), -area.y());
+        if (ObjectArea(*it).intersects(shown)) {
+            ++it;
+        } else {
+            RemoveGraphicsItem(*it);
+            it = objects.erase(it);
+        }
+    }
+
+    SetPictureSize(area.size());
+    snapWindow->setGeometry(QRect(uncroppedGeometry.topLeft() + cropOffset, area.size()));
+    if (!cropFrame) {
+        cropFrame = new QGraphicsRectItem;
+        cropFrame->setPen(ConstructPenForSelection());
+        cropFrame->setBrush(QColor(0, 0, 0, 0));
+        scene->addItem(cropFrame);
+    }
+    cropFrame->setRect(0, 0, area.width() - cropFrameInset, area.height() - cropFrameInset);
+    snapWindow->raise();
+    cropped = true;
+    return true;
+}
+
+QRect ScreensnapEditor::SelectedArea() const
+{
+    return SnapGeometry::ClampSelection(
+        SnapGeometry::MakeValidRect(selectionStart, selectionEnd), PictureSize());
+}
+
+QSize ScreensnapEditor::PictureSize() const
+{
+    return background->pixmap().size();
+}
+
+void ScreensnapEditor::SetPictureSize(QSize size)
+{
+    scene->setSceneRect(QRectF(QPointF(0, 0), size));
+    resize(size);
+}
+
+QPen ScreensnapEditor::ConstructPen() const
+{
+    return QPen(
+        QBrush(drawProperty.color), drawProperty.width, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
+}
+
+QPen ScreensnapEditor::ConstructPenForSelection()
+{
+    return QPen(QBrush(Qt::black), 3.0, Qt::DashDotLine, Qt::SquareCap, Qt::BevelJoin);
+}
