@@ -20,7 +20,7 @@ namespace {
 
 // The valid ranges of the numeric preferences: the choices the preferences offer, and for the
 // window geometry what a desktop can hold.
-constexpr int maxFontSize = 200;
+constexpr int maxFontSize = 512; // points
 constexpr int maxPopupTimeout = 99; // seconds, two digits
 constexpr int maxKeepMemoCount = 99;
 constexpr int lastStopReminderType = 2;
