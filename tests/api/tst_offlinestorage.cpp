@@ -73,6 +73,8 @@ class TestOfflineStorage : public QObject
 private slots:
     void initTestCase()
     {
+        // The usual mask, under which created files would be readable by others.
+        umask(022);
         QVERIFY(service.Start());
         service.PointClientsHere();
         RestAPI api;
@@ -381,6 +383,9 @@ private slots:
         QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(intact + QList<int> { 9 }));
         const QStringList aside = AsideFiles("damaged");
         QCOMPARE(aside.size(), 1);
+        QCOMPARE(fileMode(QFileInfo(storage->StoragePath()).path()), 0700);
+        QCOMPARE(fileMode(storage->StoragePath()), 0600);
+        QCOMPARE(fileMode(aside.first()), 0600);
         const QByteArray kept = ReadFile(aside.first());
         QVERIFY(kept.startsWith("OFFLINESTORAGE"));
         QVERIFY(kept.size() > 16 && bytes.contains(kept.mid(16)));
@@ -468,21 +473,6 @@ private slots:
         QTRY_VERIFY(!storage->IsUploading());
         QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(QList<int> { 1, 2 }));
         QVERIFY(AsideFiles("refused").isEmpty());
-    }
-
-    void filesAreUserOnly()
-    {
-        const mode_t savedMask = umask(022);
-        QVERIFY(storage->AddToStorage(Shot(1)));
-        QVERIFY(storage->AddToStorage(Shot(2)));
-        QByteArray bytes = FileBytes();
-        bytes[16] = 'X';
-        WriteFile(bytes);
-        QVERIFY(storage->AddToStorage(Shot(3)));
-        umask(savedMask);
-        QCOMPARE(fileMode(QFileInfo(storage->StoragePath()).path()), 0700);
-        QCOMPARE(fileMode(storage->StoragePath()), 0600);
-        QCOMPARE(fileMode(AsideFiles("damaged").value(0)), 0600);
     }
 
     void aPipeInPlaceOfTheFileIsNeverOpened()

@@ -118,24 +118,6 @@ private slots:
         QCOMPARE(!recorder->log.filter("AboutState HTTP 200").isEmpty(), takenWhole);
     }
 
-    void screenshotAnswerWithoutAnIdIsAFailure()
-    {
-        SignIn();
-        QVERIFY(service.Control(
-            "fail", { { "mode", "bad-id" }, { "path", "/k4p/diary/screenshot:var" } }));
-        ScreenshotRecord shot;
-        shot.memo = "memo";
-        shot.date = QDate(2026, 12, 1);
-        shot.time = QTime(10, 0);
-        shot.companyId = 11;
-        shot.image = "\x89PNG\r\n\x1a\n";
-        api->UploadScreenshot(shot);
-        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::ScreenshotUpload);
-        QVERIFY(!answer.ok);
-        QVERIFY2(answer.value.toString().contains("no screenshot id"),
-            qPrintable(answer.value.toString()));
-    }
-
     void slowAnswerTimesOut()
     {
         SignIn();
