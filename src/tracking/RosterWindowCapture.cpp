@@ -161,17 +161,28 @@ bool RosterWindow::EncodeCapture(MiscFunctions::SCREENSHOT& shot)
 // the next sign-in uploads.
 void RosterWindow::KeepUnsavedCaptures()
 {
+    KeepCaptureInPopup();
+    for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads))
+        KeepInCache(shot);
+    pendingUploads.clear();
+}
+
+void RosterWindow::KeepCaptureInPopup()
+{
     if (shotAwaitingSave) {
         shotAwaitingSave = false;
         MiscFunctions::SCREENSHOT& shot = misc.currentShot;
         if (!shot.memo.isEmpty() && EncodeCapture(shot))
-            pendingUploads.append(shot);
+            KeepInCache(shot);
     }
-    for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads)) {
-        if (!offlineStorage.AddToStorage(shot))
-            qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
-    }
-    pendingUploads.clear();
+    // Nothing is left for its closing to save.
+    screenshotPopup.hide();
+}
+
+void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
+{
+    if (!offlineStorage.AddToStorage(shot))
+        qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
 }
 
 void RosterWindow::UploadAtOnce()

@@ -98,6 +98,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     ui->userPanelWidget->show();
     ui->lstRoster->verticalScrollBar()->show();
     ui->lblUserStatus->show();
+    ui->menuMain->show();
     ui->userPanelWidget->setEnabled(true);
     ui->leftPanelWidget->setEnabled(true);
     // Enabled again when the teams and the about text arrive.

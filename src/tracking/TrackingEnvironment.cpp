@@ -38,6 +38,7 @@ TrackingEnvironment TrackingEnvironment::Desktop(
     environment.showTrayWarning = [&tray](const QString& title, const QString& text) {
         tray.showMessage(title, text, QSystemTrayIcon::Warning, trayWarningMs);
     };
+    environment.isTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     return environment;
 }
 

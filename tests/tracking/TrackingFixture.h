@@ -239,6 +239,7 @@ struct FakeDesktop
     bool universeFlag = true;
     bool network = true;
     bool server = true;
+    bool trayAvailable = true;
     int draw = 1;
     QString windowTitle = "Editor - notes.txt";
     QPixmap picture = Picture(Qt::darkCyan);
@@ -283,6 +284,9 @@ struct FakeDesktop
         };
         environment.showTrayWarning = [this](const QString& title, const QString& text) {
             trayWarnings.append({ title, text });
+        };
+        environment.isTrayAvailable = [this] {
+            return trayAvailable;
         };
         window.SetEnvironment(environment);
     }

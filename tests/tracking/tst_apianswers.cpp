@@ -240,7 +240,9 @@ private slots:
         s.info->User_LoadAvatar();
         QTRY_VERIFY(answers.count() >= 4); // about, tool list, all tool images, avatar
 
-        QVERIFY(s.window->findChild<QPushButton*>("btnAboutMQT")->isEnabled());
+        // Enabled in its panel; the panel itself waits for sign-in completion.
+        QVERIFY(s.window->findChild<QPushButton*>("btnAboutMQT")
+                    ->isEnabledTo(s.window->findChild<QWidget*>("leftPanelWidget")));
         QCOMPARE(s.window->findChild<QLabel*>("lblTessivanorAboutText")->text(),
             QString("Track your time, share your progress & chat with your team."));
         auto* tools = s.window->findChild<QListWidget*>("lstTeamWorkTools");
