@@ -131,7 +131,8 @@ void ChatWindowDialog::LoadHistory()
 
 void ChatWindowDialog::OnMessageRecieved(const QString& from, const QString& messageText)
 {
-    if (!ChatAddress::IsFrom(from, withUser.userName))
+    // A closed window lingers hidden until it is deleted; the main window stores for it.
+    if (isHidden() || !ChatAddress::IsFrom(from, withUser.userName))
         return;
     StoreAndShow(ChatHistory::HistoryEntry(withUser.groupID, withUser.contactID,
         QDateTime::currentDateTime(), withUser.fullName, messageText));
