@@ -60,6 +60,8 @@ bool ChatWindowDialog::showChatWithUser(ChatClient* client, const RosterManager:
     chatClient = client;
     setWindowTitle(tr("Movarelquintash chat - ") + withUser.fullName);
     show();
+    // The member types at once: the new window takes the keyboard.
+    activateWindow();
     ui->messageText->setFocus();
     return true;
 }
