@@ -1,4 +1,3 @@
-#include "ChatAddress.h"
 #include "ChatClient.h"
 #include "ChatWindowDialog.h"
 #include "ProsodyServer.h"
@@ -192,36 +191,22 @@ private slots:
         QTRY_VERIFY(guard.isNull());
     }
 
-    void acceptsOnlyThePartner_data()
-    {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<bool>("accepted");
-
-        QTest::newRow("with a resource") << "bob@localhost/QXmpp" << true;
-        QTest::newRow("bare address") << "bob@localhost" << true;
-        QTest::newRow("upper-case user part") << "BOB@localhost/home" << true;
-        QTest::newRow("another member") << "bobby@localhost" << false;
-        QTest::newRow("no at sign") << "bob" << false;
-        QTest::newRow("the server") << "localhost" << false;
-    }
-
-    // Each accepted message is stored once and shown as the text it is: no markup, its line
-    // breaks and its characters kept.
+    // Only the partner's messages, whatever the case of the address (servers lower-case it),
+    // each stored once and shown as the text it is: no markup, line breaks and characters kept.
     void acceptsOnlyThePartner()
     {
-        QFETCH(QString, from);
-        QFETCH(bool, accepted);
-
-        ChatWindowDialog window;
-        QVERIFY(window.showChatWithUser(nullptr, alice, bob, QString()));
         const QString text = QString::fromUtf8("<b>not bold</b> & café 😀\nsecond line");
-        window.OnMessageRecieved(from, text);
-
-        QCOMPARE(stored(bob).size(), accepted ? 1 : 0);
-        QCOMPARE(shown(window).contains(text), accepted);
-        if (accepted) {
-            QCOMPARE(stored(bob).first().message, text);
-            QCOMPARE(stored(bob).first().contactID, bob.contactID);
+        const std::pair<const char*, bool> senders[]
+            = { { "bob@localhost/QXmpp", true }, { "BOB@localhost", true },
+                  { "bobby@localhost", false }, { "bob", false }, { "localhost", false } };
+        for (const auto& [from, accepted] : senders) {
+            init();
+            ChatWindowDialog window;
+            QVERIFY(window.showChatWithUser(nullptr, alice, bob, QString()));
+            window.OnMessageRecieved(from, text);
+            QVERIFY2(stored(bob).size() == (accepted ? 1 : 0), from);
+            QVERIFY2((stored(bob).value(0).message == text) == accepted, from);
+            QVERIFY2(shown(window).contains(text) == accepted, from);
         }
     }
 
@@ -251,50 +236,21 @@ private slots:
         SettingsProvider::instance()->SetCurrentSettings(SettingsProvider::SETTINGS());
     }
 
-    void refusesUserNamesThatAreNoFileNames_data()
-    {
-        QTest::addColumn<QString>("userName");
-        QTest::addColumn<bool>("usable");
-
-        QTest::newRow("plain") << "member7" << true;
-        QTest::newRow("dotted") << "first.last" << true;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("dot") << "." << false;
-        QTest::newRow("dot dot") << ".." << false;
-        QTest::newRow("slash") << "../../.bashrc" << false;
-        QTest::newRow("backslash") << "a\\b" << false;
-        QTest::newRow("NUL") << QString("a") + QChar(0) + "b" << false;
-    }
-
+    // A user name from the network must not choose where a file is written.
     void refusesUserNamesThatAreNoFileNames()
     {
-        QFETCH(QString, userName);
-        QFETCH(bool, usable);
-
-        RosterManager::ROSTER_ITEM partner = bob;
-        partner.userName = userName;
-        QCOMPARE(ChatWindowDialog::GetHisotryFileNameForCurrentChat(partner).isEmpty(), !usable);
-        ChatWindowDialog window;
-        QCOMPARE(window.showChatWithUser(nullptr, alice, partner, QString()), usable);
-        QCOMPARE(window.isVisible(), usable);
-    }
-
-    void recognisesTheServer_data()
-    {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<bool>("server");
-
-        QTest::newRow("bare domain") << "localhost" << true;
-        QTest::newRow("upper case, with a resource") << "LocalHost/announce" << true;
-        QTest::newRow("a member") << "bob@localhost" << false;
-        QTest::newRow("another server") << "example.org" << false;
-    }
-
-    void recognisesTheServer()
-    {
-        QFETCH(QString, from);
-        QFETCH(bool, server);
-        QCOMPARE(ChatAddress::IsServer(from, "localhost"), server);
+        const std::pair<QString, bool> names[] = { { "first.last", true }, { "", false },
+            { ".", false }, { "..", false }, { "../../.bashrc", false }, { "a\\b", false },
+            { QString("a") + QChar(0) + "b", false } };
+        for (const auto& [userName, usable] : names) {
+            RosterManager::ROSTER_ITEM partner = bob;
+            partner.userName = userName;
+            QCOMPARE(
+                ChatWindowDialog::GetHisotryFileNameForCurrentChat(partner).isEmpty(), !usable);
+            ChatWindowDialog window;
+            QCOMPARE(window.showChatWithUser(nullptr, alice, partner, QString()), usable);
+            QCOMPARE(window.isVisible(), usable);
+        }
     }
 
     // Typed in the window, through prosody to the partner, and the partner's reply back.

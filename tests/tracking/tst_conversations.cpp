@@ -81,13 +81,6 @@ private slots:
         QVERIFY(!window->isMinimized());
         m_s->window->StartConversation(m_anna, QString());
         QCOMPARE(OpenConversations(), QList<ChatWindowDialog*>({ window }));
-
-        // Closed, it opens anew at "Today".
-        window->close();
-        QTest::qWait(0);
-        m_s->window->StartConversation(m_s->Member(11, 1003), QString());
-        QCOMPARE(OpenConversations().size(), 1);
-        QCOMPARE(OpenConversations().first()->GetWithUserChatName().userName, QString("bruno.m"));
     }
 
     void routesEveryMessageOnce_data()
