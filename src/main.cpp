@@ -1,8 +1,10 @@
 #include "AppInfo.h"
 #include "AutostartEntry.h"
+#include "ServiceConfig.h"
 #include "SingleApplication.h"
 #include "tracking/RosterWindow.h"
 
+#include <QDebug>
 #include <QMessageBox>
 
 int main(int argc, char* argv[])
@@ -13,6 +15,13 @@ int main(int argc, char* argv[])
     QCoreApplication::setOrganizationName(AppInfo::organizationName);
     QCoreApplication::setApplicationVersion(AppInfo::version());
     QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString serviceProblem = ServiceConfig::apiBaseUrlProblem();
+    if (!serviceProblem.isEmpty()) {
+        qCritical().noquote() << serviceProblem;
+        QMessageBox::critical(nullptr, AppInfo::applicationName, serviceProblem);
+        return 1;
+    }
 
     // The controller builds everything else; only then is the running instance asked for.
     RosterWindow window;

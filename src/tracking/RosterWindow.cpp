@@ -35,13 +35,14 @@ double TimeScaleFromEnvironment()
 RosterWindow::RosterWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
       ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), offlineStorage(this),
-      rosterManager(this)
+      rosterManager(this), chatClient(this)
 {
     ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
     offlineStorage.setObjectName(QStringLiteral("offlineStorage"));
     rosterManager.setObjectName(QStringLiteral("rosterManager"));
+    chatClient.setObjectName(QStringLiteral("chatClient"));
     MakeLinksAbsolute();
     SetUpTitleBar();
     networkEnabled = networkChecker.IsNetworkEnabled();
@@ -180,6 +181,7 @@ void RosterWindow::ConnectMisc()
         &updateWindow, &updateDialog::DownloadCanceled, this, &RosterWindow::StopDownloadUpdate);
     connect(&chatClient, &ChatClient::OnConnectionStateChange, this,
         &RosterWindow::OnChatConnectionStateChange);
+    connect(&chatClient, &ChatClient::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
 }
 
 void RosterWindow::showLoginDialog()

@@ -26,6 +26,7 @@
 namespace Ui {
 class RosterWindow;
 }
+class ChatWindowDialog;
 class MacTitleWidget;
 class QListWidgetItem;
 class QModelIndex;
@@ -42,7 +43,8 @@ class QUrl;
 // RosterWindowStateChecker.cpp the state checker, RosterWindowRoster.cpp the roster and its
 // pictures, RosterWindowApi.cpp the REST answers and the update check, RosterWindowLayout.cpp
 // the placing of the panels and the window's own menus, RosterWindowLinks.cpp the row actions,
-// the web pages and the page switching, RosterWindowExit.cpp sign-out, close and exit.
+// the web pages and the page switching, RosterWindowExit.cpp sign-out, close and exit,
+// RosterWindowChat.cpp the conversations and the incoming chat messages.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT
@@ -167,6 +169,19 @@ public slots:
     void on_actionPreferences_triggered();
     void on_actionClose_triggered();
 
+    // Conversations and incoming chat messages.
+public slots:
+    // Opens a conversation with the member of the roster's current row. A partner whose
+    // window is open gets that window back instead of a second one.
+    void StartConversation(const QString& textMessage = QString());
+    // Every chat message that arrives: broadcasts become a tray notice, a partner with an open
+    // window is left to that window, and the messages of other members are stored here.
+    void OnChatMessageRecived(const QString& from, const QString& text);
+
+public:
+    // The same with the partner given; the own record is the signed-in member's as it stands.
+    void StartConversation(const RosterManager::ROSTER_ITEM& item, const QString& textMessage);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -286,6 +301,13 @@ private:
     void OpenWorkDiary(int contactID, int groupID);
     void OpenWebPage(const QString& logText, const QString& path, const QString& query = {});
     void TogglePage(int page, const QString& logText);
+
+    // Conversations and incoming chat messages.
+    void OpenConversation(const RosterManager::ROSTER_ITEM& me,
+        const RosterManager::ROSTER_ITEM& partner, const QString& textMessage);
+    // The open conversation with the member of this chat user name, or null.
+    ChatWindowDialog* FindConversation(const QString& userName) const;
+    void CloseConversations();
 
     // Sign-out, close and exit.
     void EndTracking();

@@ -201,7 +201,9 @@ void RosterWindow::OnUpdateInfoReceived()
     if (!isNeedUpdate(update.version))
         return;
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog"));
-    updateWindow.setWindowModality(Qt::ApplicationModal);
+    // The offer may wait: shown modal it would shut out the memo dialog that tracking opens, and
+    // without a memo no capture is uploaded.
+    updateWindow.setWindowModality(Qt::NonModal);
     updateWindow.showUpdate(restApi.GetCurrentUserInfo(), update,
         QCoreApplication::applicationVersion(), update.version);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog - success"));

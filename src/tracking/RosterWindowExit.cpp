@@ -104,6 +104,7 @@ void RosterWindow::SignOut()
     isTracking = false;
     // The session ends, the client's relays stay: the next sign-in chats again.
     chatClient.disconnectFromServer();
+    CloseConversations();
 
     ui->cmbCurrentCompany->clear();
     ui->lstRoster->clear();

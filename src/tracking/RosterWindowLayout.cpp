@@ -32,8 +32,8 @@ void RosterWindow::ConstructInterface()
         ui->lblUserLastWorked->x(), ui->lblUserStatus->y() + ui->lblUserStatus->height() + 2);
 
     itemMenu.clear();
-    // Conversations open from here once chat windows exist; until then the entry does nothing.
-    itemMenu.addAction(tr("Start  conversation"));
+    connect(itemMenu.addAction(tr("Start  conversation")), &QAction::triggered, this,
+        [this] { StartConversation(); });
     connect(itemMenu.addAction(tr("Work diary...")), &QAction::triggered, this,
         &RosterWindow::onWorkDiary);
 

@@ -27,8 +27,13 @@ void RosterWindow::OnItemMenuRequest(
     case RosterDelegate::BUTTON_WORK_DIARY:
         OpenWorkDiary(contactID, groupID);
         break;
-    default:
-        // The chat button opens conversations once chat windows exist.
+    case RosterDelegate::BUTTON_CHAT:
+        // With the pressed row current, whichever row the press began on.
+        ui->lstRoster->setCurrentRow(ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
+            ui->lstRoster, groupID, contactID));
+        StartConversation();
+        break;
+    case RosterDelegate::BUTTON_ROW:
         break;
     }
 }

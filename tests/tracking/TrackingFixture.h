@@ -244,6 +244,7 @@ struct FakeDesktop
     QString windowTitle = "Editor - notes.txt";
     QPixmap picture = Picture(Qt::darkCyan);
     QList<QPair<QString, QString>> trayWarnings;
+    QList<QPair<QString, QString>> trayNotices;
 
     static QPixmap Picture(const QColor& color)
     {
@@ -284,6 +285,9 @@ struct FakeDesktop
         };
         environment.showTrayWarning = [this](const QString& title, const QString& text) {
             trayWarnings.append({ title, text });
+        };
+        environment.showTrayNotice = [this](const QString& title, const QString& text) {
+            trayNotices.append({ title, text });
         };
         environment.isTrayAvailable = [this] {
             return trayAvailable;

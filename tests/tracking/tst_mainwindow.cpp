@@ -1,5 +1,6 @@
 #include "SignedInWindow.h"
 
+#include "ChatWindowDialog.h"
 #include "MacTitleWidget.h"
 #include "XdoTool.h"
 
@@ -136,7 +137,7 @@ private slots:
         QCOMPARE(m_s->list->size(), area->size());
     }
 
-    void rowActionsOpenTheWorkDiary()
+    void rowActionsOpenTheWorkDiaryAndConversations()
     {
         QListWidget* list = m_s->list;
         auto* delegate = qobject_cast<RosterDelegate*>(list->itemDelegate());
@@ -168,7 +169,6 @@ private slots:
         QVERIFY(chooseWorkDiary());
         rightClick(list->item(0)); // a team row
         QVERIFY(!OpenMenu());
-        press(12, 1006, RosterDelegate::BUTTON_CHAT); // waits for conversations
         QVERIFY(!OpenMenu());
         QStringList opened;
         for (const QUrl& url : qAsConst(m_opened))
@@ -176,6 +176,25 @@ private slots:
         QCOMPARE(opened,
             QStringList({ "Work_Diary.php?ID=1002&Room_ID=11", "Work_Diary.php?ID=1003&Room_ID=11",
                 "Work_Diary.php?ID=1004&Room_ID=12" }));
+
+        // The chat button and the menu's first entry open conversations, one per partner.
+        list->setCurrentItem(m_s->Row(11, 1002));
+        press(12, 1006, RosterDelegate::BUTTON_CHAT);
+        press(12, 1006, RosterDelegate::BUTTON_CHAT);
+        rightClick(m_s->Row(11, 1003));
+        QMenu* menu = OpenMenu();
+        QVERIFY(menu);
+        menu->actions().value(0)->trigger();
+        menu->close();
+        QStringList partners;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* chat = qobject_cast<ChatWindowDialog*>(window); chat && chat->isVisible()) {
+                partners << chat->GetWithUserChatName().userName;
+                chat->close();
+            }
+        }
+        partners.sort();
+        QCOMPARE(partners, QStringList({ "bruno.m", "eli.r" }));
     }
 
     void webPagesOpenOnTheWebHost()

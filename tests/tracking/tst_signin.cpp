@@ -139,7 +139,9 @@ private slots:
         QTest::newRow("on a removed monitor") << QRect(3000, 200, 640, 720) << false << QRect();
         QTest::newRow("above the desktop") << QRect(100, -900, 640, 720) << false << QRect();
         QTest::newRow("taller than the desktop, elsewhere")
-            << QRect(3000, 0, 640, 1500) << false << QRect(320, 0, 640, 1500);
+            << QRect(3000, 0, 640, 1500) << false << QRect(320, 0, 640, 1024);
+        QTest::newRow("larger than the desktop")
+            << QRect(10, 10, 5000, 4000) << false << QRect(10, 10, 1280, 1024);
         QTest::newRow("title bar above the desktop")
             << QRect(100, -40, 640, 720) << false << QRect();
     }
