@@ -120,12 +120,7 @@ private slots:
 
     void uploadsCapturesWithTheMemoAndTheCounts()
     {
-        QVERIFY(xdotool({ "key", "ctrl+alt+shift+t" }));
-        const QString memoDialog = FindWindow("^Memo - ");
-        QVERIFY(!memoDialog.isEmpty());
-        QVERIFY(xdotool({ "windowfocus", "--sync", memoDialog }));
-        QVERIFY(xdotool({ "type", "--delay", "10", memo }));
-        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(StartTrackingByHotkey(memo));
 
         QJsonObject upload;
         QVERIFY(WaitFor(
@@ -259,12 +254,7 @@ private slots:
         QVERIFY(xdotool({ "key", "ctrl+alt+shift+x" }));
         QVERIFY(WaitFor([&] { return WorkNotices(requestsBefore) == QStringList { "stop 11" }; }));
 
-        QVERIFY(xdotool({ "key", "ctrl+alt+shift+t" }));
-        const QString memoDialog = FindWindow("^Memo - ");
-        QVERIFY(!memoDialog.isEmpty());
-        QVERIFY(xdotool({ "windowfocus", "--sync", memoDialog }));
-        QVERIFY(xdotool({ "type", "--delay", "10", memo }));
-        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(StartTrackingByHotkey(memo));
         QVERIFY(WaitFor([&] {
             return WorkNotices(requestsBefore) == QStringList({ "stop 11", "start 11" });
         }));
@@ -356,12 +346,7 @@ private slots:
     void exitsFromTheTrayWhileTracking()
     {
         const int requestsBefore = m_service.Requests().size();
-        QVERIFY(xdotool({ "key", "ctrl+alt+shift+t" }));
-        const QString memoDialog = FindWindow("^Memo - ");
-        QVERIFY(!memoDialog.isEmpty());
-        QVERIFY(xdotool({ "windowfocus", "--sync", memoDialog }));
-        QVERIFY(xdotool({ "type", "--delay", "10", "Release notes" }));
-        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(StartTrackingByHotkey("Release notes"));
         QVERIFY(WaitFor([&] { return WorkNotices(requestsBefore) == QStringList { "start 11" }; }));
 
         QCOMPARE(m_tray.Icons().size(), 1);
@@ -388,6 +373,16 @@ private:
             if (upload.value("kind").toString() == "screensnap")
                 snaps << upload;
         return snaps;
+    }
+
+    // The start hotkey, then the memo typed into the memo dialog that tracking asks for.
+    bool StartTrackingByHotkey(const QString& text)
+    {
+        if (!xdotool({ "key", "ctrl+alt+shift+t" }))
+            return false;
+        const QString memoDialog = FindWindow("^Memo - ");
+        return !memoDialog.isEmpty() && xdotool({ "windowfocus", "--sync", memoDialog })
+            && xdotool({ "type", "--delay", "10", text }) && xdotool({ "key", "Return" });
     }
 
     // Work notices the service received from request `from` on, as "start 11", "stop 12".
