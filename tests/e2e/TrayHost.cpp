@@ -61,20 +61,28 @@ bool TrayHost::Start()
     return true;
 }
 
-// Docking requests come to the strip, which this connection made.
+// Docking requests come to the strip, which this connection made; an icon that goes (its
+// program hid it) leaves its place to the next.
 void TrayHost::ReadEvents()
 {
     while (XPending(display)) {
         XEvent event;
         XNextEvent(display, &event);
+        if (event.type == DestroyNotify) {
+            icons.removeAll(event.xdestroywindow.window);
+            continue;
+        }
         if (event.type != ClientMessage || event.xclient.message_type != opcode
             || event.xclient.data.l[1] != requestDock || icons.size() >= stripIcons)
             continue;
         const Window icon = Window(event.xclient.data.l[2]);
-        XReparentWindow(display, icon, strip, icons.size() * iconSize, 0);
+        XSelectInput(display, icon, StructureNotifyMask);
+        XReparentWindow(display, icon, strip, 0, 0);
         XResizeWindow(display, icon, iconSize, iconSize);
         XMapRaised(display, icon);
         icons.append(icon);
     }
+    for (int place = 0; place < icons.size(); ++place)
+        XMoveWindow(display, icons.at(place), place * iconSize, 0);
     XFlush(display);
 }

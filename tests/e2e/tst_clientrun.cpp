@@ -103,6 +103,7 @@ private slots:
     void showsTheRoster()
     {
         QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Roster is recieved\r\n"); }));
+        QVERIFY(UpdateOffered(1));
         QStringList teams;
         const QList<QJsonObject> requests = m_service.Requests();
         for (const QJsonObject& request : requests) {
@@ -224,7 +225,7 @@ private slots:
                 && records.contains("Morning! The checkout is ready");
         }));
         QVERIFY(xdotool({ "key", "Escape" }));
-        QVERIFY(FindWindow("^Movarelquintash chat - ", 1000).isEmpty());
+        QVERIFY(WaitFor([this] { return !IsShown("^Movarelquintash chat - "); }));
     }
 
     // The Preferences hotkey opens the dialog; a hotkey for "Stop tracking time" set on its
@@ -248,7 +249,7 @@ private slots:
                 == "Ctrl+Alt+Shift+X";
         }));
         QVERIFY(xdotool({ "mousemove", "--window", dialog, "545", "411", "click", "1" }));
-        QVERIFY(FindWindow("^Preferences - ", 1000).isEmpty());
+        QVERIFY(WaitFor([this] { return !IsShown("^Preferences - "); }));
 
         const int requestsBefore = m_service.Requests().size();
         QVERIFY(xdotool({ "key", "ctrl+alt+shift+x" }));
@@ -326,6 +327,7 @@ private slots:
         QVERIFY(xdotool({ "type", "--delay", "10", "anna123" }));
         QVERIFY(xdotool({ "key", "Return" }));
         QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Signed in: anna.k\r\n"); }));
+        QVERIFY(UpdateOffered(2));
         QVERIFY(
             WaitFor([this] { return m_chat.log().contains("Authenticated as anna.k@localhost"); }));
         QStringList teams;
@@ -426,6 +428,25 @@ private:
         m_desk.start();
         xdotool({ "key", "shift" });
         xdotool({ "mousemove", "5", "5", "click", "1" });
+    }
+
+    // The service's update offer comes up after every sign-in and takes the keyboard: the
+    // member types on once it is there, as typing into it would press its Update button.
+    bool UpdateOffered(int times)
+    {
+        return WaitFor([times] {
+            return ActivityLog().count("Action: Show update dialog - success\r\n") == times;
+        });
+    }
+
+    // Whether a window of the client whose name matches is visible now.
+    bool IsShown(const QString& namePattern)
+    {
+        QProcess search;
+        search.start("xdotool",
+            { "search", "--all", "--onlyvisible", "--pid", QString::number(m_client.processId()),
+                "--name", namePattern });
+        return search.waitForFinished(10000) && search.exitCode() == 0;
     }
 
     // The first visible window of the client whose name matches, waiting for it to appear.
