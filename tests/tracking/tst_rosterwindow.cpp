@@ -743,6 +743,16 @@ private:
             { "update: download cancelled", Anything,
                 downloadEnds(Emitting(update, &updateDialog::DownloadCanceled)),
                 shows(m_shows[2]) },
+            // Refusing the offer hid nothing, and shows nothing: the closed window stays away.
+            { "update: offer refused", Anything,
+                [&window, update] {
+                    window.close();
+                    emit update->DownloadCanceled();
+                },
+                shows(m_shows[2]), 0,
+                [&window] {
+                    window.show();
+                } },
             { "chat: message", Anything,
                 Emitting(chat, &ChatClient::MessageRecived, "bruno.m@localhost/QXmpp", "Wiring"),
                 [&desktop] {
