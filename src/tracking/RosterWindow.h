@@ -281,6 +281,9 @@ private:
     // State checker.
     // The status idle time or network loss took the place of; never an idle or cached one.
     RosterManager::STATUS savedStatus = RosterManager::STATUS_ONLINE;
+    // What the activity log was last told of the chats and the network (-1: nothing yet).
+    int loggedChatCount = -1;
+    int loggedNetwork = -1;
 
     // Roster upkeep and pictures.
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster
