@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CaptureEncoder.h"
 #include "ChatClient.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
@@ -188,8 +189,14 @@ private:
     void UncheckTeamMenu();
 
     // Screenshot capture and saving.
-    bool EncodeCapture(MiscFunctions::SCREENSHOT& shot);
-    void UploadAtOnce();
+    struct PendingCapture; // declared with the members below
+    void ConnectCapture();
+    PendingCapture* CaptureInPopup();
+    void DiscardCapture();
+    void SaveEncodedCaptures();
+    bool TakePng(PendingCapture& capture);
+    void SaveCapture(const MiscFunctions::SCREENSHOT& shot);
+    void UploadAtOnce(const MiscFunctions::SCREENSHOT& shot);
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
     void ShowCachedStatus(const QString& word);
     void OnScreenshotUploaded();
@@ -272,7 +279,16 @@ private:
 
     // Screenshot capture and saving.
     double timeScale = 1;
-    bool shotAwaitingSave = false; // the capture in the hub's currentShot is not saved yet
+    // A capture from its grab until it is uploaded or cached. Its PNG is made on the encoder's
+    // worker from the grab on, so the save rarely waits when its popup closes.
+    struct PendingCapture
+    {
+        MiscFunctions::SCREENSHOT shot; // without the picture; the PNG put in when saved
+        CaptureEncoder::JobPtr encoding;
+        bool saveAsked = false; // its popup closed without a discard, or there was none
+    };
+    CaptureEncoder captureEncoder;
+    QList<PendingCapture> pendingCaptures; // oldest first
     // Captures uploaded at once, oldest first, each kept until the service answers for it.
     QList<MiscFunctions::SCREENSHOT> pendingUploads;
     TrackingEnvironment environment

@@ -4,7 +4,6 @@
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
 
-#include <QBuffer>
 #include <QDebug>
 
 namespace {
@@ -12,6 +11,21 @@ namespace {
 const int captureIntervalMs = 540 * 1000;
 const int longCaptureIntervalMs = 660 * 1000;
 const int screenshotPopupSlideMs = 2;
+
+// The grab scaled to the popup's box: the popup holds a thumbnail, not a whole desktop. A
+// coarse step first reads only the rows and columns it keeps, so the GUI thread does not
+// walk (and page in) every pixel of a 4K grab; the smooth step then averages a few times the
+// box, which looks the same at that size.
+QPixmap PopupPicture(const QImage& picture, const QSize& box)
+{
+    if (picture.isNull() || box.isEmpty())
+        return QPixmap();
+    const QSize coarse = box * 4;
+    const QImage reduced = picture.width() > coarse.width() && picture.height() > coarse.height()
+        ? picture.scaled(coarse, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        : picture;
+    return QPixmap::fromImage(reduced.scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
 
 } // namespace
 
@@ -35,6 +49,15 @@ int RosterWindow::Scaled(int msec) const
     return qMax(1, qRound(msec * timeScale));
 }
 
+void RosterWindow::ConnectCapture()
+{
+    captureEncoder.setParent(this);
+    captureEncoder.setObjectName(QStringLiteral("captureEncoder"));
+    connect(
+        &screenshotPopup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
+    connect(&captureEncoder, &CaptureEncoder::Finished, this, &RosterWindow::SaveEncodedCaptures);
+}
+
 void RosterWindow::GetScreenshot()
 {
     if (!isTracking)
@@ -54,13 +77,15 @@ void RosterWindow::GetScreenshot()
     shot.companyId = misc.GetUserCompanyID();
     // Named now: a capture that waits in the cache is uploaded only for the member who took it.
     shot.memberId = restApi.GetCurrentUserInfo().memberId;
-    shotAwaitingSave = true;
 
     if (!ui->actionLast_snapshot->isEnabled()) {
         ui->actionLast_snapshot->setEnabled(true);
         misc.GetTrayIcon().SetLastSnapshotEnabled(true);
     }
-    shot.picture = environment.grabDesktop();
+    // The full picture goes straight to its encoding; the record keeps it as the popup shows it.
+    const QImage picture = environment.grabDesktop();
+    const CaptureEncoder::JobPtr encoding = captureEncoder.Start(picture);
+    shot.picture = PopupPicture(picture, screenshotPopup.ShotSize());
     shot.workingTime = workingTime;
     shot.time = QTime::currentTime();
     shot.date = QDate::currentDate();
@@ -73,6 +98,7 @@ void RosterWindow::GetScreenshot()
             LogManager::LOG_TEXT, QStringLiteral("Try to show popup with screenshot"));
         screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(), shot.activeWindow,
             shot.picture, settings.popupTimeout * 1000, screenshotPopupSlideMs);
+        screenshotPopup.SetPreviewPicture([encoding] { return encoding->Picture(); });
     }
     ui->actionLast_snapshot->setEnabled(true);
 
@@ -84,6 +110,7 @@ void RosterWindow::GetScreenshot()
         shot.mouseClicks += sample.mouseEvents;
     }
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get statistic - success"));
+    pendingCaptures.append({ shot, encoding, false });
 
     if (screenshotTimer.isActive()) {
         screenshotTimer.stop();
@@ -98,25 +125,77 @@ void RosterWindow::GetScreenshot()
         SaveScreenshot();
 }
 
+// The capture whose popup has not closed yet: the newest, unless its save was asked already.
+RosterWindow::PendingCapture* RosterWindow::CaptureInPopup()
+{
+    if (pendingCaptures.isEmpty() || pendingCaptures.last().saveAsked)
+        return nullptr;
+    return &pendingCaptures.last();
+}
+
 void RosterWindow::SaveScreenshot()
 {
-    if (!shotAwaitingSave)
+    PendingCapture* capture = CaptureInPopup();
+    if (!capture)
         return;
-    shotAwaitingSave = false;
-    MiscFunctions::SCREENSHOT& shot = misc.currentShot;
     // The memo the capture was taken with decides, not the one of this moment.
-    if (shot.memo.isEmpty())
+    if (capture->shot.memo.isEmpty()) {
+        DiscardCapture();
         return;
+    }
+    capture->saveAsked = true;
     ResetWorkingTime();
-    if (!EncodeCapture(shot))
-        return;
+    SaveEncodedCaptures();
+}
 
+// Discarded in its popup: the encoding stops and nothing is uploaded or cached.
+void RosterWindow::DiscardCapture()
+{
+    if (PendingCapture* capture = CaptureInPopup()) {
+        capture->encoding->Cancel();
+        pendingCaptures.removeLast();
+    }
+}
+
+// Saves, oldest first, the captures whose popups have closed and whose PNG is made; a capture
+// still encoding holds back the ones after it, so they leave in the order they were taken.
+void RosterWindow::SaveEncodedCaptures()
+{
+    for (int index = 0; index < pendingCaptures.size();) {
+        PendingCapture& capture = pendingCaptures[index];
+        if (!capture.saveAsked) {
+            ++index;
+            continue;
+        }
+        if (!capture.encoding->IsFinished())
+            return;
+        const bool encoded = TakePng(capture);
+        const MiscFunctions::SCREENSHOT shot = capture.shot;
+        pendingCaptures.removeAt(index);
+        if (encoded)
+            SaveCapture(shot);
+    }
+}
+
+bool RosterWindow::TakePng(PendingCapture& capture)
+{
+    capture.shot.image = capture.encoding->Png();
+    // A capture without a picture would be refused at every upload and block the cache.
+    if (capture.shot.image.isEmpty()) {
+        qWarning() << "The desktop could not be captured; nothing to save";
+        return false;
+    }
+    return true;
+}
+
+void RosterWindow::SaveCapture(const MiscFunctions::SCREENSHOT& shot)
+{
     // The popup stood between capture and save: the network is asked again, so an upload is
     // sent only when it can be.
     if (networkEnabled && environment.isNetworkEnabled() && environment.isServerEnabled()) {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache  - check cache"));
         if (offlineStorage.GetTotalStorageItems() < 1) {
-            UploadAtOnce();
+            UploadAtOnce(shot);
             return;
         }
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Some screens in cache"));
@@ -124,7 +203,7 @@ void RosterWindow::SaveScreenshot()
             logManager.AddToLog(
                 LogManager::LOG_TEXT, QStringLiteral("Current show was added to cache"));
         else
-            UploadAtOnce(); // the cache is full or cannot be written: this one goes now
+            UploadAtOnce(shot); // the cache is full or cannot be written: this one goes now
         if (offlineStorage.IsUploading())
             return;
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload"));
@@ -142,31 +221,19 @@ void RosterWindow::SaveScreenshot()
     WriteToCache(shot);
 }
 
-bool RosterWindow::EncodeCapture(MiscFunctions::SCREENSHOT& shot)
-{
-    QBuffer buffer(&shot.image);
-    buffer.open(QIODevice::WriteOnly);
-    shot.picture.save(&buffer, "PNG");
-    buffer.close();
-    // A capture without a picture would be refused at every upload and block the cache.
-    if (shot.image.isEmpty()) {
-        qWarning() << "The desktop could not be captured; nothing to save";
-        return false;
-    }
-    return true;
-}
-
-// Quitting ends the event loop before a popup could close or an upload be answered: the
-// capture still in its popup and the uploads not yet confirmed go into the offline cache, which
-// the next sign-in uploads.
+// Quitting ends the event loop before a popup could close, an encoding end or an upload be
+// answered: the captures not yet saved (their encoding waited for) and the uploads not yet
+// confirmed go into the offline cache, which the next sign-in uploads.
 void RosterWindow::KeepUnsavedCaptures()
 {
-    if (shotAwaitingSave) {
-        shotAwaitingSave = false;
-        MiscFunctions::SCREENSHOT& shot = misc.currentShot;
-        if (!shot.memo.isEmpty() && EncodeCapture(shot))
-            pendingUploads.append(shot);
+    for (PendingCapture& capture : pendingCaptures) {
+        if (capture.shot.memo.isEmpty())
+            continue;
+        capture.encoding->Wait();
+        if (TakePng(capture))
+            pendingUploads.append(capture.shot);
     }
+    pendingCaptures.clear();
     for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads)) {
         if (!offlineStorage.AddToStorage(shot))
             qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
@@ -174,12 +241,12 @@ void RosterWindow::KeepUnsavedCaptures()
     pendingUploads.clear();
 }
 
-void RosterWindow::UploadAtOnce()
+void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload screenshot"));
     // Kept until the service answers: a failed upload goes to the cache instead of being lost.
-    pendingUploads.append(misc.currentShot);
-    misc.UploadCurrentShot();
+    pendingUploads.append(shot);
+    misc.UploadShot(shot);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload screenshot - ok"));
 }
 

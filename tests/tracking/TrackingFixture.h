@@ -241,12 +241,12 @@ struct FakeDesktop
     bool server = true;
     int draw = 1;
     QString windowTitle = "Editor - notes.txt";
-    QPixmap picture = Picture(Qt::darkCyan);
+    QImage picture = Picture(Qt::darkCyan);
     QList<QPair<QString, QString>> trayWarnings;
 
-    static QPixmap Picture(const QColor& color)
+    static QImage Picture(const QColor& color)
     {
-        QPixmap picture(48, 32);
+        QImage picture(48, 32, QImage::Format_RGB32);
         picture.fill(color);
         return picture;
     }

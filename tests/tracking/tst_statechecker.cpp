@@ -296,10 +296,13 @@ private slots:
     void aCachedStatusOfASaveIsTakenBack()
     {
         StartTracking(*m_window, "Atlas", "memo");
+        QSignalSpy encoded(Find<CaptureEncoder>(*m_window, "captureEncoder"),
+            &CaptureEncoder::Finished);
         m_desktop.network = false;
         m_window->GetScreenshot();
         m_desktop.network = true;
-        ScreenshotPopup()->hide(); // saved into the cache
+        ScreenshotPopup()->hide(); // saved into the cache once encoded
+        QTRY_COMPARE(encoded.count(), 1);
         QCOMPARE(Status(), QString("ONLINE - CACHED"));
         QCOMPARE(Tick(), 1);
         QVERIFY(ToolTip(*m_window).contains("Working(demo)"));
@@ -309,6 +312,7 @@ private slots:
         m_window->GetScreenshot();
         m_desktop.network = true;
         m_window->StopTrackingTime();
+        QTRY_COMPARE(encoded.count(), 2);
         QCOMPARE(Status(), QString("ONLINE - CACHED"));
         QCOMPARE(Tick(), 1);
         QVERIFY(ToolTip(*m_window).contains("Do not distrub(demo)"));
