@@ -70,7 +70,6 @@ template<typename FieldList> QByteArray FormEncode(const FieldList& fields)
     return body;
 }
 
-
 bool IsWebAddress(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -80,9 +79,7 @@ bool IsWebAddress(const QUrl& url)
 
 } // namespace
 
-RestAPI::RestAPI(QObject* parent)
-    : QObject(parent), apiBase(ServiceConfig::apiBaseUrl()),
-      sslConfiguration(ServiceConfig::sslConfiguration())
+RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiBaseUrl())
 {
     qRegisterMetaType<RestAPI::ApiState>("RestAPI::ApiState");
     qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
@@ -491,11 +488,13 @@ void RestAPI::ReportLater(ApiState state, bool ok, const QVariant& value)
         Qt::QueuedConnection);
 }
 
-QNetworkRequest RestAPI::MakeRequest(const QUrl& url) const
+QNetworkRequest RestAPI::MakeRequest(const QUrl& url)
 {
     QNetworkRequest request(url);
+    if (!sslConfiguration)
+        sslConfiguration = ServiceConfig::sslConfiguration();
     // Certificate errors are never ignored: a server that does not verify is unreachable.
-    request.setSslConfiguration(sslConfiguration);
+    request.setSslConfiguration(*sslConfiguration);
     request.setHeader(QNetworkRequest::UserAgentHeader,
         AppInfo::applicationName + QLatin1Char('/') + AppInfo::version());
     return request;
