@@ -1,7 +1,10 @@
 #include "AppInfo.h"
+#include "AutostartEntry.h"
+#include "ServiceConfig.h"
 #include "SingleApplication.h"
 #include "tracking/RosterWindow.h"
 
+#include <QDebug>
 #include <QMessageBox>
 
 int main(int argc, char* argv[])
@@ -13,6 +16,13 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(AppInfo::version());
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const QString serviceProblem = ServiceConfig::apiBaseUrlProblem();
+    if (!serviceProblem.isEmpty()) {
+        qCritical().noquote() << serviceProblem;
+        QMessageBox::critical(nullptr, AppInfo::applicationName, serviceProblem);
+        return 1;
+    }
+
     // The controller builds everything else; only then is the running instance asked for.
     RosterWindow window;
     if (app.isRunning()) {
@@ -20,6 +30,9 @@ int main(int argc, char* argv[])
             AppInfo::applicationName + QStringLiteral(" already running!"));
         return -1;
     }
+    // A start-at-login entry written by an earlier copy (a build folder, an older place)
+    // follows the client to where it is installed now.
+    AutostartEntry::Refresh(QCoreApplication::applicationFilePath());
     window.showLoginDialog();
     return app.exec();
 }

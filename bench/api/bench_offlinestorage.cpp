@@ -4,7 +4,8 @@
 #include <QtTest>
 
 // Counting a full offline cache: 12 captures of 3 MB each (36 MB). The count reads the record
-// heads and seeks past the pictures, so it costs the same however large the pictures are.
+// heads and fields and seeks past the pictures, so it costs the same however large the pictures
+// are.
 class BenchOfflineStorage : public QObject
 {
     Q_OBJECT

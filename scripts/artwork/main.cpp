@@ -15,6 +15,7 @@
 #include <QtMath>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -315,7 +316,182 @@ void makeTrayIcons()
     drawStatusIcon(busy, false, "busy");
 }
 
+// The application icon of the desktop's menus and launchers: a stopwatch on an accent tile.
+// Drawn on a 256-unit grid; strokes never get thinner than about 1.6 pixels, so the
+// small sizes stay legible.
+QImage drawApplicationIcon(int size)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    begin(p);
+    const qreal scale = size / 256.0;
+    p.scale(scale, scale);
+    const qreal minStroke = 1.6 / scale;
+
+    QLinearGradient tile(0, 16, 0, 240);
+    tile.setColorAt(0, accent.lighter(118));
+    tile.setColorAt(1, accent.darker(135));
+    p.setPen(QPen(accent.darker(170), qMax(4.0, minStroke * 0.6)));
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(16, 16, 224, 224), 48, 48);
+
+    const QPointF centre(128, 142);
+    const qreal radius = 70;
+    const qreal ring = qMax(18.0, minStroke);
+    // The crown and its stem above the ring.
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(104, 36, 48, qMax(18.0, minStroke * 1.2)), 8, 8);
+    p.drawRect(QRectF(128 - qMax(8.0, minStroke) / 2, 50, qMax(8.0, minStroke), 30));
+    // The face: a white ring round a dark dial, so the hands read on any panel colour.
+    p.setBrush(dark);
+    p.setPen(QPen(Qt::white, ring));
+    p.drawEllipse(centre, radius, radius);
+    p.setPen(roundPen(accent.lighter(125), qMax(14.0, minStroke)));
+    p.drawLine(centre, centre + QPointF(0, -radius * 0.62));
+    p.setPen(roundPen(Qt::white, qMax(14.0, minStroke)));
+    p.drawLine(centre, centre + QPointF(radius * 0.5, radius * 0.12));
+    p.end();
+    return image;
+}
+
+void makeApplicationIcon()
+{
+    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
+        save(drawApplicationIcon(size),
+            QStringLiteral("icons/hicolor/%1x%1/apps/movarelquintash-client.png").arg(size), "PNG");
+    }
+}
+
 // A short two-note bell chime: 16-bit mono PCM.
+// The left panel's marks: light strokes on the dark panel, one accent detail each. The
+// Internet-services strip holds four small marks, each level with its link's row.
+const QColor panelStroke(205, 205, 205);
+
+void drawPerson(QPainter& p, const QPointF& head, qreal scale)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(panelStroke);
+    p.drawEllipse(head, 4.2 * scale, 4.2 * scale);
+    QPainterPath shoulders;
+    const QPointF base = head + QPointF(0, 13 * scale);
+    shoulders.moveTo(base + QPointF(-8 * scale, 0));
+    shoulders.cubicTo(base + QPointF(-8 * scale, -8 * scale), base + QPointF(8 * scale, -8 * scale),
+        base + QPointF(8 * scale, 0));
+    shoulders.closeSubpath();
+    p.drawPath(shoulders);
+}
+
+QImage panelIcon(const std::function<void(QPainter&)>& draw)
+{
+    QImage image = canvas(32, 32);
+    QPainter p(&image);
+    begin(p);
+    draw(p);
+    return image;
+}
+
+void makePanelIcons()
+{
+    save(panelIcon([](QPainter& p) {
+        drawPerson(p, QPointF(15, 10), 1.1);
+        p.setPen(QPen(QColor(38, 38, 38), 2));
+        p.setBrush(online);
+        p.drawEllipse(QPointF(23, 22), 4.5, 4.5);
+    }),
+        "design/panelStatus.png", "PNG");
+
+    save(panelIcon([](QPainter& p) {
+        drawPerson(p, QPointF(9, 11), 0.8);
+        drawPerson(p, QPointF(23, 11), 0.8);
+        p.setPen(QPen(QColor(38, 38, 38), 1.5));
+        drawPerson(p, QPointF(16, 14), 1.0);
+        p.setPen(roundPen(accent, 2));
+        p.drawLine(QPointF(6, 28), QPointF(26, 28));
+    }),
+        "design/panelRoomView.png", "PNG");
+
+    save(panelIcon([](QPainter& p) {
+        // A wrench: handle and open ring.
+        p.setPen(roundPen(panelStroke, 4.5));
+        p.drawLine(QPointF(8, 24), QPointF(18, 14));
+        p.setPen(roundPen(panelStroke, 3));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(15, 5, 12, 12), -30 * 16, 280 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(accent);
+        p.drawEllipse(QPointF(8, 24), 2, 2);
+    }),
+        "design/panelTools.png", "PNG");
+
+    save(panelIcon([](QPainter& p) {
+        // Three coins stacked, the top one accent.
+        for (int coin = 0; coin < 3; ++coin) {
+            const qreal y = 24 - coin * 6;
+            p.setPen(QPen(QColor(38, 38, 38), 1.2));
+            p.setBrush(coin == 2 ? accent : panelStroke);
+            p.drawRect(QRectF(6, y - 3, 20, 6));
+            p.drawEllipse(QRectF(6, y, 20, 6));
+            p.drawEllipse(QRectF(6, y - 6, 20, 6));
+            p.setPen(Qt::NoPen);
+            p.drawRect(QRectF(6.6, y - 3, 18.8, 6));
+        }
+    }),
+        "design/panelFinance.png", "PNG");
+
+    save(panelIcon([](QPainter& p) {
+        // Four tiles of tools, one accent.
+        p.setPen(Qt::NoPen);
+        for (int tile = 0; tile < 4; ++tile) {
+            p.setBrush(tile == 1 ? accent : panelStroke);
+            p.drawRoundedRect(QRectF(6 + (tile % 2) * 11, 6 + (tile / 2) * 11, 9, 9), 2, 2);
+        }
+    }),
+        "design/panelTeamwork.png", "PNG");
+
+    save(panelIcon([](QPainter& p) {
+        p.setPen(roundPen(panelStroke, 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(16, 16), 11, 11);
+        p.setPen(Qt::NoPen);
+        p.setBrush(accent);
+        p.drawEllipse(QPointF(16, 10.5), 1.8, 1.8);
+        p.setBrush(panelStroke);
+        p.drawRoundedRect(QRectF(14.5, 14, 3, 9), 1.2, 1.2);
+    }),
+        "design/panelAbout.png", "PNG");
+
+    QImage strip = canvas(20, 82);
+    {
+        QPainter p(&strip);
+        begin(p);
+        // My mail: an envelope.
+        p.setPen(roundPen(panelStroke, 1.3));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(3.5, 3.5, 13, 9));
+        p.drawPolyline(QPolygonF({ QPointF(3.5, 3.5), QPointF(10, 9), QPointF(16.5, 3.5) }));
+        // Find: a magnifier.
+        p.drawEllipse(QPointF(9, 28), 4.2, 4.2);
+        p.setPen(roundPen(accent, 2));
+        p.drawLine(QPointF(12.2, 31.2), QPointF(16, 35));
+        // Post job: a page with a plus.
+        p.setPen(roundPen(panelStroke, 1.3));
+        p.drawRect(QRectF(4.5, 43.5, 10, 13));
+        p.setPen(roundPen(accent, 1.6));
+        p.drawLine(QPointF(9.5, 46.5), QPointF(9.5, 53.5));
+        p.drawLine(QPointF(6, 50), QPointF(13, 50));
+        // Academy: a graduation cap.
+        p.setPen(Qt::NoPen);
+        p.setBrush(panelStroke);
+        p.drawPolygon(
+            QPolygonF({ QPointF(10, 68), QPointF(18, 72), QPointF(10, 76), QPointF(2, 72) }));
+        p.drawRect(QRectF(6, 74, 8, 4));
+        p.setPen(roundPen(accent, 1.2));
+        p.drawLine(QPointF(16, 73), QPointF(16, 79));
+    }
+    save(strip, "design/panelInternetServices.png", "PNG");
+}
+
 void makeSound()
 {
     const int rate = 22050;
@@ -392,6 +568,8 @@ int main(int argc, char* argv[])
     makePopupPictures();
     makeTitleButtons();
     makeTrayIcons();
+    makePanelIcons();
+    makeApplicationIcon();
     makeSound();
     return failed ? 1 : 0;
 }

@@ -4,11 +4,62 @@
 
 #include <QXmlStreamReader>
 
+#include <cstring>
+
 namespace {
 
 // Real answers nest four levels deep; anything far deeper is not an answer, and refusing it
 // keeps a hostile document from exhausting memory.
 constexpr int maxDepth = 32;
+
+const char* Find(const char* from, const char* end, const char* text)
+{
+    const qsizetype length = qstrlen(text);
+    for (const char* at = from; end - at >= length; ++at) {
+        if (memcmp(at, text, size_t(length)) == 0)
+            return at + length;
+    }
+    return end;
+}
+
+bool StartsWith(const char* at, const char* end, const char* text)
+{
+    const qsizetype length = qstrlen(text);
+    return end - at >= length && memcmp(at, text, size_t(length)) == 0;
+}
+
+// The XML reader checks each attribute of a tag against all before it, so 100,000 attributes
+// on one element cost it 5 * 10^9 steps. One '=' outside quotes stands for each attribute;
+// comments and character data hold none.
+bool HasCrowdedTag(const QByteArray& xml)
+{
+    const char* at = xml.constData();
+    const char* const end = at + xml.size();
+    while ((at = static_cast<const char*>(memchr(at, '<', size_t(end - at))))) {
+        ++at;
+        if (StartsWith(at, end, "!--")) {
+            at = Find(at, end, "-->");
+            continue;
+        }
+        if (StartsWith(at, end, "![CDATA[")) {
+            at = Find(at, end, "]]>");
+            continue;
+        }
+        int equals = 0;
+        char quote = 0;
+        for (; at < end && (quote || *at != '>'); ++at) {
+            if (quote) {
+                if (*at == quote)
+                    quote = 0;
+            } else if (*at == '"' || *at == '\'') {
+                quote = *at;
+            } else if (*at == '=' && ++equals > ApiXmlParser::maxAttributes) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 } // namespace
 
@@ -18,12 +69,25 @@ ApiXmlParser::ApiXmlParser(const QByteArray& xml)
         parseProblem = QStringLiteral("empty answer");
         return;
     }
+    if (xml.size() > maxAnswerSize) {
+        parseProblem = QStringLiteral("the answer is larger than %1 bytes").arg(maxAnswerSize);
+        return;
+    }
+    if (HasCrowdedTag(xml)) {
+        parseProblem = QStringLiteral("an element with more than %1 attributes").arg(maxAttributes);
+        return;
+    }
     QXmlStreamReader reader(xml);
     std::vector<Element*> open;
     bool sawRoot = false;
+    int elements = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
+            if (++elements > maxElements) {
+                parseProblem = QStringLiteral("more than %1 elements").arg(maxElements);
+                return;
+            }
             if (open.empty()) {
                 if (sawRoot) {
                     parseProblem = QStringLiteral("more than one root element");

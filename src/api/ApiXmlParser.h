@@ -15,6 +15,12 @@
 class ApiXmlParser
 {
 public:
+    // Bounds no real answer comes near; past them an answer is refused as a bad answer, so a
+    // hostile one costs neither the GUI thread's time nor much memory.
+    static constexpr int maxAnswerSize = 4 * 1024 * 1024;
+    static constexpr int maxElements = 200000;
+    static constexpr int maxAttributes = 64; // per element; the answers use none
+
     explicit ApiXmlParser(const QByteArray& xml);
 
     bool IsValid() const;

@@ -1,11 +1,12 @@
 #include "OfflineStorage.h"
 
 #include "AppInfo.h"
+#include "RegularFile.h"
+#include "UserOnlyFiles.h"
 
 #include <QDataStream>
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -61,6 +62,13 @@ QByteArray EncodeFields(const ScreenshotRecord& shot)
     return fields;
 }
 
+// A text that is set must parse: anything else is damage.
+template<typename T> bool ParseOptional(const QString& text, const QString& format, T* value)
+{
+    *value = text.isEmpty() ? T() : T::fromString(text, format);
+    return text.isEmpty() || value->isValid();
+}
+
 bool DecodeFields(const QByteArray& fields, ScreenshotRecord* shot)
 {
     QDataStream in(fields);
@@ -78,10 +86,9 @@ bool DecodeFields(const QByteArray& fields, ScreenshotRecord* shot)
     shot->companyId = companyId;
     shot->keyStrokes = keyStrokes;
     shot->mouseClicks = mouseClicks;
-    shot->date = QDate::fromString(date, dateFormat);
-    shot->time = QTime::fromString(time, timeFormat);
-    shot->workingTime = QTime::fromString(workingTime, timeFormat);
-    return in.status() == QDataStream::Ok;
+    return in.status() == QDataStream::Ok && ParseOptional(date, dateFormat, &shot->date)
+        && ParseOptional(time, timeFormat, &shot->time)
+        && ParseOptional(workingTime, timeFormat, &shot->workingTime);
 }
 
 QByteArray EncodeRecord(const ScreenshotRecord& shot)
@@ -101,6 +108,36 @@ bool SameCapture(const ScreenshotRecord& a, const ScreenshotRecord& b)
         && a.workingTime == b.workingTime && a.memo == b.memo && a.activeWindow == b.activeWindow;
 }
 
+// Whether the capture would be read back from its record as it is, with a picture to upload.
+bool IsStorable(const ScreenshotRecord& shot)
+{
+    const QByteArray fields = EncodeFields(shot);
+    ScreenshotRecord back;
+    return fields.size() <= int(maxFieldsSize) && !shot.image.isEmpty()
+        && shot.image.size() <= int(maxImageSize) && DecodeFields(fields, &back)
+        && SameCapture(back, shot);
+}
+
+// Answers in which the service refuses the record itself: sending it again cannot succeed. An
+// expired session, a missing path or a busy service are not the record's fault.
+bool IsRefusal(int httpStatus)
+{
+    return httpStatus == 400 || httpStatus == 413 || httpStatus == 415 || httpStatus == 422;
+}
+
+bool CopySpan(QFile& from, QIODevice& to, qint64 offset, qint64 size)
+{
+    if (!from.seek(offset))
+        return false;
+    while (size > 0) {
+        const QByteArray chunk = from.read(qMin<qint64>(size, 1024 * 1024));
+        if (chunk.isEmpty() || to.write(chunk) != chunk.size())
+            return false;
+        size -= chunk.size();
+    }
+    return true;
+}
+
 } // namespace
 
 OfflineStorage::OfflineStorage(QObject* parent)
@@ -112,7 +149,7 @@ OfflineStorage::OfflineStorage(QObject* parent)
     });
     connect(&api, &RestAPI::ApiDataError, this, [this] {
         if (uploading)
-            OnUploadFailed();
+            OnUploadFailed(api.FailedHttpStatus());
     });
 }
 
@@ -133,28 +170,33 @@ void OfflineStorage::SetSecurityInfo(const RestAPI::SecurityUserInfo& info)
 
 bool OfflineStorage::AddToStorage(const ScreenshotRecord& shot)
 {
+    ScreenshotRecord stamped = shot;
+    if (stamped.memberId < 1 && api.IsLoggedIn())
+        stamped.memberId = api.GetCurrentUserInfo().memberId;
+    if (!IsStorable(stamped)) {
+        qWarning() << "A capture too large for the offline cache was not kept";
+        return false;
+    }
     QList<Entry> entries;
-    const FileState state = Scan(&entries, false);
+    QList<Span> damaged;
+    const FileState state = Scan(&entries, &damaged);
     if (state == FileState::Unreadable)
         return false;
     if (entries.size() >= maxItems) {
         qWarning() << "Offline cache is full; capture dropped";
         return false;
     }
-    ScreenshotRecord stamped = shot;
-    if (stamped.memberId < 1 && api.IsLoggedIn())
-        stamped.memberId = api.GetCurrentUserInfo().memberId;
-    return Rewrite(state, entries, &stamped);
+    return Rewrite(state, entries, damaged, &stamped);
 }
 
 QList<ScreenshotRecord> OfflineStorage::GetOfflineStorage()
 {
     storageList.clear();
     QList<Entry> entries;
-    if (Scan(&entries, true) != FileState::Ours)
+    if (Scan(&entries) != FileState::Ours)
         return storageList;
-    QFile file(storagePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::OpenForReading(&file, storagePath))
         return storageList;
     for (Entry& entry : entries) {
         entry.shot.image = ReadImage(file, entry);
@@ -166,7 +208,7 @@ QList<ScreenshotRecord> OfflineStorage::GetOfflineStorage()
 int OfflineStorage::GetTotalStorageItems()
 {
     QList<Entry> entries;
-    Scan(&entries, false);
+    Scan(&entries);
     return entries.size();
 }
 
@@ -188,23 +230,28 @@ bool OfflineStorage::IsUploading() const
     return uploading;
 }
 
-// Reads every whole record from the start; a record cut short or damaged ends the list, and
-// the whole records before it are kept.
-OfflineStorage::FileState OfflineStorage::Scan(QList<Entry>* entries, bool withFields) const
+// Reads every whole record from the start. Bytes that hold none (a damaged record, a cut-short
+// tail) are passed over up to the next whole record and reported in `damaged`.
+OfflineStorage::FileState OfflineStorage::Scan(QList<Entry>* entries, QList<Span>* damaged) const
 {
     entries->clear();
-    QFile file(storagePath);
-    if (!file.exists())
+    if (damaged)
+        damaged->clear();
+    const QFileInfo info(storagePath);
+    if (!info.exists() && !info.isSymLink())
         return FileState::Missing;
-    // Unbuffered: counting reads 14 bytes per record, not a buffer's worth of picture.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        qWarning() << "Cannot read the offline cache" << storagePath << file.errorString();
+    // A pipe or a device in the cache's place is not a cache: it is moved away, never opened.
+    if (!info.isFile())
+        return FileState::Foreign;
+    QFile file;
+    if (!RegularFile::OpenForReading(&file, storagePath)) {
+        qWarning() << "Cannot read the offline cache" << storagePath;
         return FileState::Unreadable;
     }
     const qint64 fileSize = file.size();
     if (fileSize == 0)
         return FileState::Missing;
-    QDataStream in(&file);
+    QDataStream in(file.read(fileHeaderSize));
     QByteArray magic(fileMagic.size(), Qt::Uninitialized);
     quint16 version = 0;
     in.readRawData(magic.data(), magic.size());
@@ -213,91 +260,142 @@ OfflineStorage::FileState OfflineStorage::Scan(QList<Entry>* entries, bool withF
         return FileState::Foreign;
 
     qint64 offset = fileHeaderSize;
-    while (offset + recordHeaderSize <= fileSize) {
-        file.seek(offset);
-        QByteArray tag(recordMagic.size(), Qt::Uninitialized);
-        quint32 fieldsSize = 0;
-        quint32 imageSize = 0;
-        in.readRawData(tag.data(), tag.size());
-        in >> fieldsSize >> imageSize;
-        if (in.status() != QDataStream::Ok || tag != recordMagic || fieldsSize > maxFieldsSize
-            || imageSize > maxImageSize)
-            break;
+    while (offset < fileSize) {
         Entry entry;
-        entry.offset = offset;
-        entry.imageOffset = offset + recordHeaderSize + fieldsSize;
-        entry.imageSize = imageSize;
-        entry.size = recordHeaderSize + fieldsSize + imageSize;
-        if (offset + entry.size > fileSize)
-            break;
-        if (withFields && !DecodeFields(file.read(fieldsSize), &entry.shot))
-            break;
-        entries->append(entry);
-        offset += entry.size;
-    }
-    if (offset != fileSize)
-        qWarning() << "Offline cache" << storagePath << "has" << fileSize - offset
+        if (ReadEntry(file, offset, fileSize, &entry)) {
+            entries->append(entry);
+            offset += entry.size;
+            continue;
+        }
+        const qint64 next = FindNextEntry(file, offset + 1, fileSize);
+        qWarning() << "Offline cache" << storagePath << "has" << next - offset
                    << "unreadable bytes after" << entries->size() << "records";
+        if (damaged)
+            damaged->append({ offset, next - offset });
+        offset = next;
+    }
     return FileState::Ours;
 }
 
+// The record that begins at `offset`, when its head, its fields and its extent are whole.
+bool OfflineStorage::ReadEntry(QFile& file, qint64 offset, qint64 fileSize, Entry* entry)
+{
+    if (offset + recordHeaderSize > fileSize || !file.seek(offset))
+        return false;
+    QDataStream in(file.read(recordHeaderSize));
+    QByteArray tag(recordMagic.size(), Qt::Uninitialized);
+    quint32 fieldsSize = 0;
+    quint32 imageSize = 0;
+    in.readRawData(tag.data(), tag.size());
+    in >> fieldsSize >> imageSize;
+    if (in.status() != QDataStream::Ok || tag != recordMagic || fieldsSize > maxFieldsSize
+        || imageSize > maxImageSize)
+        return false;
+    entry->offset = offset;
+    entry->imageOffset = offset + recordHeaderSize + fieldsSize;
+    entry->imageSize = imageSize;
+    entry->size = recordHeaderSize + fieldsSize + imageSize;
+    return offset + entry->size <= fileSize && DecodeFields(file.read(fieldsSize), &entry->shot);
+}
+
+// Where the next whole record after `from` begins; the file's end when none does.
+qint64 OfflineStorage::FindNextEntry(QFile& file, qint64 from, qint64 fileSize)
+{
+    constexpr qint64 chunkSize = 1024 * 1024;
+    for (qint64 pos = from; pos < fileSize; pos += chunkSize) {
+        if (!file.seek(pos))
+            break;
+        const QByteArray chunk = file.read(chunkSize + recordMagic.size() - 1);
+        for (int at = chunk.indexOf(recordMagic); at >= 0;
+             at = chunk.indexOf(recordMagic, at + 1)) {
+            Entry entry;
+            if (ReadEntry(file, pos + at, fileSize, &entry))
+                return pos + at;
+        }
+    }
+    return fileSize;
+}
+
 // Writes the header, the kept records copied as they are, and the appended one into a
-// temporary file that then replaces the cache.
-bool OfflineStorage::Rewrite(
-    FileState state, const QList<Entry>& keep, const ScreenshotRecord* append)
+// temporary file that then replaces the cache. Damaged bytes are first kept in a file of their
+// own: the cache never drops what it could not read.
+bool OfflineStorage::Rewrite(FileState state, const QList<Entry>& keep, const QList<Span>& damaged,
+    const ScreenshotRecord* append)
 {
     if (state == FileState::Foreign && !SetAside())
         return false;
-    QDir().mkpath(QFileInfo(storagePath).absolutePath());
-    QFile old(storagePath);
-    if (!keep.isEmpty() && !old.open(QIODevice::ReadOnly))
+    if (!UserOnlyFiles::MakeFolder(QFileInfo(storagePath).absolutePath()))
         return false;
-    QSaveFile target(storagePath);
-    if (!target.open(QIODevice::WriteOnly)) {
-        qWarning() << "Cannot write the offline cache" << storagePath << target.errorString();
+    QFile old;
+    if ((!keep.isEmpty() || !damaged.isEmpty()) && !RegularFile::OpenForReading(&old, storagePath))
         return false;
-    }
-    QDataStream out(&target);
-    out.writeRawData(fileMagic.constData(), fileMagic.size());
-    out << formatVersion;
-    for (const Entry& entry : keep) {
-        old.seek(entry.offset);
-        qint64 left = entry.size;
-        while (left > 0) {
-            const QByteArray chunk = old.read(qMin<qint64>(left, 1024 * 1024));
-            if (chunk.isEmpty()) {
-                target.cancelWriting();
-                return false;
-            }
-            target.write(chunk);
-            left -= chunk.size();
-        }
-    }
-    if (append) {
-        target.write(EncodeRecord(*append));
-        target.write(append->image);
-    }
-    if (!target.commit()) {
-        qWarning() << "Cannot write the offline cache" << storagePath << target.errorString();
+    if (!damaged.isEmpty() && !KeepAside(QStringLiteral("damaged"), old, damaged))
         return false;
-    }
-    return true;
+    QList<Span> spans;
+    for (const Entry& entry : keep)
+        spans.append({ entry.offset, entry.size });
+    return WriteCacheFile(
+        storagePath, old, spans, append ? EncodeRecord(*append) + append->image : QByteArray());
 }
 
 // A file that is not a cache of ours may be someone's data: it is renamed, never overwritten.
 bool OfflineStorage::SetAside() const
 {
-    const QString stem = storagePath + QStringLiteral(".foreign-")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = stem;
-    for (int n = 1; QFile::exists(aside); ++n)
-        aside = stem + QLatin1Char('-') + QString::number(n);
+    const QString aside = AsideName(QStringLiteral("foreign"));
     if (!QFile::rename(storagePath, aside)) {
         qWarning() << "Cannot set aside" << storagePath;
         return false;
     }
     qWarning() << "Offline cache" << storagePath << "was not ours; moved to" << aside;
     return true;
+}
+
+// Copies `spans` of the cache into a new file named after `kind`, so that records in it can be
+// read like the cache's.
+bool OfflineStorage::KeepAside(const QString& kind, QFile& source, const QList<Span>& spans) const
+{
+    const QString aside = AsideName(kind);
+    if (!WriteCacheFile(aside, source, spans, {}))
+        return false;
+    qWarning() << "Offline cache: kept" << kind << "bytes in" << aside;
+    return true;
+}
+
+// Writes a user-only cache file at `path` through a temporary file: the header, `spans` of
+// `source` and `tail`.
+bool OfflineStorage::WriteCacheFile(
+    const QString& path, QFile& source, const QList<Span>& spans, const QByteArray& tail)
+{
+    QSaveFile target(path);
+    if (!target.open(QIODevice::WriteOnly)
+        || !target.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        qWarning() << "Cannot write" << path << target.errorString();
+        return false;
+    }
+    target.write(fileMagic);
+    QDataStream(&target) << formatVersion;
+    for (const Span& span : spans) {
+        if (!CopySpan(source, target, span.offset, span.size)) {
+            target.cancelWriting();
+            return false;
+        }
+    }
+    target.write(tail);
+    if (!target.commit()) {
+        qWarning() << "Cannot write" << path << target.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString OfflineStorage::AsideName(const QString& kind) const
+{
+    const QString stem = storagePath + QLatin1Char('.') + kind + QLatin1Char('-')
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = stem;
+    for (int n = 1; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = stem + QLatin1Char('-') + QString::number(n);
+    return name;
 }
 
 QByteArray OfflineStorage::ReadImage(QFile& file, const Entry& entry)
@@ -312,8 +410,8 @@ void OfflineStorage::UploadNext()
     // The file is read afresh for each record, so captures cached during the run go too.
     const int memberId = api.GetCurrentUserInfo().memberId;
     QList<Entry> entries;
-    QFile file(storagePath);
-    if (Scan(&entries, true) == FileState::Ours && file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (Scan(&entries) == FileState::Ours && RegularFile::OpenForReading(&file, storagePath)) {
         for (const Entry& entry : qAsConst(entries)) {
             if (entry.shot.memberId != memberId)
                 continue;
@@ -329,35 +427,44 @@ void OfflineStorage::UploadNext()
 void OfflineStorage::OnUploaded()
 {
     // Should the record stay in the file, the next run would send it again: stop instead.
-    if (!RemoveUploaded()) {
+    if (!TakeInFlight(QString())) {
         uploading = false;
         return;
     }
     UploadNext();
 }
 
-void OfflineStorage::OnUploadFailed()
+void OfflineStorage::OnUploadFailed(int httpStatus)
 {
+    // A record the service refuses would stop every later run: it is set aside, not deleted,
+    // and the records behind it go on.
+    if (IsRefusal(httpStatus) && TakeInFlight(QStringLiteral("refused"))) {
+        UploadNext();
+        return;
+    }
     uploading = false;
 }
 
-bool OfflineStorage::RemoveUploaded()
+// Takes the record being uploaded out of the file; with `asideKind`, it is first kept in a file
+// of its own.
+bool OfflineStorage::TakeInFlight(const QString& asideKind)
 {
     QList<Entry> entries;
-    const FileState state = Scan(&entries, true);
-    if (state != FileState::Ours)
-        return false;
-    QFile file(storagePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QList<Span> damaged;
+    const FileState state = Scan(&entries, &damaged);
+    QFile file;
+    if (state != FileState::Ours || !RegularFile::OpenForReading(&file, storagePath))
         return false;
     for (int index = 0; index < entries.size(); ++index) {
         const Entry& entry = entries.at(index);
-        if (SameCapture(entry.shot, inFlight) && entry.imageSize == inFlight.image.size()
-            && ReadImage(file, entry) == inFlight.image) {
-            file.close();
-            entries.removeAt(index);
-            return Rewrite(state, entries, nullptr);
-        }
+        if (!SameCapture(entry.shot, inFlight) || entry.imageSize != inFlight.image.size()
+            || ReadImage(file, entry) != inFlight.image)
+            continue;
+        if (!asideKind.isEmpty() && !KeepAside(asideKind, file, { { entry.offset, entry.size } }))
+            return false;
+        file.close();
+        entries.removeAt(index);
+        return Rewrite(state, entries, damaged, nullptr);
     }
     return false;
 }

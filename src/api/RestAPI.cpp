@@ -35,6 +35,12 @@ const QString screensnapPath = QStringLiteral("/k4p/snaps/upload:var");
 const QString timeFormat = QStringLiteral("HH:mm:ss");
 const QString dateFormat = QStringLiteral("yyyy-MM-dd");
 const char* const timedOutProperty = "mqTimedOut";
+const char* const tooLargeProperty = "mqTooLarge";
+// An XML answer has the parser's bound; a picture is a few hundred kilobytes at most, and the
+// installer goes to disk, not into memory.
+constexpr qint64 maxAnswerBytes = ApiXmlParser::maxAnswerSize;
+constexpr qint64 maxPictureBytes = 16 * 1024 * 1024;
+constexpr qint64 maxInstallerBytes = 1024LL * 1024 * 1024;
 const char* const canceledProperty = "mqCanceled";
 
 QString StateName(RestAPI::ApiState state)
@@ -320,9 +326,16 @@ void RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
     };
     QNetworkReply* reply = PostMultipart(ScreenshotUpload, screenshotPath, WithCredentials(fields),
         ScreenshotUploadFields::image, ScreenshotUploadFields::fileName, shot.image);
-    Watch(reply, ScreenshotUpload, {}, [this](const Outcome& outcome) {
+    Watch(reply, ScreenshotUpload, maxAnswerBytes, {}, [this](const Outcome& outcome) {
         HandleApiOutcome(ScreenshotUpload, outcome, [this](const ApiXmlParser& answer) {
-            emit ApiDataOk(ScreenshotUpload, answer.ReadScreenshotId());
+            // Without the service's id the capture is not known to be stored: the caller keeps
+            // it rather than count it as uploaded.
+            const int id = answer.ReadScreenshotId();
+            if (id < 1) {
+                Fail(ScreenshotUpload, tr("the answer holds no screenshot id"));
+                return;
+            }
+            emit ApiDataOk(ScreenshotUpload, id);
         });
     });
 }
@@ -365,7 +378,7 @@ void RestAPI::UploadScreensnap(const QString& title, const QString& description,
     };
     QNetworkReply* reply = PostMultipart(ScreensnapUpload, screensnapPath, WithCredentials(fields),
         ScreensnapUploadFields::image, ScreensnapUploadFields::fileName, png);
-    Watch(reply, ScreensnapUpload, {}, [this](const Outcome& outcome) {
+    Watch(reply, ScreensnapUpload, maxAnswerBytes, {}, [this](const Outcome& outcome) {
         HandleApiOutcome(ScreensnapUpload, outcome, [this](const ApiXmlParser& answer) {
             // The address goes to the clipboard and into a link the member clicks.
             const QString shortUrl = answer.ReadShortUrl();
@@ -406,7 +419,8 @@ void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
         [reply, target] { target->write(reply->readAll()); });
     connect(reply, &QNetworkReply::downloadProgress, this, &RestAPI::DownloadProgress);
     Watch(
-        reply, UpdateFileRecieved, [reply] { return !reply->property(canceledProperty).toBool(); },
+        reply, UpdateFileRecieved, maxInstallerBytes,
+        [reply] { return !reply->property(canceledProperty).toBool(); },
         [this, target, filePath](const Outcome& outcome) {
             if (!outcome.ok) {
                 target->cancelWriting();
@@ -435,6 +449,11 @@ void RestAPI::CancelUpdateDownload()
 bool RestAPI::IsDownloadingUpdate() const
 {
     return updateReply && !updateReply->isFinished();
+}
+
+int RestAPI::FailedHttpStatus() const
+{
+    return failedHttpStatus;
 }
 
 void RestAPI::SetRequestTimeout(int msec)
@@ -562,8 +581,8 @@ QNetworkReply* RestAPI::PostMultipart(ApiState state, const QString& path, const
     return reply;
 }
 
-void RestAPI::Watch(
-    QNetworkReply* reply, ApiState state, std::function<bool()> isCurrent, OutcomeHandler handler)
+void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
+    std::function<bool()> isCurrent, OutcomeHandler handler)
 {
     // The time limit counts from the last sign of life, so a large upload on a slow line is
     // not cut off while it still moves.
@@ -575,7 +594,16 @@ void RestAPI::Watch(
         reply->abort();
     });
     connect(reply, &QNetworkReply::uploadProgress, timer, [timer] { timer->start(); });
-    connect(reply, &QNetworkReply::downloadProgress, timer, [timer] { timer->start(); });
+    connect(reply, &QNetworkReply::downloadProgress, timer,
+        [reply, timer, maxBytes](qint64 received, qint64 total) {
+            timer->start();
+            // Refused as soon as it is known to be too large: announced or received.
+            if (received > maxBytes || total > maxBytes) {
+                reply->setProperty(
+                    tooLargeProperty, tr("the answer is larger than %1 bytes").arg(maxBytes));
+                reply->abort();
+            }
+        });
     connect(reply, &QNetworkReply::sslErrors, this, [this, state](const QList<QSslError>& errors) {
         for (const QSslError& error : errors)
             Log(StateName(state) + QStringLiteral(" TLS error: ") + error.errorString());
@@ -589,8 +617,11 @@ void RestAPI::Watch(
         if (reply->isOpen())
             outcome.body = reply->readAll();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        outcome.httpStatus = status;
         if (reply->property(timedOutProperty).toBool())
             outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
+        else if (reply->property(tooLargeProperty).isValid())
+            outcome.error = reply->property(tooLargeProperty).toString();
         else if (status != 0 && status != 200)
             outcome.error = QStringLiteral("HTTP %1").arg(status);
         else if (reply->error() != QNetworkReply::NoError)
@@ -612,7 +643,7 @@ QNetworkReply* RestAPI::CallApi(ApiState state, const QString& path, const Field
     AnswerHandler onOk, std::function<bool()> isCurrent)
 {
     QNetworkReply* reply = PostForm(state, path, fields);
-    Watch(reply, state, std::move(isCurrent),
+    Watch(reply, state, maxAnswerBytes, std::move(isCurrent),
         [this, state, onOk](const Outcome& outcome) { HandleApiOutcome(state, outcome, onOk); });
     return reply;
 }
@@ -625,7 +656,9 @@ void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const Ans
         const ApiXmlParser answer(outcome.body);
         if (answer.IsValid() && !(answer.ErrorCode().isEmpty() && answer.ErrorMessage().isEmpty()))
             why += QStringLiteral(", ") + answer.Problem();
+        failedHttpStatus = outcome.httpStatus == 200 ? 0 : outcome.httpStatus;
         Fail(state, why);
+        failedHttpStatus = 0;
         return;
     }
     const ApiXmlParser answer(outcome.body);
@@ -658,7 +691,7 @@ QNetworkReply* RestAPI::FetchPicture(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     Log(StateName(state) + QStringLiteral(" GET ") + url.toString());
     QNetworkReply* reply = manager.get(request);
-    Watch(reply, state, std::move(isCurrent), std::move(handler));
+    Watch(reply, state, maxPictureBytes, std::move(isCurrent), std::move(handler));
     return reply;
 }
 

@@ -156,6 +156,10 @@ public:
     void CancelUpdateDownload();
     bool IsDownloadingUpdate() const;
 
+    // While ApiDataError is delivered: the HTTP status of the answer it reports; 0 when the
+    // failure came without one, or with HTTP 200.
+    int FailedHttpStatus() const;
+
     // A request with no sign of life for this long fails with its state (30 s by default).
     void SetRequestTimeout(int msec);
     // Replaces the platform's network check (tests simulate "no network" with it).
@@ -175,6 +179,7 @@ private:
         bool ok = false;
         QString error;
         QByteArray body;
+        int httpStatus = 0;
     };
     using OutcomeHandler = std::function<void(const Outcome&)>;
     using AnswerHandler = std::function<void(const ApiXmlParser&)>;
@@ -197,8 +202,8 @@ private:
     QNetworkReply* PostForm(ApiState state, const QString& path, const Fields& fields);
     QNetworkReply* PostMultipart(ApiState state, const QString& path, const Fields& fields,
         const QString& fileField, const QString& fileName, const QByteArray& png);
-    void Watch(QNetworkReply* reply, ApiState state, std::function<bool()> isCurrent,
-        OutcomeHandler handler);
+    void Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
+        std::function<bool()> isCurrent, OutcomeHandler handler);
     void HandleApiOutcome(ApiState state, const Outcome& outcome, const AnswerHandler& onOk);
     QNetworkReply* FetchPicture(ApiState state, const QString& address,
         std::function<bool()> isCurrent, OutcomeHandler handler);
@@ -225,6 +230,7 @@ private:
 
     SecurityUserInfo userInfo;
     bool loggedIn = false;
+    int failedHttpStatus = 0;
 
     QList<RosterManager::ROSTER_GROUP_ITEM> rosterList;
     QList<QPointer<QNetworkReply>> rosterReplies;

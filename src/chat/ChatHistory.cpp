@@ -2,6 +2,7 @@
 
 #include "HistoryFileReader.h"
 #include "HistoryRecord.h"
+#include "RegularFile.h"
 
 #include <QDebug>
 #include <QFile>
@@ -9,9 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -72,16 +71,9 @@ bool ChatHistory::AppendHistory(const QString& fileName, const HistoryEntry& ent
         return false;
     }
 
-    const int fd = ::open(QFile::encodeName(fileName).constData(),
-        O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        qWarning() << "Cannot open the chat history file" << fileName;
-        return false;
-    }
     QFile file;
-    if (!file.open(
-            fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!RegularFile::OpenForAppending(&file, fileName)) {
+        qWarning() << "Cannot open the chat history file" << fileName;
         return false;
     }
 

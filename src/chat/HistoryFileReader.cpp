@@ -1,39 +1,91 @@
 #include "HistoryFileReader.h"
 
+#include "RegularFile.h"
+
 namespace {
+
 // 64 records are about 150 KB: one read serves the 50 newest messages.
-constexpr qint64 recordsPerBlock = 64;
+constexpr qint64 blockBytes = 64 * HistoryRecord::size;
+// A file of a header and gigabytes of zeros is given up after this much, not read to its start.
+constexpr qint64 maxPassedOver = 64 * HistoryRecord::size;
+
+bool IsRecordEnd(char byte)
+{
+    return byte == HistoryRecord::endOfMessage || byte == HistoryRecord::continued;
+}
+
+// A record whose last byte ends a record and that holds a valid date and time.
+bool IsWhole(const char* record, HistoryRecord::Piece* piece)
+{
+    return IsRecordEnd(record[HistoryRecord::separatorOffset])
+        && HistoryRecord::Decode(record, piece);
+}
+
 } // namespace
 
-HistoryFileReader::HistoryFileReader(const QString& fileName) : file(fileName) { }
+HistoryFileReader::HistoryFileReader(const QString& fileName) : fileName(fileName) { }
 
 bool HistoryFileReader::open()
 {
-    if (!file.open(QIODevice::ReadOnly))
+    if (!RegularFile::OpenForReading(&file, fileName))
         return false;
     if (file.read(HistoryRecord::headerSize) != HistoryFileConstants::fileHeader)
         return false;
-    unreadRecords = (file.size() - HistoryRecord::headerSize) / HistoryRecord::size;
+    end = file.size();
     return true;
 }
 
 bool HistoryFileReader::previous(HistoryRecord::Piece* piece)
 {
-    for (;;) {
-        if (blockRecords == 0) {
-            if (unreadRecords == 0)
-                return false;
-            const qint64 count = qMin(recordsPerBlock, unreadRecords);
-            unreadRecords -= count;
-            if (!file.seek(HistoryRecord::headerSize + unreadRecords * HistoryRecord::size))
-                return false;
-            block = file.read(count * HistoryRecord::size);
-            if (block.size() != count * HistoryRecord::size)
-                return false;
-            blockRecords = static_cast<int>(count);
-        }
-        --blockRecords;
-        if (HistoryRecord::Decode(block.constData() + blockRecords * HistoryRecord::size, piece))
+    while (end - HistoryRecord::size >= HistoryRecord::headerSize) {
+        const char* record = At(end - HistoryRecord::size, HistoryRecord::size);
+        if (!record)
+            return false;
+        if (IsWhole(record, piece)) {
+            end -= HistoryRecord::size;
             return true;
+        }
+        if (!FindStep())
+            return false;
     }
+    return false;
+}
+
+bool HistoryFileReader::FindStep()
+{
+    HistoryRecord::Piece candidate;
+    for (qint64 step = end - 1; step - HistoryRecord::size >= HistoryRecord::headerSize; --step) {
+        if (++passedOver > maxPassedOver)
+            return false;
+        const char* last = At(step - 1, 1);
+        if (!last)
+            return false;
+        if (!IsRecordEnd(*last))
+            continue;
+        const char* record = At(step - HistoryRecord::size, HistoryRecord::size);
+        if (record && IsWhole(record, &candidate)) {
+            end = step;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* HistoryFileReader::At(qint64 offset, int length)
+{
+    if (offset >= blockStart && offset + length <= blockStart + block.size())
+        return block.constData() + (offset - blockStart);
+    // Walking back: the block ends where the bytes asked for end.
+    const qint64 blockEnd = offset + length;
+    blockStart = qMax<qint64>(HistoryRecord::headerSize, qMin(offset, blockEnd - blockBytes));
+    if (!file.seek(blockStart)) {
+        block.clear();
+        return nullptr;
+    }
+    block = file.read(blockEnd - blockStart);
+    if (block.size() != blockEnd - blockStart) {
+        block.clear();
+        return nullptr;
+    }
+    return block.constData() + (offset - blockStart);
 }

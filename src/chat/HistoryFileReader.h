@@ -6,22 +6,34 @@
 #include <QFile>
 #include <QString>
 
-// Reads the complete records of a history file from the newest back, a block at a time, so a
-// period costs only the records it shows. A cut-short last record is left out.
+// Reads the whole records of a history file from the newest back, a block at a time, so a period
+// costs only the records it shows. Records are counted from the end of the file: where a record
+// does not end where the one after it begins (a byte inserted or lost, a damaged record, a
+// cut-short tail), the reader looks back for the nearest record boundary and goes on from there.
+// The bytes it passes over that way are bounded, so a damaged file costs little more than the
+// records it shows.
 class HistoryFileReader
 {
 public:
     explicit HistoryFileReader(const QString& fileName);
 
-    // False when the file is missing, unreadable or does not start with the history header.
+    // False when the file is missing, unreadable, not a regular file or does not start with the
+    // history header.
     bool open();
-    // The next older record with a valid date; false at the start of the file or on a read
-    // error.
+    // The next older whole record; false at the start of the file, on a read error or once the
+    // bound of bytes passed over is reached.
     bool previous(HistoryRecord::Piece* piece);
 
 private:
+    // The file's bytes from `offset` on, at least `length` of them; null when they cannot be read.
+    const char* At(qint64 offset, int length);
+    // Moves `end` back to the nearest earlier end of a whole record.
+    bool FindStep();
+
+    QString fileName;
     QFile file;
-    qint64 unreadRecords = 0; // the records before the current block
+    qint64 end = 0; // where the next older record ends
+    qint64 passedOver = 0;
     QByteArray block;
-    int blockRecords = 0; // the records of the block not handed out yet
+    qint64 blockStart = 0;
 };

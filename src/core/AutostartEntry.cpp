@@ -1,6 +1,7 @@
 #include "AutostartEntry.h"
 
 #include "AppInfo.h"
+#include "InstallLayout.h"
 
 #include <QDebug>
 #include <QDir>
@@ -8,12 +9,48 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
+namespace {
+
+const QString programName = QStringLiteral("movarelquintash-client");
+
+QString entryText(const QString& executable)
+{
+    QString entry = QStringLiteral("[Desktop Entry]\n"
+                                   "Type=Application\n"
+                                   "Name=%1\n"
+                                   "Exec=%2\n")
+                        .arg(AppInfo::applicationName, AutostartEntry::ExecLine(executable));
+    // The theme icon exists only where the client was installed with it.
+    if (AutostartEntry::IsInstalledProgram(executable))
+        entry += QStringLiteral("Icon=") + programName + QLatin1Char('\n');
+    entry += QStringLiteral("Terminal=false\n"
+                            "X-GNOME-Autostart-enabled=true\n");
+    return entry;
+}
+
+bool writeEntry(const QString& text)
+{
+    const QString path = AutostartEntry::FilePath();
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        qWarning() << "Cannot write the autostart entry" << path;
+        return false;
+    }
+    file.write(text.toUtf8());
+    return file.commit();
+}
+
+} // namespace
+
 namespace AutostartEntry {
 
 QString FilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/autostart/movarelquintash-client.desktop");
+        + QStringLiteral("/autostart/") + programName + QStringLiteral(".desktop");
 }
 
 bool IsInstalled()
@@ -40,28 +77,44 @@ QString ExecLine(const QString& executable)
 
 bool Install(const QString& executable)
 {
-    const QString path = FilePath();
-    QDir().mkpath(QFileInfo(path).path());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        qWarning() << "Cannot write the autostart entry" << path;
-        return false;
-    }
-    const QString entry = QStringLiteral("[Desktop Entry]\n"
-                                         "Type=Application\n"
-                                         "Name=%1\n"
-                                         "Exec=%2\n"
-                                         "Terminal=false\n"
-                                         "X-GNOME-Autostart-enabled=true\n")
-                              .arg(AppInfo::applicationName, ExecLine(executable));
-    file.write(entry.toUtf8());
-    return file.commit();
+    return writeEntry(entryText(executable));
 }
 
 bool Remove()
 {
     const QString path = FilePath();
     return !QFile::exists(path) || QFile::remove(path);
+}
+
+bool IsInstalledProgram(const QString& executable)
+{
+    const QFileInfo program(executable);
+    return program.fileName() == programName
+        && QFileInfo::exists(
+            program.absolutePath() + QStringLiteral("/" MOVARELQUINTASH_LAUNCHER_FROM_BINDIR));
+}
+
+bool Refresh(const QString& executable)
+{
+    if (!IsInstalledProgram(executable))
+        return true;
+    QFile file(FilePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return true; // no entry: the member does not start the client at login
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    file.close();
+    // Only the command changes: whatever else the desktop keeps there (the member switching
+    // the entry off, say) stays as it is.
+    const QString exec = QStringLiteral("Exec=") + ExecLine(executable);
+    auto line = std::find_if(lines.begin(), lines.end(),
+        [](const QString& l) { return l.startsWith(QLatin1String("Exec=")); });
+    if (line == lines.end())
+        return writeEntry(entryText(executable));
+    if (*line == exec)
+        return true;
+    qInfo() << "Pointing the autostart entry at the installed program" << executable;
+    *line = exec;
+    return writeEntry(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace AutostartEntry

@@ -17,6 +17,16 @@ bool Install(const QString& executable);
 // Deletes the entry; true when none is left.
 bool Remove();
 
+// True when `executable` is the client in its installed place: the launcher entry that
+// is installed with it lies in the same prefix.
+bool IsInstalledProgram(const QString& executable);
+
+// When `executable` is the installed program and an entry exists whose command names
+// something else (a build folder, an older place), points that command at `executable` and
+// keeps the rest of the entry. Programs run from elsewhere never touch the entry: a test
+// build must not take over the member's login. True when nothing failed.
+bool Refresh(const QString& executable);
+
 // The Exec value that runs `executable` with no arguments, quoted and escaped as
 // desktop entries require.
 QString ExecLine(const QString& executable);

@@ -10,6 +10,25 @@ QString env(const char* name)
     return QString::fromLocal8Bit(qgetenv(name)).trimmed();
 }
 
+const char* const apiUrlVariable = "MOVARELQUINTASH_API_URL";
+
+bool IsWebAddress(const QUrl& url, bool httpsOnly)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+        && (scheme == QLatin1String("https") || (!httpsOnly && scheme == QLatin1String("http")));
+}
+
+// Request paths are appended to the base, so it keeps no trailing slash.
+QUrl WithoutTrailingSlash(QUrl url)
+{
+    QString path = url.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path);
+    return url;
+}
+
 // An overriding URL must be absolute http(s) with a host; anything else falls back to the default.
 QUrl urlFromEnv(const char* name, const QString& fallback)
 {
@@ -17,18 +36,11 @@ QUrl urlFromEnv(const char* name, const QString& fallback)
     if (value.isEmpty())
         return QUrl(fallback);
     const QUrl url(value, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != "https" && scheme != "http")) {
+    if (!IsWebAddress(url, false)) {
         qWarning() << name << "is not an http(s) address, using" << fallback;
         return QUrl(fallback);
     }
-    // Request paths are appended to the base, so it keeps no trailing slash.
-    QUrl base = url;
-    QString path = base.path();
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    base.setPath(path);
-    return base;
+    return WithoutTrailingSlash(url);
 }
 
 } // namespace
@@ -37,7 +49,23 @@ namespace ServiceConfig {
 
 QUrl apiBaseUrl()
 {
-    return urlFromEnv("MOVARELQUINTASH_API_URL", QStringLiteral("https://api.movarelquintash.com"));
+    const QString value = env(apiUrlVariable);
+    if (value.isEmpty())
+        return QUrl(QStringLiteral("https://api.movarelquintash.com"));
+    if (!apiBaseUrlProblem().isEmpty())
+        return QUrl();
+    return WithoutTrailingSlash(QUrl(value, QUrl::StrictMode));
+}
+
+QString apiBaseUrlProblem()
+{
+    const QString value = env(apiUrlVariable);
+    if (value.isEmpty() || IsWebAddress(QUrl(value, QUrl::StrictMode), true))
+        return {};
+    return QStringLiteral("%1 is \"%2\", but the service can only be reached at an https "
+                          "address such as https://api.example.com:8443: the password and the "
+                          "session key must not travel in clear.")
+        .arg(QLatin1String(apiUrlVariable), value);
 }
 
 QString apiHost()
@@ -85,7 +113,8 @@ QList<QSslCertificate> extraCaCertificates()
         qWarning() << "Cannot read the CA file" << path;
         return {};
     }
-    const QList<QSslCertificate> certificates = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    const QList<QSslCertificate> certificates
+        = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
     if (certificates.isEmpty())
         qWarning() << "No PEM certificate in" << path;
     return certificates;
@@ -94,7 +123,8 @@ QList<QSslCertificate> extraCaCertificates()
 QList<QSslCertificate> trustedCaCertificates()
 {
     // Parsing the system's CA store is costly and gives the same list all along: done once.
-    static const QList<QSslCertificate> systemCertificates = QSslConfiguration::systemCaCertificates();
+    static const QList<QSslCertificate> systemCertificates
+        = QSslConfiguration::systemCaCertificates();
     return systemCertificates + extraCaCertificates();
 }
 

@@ -10,8 +10,13 @@
 // environment override, so tests and the demo can point the client at local servers.
 namespace ServiceConfig {
 
-// REST API base: scheme, host and optional port (MOVARELQUINTASH_API_URL).
+// REST API base: scheme, host and optional port (MOVARELQUINTASH_API_URL). The password digest
+// and the session key travel with the requests, so only https is taken: an override that is not
+// an https address gives an empty URL, which no request can reach.
 QUrl apiBaseUrl();
+// Why MOVARELQUINTASH_API_URL cannot be used, in words for the member; empty when it can or is
+// not set.
+QString apiBaseUrlProblem();
 // The host of the REST API, used for the reachability check.
 QString apiHost();
 // Base of the service's web pages (MOVARELQUINTASH_WEB_URL).

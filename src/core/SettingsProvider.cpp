@@ -2,6 +2,7 @@
 
 #include "AutostartEntry.h"
 #include "PasswordCipher.h"
+#include "SettingsFileScreen.h"
 #include "SettingsKeys.h"
 #include "UserOnlyFiles.h"
 
@@ -16,6 +17,19 @@
 #include <QWidget>
 
 namespace {
+
+// The valid ranges of the numeric preferences: the choices the preferences offer, and for the
+// window geometry what a desktop can hold.
+constexpr int maxFontSize = 512; // points
+constexpr int maxPopupTimeout = 99; // seconds, two digits
+constexpr int maxKeepMemoCount = 99;
+constexpr int lastStopReminderType = 2;
+constexpr int lastStopReminderTimeout = 4;
+constexpr int lastMemoReminderType = 2;
+constexpr int lastRemindMode = 4;
+constexpr int lastSoundMode = 2;
+constexpr int maxWindowCoordinate = 32767;
+const QList<int> logSizes { 1, 2, 3, 5, 10, 20, 30 }; // megabytes
 
 // Reads typed values from the store. A value of the wrong type, or text that does not
 // parse as the type, gives the default: a damaged store never breaks the client.
@@ -69,6 +83,13 @@ public:
         return ok ? result : fallback;
     }
 
+    // A value outside min..max is damage, not a choice: it reads as the fallback.
+    int Int(const QString& key, int fallback, int min, int max) const
+    {
+        const int value = Int(key, fallback);
+        return value >= min && value <= max ? value : fallback;
+    }
+
     QString Text(const QString& key, const QString& fallback) const
     {
         const QVariant value = store.value(key);
@@ -112,9 +133,7 @@ public:
         font.name = Text(prefix + QLatin1String("Name"), fallback.name);
         if (font.name.trimmed().isEmpty())
             font.name = fallback.name;
-        font.size = Int(prefix + QLatin1String("Size"), fallback.size);
-        if (font.size <= 0)
-            font.size = fallback.size;
+        font.size = Int(prefix + QLatin1String("Size"), fallback.size, 1, maxFontSize);
         font.bold = Bool(prefix + QLatin1String("Bold"), fallback.bold);
         font.italic = Bool(prefix + QLatin1String("Italic"), fallback.italic);
         font.colour = withColour ? Colour(prefix + QLatin1String("Color"), fallback.colour)
@@ -182,15 +201,17 @@ void SettingsProvider::PrepareStoreFile()
 
 SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 {
-    store.sync();
+    Reload();
     const StoreReader read(store);
     const SETTINGS d;
     SETTINGS s;
 
-    s.rosterWindowRect = QRect(read.Int(SettingsKeys::rosterWindowX, d.rosterWindowRect.x()),
-        read.Int(SettingsKeys::rosterWindowY, d.rosterWindowRect.y()),
-        read.Int(SettingsKeys::rosterWindowWidth, d.rosterWindowRect.width()),
-        read.Int(SettingsKeys::rosterWindowHeight, d.rosterWindowRect.height()));
+    const QRect& r = d.rosterWindowRect;
+    const int c = maxWindowCoordinate;
+    s.rosterWindowRect = QRect(read.Int(SettingsKeys::rosterWindowX, r.x(), -c, c),
+        read.Int(SettingsKeys::rosterWindowY, r.y(), -c, c),
+        read.Int(SettingsKeys::rosterWindowWidth, r.width(), 1, c),
+        read.Int(SettingsKeys::rosterWindowHeight, r.height(), 1, c));
     s.runAtStartup = AutostartEntry::IsInstalled();
     s.signInAtRun = read.Bool(SettingsKeys::signInAtRun, d.signInAtRun);
     s.confirmAtExit = read.Bool(SettingsKeys::confirmAtExit, d.confirmAtExit);
@@ -199,17 +220,20 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
     s.setReminderOnStop = read.Bool(SettingsKeys::setReminderOnStop, d.setReminderOnStop);
     s.stopWhileComputerIsLocked
         = read.Bool(SettingsKeys::stopWhileComputerIsLocked, d.stopWhileComputerIsLocked);
-    s.stopReminderType = read.Int(SettingsKeys::stopReminderType, d.stopReminderType);
-    s.stopReminderTimeout = read.Int(SettingsKeys::stopReminderTimeout, d.stopReminderTimeout);
-    s.memoReminderType = read.Int(SettingsKeys::memoReminderType, d.memoReminderType);
-    s.remindMode = read.Int(SettingsKeys::remindMode, d.remindMode);
-    s.remindModeIndex = read.Int(SettingsKeys::remindMode, d.remindModeIndex);
+    s.stopReminderType
+        = read.Int(SettingsKeys::stopReminderType, d.stopReminderType, 0, lastStopReminderType);
+    s.stopReminderTimeout = read.Int(
+        SettingsKeys::stopReminderTimeout, d.stopReminderTimeout, 0, lastStopReminderTimeout);
+    s.memoReminderType
+        = read.Int(SettingsKeys::memoReminderType, d.memoReminderType, 0, lastMemoReminderType);
+    s.remindMode = read.Int(SettingsKeys::remindMode, d.remindMode, 0, lastRemindMode);
+    s.remindModeIndex = read.Int(SettingsKeys::remindMode, d.remindModeIndex, 0, lastRemindMode);
     s.memoEnterAction = read.Bool(SettingsKeys::memoEnterAction, d.memoEnterAction);
     s.keepPrevMemo = read.Bool(SettingsKeys::keepPrevMemo, d.keepPrevMemo);
-    s.keepMemoCount = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount);
+    s.keepMemoCount = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount, 0, maxKeepMemoCount);
     s.enableSnapshots = read.Bool(SettingsKeys::enableSnapshots, d.enableSnapshots);
-    s.popupTimeout = read.Int(SettingsKeys::popupTimeout, d.popupTimeout);
-    s.soundMode = read.Int(SettingsKeys::soundMode, d.soundMode);
+    s.popupTimeout = read.Int(SettingsKeys::popupTimeout, d.popupTimeout, 0, maxPopupTimeout);
+    s.soundMode = read.Int(SettingsKeys::soundMode, d.soundMode, 0, lastSoundMode);
     s.ownSoundPath = read.Text(SettingsKeys::ownSoundPath, d.ownSoundPath);
     s.startMinimized = read.Bool(SettingsKeys::startMinimized, d.startMinimized);
     s.displayWarnings = read.Bool(SettingsKeys::displayWarnings, d.displayWarnings);
@@ -222,6 +246,8 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
         s.logLocation = d.logLocation;
     s.isLimitLogSize = read.Bool(SettingsKeys::isLimitLogSize, d.isLimitLogSize);
     s.totalLogSize = read.Int(SettingsKeys::totalLogSize, d.totalLogSize);
+    if (!logSizes.contains(s.totalLogSize))
+        s.totalLogSize = d.totalLogSize;
 
     s.groupFont = read.Font(SettingsKeys::groupFont, d.groupFont, true);
     s.userNameActiveFont = read.Font(SettingsKeys::userNameActiveFont, d.userNameActiveFont, true);
@@ -279,6 +305,7 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 
 void SettingsProvider::SetCurrentSettings(const SETTINGS& settings)
 {
+    Reload();
     WriteSettings(settings);
     Flush();
     if (settings.runAtStartup)
@@ -388,7 +415,17 @@ void SettingsProvider::WriteHotkeys(const HOTKEYS& k)
 
 void SettingsProvider::Store(const QString& key, const QVariant& value)
 {
-    store.setValue(key, value);
+    // Dates as text: the store file then holds no serialized values at all.
+    if (value.type() == QVariant::Date)
+        store.setValue(key, value.toDate().toString(Qt::ISODate));
+    else
+        store.setValue(key, value);
+}
+
+void SettingsProvider::Reload()
+{
+    SettingsFileScreen::Screen(store.fileName());
+    store.sync();
 }
 
 void SettingsProvider::Flush()
@@ -400,18 +437,21 @@ void SettingsProvider::Flush()
 
 void SettingsProvider::SetKeyByName(const QString& key, const QVariant& value)
 {
+    Reload();
     Store(key, value);
     Flush();
 }
 
 void SettingsProvider::SaveWindowState(const QRect& rect)
 {
+    Reload();
     WriteWindowRect(rect);
     Flush();
 }
 
 void SettingsProvider::SetDefaultSettings()
 {
+    Reload();
     SETTINGS defaults;
     defaults.stopReminderTimeout = 0;
     defaults.memoReminderType = 1;
@@ -426,12 +466,14 @@ void SettingsProvider::SetDefaultSettings()
 
 void SettingsProvider::SetDefaultHotkeys()
 {
+    Reload();
     WriteHotkeys(HOTKEYS());
     Flush();
 }
 
 void SettingsProvider::SetDefaultColors()
 {
+    Reload();
     WriteAppearance(SETTINGS());
     Flush();
 }
@@ -451,7 +493,7 @@ void SettingsProvider::SetStyleToWidget(QWidget* widget, const QString& path)
 
 QList<SettingsProvider::MEMO_ITEM> SettingsProvider::GetMemos(const QString& teamName)
 {
-    store.sync();
+    Reload();
     const StoreReader read(store);
     QList<MEMO_ITEM> memos;
     if (!read.Bool(SettingsKeys::keepPrevMemo, SETTINGS().keepPrevMemo))
@@ -466,7 +508,7 @@ QList<SettingsProvider::MEMO_ITEM> SettingsProvider::GetMemos(const QString& tea
 
 void SettingsProvider::AddMemo(const MEMO_ITEM& item)
 {
-    store.sync();
+    Reload();
     const StoreReader read(store);
     const SETTINGS d;
     if (!read.Bool(SettingsKeys::keepPrevMemo, d.keepPrevMemo)) {
@@ -474,7 +516,7 @@ void SettingsProvider::AddMemo(const MEMO_ITEM& item)
         Flush();
         return;
     }
-    const int keep = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount);
+    const int keep = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount, 0, maxKeepMemoCount);
     const QList<MEMO_ITEM> old = parseMemos(read.Text(SettingsKeys::prevMemo, QString()));
 
     QList<MEMO_ITEM> memos;
@@ -497,12 +539,13 @@ void SettingsProvider::AddMemo(const MEMO_ITEM& item)
 
 QString SettingsProvider::GetLoginName()
 {
-    store.sync();
+    Reload();
     return StoreReader(store).Text(SettingsKeys::loginName, QString());
 }
 
 void SettingsProvider::SaveLoginName(const QString& loginName)
 {
+    Reload();
     if (loginName.isEmpty())
         store.remove(SettingsKeys::loginName);
     else
@@ -512,13 +555,14 @@ void SettingsProvider::SaveLoginName(const QString& loginName)
 
 QString SettingsProvider::GetPassword()
 {
-    store.sync();
+    Reload();
     const QString cipher = StoreReader(store).Text(SettingsKeys::password, QString());
     return PasswordCipher::Decrypt(cipher.toLatin1());
 }
 
 void SettingsProvider::SavePassword(const QString& password)
 {
+    Reload();
     const QByteArray cipher = PasswordCipher::Encrypt(password);
     if (cipher.isEmpty())
         store.remove(SettingsKeys::password);
@@ -529,6 +573,7 @@ void SettingsProvider::SavePassword(const QString& password)
 
 void SettingsProvider::ForgetPassword()
 {
+    Reload();
     store.remove(SettingsKeys::password);
     Flush();
 }

@@ -118,8 +118,9 @@ public:
     // A further instance over the same store; `path` does not select another store.
     explicit SettingsProvider(QObject* parent = nullptr, const QString& path = QString());
 
-    // Reads every preference anew. The first call of the client's first run also writes
-    // the values read back to the store.
+    // Reads every preference anew; a value that is damaged, of the wrong type or out of its
+    // range reads as its default. The first call of the client's first run also writes the
+    // values read back to the store.
     SETTINGS GetCurrentSettings();
     // Writes every field, then installs or removes the autostart entry by runAtStartup.
     void SetCurrentSettings(const SETTINGS& settings);
@@ -157,6 +158,9 @@ private:
     void WriteHotkeys(const HOTKEYS& hotkeys);
     void WriteWindowRect(const QRect& rect);
     void PrepareStoreFile();
+    // Brings the store up to date with its file, after the file was screened for values that
+    // the store could not decode safely; every public operation starts with it.
+    void Reload();
     void Store(const QString& key, const QVariant& value);
     void Flush();
 

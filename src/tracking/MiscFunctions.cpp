@@ -103,6 +103,11 @@ void MiscFunctions::StopCountEvents()
     sampleTimer.stop();
 }
 
+bool MiscFunctions::IsCountingEvents() const
+{
+    return sampleTimer.isActive();
+}
+
 void MiscFunctions::SetSampleInterval(int msec)
 {
     sampleTimer.setInterval(msec);

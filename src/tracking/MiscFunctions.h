@@ -83,6 +83,7 @@ public:
     // Counting keyboard and mouse input anywhere on the desktop, one sample per interval.
     void StartCountEvents();
     void StopCountEvents();
+    bool IsCountingEvents() const;
     void SetSampleInterval(int msec);
     // Clears the running sample list; ResetAllStatistic also the copy GetStatistic returns.
     void ResetStatistic();

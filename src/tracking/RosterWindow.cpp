@@ -35,22 +35,26 @@ double TimeScaleFromEnvironment()
 RosterWindow::RosterWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
       ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), offlineStorage(this),
-      rosterManager(this)
+      rosterManager(this), chatClient(this)
 {
     ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
     offlineStorage.setObjectName(QStringLiteral("offlineStorage"));
     rosterManager.setObjectName(QStringLiteral("rosterManager"));
+    chatClient.setObjectName(QStringLiteral("chatClient"));
     MakeLinksAbsolute();
     SetUpTitleBar();
     networkEnabled = networkChecker.IsNetworkEnabled();
     timeScale = TimeScaleFromEnvironment();
     misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
+    SetInterface();
 
     ConnectTimers();
     ConnectTray();
     connect(&misc.GetPreferences(), &Preferences::OnSettingsApply, this, &RosterWindow::InitConfig);
+    connect(&misc.GetPreferences(), &Preferences::StopStartLoggingRequest, this,
+        &RosterWindow::StartOrStopLogging);
     connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);
     Memo& memo = misc.GetMemoDialog();
     connect(&memo, &Memo::MemoIsChanged, this, &RosterWindow::SetMemo);
@@ -72,15 +76,18 @@ RosterWindow::RosterWindow(QWidget* parent)
         connect(api, &RestAPI::ApiDataError, this, &RosterWindow::ApiDataError);
     }
     ConnectMisc();
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &RosterWindow::KeepUnsavedCaptures);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &RosterWindow::OnAboutToQuit);
     ConstructRosterList();
+    ConstructInterface();
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     ApplyLogSettings(settings);
     logManager.StartLog();
+    InstallEventFilters();
     misc.GetPreferences().SetLogManager(&logManager);
 
     InitConfig();
+    MakeRoomForTitleAndMenuBar();
     // Only the start: applying the preferences leaves the window as the member has it.
     if (settings.startMinimized)
         setWindowState(Qt::WindowMinimized);
@@ -109,25 +116,31 @@ void RosterWindow::SetUpTitleBar()
     connect(titleWidget, &MacTitleWidget::MinimizeClicked, this, &QWidget::showMinimized);
 }
 
+QUrl RosterWindow::WebPage(const QString& path, const QString& query)
+{
+    QUrl page = ServiceConfig::webBaseUrl();
+    QString basePath = page.path();
+    while (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    page.setPath(basePath + path);
+    if (!query.isEmpty())
+        page.setQuery(query, QUrl::StrictMode);
+    return page;
+}
+
 // The form's links name pages of the service by path; the service's web host comes from the
 // configuration.
 void RosterWindow::MakeLinksAbsolute()
 {
     static const QRegularExpression href(QStringLiteral("href=\"([^\"]*)\""));
-    const QUrl base = ServiceConfig::webBaseUrl();
-    QString basePath = base.path();
-    while (basePath.endsWith(QLatin1Char('/')))
-        basePath.chop(1);
     for (QLabel* label :
         { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy }) {
         QString text = label->text();
         const QRegularExpressionMatch match = href.match(text);
         if (!match.hasMatch())
             continue;
-        QUrl page = base;
-        page.setPath(basePath + match.captured(1));
         text.replace(match.capturedStart(1), match.capturedLength(1),
-            page.toString(QUrl::FullyEncoded).toHtmlEscaped());
+            WebPage(match.captured(1)).toString(QUrl::FullyEncoded).toHtmlEscaped());
         label->setText(text);
     }
 }
@@ -135,10 +148,12 @@ void RosterWindow::MakeLinksAbsolute()
 void RosterWindow::ConnectTray()
 {
     TrayIcon& tray = misc.GetTrayIcon();
+    connect(&tray, &TrayIcon::OpenTeamRoom_Signal, this, &RosterWindow::OpenTeamRoom);
     connect(&tray, &TrayIcon::ChatStatusChange_Signal, this, &RosterWindow::ChangeStatus);
     connect(&tray, &TrayIcon::OpenMemo_Signal, this, &RosterWindow::on_actionMemo_triggered);
     connect(&tray, &TrayIcon::SelectTeam_Signal, this, &RosterWindow::ChangeTeam);
     connect(&tray, &TrayIcon::TrackingTime_Signal, this, &RosterWindow::on_btnTimeControl_released);
+    connect(&tray, &TrayIcon::SingOut_Signal, this, &RosterWindow::SignOut);
     connect(&tray, &TrayIcon::ExitApp_Singal, this, &RosterWindow::ExitApp);
     connect(&tray, &TrayIcon::ShowOfflineUsers_Signal, this,
         &RosterWindow::on_actionShow_offline_users_triggered);
@@ -153,6 +168,9 @@ void RosterWindow::ConnectMisc()
 {
     connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthComplete, this, &RosterWindow::OnAuthCompete);
     connect(&misc.GetExitConfirm(), &ExitConfirm::ExitConfirm_Signal, this, &RosterWindow::ExitApp);
+    // Cancel (or closing the question) takes the answer back: the next exit asks again.
+    connect(
+        &misc.GetExitConfirm(), &QDialog::rejected, this, [this] { exitConfirmPending = false; });
     connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthFailed, this, &RosterWindow::OnAuthFailed);
     for (QLabel* label :
         { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy })
@@ -164,6 +182,7 @@ void RosterWindow::ConnectMisc()
         &updateWindow, &updateDialog::DownloadCanceled, this, &RosterWindow::StopDownloadUpdate);
     connect(&chatClient, &ChatClient::OnConnectionStateChange, this,
         &RosterWindow::OnChatConnectionStateChange);
+    connect(&chatClient, &ChatClient::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
 }
 
 void RosterWindow::showLoginDialog()

@@ -8,6 +8,7 @@
 #include "NetworkChecker.h"
 #include "OfflineStorage.h"
 #include "RestAPI.h"
+#include "RosterDelegate.h"
 #include "RosterManager.h"
 #include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
@@ -26,9 +27,11 @@
 namespace Ui {
 class RosterWindow;
 }
+class ChatWindowDialog;
 class MacTitleWidget;
-class RosterDelegate;
+class QListWidgetItem;
 class QModelIndex;
+class QUrl;
 
 // The main window and controller of a working day. It owns, for the whole run, the services
 // hub with the dialogs and tray icon, the main form, the REST clients, the activity log, the
@@ -39,7 +42,10 @@ class QModelIndex;
 // RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the time tracking control,
 // RosterWindowCapture.cpp the screenshots, RosterWindowReminders.cpp the reminders,
 // RosterWindowStateChecker.cpp the state checker, RosterWindowRoster.cpp the roster and its
-// pictures, RosterWindowApi.cpp the REST answers and the update check.
+// pictures, RosterWindowApi.cpp the REST answers and the update check, RosterWindowLayout.cpp
+// the placing of the panels and the window's own menus, RosterWindowLinks.cpp the row actions,
+// the web pages and the page switching, RosterWindowExit.cpp sign-out, close and exit,
+// RosterWindowChat.cpp the conversations and the incoming chat messages.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT
@@ -125,9 +131,63 @@ public slots:
 public slots:
     void InitConfig();
 
-    // Exit, asking first when the preferences say so.
+    // Sign-out, close and exit.
 public slots:
+    // Exit, asking first when the preferences say so.
     void ExitApp();
+    // Ends tracking as a stop does, forgets the member and brings the sign-in dialog back.
+    void SignOut();
+    void on_actionSign_out_triggered();
+    // Switches the activity log off when it is on, and on when it is off.
+    void StartOrStopLogging();
+    // The end of the run: tracking stops with its notice (answered, or 3 s at most) and the
+    // captures not yet confirmed go to the offline cache.
+    void OnAboutToQuit();
+
+    // Layout: the panels follow the window's size; the left panel's and the status label's
+    // menus.
+public slots:
+    void on_btnMyTools_clicked();
+    void on_btnCurrentStatus_clicked();
+    void on_lblUserStatus_customContextMenuRequested(const QPoint& pos);
+
+    // Roster row actions, web pages and the pages of the central area.
+public slots:
+    void OnItemMenuRequest(
+        int groupID, int contactID, RosterDelegate::BUTTON_TYPES button, QPoint mouseArea);
+    void onWorkDiary();
+    // Brings the main window up, from the tray and the Team-room hotkey.
+    void OpenTeamRoom();
+    void on_actionTime_logs_triggered();
+    void on_actionMessage_center_triggered();
+    void on_actionWork_diary_triggered();
+    void on_actionProfile_triggered();
+    void on_btnMyFinance_clicked();
+    void on_btnAboutMQT_released();
+    void on_btnTeamWorksTools_clicked();
+    void on_btnRoomView_clicked();
+    void on_lstTeamWorkTools_itemClicked(QListWidgetItem* item);
+    void on_actionPreferences_triggered();
+    void on_actionClose_triggered();
+
+    // Conversations and incoming chat messages.
+public slots:
+    // Opens a conversation with the member of the roster's current row. A partner whose
+    // window is open gets that window back instead of a second one.
+    void StartConversation(const QString& textMessage = QString());
+    // Every chat message that arrives: broadcasts become a tray notice, a partner with an open
+    // window is left to that window, and the messages of other members are stored here.
+    void OnChatMessageRecived(const QString& from, const QString& text);
+
+public:
+    // The same with the partner given; the own record is the signed-in member's as it stands.
+    void StartConversation(const RosterManager::ROSTER_ITEM& item, const QString& textMessage);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     // Screenshot capture and saving.
 public slots:
@@ -169,6 +229,9 @@ public slots:
 
 private:
     void SetUpTitleBar();
+    // A page of the service's web site: the web pages base, `path` and the already encoded
+    // `query`.
+    static QUrl WebPage(const QString& path, const QString& query = QString());
     void MakeLinksAbsolute();
     void ConnectTimers();
     void ConnectTray();
@@ -196,6 +259,10 @@ private:
     void SaveEncodedCaptures();
     bool TakePng(PendingCapture& capture);
     void SaveCapture(const MiscFunctions::SCREENSHOT& shot);
+    // The capture still in its popup goes to the offline cache instead of the upload its
+    // closing would start; the popup is put away.
+    void KeepCaptureInPopup();
+    void KeepInCache(const MiscFunctions::SCREENSHOT& shot);
     void UploadAtOnce(const MiscFunctions::SCREENSHOT& shot);
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
     void ShowCachedStatus(const QString& word);
@@ -204,6 +271,39 @@ private:
 
     // Reminders.
     void DismissStopReminder();
+
+    // Layout.
+    void ConstructInterface();
+    void SetInterface();
+    void InstallEventFilters();
+    // The title bar and the menu bar above the form's area; the window grows by their height.
+    void MakeRoomForTitleAndMenuBar();
+    // The geometry rules of a resize, for the central area's present size.
+    void LayOutPanels();
+    void paintOnWidget(QPaintEvent* event, QWidget* widget);
+    void ShowMainMenu(QPoint pos, QMenu* menu, int dx);
+    static void ResizeWidgetToText(QWidget* widget, const QString& text);
+    void FitLinksToTheirText();
+    void SearchJobs(const QString& text);
+    void ShowSignedOutLook();
+    void ShowMemberRowMenu(const QPoint& listPos);
+
+    // Roster row actions and web pages.
+    void OpenWorkDiary(int contactID, int groupID);
+    void OpenWebPage(const QString& logText, const QString& path, const QString& query = {});
+    void TogglePage(int page, const QString& logText);
+
+    // Conversations and incoming chat messages.
+    void OpenConversation(const RosterManager::ROSTER_ITEM& me,
+        const RosterManager::ROSTER_ITEM& partner, const QString& textMessage);
+    // The open conversation with the member of this chat user name, or null.
+    ChatWindowDialog* FindConversation(const QString& userName) const;
+    void CloseConversations();
+
+    // Sign-out, close and exit.
+    void EndTracking();
+    void ForgetMember();
+    void WaitForWorkNotices(int timeoutMs);
 
     // State checker.
     void CheckIdleTime();
@@ -254,6 +354,7 @@ private:
     QTimer workingTimeTimer;
     QTimer avatarsTimer;
     QMenu itemMenu;
+    QMenu* userStatusMenu = nullptr; // a child of the window
     QLabel statusLabel;
     updateDialog updateWindow;
     ListWidgetManager listWidgetManager;
@@ -286,6 +387,7 @@ private:
         MiscFunctions::SCREENSHOT shot; // without the picture; the PNG put in when saved
         CaptureEncoder::JobPtr encoding;
         bool saveAsked = false; // its popup closed without a discard, or there was none
+        bool toCache = false; // kept for later rather than uploaded (sign-out, exit)
     };
     CaptureEncoder captureEncoder;
     QList<PendingCapture> pendingCaptures; // oldest first
@@ -304,4 +406,7 @@ private:
     // Roster upkeep and pictures.
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster
     bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
+
+    // Sign-out, close and exit.
+    int workNoticesPending = 0; // start and stop notices sent and not answered yet
 };

@@ -103,6 +103,9 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
     case RestAPI::ScreenshotUpload:
         OnScreenshotUploaded();
         break;
+    case RestAPI::WorkState:
+        workNoticesPending = qMax(0, workNoticesPending - 1);
+        break;
     default:
         break;
     }
@@ -118,6 +121,11 @@ void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& 
     case RestAPI::NoConnection:
         ShowRosterPage(false);
         logManager.AddToLog(LogManager::LOG_NETWORK_ERROR);
+        // Nothing goes out without the network: no notice will be answered.
+        workNoticesPending = 0;
+        break;
+    case RestAPI::WorkState:
+        workNoticesPending = qMax(0, workNoticesPending - 1);
         break;
     case RestAPI::ScreensnapUpload:
         ShowSnapPopup(tr("The screensnap could not be uploaded. Please try again later."), false);
@@ -192,7 +200,9 @@ void RosterWindow::OnUpdateInfoReceived()
     if (!isNeedUpdate(update.version))
         return;
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog"));
-    updateWindow.setWindowModality(Qt::ApplicationModal);
+    // The offer may wait: shown modal it would shut out the memo dialog that tracking opens, and
+    // without a memo no capture is uploaded.
+    updateWindow.setWindowModality(Qt::NonModal);
     updateWindow.showUpdate(restApi.GetCurrentUserInfo(), update,
         QCoreApplication::applicationVersion(), update.version);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog - success"));

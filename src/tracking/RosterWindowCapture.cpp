@@ -170,9 +170,12 @@ void RosterWindow::SaveEncodedCaptures()
         if (!capture.encoding->IsFinished())
             return;
         const bool encoded = TakePng(capture);
+        const bool toCache = capture.toCache;
         const MiscFunctions::SCREENSHOT shot = capture.shot;
         pendingCaptures.removeAt(index);
-        if (encoded)
+        if (encoded && toCache)
+            KeepInCache(shot);
+        else if (encoded)
             SaveCapture(shot);
     }
 }
@@ -226,19 +229,41 @@ void RosterWindow::SaveCapture(const MiscFunctions::SCREENSHOT& shot)
 // confirmed go into the offline cache, which the next sign-in uploads.
 void RosterWindow::KeepUnsavedCaptures()
 {
+    for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads))
+        KeepInCache(shot);
+    pendingUploads.clear();
+    // Oldest first, the one in its popup too; a capture without a memo would not be saved.
     for (PendingCapture& capture : pendingCaptures) {
         if (capture.shot.memo.isEmpty())
             continue;
         capture.encoding->Wait();
         if (TakePng(capture))
-            pendingUploads.append(capture.shot);
+            KeepInCache(capture.shot);
     }
     pendingCaptures.clear();
-    for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads)) {
-        if (!offlineStorage.AddToStorage(shot))
-            qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
+    // Nothing is left for its closing to save.
+    screenshotPopup.hide();
+}
+
+void RosterWindow::KeepCaptureInPopup()
+{
+    if (PendingCapture* capture = CaptureInPopup()) {
+        if (capture->shot.memo.isEmpty()) {
+            DiscardCapture();
+        } else {
+            capture->saveAsked = true;
+            capture->toCache = true;
+        }
     }
-    pendingUploads.clear();
+    // Nothing is left for its closing to save.
+    screenshotPopup.hide();
+    SaveEncodedCaptures();
+}
+
+void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
+{
+    if (!offlineStorage.AddToStorage(shot))
+        qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
 }
 
 void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)

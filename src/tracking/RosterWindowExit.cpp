@@ -1,10 +1,24 @@
 #include "RosterWindow.h"
 
+#include "AppInfo.h"
 #include "SettingsProvider.h"
+#include "ui_RosterWindow.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
 
-// A second exit while the confirmation is pending (shown, or cancelled) quits without asking.
+namespace {
+
+// How long the end of the run waits for the service to confirm the stop of work.
+const int quitWaitMs = 3000;
+
+} // namespace
+
+// A second exit while the confirmation is shown quits without asking.
 void RosterWindow::ExitApp()
 {
     if (exitConfirmPending) {
@@ -28,4 +42,133 @@ void RosterWindow::ExitApp()
     confirm.setModal(true);
     confirm.show();
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show exit confirm - ok"));
+}
+
+// However the run ends (the exit, the confirmation's own Exit), the service hears that work
+// stopped, and no capture is lost.
+void RosterWindow::OnAboutToQuit()
+{
+    if (isTracking) {
+        EndTracking();
+        if (environment.isNetworkEnabled())
+            WaitForWorkNotices(quitWaitMs);
+    }
+    KeepUnsavedCaptures();
+}
+
+// The event loop has ended; a loop of its own lets the answers in.
+void RosterWindow::WaitForWorkNotices(int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto quitWhenAnswered = [this, &loop] {
+        if (workNoticesPending == 0)
+            loop.quit();
+    };
+    connect(&restApi, &RestAPI::ApiDataOk, &loop, quitWhenAnswered);
+    connect(&restApi, &RestAPI::ApiDataError, &loop, quitWhenAnswered);
+    deadline.start(timeoutMs);
+    if (workNoticesPending > 0)
+        loop.exec();
+}
+
+// Tracking ends as the toggle ends it (the stop notice, counting stopped), without the stop
+// notice popup; the capture still in its popup is kept, not uploaded by the popup's closing.
+void RosterWindow::EndTracking()
+{
+    KeepCaptureInPopup();
+    if (!isTracking)
+        return;
+    showStopPopup = false;
+    StopTracking();
+}
+
+void RosterWindow::on_actionSign_out_triggered()
+{
+    SignOut();
+}
+
+void RosterWindow::SignOut()
+{
+    logManager.AddToLog(LogManager::LOG_SIGNED_OUT);
+    EndTracking();
+    for (QTimer* timer : { &screenshotTimer, &stopReminderTimer, &stateTimer, &memoReminderTimer,
+             &restTimer, &screensTimer, &workingTimeTimer })
+        timer->stop();
+    DismissStopReminder();
+    ResetWorkingTime();
+    SetSignedIn(false);
+    isTracking = false;
+    // The session ends, the client's relays stay: the next sign-in chats again.
+    chatClient.disconnectFromServer();
+    CloseConversations();
+
+    ui->cmbCurrentCompany->clear();
+    ui->lstRoster->clear();
+    rosterManager.ClearRoster();
+    TrayIcon& tray = misc.GetTrayIcon();
+    tray.ChangeTrackingTime(false);
+    ChangeTeam(QString());
+    tray.ChangeUserTeam(QString());
+    SetTeams(rosterManager.GetRosterList());
+    tray.ChangeSign(false);
+    ForgetMember();
+    ChangeStatus(RosterManager::STATUS_DND);
+    SetMemo(QString(), 0);
+
+    ShowSignedOutLook();
+    ui->lstRoster->horizontalScrollBar()->hide();
+    ui->menuScreensnap->setEnabled(false);
+    tray.setToolTip(AppInfo::applicationName);
+    logManager.AddToLog(LogManager::LOG_SIGNED_OUT);
+    misc.GetAuthDialog().showAuthDialogWithPrompt(false);
+    close();
+}
+
+// Nothing of the member who leaves shows for the next one: the own picture, the team, the
+// cached or idle status and what the service said for them.
+void RosterWindow::ForgetMember()
+{
+    misc.SetUserAvatar(QPixmap());
+    ui->picUserAvatar->clear();
+    ui->lblUserName->clear();
+    misc.SetUserCompany(-1, QString());
+    misc.GetMemoDialog().hide();
+    misc.GetRemindDialog().hide();
+    cacheStatusText.clear();
+    savedStatus = RosterManager::STATUS_ONLINE;
+    isIdle = false;
+    ui->lblTessivanorAboutText->clear();
+    ui->lstTeamWorkTools->clear();
+    ui->showArea->setCurrentIndex(0);
+}
+
+void RosterWindow::StartOrStopLogging()
+{
+    if (logManager.IsLogsEnabled()) {
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Disable logs by user"));
+        logManager.SetLogsEnabled(false);
+    } else {
+        logManager.SetLogsEnabled(true);
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Enable warning window"));
+    }
+}
+
+// Closing keeps the client running. Without a system tray nothing could bring a hidden window
+// back while captures go on, so a signed-in window is minimised instead.
+void RosterWindow::closeEvent(QCloseEvent* event)
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to close\\hide window"));
+    SettingsProvider::instance()->SaveWindowState(QRect(frameGeometry().topLeft(), size()));
+    if (isSignedIn && !environment.isTrayAvailable()) {
+        showMinimized();
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Window is minimized"));
+    } else {
+        hide();
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Window is hidden"));
+    }
+    event->ignore();
 }

@@ -100,6 +100,8 @@ void RosterWindow::ConstructRosterList()
 {
     rosterDelegate = new RosterDelegate(ui->lstRoster);
     ui->lstRoster->setItemDelegate(rosterDelegate);
+    connect(
+        rosterDelegate, &RosterDelegate::OnItemClickAction, this, &RosterWindow::OnItemMenuRequest);
 }
 
 void RosterWindow::SetSignedIn(bool signedIn)

@@ -98,6 +98,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     ui->userPanelWidget->show();
     ui->lstRoster->verticalScrollBar()->show();
     ui->lblUserStatus->show();
+    ui->menuMain->show();
     ui->userPanelWidget->setEnabled(true);
     ui->leftPanelWidget->setEnabled(true);
     // Enabled again when the teams and the about text arrive.
@@ -139,7 +140,13 @@ void RosterWindow::RestoreWindowGeometry()
             QPoint((desktop.left() + desktop.right()) / 2, (desktop.top() + desktop.bottom()) / 2));
         move(rect.topLeft());
     }
-    if (rect.width() != 0 && rect.height() != 0)
+    // A size saved on a larger desktop, or a damaged one, still fits this desktop.
+    const QScreen* target = QGuiApplication::screenAt(rect.center());
+    if (!target)
+        target = screen;
+    if (target)
+        rect.setSize(rect.size().boundedTo(target->availableGeometry().size()));
+    if (rect.width() > 0 && rect.height() > 0)
         resize(rect.size());
     // Saved on a monitor that is gone: the window comes back on the desktop, not out of reach.
     QRect frame(rect.topLeft(), frameGeometry().size());

@@ -109,6 +109,7 @@ void RosterWindow::StartTracking()
     logManager.AddToLog(LogManager::LOG_TRACKING_STARTED, misc.GetUserCompany());
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Send start work notify for server"));
     restApi.StartWork(QTime::currentTime(), misc.GetUserCompanyID());
+    ++workNoticesPending;
     ShowTrackingState();
 }
 
@@ -135,6 +136,7 @@ void RosterWindow::StopTracking()
 
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Send stop work notify to server"));
     restApi.StopWork(QTime::currentTime(), misc.GetUserCompanyID());
+    ++workNoticesPending;
     logManager.AddToLog(LogManager::LOG_TRACKING_STOPPED, misc.GetUserCompany());
     misc.SetUserCompany(-1, QString());
 

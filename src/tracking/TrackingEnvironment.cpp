@@ -13,7 +13,7 @@
 
 namespace {
 
-const int trayWarningMs = 10000;
+const int trayMessageMs = 10000;
 
 } // namespace
 
@@ -37,8 +37,12 @@ TrackingEnvironment TrackingEnvironment::Desktop(
         return network.IsServerEnabled();
     };
     environment.showTrayWarning = [&tray](const QString& title, const QString& text) {
-        tray.showMessage(title, text, QSystemTrayIcon::Warning, trayWarningMs);
+        tray.showMessage(title, text, QSystemTrayIcon::Warning, trayMessageMs);
     };
+    environment.showTrayNotice = [&tray](const QString& title, const QString& text) {
+        tray.showMessage(title, text, QSystemTrayIcon::Information, trayMessageMs);
+    };
+    environment.isTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     return environment;
 }
 

@@ -23,6 +23,8 @@ struct TrackingEnvironment
     std::function<bool()> isNetworkEnabled;
     std::function<bool()> isServerEnabled;
     std::function<void(const QString& title, const QString& text)> showTrayWarning;
+    std::function<void(const QString& title, const QString& text)> showTrayNotice; // information
+    std::function<bool()> isTrayAvailable; // a system tray shows the client's icon
 
     // The window system's queries, the checker's network answers and the tray's balloon.
     static TrackingEnvironment Desktop(const NetworkChecker& network, QSystemTrayIcon& tray);

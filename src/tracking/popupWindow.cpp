@@ -6,7 +6,9 @@
 
 #include <QAudioDeviceInfo>
 #include <QBitmap>
+#include <QDebug>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QPainter>
@@ -22,6 +24,16 @@ const int compactLifeTime = 12000;
 const int riseStep = 5;
 const int fallStep = 10;
 const int secondMs = 1000;
+// About 45 seconds of CD-quality stereo: more than any notice needs.
+const qint64 maxSoundBytes = 8 * 1024 * 1024;
+
+// The player reads the whole source before it plays and, on destruction, waits for that read:
+// a device such as /dev/zero or a pipe would keep the client from ever exiting.
+bool IsPlayableFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isReadable() && info.size() > 0 && info.size() <= maxSoundBytes;
+}
 
 QString elidedToLabel(const QLabel* label, const QString& text)
 {
@@ -214,10 +226,15 @@ void popupWindow::PlaySound()
     if (soundPath.isEmpty())
         return;
     // Resources play straight from the resource: nothing is written to disk.
-    const QUrl source = soundPath.startsWith(QLatin1Char(':'))
-        ? QUrl(QStringLiteral("qrc") + soundPath)
-        : QUrl::fromLocalFile(soundPath);
-    PlaySoundSource(source);
+    if (soundPath.startsWith(QLatin1Char(':'))) {
+        PlaySoundSource(QUrl(QStringLiteral("qrc") + soundPath));
+        return;
+    }
+    if (!IsPlayableFile(soundPath)) {
+        qWarning() << "The notice sound" << soundPath << "is not a readable sound file";
+        return;
+    }
+    PlaySoundSource(QUrl::fromLocalFile(soundPath));
 }
 
 void popupWindow::PlaySoundSource(const QUrl& source)

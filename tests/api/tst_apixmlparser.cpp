@@ -27,6 +27,17 @@ private slots:
             "<response><status>error</status><error><code>auth</code>"
             "<message>The session has expired</message></error></response>")
                                << true << "error auth: The session has expired";
+        QByteArray crowded = "<response";
+        for (int i = 0; i < 100000; ++i)
+            crowded += " a" + QByteArray::number(i) + "=''";
+        QTest::newRow("100,000 attributes")
+            << crowded + "><status>ok</status></response>" << false << "attributes";
+        QTest::newRow("too many elements")
+            << "<response><status>ok</status>" + QByteArray("<a/>").repeated(200001) + "</response>"
+            << false << "elements";
+        QTest::newRow("larger than the bound")
+            << "<response><status>ok</status>" + QByteArray(4 * 1024 * 1024, ' ') + "</response>"
+            << false << "larger";
     }
     void answersThatAreNotOk()
     {
@@ -37,6 +48,16 @@ private slots:
         QCOMPARE(answer.IsValid(), valid);
         QVERIFY(!answer.IsOk());
         QVERIFY2(answer.Problem().contains(problem), qPrintable(answer.Problem()));
+    }
+
+    void equalsSignsOutsideTagsAreNoAttributes()
+    {
+        const QByteArray many = QByteArray("a=b ").repeated(1000);
+        const ApiXmlParser answer("<?xml version=\"1.0\" encoding=\"UTF-8\"?><response><!-- " + many
+            + "--><status>ok</status><about><title><![CDATA[" + many + "]]></title>"
+            + "<description>" + many + "</description></about></response>");
+        QVERIFY2(answer.IsOk(), qPrintable(answer.Problem()));
+        QCOMPARE(answer.ReadAbout().description, QString::fromLatin1(many).trimmed());
     }
 
     void errorCodeAndMessage()

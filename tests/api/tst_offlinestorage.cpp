@@ -1,11 +1,70 @@
+#include "../core/FileMode.h"
 #include "ApiRecorder.h"
 #include "AppInfo.h"
 #include "FakeServiceProcess.h"
 #include "OfflineStorage.h"
 
+#include <QProcess>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// Environment of the child that writes the cache while the test kills it.
+const char* const writerVariable = "MQ_CACHE_WRITER_PATH";
+constexpr int killImageSize = 2 * 1024 * 1024;
+
+ScreenshotRecord Shot(int n, int imageSize = 2000)
+{
+    ScreenshotRecord shot;
+    shot.memo = QString("Memo %1").arg(n);
+    shot.time = QTime(10, n % 60, 30);
+    shot.date = QDate(2026, 12, 1 + n % 28);
+    shot.activeWindow = QString("Editor - file%1.cpp").arg(n);
+    shot.keyStrokes = 100 + n;
+    shot.mouseClicks = 10 + n;
+    shot.companyId = 11;
+    shot.workingTime = QTime(0, 9, n % 60);
+    shot.memberId = 1001;
+    // A real PNG signature up front, so the service takes it.
+    shot.image = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(imageSize - 8, char('a' + n % 26));
+    return shot;
+}
+
+QStringList Memos(const QList<ScreenshotRecord>& shots)
+{
+    QStringList memos;
+    for (const ScreenshotRecord& shot : shots)
+        memos << shot.memo;
+    return memos;
+}
+
+QStringList Memos(const QList<int>& numbers)
+{
+    QStringList memos;
+    for (const int n : numbers)
+        memos << Shot(n).memo;
+    return memos;
+}
+
+// The child: adds captures with large pictures until the cache is full, saying each time.
+int RunCacheWriter()
+{
+    OfflineStorage storage;
+    storage.SetStoragePath(QString::fromLocal8Bit(qgetenv(writerVariable)));
+    for (int n = storage.GetTotalStorageItems(); n < OfflineStorage::maxItems; ++n) {
+        if (!storage.AddToStorage(Shot(n, killImageSize)))
+            return 1;
+        printf("added %d\n", n);
+        fflush(stdout);
+    }
+    return 0;
+}
+
+} // namespace
 
 // The cache file, and uploading it to the fake service.
 class TestOfflineStorage : public QObject
@@ -14,6 +73,8 @@ class TestOfflineStorage : public QObject
 private slots:
     void initTestCase()
     {
+        // The usual mask, under which created files would be readable by others.
+        umask(022);
         QVERIFY(service.Start());
         service.PointClientsHere();
         RestAPI api;
@@ -266,30 +327,231 @@ private slots:
         QCOMPARE(storage->GetTotalStorageItems(), 1);
     }
 
-private:
-    static ScreenshotRecord Shot(int n, int imageSize = 2000)
+    // Whatever a damage hits costs only the bytes it hit: count and list agree, a capture added
+    // afterwards reads back, the damaged bytes are kept aside, every intact record uploads.
+    void damageCostsOnlyTheDamagedRecord_data()
     {
-        ScreenshotRecord shot;
-        shot.memo = QString("Memo %1").arg(n);
-        shot.time = QTime(10, n % 60, 30);
-        shot.date = QDate(2026, 12, 1 + n % 28);
-        shot.activeWindow = QString("Editor - file%1.cpp").arg(n);
-        shot.keyStrokes = 100 + n;
-        shot.mouseClicks = 10 + n;
-        shot.companyId = 11;
-        shot.workingTime = QTime(0, 9, n % 60);
-        shot.memberId = 1001;
-        // A real PNG signature up front, so the service takes it.
-        shot.image
-            = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(imageSize - 8, char('a' + n % 26));
-        return shot;
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QList<int>>("intact");
+        const QList<int> allButOne { 0, 2, 3 };
+        QTest::newRow("fields of a record") << "fields" << allButOne;
+        QTest::newRow("tag of a record") << "tag" << allButOne;
+        QTest::newRow("picture size of a record") << "size" << allButOne;
+        QTest::newRow("byte inserted into a head") << "insert" << allButOne;
+        QTest::newRow("byte deleted from a head") << "delete" << allButOne;
+        QTest::newRow("record zeroed") << "zero" << allButOne;
+        QTest::newRow("noise like a record between two") << "noise" << QList<int> { 0, 1, 2, 3 };
+        QTest::newRow("cut short in the last record") << "cut" << QList<int> { 0, 1, 2 };
     }
 
-    QByteArray FileBytes() const
+    void damageCostsOnlyTheDamagedRecord()
     {
-        QFile file(storage->StoragePath());
+        QFETCH(QString, damage);
+        QFETCH(QList<int>, intact);
+        QList<int> offsets;
+        for (int n = 0; n < 4; ++n) {
+            offsets << FileBytes().size();
+            QVERIFY(storage->AddToStorage(Shot(n, 3000)));
+        }
+        QByteArray bytes = FileBytes();
+        const int hit = damage == "cut" ? offsets.at(3) : offsets.at(1);
+        if (damage == "fields")
+            bytes.replace(hit + 14 + 16, 4, "\x7f\xff\xff\xff");
+        else if (damage == "tag")
+            bytes[hit] = 'X';
+        else if (damage == "size")
+            bytes.replace(hit + 10, 4, "\x0f\xff\xff\xff");
+        else if (damage == "insert")
+            bytes.insert(hit + 8, 'Q');
+        else if (damage == "delete")
+            bytes.remove(hit + 8, 1);
+        else if (damage == "zero")
+            bytes.replace(hit, offsets.at(2) - hit, QByteArray(offsets.at(2) - hit, '\0'));
+        else if (damage == "noise")
+            bytes.insert(offsets.at(2), "IMGHDR" + QByteArray(94, '\xee'));
+        else if (damage == "cut")
+            bytes.truncate(hit + 100);
+        WriteFile(bytes);
+
+        QCOMPARE(storage->GetTotalStorageItems(), intact.size());
+        QList<ScreenshotRecord> read = storage->GetOfflineStorage();
+        QCOMPARE(Memos(read), Memos(intact));
+        for (int i = 0; i < intact.size(); ++i)
+            QCOMPARE(read.at(i).image, Shot(intact.at(i), 3000).image);
+
+        QVERIFY(storage->AddToStorage(Shot(9)));
+        QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(intact + QList<int> { 9 }));
+        const QStringList aside = AsideFiles("damaged");
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(fileMode(QFileInfo(storage->StoragePath()).path()), 0700);
+        QCOMPARE(fileMode(storage->StoragePath()), 0600);
+        QCOMPARE(fileMode(aside.first()), 0600);
+        const QByteArray kept = ReadFile(aside.first());
+        QVERIFY(kept.startsWith("OFFLINESTORAGE"));
+        QVERIFY(kept.size() > 16 && bytes.contains(kept.mid(16)));
+        // The cache holds no damage any more: the next write keeps nothing aside.
+        QVERIFY(storage->AddToStorage(Shot(8)));
+        QCOMPARE(AsideFiles("damaged"), aside);
+
+        const int before = service.Uploads().size();
+        storage->SetSecurityInfo(demo);
+        storage->UploadOfflineStorage();
+        QTRY_VERIFY(!storage->IsUploading());
+        QStringList uploaded;
+        const QList<QJsonObject> uploads = service.Uploads().mid(before);
+        for (const QJsonObject& upload : uploads)
+            uploaded << upload.value("fields").toObject().value("title").toString();
+        QCOMPARE(uploaded, Memos(intact + QList<int> { 9, 8 }));
+        QCOMPARE(storage->GetTotalStorageItems(), 0);
+    }
+
+    void capturesThatWouldNotReadBackAreRefused_data()
+    {
+        QTest::addColumn<ScreenshotRecord>("shot");
+        ScreenshotRecord title = Shot(1);
+        title.activeWindow = QString(1100 * 1024, QLatin1Char('w'));
+        QTest::newRow("window title of a megabyte") << title;
+        ScreenshotRecord year = Shot(2);
+        year.date = QDate(12026, 1, 1);
+        QTest::newRow("five-digit year") << year;
+        ScreenshotRecord blank = Shot(3);
+        blank.image.clear();
+        QTest::newRow("no picture") << blank;
+    }
+
+    void capturesThatWouldNotReadBackAreRefused()
+    {
+        QFETCH(ScreenshotRecord, shot);
+        QVERIFY(storage->AddToStorage(Shot(0)));
+        const QByteArray before = FileBytes();
+        QVERIFY(!storage->AddToStorage(shot));
+        QCOMPARE(FileBytes(), before);
+    }
+
+    void refusedRecordsAreSetAsideAndTheOthersGoOn()
+    {
+        QVERIFY(storage->AddToStorage(Shot(1)));
+        ScreenshotRecord undated = Shot(2);
+        undated.date = QDate(); // the service answers HTTP 400
+        QVERIFY(storage->AddToStorage(undated));
+        QVERIFY(storage->AddToStorage(Shot(3)));
+        ScreenshotRecord notPng = Shot(4);
+        notPng.image = "GIF89a, not what the service takes";
+        QVERIFY(storage->AddToStorage(notPng));
+        QVERIFY(storage->AddToStorage(Shot(5)));
+
+        const int before = service.Uploads().size();
+        storage->SetSecurityInfo(demo);
+        storage->UploadOfflineStorage();
+        QTRY_VERIFY(!storage->IsUploading());
+        QCOMPARE(service.Uploads().size(), before + 3);
+        QCOMPARE(storage->GetTotalStorageItems(), 0);
+
+        // Each refused record is kept whole, in a cache file of its own.
+        QStringList refused;
+        const QStringList aside = AsideFiles("refused");
+        for (const QString& path : aside) {
+            OfflineStorage kept;
+            kept.SetStoragePath(path);
+            const QList<ScreenshotRecord> records = kept.GetOfflineStorage();
+            QCOMPARE(records.size(), 1);
+            refused << records.first().memo;
+            QCOMPARE(fileMode(path), 0600);
+        }
+        refused.sort();
+        QCOMPARE(refused, Memos(QList<int> { 2, 4 }));
+    }
+
+    void anAnswerWithoutAnIdKeepsTheRecord()
+    {
+        QVERIFY(storage->AddToStorage(Shot(1)));
+        QVERIFY(storage->AddToStorage(Shot(2)));
+        QVERIFY(service.Control(
+            "fail", { { "mode", "bad-id" }, { "path", "/k4p/diary/screenshot:var" } }));
+        storage->SetSecurityInfo(demo);
+        storage->UploadOfflineStorage();
+        QTRY_VERIFY(!storage->IsUploading());
+        QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(QList<int> { 1, 2 }));
+        QVERIFY(AsideFiles("refused").isEmpty());
+    }
+
+    void aPipeInPlaceOfTheFileIsNeverOpened()
+    {
+        QDir().mkpath(QFileInfo(storage->StoragePath()).absolutePath());
+        QCOMPARE(mkfifo(QFile::encodeName(storage->StoragePath()).constData(), 0600), 0);
+        QCOMPARE(storage->GetTotalStorageItems(), 0);
+        QVERIFY(storage->GetOfflineStorage().isEmpty());
+        QVERIFY(storage->AddToStorage(Shot(1)));
+        QCOMPARE(storage->GetTotalStorageItems(), 1);
+        QCOMPARE(AsideFiles("foreign").size(), 1);
+    }
+
+    // The child adds captures with large pictures and is killed at various moments of a write:
+    // afterwards the cache holds only whole records, and every record it said it added.
+    void aKillDuringAWriteLosesNothing()
+    {
+        const QString path = storage->StoragePath();
+        for (const int delayMs : { 0, 1, 3, 6, 10, 20, 40 }) {
+            QProcess writer;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(writerVariable, path);
+            // Under the sanitizers: the writer's memory is still checked, but it is killed, so
+            // slow stack traces for a leak report would only slow it down.
+            environment.insert("ASAN_OPTIONS",
+                environment.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=1:detect_leaks=0");
+            writer.setProcessEnvironment(environment);
+            writer.start(QCoreApplication::applicationFilePath(), QStringList());
+            QVERIFY(writer.waitForReadyRead(20000));
+            if (delayMs > 0)
+                QTest::qSleep(delayMs);
+            ::kill(pid_t(writer.processId()), SIGKILL);
+            QVERIFY(writer.waitForFinished(10000));
+            int added = 0;
+            const QList<QByteArray> lines = writer.readAllStandardOutput().split('\n');
+            for (const QByteArray& line : lines) {
+                if (line.startsWith("added "))
+                    added = line.mid(6).toInt() + 1;
+            }
+
+            const QList<ScreenshotRecord> kept = storage->GetOfflineStorage();
+            QVERIFY2(kept.size() == added || kept.size() == added + 1,
+                qPrintable(QString("%1 kept, %2 added").arg(kept.size()).arg(added)));
+            for (int n = 0; n < kept.size(); ++n) {
+                QCOMPARE(kept.at(n).memo, Shot(n).memo);
+                QCOMPARE(kept.at(n).image, Shot(n, killImageSize).image);
+            }
+            QVERIFY(AsideFiles("damaged").isEmpty());
+            if (kept.size() == OfflineStorage::maxItems)
+                QVERIFY(QFile::remove(path));
+        }
+    }
+
+private:
+    QStringList AsideFiles(const QString& kind) const
+    {
+        const QDir folder = QFileInfo(storage->StoragePath()).dir();
+        QStringList paths;
+        const QStringList names = folder.entryList(
+            { "storage.bin." + kind + "-*" }, QDir::Files | QDir::System, QDir::Name);
+        for (const QString& name : names)
+            paths << folder.filePath(name);
+        return paths;
+    }
+
+    static QByteArray ReadFile(const QString& path)
+    {
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
+
+    void WriteFile(const QByteArray& bytes) const
+    {
+        QFile file(storage->StoragePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    }
+
+    QByteArray FileBytes() const { return ReadFile(storage->StoragePath()); }
 
     FakeServiceProcess service;
     RestAPI::SecurityUserInfo demo;
@@ -298,5 +560,12 @@ private:
     int round = 0;
 };
 
-QTEST_MAIN(TestOfflineStorage)
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet(writerVariable)) {
+        QCoreApplication app(argc, argv);
+        return RunCacheWriter();
+    }
+    QTEST_MAIN_IMPL(TestOfflineStorage)
+}
 #include "tst_offlinestorage.moc"

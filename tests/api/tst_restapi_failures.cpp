@@ -89,6 +89,35 @@ private slots:
         QVERIFY(!client.IsLoggedIn());
     }
 
+    // Refused before they cost anything: the large one as soon as its announced size shows it,
+    // without being taken whole; the crowded one before the XML reader sees it
+    // (bench_apixmlparser times that refusal).
+    void hostileAnswersAreRefused_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<bool>("takenWhole");
+        QTest::newRow("40 MB of empty elements") << "huge"
+                                                 << "larger than 4194304 bytes" << false;
+        QTest::newRow("100,000 attributes") << "attributes"
+                                            << "more than 64 attributes" << true;
+    }
+
+    void hostileAnswersAreRefused()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, why);
+        QFETCH(bool, takenWhole);
+        SignIn();
+        QVERIFY(service.Control("fail", { { "mode", mode } }));
+        api->GetAboutInfo();
+        const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::AboutState);
+        QCOMPARE(answer.state, RestAPI::AboutState);
+        QVERIFY(!answer.ok);
+        QVERIFY2(answer.value.toString().contains(why), qPrintable(answer.value.toString()));
+        QCOMPARE(!recorder->log.filter("AboutState HTTP 200").isEmpty(), takenWhole);
+    }
+
     void slowAnswerTimesOut()
     {
         SignIn();

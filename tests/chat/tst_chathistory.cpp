@@ -249,6 +249,26 @@ private slots:
         QTest::newRow("zeroed record")
             << header + QByteArray(recordSize, '\0') + b << QStringList({ "second" }) << true
             << QStringList({ "second", "new" });
+
+        // A byte gained or lost costs the record it hit, not every record behind it.
+        const QByteArray c = oneByteRecord("third");
+        QByteArray gained = b;
+        gained.insert(1000, 'x');
+        QByteArray lost = b;
+        lost.remove(1000, 1);
+        QTest::newRow("byte inserted into a record")
+            << header + a + gained + c << QStringList({ "first", "third" }) << true
+            << QStringList({ "first", "third", "new" });
+        QTest::newRow("byte deleted from a record")
+            << header + a + lost + c << QStringList({ "first", "third" }) << true
+            << QStringList({ "first", "third", "new" });
+        QTest::newRow("byte inserted between records")
+            << header + a + "x" + b + c << QStringList({ "first", "second", "third" }) << true
+            << QStringList({ "first", "second", "third", "new" });
+        // The walk back gives up within a bounded stretch of bytes that hold no record.
+        QTest::newRow("a megabyte of zeros")
+            << header + a + QByteArray(1024 * 1024, '\0') + b << QStringList({ "second" }) << true
+            << QStringList({ "second", "new" });
     }
 
     void damagedFiles()
@@ -267,6 +287,14 @@ private slots:
             QVERIFY(isAligned(file));
         else
             QCOMPARE(file, content);
+    }
+
+    void aPipeInPlaceOfTheFileIsNeverOpened()
+    {
+        QDir().mkpath(QFileInfo(fileName).path());
+        QCOMPARE(mkfifo(QFile::encodeName(fileName).constData(), 0600), 0);
+        QVERIFY(readAll().isEmpty());
+        QVERIFY(!append("lost in a pipe"));
     }
 
     void failedWriteIsRolledBack()

@@ -37,14 +37,35 @@ private slots:
         QCOMPARE(ServiceConfig::chatHost(), QString("localhost"));
         QCOMPARE(ServiceConfig::chatPort(), quint16(15222));
 
-        qputenv("MOVARELQUINTASH_API_URL", "ftp://example.org");
-        QCOMPARE(ServiceConfig::apiBaseUrl(), QUrl("https://api.movarelquintash.com"));
+        QVERIFY(ServiceConfig::apiBaseUrlProblem().isEmpty());
         qputenv("MOVARELQUINTASH_WEB_URL", "not a url");
         QCOMPARE(ServiceConfig::webBaseUrl(), QUrl("http://www.movarelquintash.com"));
         for (const char* bad : { "0", "70000", "port" }) {
             qputenv("MOVARELQUINTASH_CHAT_PORT", bad);
             QCOMPARE(ServiceConfig::chatPort(), quint16(5222));
         }
+    }
+
+    // The password digest and the session key travel with every request: an API address that
+    // is not https reaches nothing, not even the real service.
+    void apiAddressesOtherThanHttpsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("plain http") << QByteArray("http://127.0.0.1:8080");
+        QTest::newRow("another scheme") << QByteArray("ftp://example.org");
+        QTest::newRow("no scheme") << QByteArray("api.example.org");
+        QTest::newRow("not an address") << QByteArray("https://exa mple.org");
+    }
+
+    void apiAddressesOtherThanHttpsAreRefused()
+    {
+        QFETCH(QByteArray, value);
+        qputenv("MOVARELQUINTASH_API_URL", value);
+        QVERIFY(ServiceConfig::apiBaseUrl().isEmpty());
+        QVERIFY(ServiceConfig::apiHost().isEmpty());
+        const QString problem = ServiceConfig::apiBaseUrlProblem();
+        QVERIFY2(problem.contains("https") && problem.contains(QString::fromLatin1(value)),
+            qPrintable(problem));
     }
 
     void caFileAddsToTheSystemList()

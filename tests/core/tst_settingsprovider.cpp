@@ -407,6 +407,83 @@ private slots:
         QCOMPARE(s.userCursorBorder, d.userCursorBorder);
     }
 
+    void damagedValuesReadAsDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("lines"); // under [General] unless they name a section
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QByteArray>("damage"); // must not be in the file after the first run
+
+        const auto row = [](const char* name, const QByteArray& lines, const char* field) {
+            QTest::newRow(name) << lines << QString(field)
+                                << lines.mid(lines.lastIndexOf('\n') + 1) + '\n';
+        };
+        // Serialized values whose decoding would trust a count of 2^31 - 1 items.
+        row("list of 2^31 items", "POPUP_TIMEOUT=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)",
+            "popupTimeout");
+        row("map of 2^31 items", "KEEP_MEMO_COUNT=@Variant(\\0\\0\\0\\b\\x7f\\xff\\xff\\xff)",
+            "keepMemoCount");
+        row("quoted list", "SOUND_MODE=\"@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\"",
+            "soundMode");
+        row("inside a list", "STOP_REMINDER_TYPE=1, @Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)",
+            "stopReminderType");
+        row("update date as a list", "[update]\ndate=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)",
+            "updateDate");
+        row("colour of an unknown kind",
+            "[appreance]\nGroupCursorBorder=@Variant("
+            "\\0\\0\\0\\x43\\t\\xff\\xff\\0\\x1\\0\\x2\\0\\x3\\0\\0)",
+            "groupCursorBorder");
+        row("cut-short value", "POPUP_TIMEOUT=@Variant(\\0\\0)", "popupTimeout");
+        // Out of range: timers, indexes and sizes computed from them would overflow or miss.
+        row("popup timeout overflowing in ms", "POPUP_TIMEOUT=3000000", "popupTimeout");
+        row("negative popup timeout", "POPUP_TIMEOUT=-1", "popupTimeout");
+        row("stop reminder type 9", "STOP_REMINDER_TYPE=9", "stopReminderType");
+        row("stop reminder interval -1", "STOP_REMINDER_TIMEOUT=-1", "stopReminderTimeout");
+        row("memo reminder type INT_MAX", "MEMO_REMINDER_TYPE=2147483647", "memoReminderType");
+        row("remind mode 9", "REMIND_MODE=9", "remindMode");
+        row("sound mode 9", "SOUND_MODE=9", "soundMode");
+        row("memo count INT_MAX", "KEEP_MEMO_COUNT=2147483647", "keepMemoCount");
+        row("log size not offered", "[logging]\nTotalLogSize=9", "totalLogSize");
+        row("log size -1", "[logging]\nTotalLogSize=-1", "totalLogSize");
+        row("font size INT_MAX", "[appreance]\nGroupFontSize=2147483647", "groupFont");
+        row("window x INT_MAX", "[interface]\nRosterWindowX=2147483647", "rosterWindowRect");
+        row("window y -INT_MAX", "[interface]\nRosterWindowY=-2147483647", "rosterWindowRect");
+        row("window 3,000,000 wide", "[interface]\nRosterWindowWidth=3000000", "rosterWindowRect");
+        row("window height 0", "[interface]\nRosterWindowHeight=0", "rosterWindowRect");
+    }
+
+    void damagedValuesReadAsDefaults()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, field);
+        QFETCH(QByteArray, damage);
+        // Intact neighbours prove that the rest of the store is still read.
+        writeStoreFile("[General]\nCONFIRM_AT_EXIT=false\n" + lines
+            + "\n[appreance]\nUserCursorBorder=#0a0b0c\n");
+        SettingsProvider provider;
+        const SETTINGS s = provider.GetCurrentSettings(); // the first run: writes back
+        QCOMPARE(s.confirmAtExit, false);
+        QCOMPARE(s.userCursorBorder, QColor(0x0a, 0x0b, 0x0c));
+        QCOMPARE(valueOf(s, field), valueOf(SETTINGS(), field));
+
+        QFile file(rawStore()->fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        QVERIFY2(!written.contains(damage), written.constData());
+        reloadStoreFile();
+        QCOMPARE(valueOf(provider.GetCurrentSettings(), field), valueOf(SETTINGS(), field));
+    }
+
+    void datesOfEarlierVersionsRead()
+    {
+        // Written as a serialized date before dates were stored as text.
+        writeStoreFile(
+            "[General]\nFIRST_RUN=false\n[update]\ndate=@Variant(\\0\\0\\0\\xe\\0%\\x8e\\xc0)\n");
+        SettingsProvider provider;
+        QCOMPARE(provider.GetCurrentSettings().updateDate, QDate(2026, 12, 1));
+        provider.SetKeyByName(SettingsKeys::updateDate, QDate(2027, 1, 2));
+        QCOMPARE(rawStore()->value(SettingsKeys::updateDate).toString(), QString("2027-01-02"));
+    }
+
     void storeIsUserOnly()
     {
         SettingsProvider provider;
@@ -573,6 +650,16 @@ private slots:
     }
 
 private:
+    static QVariant valueOf(const SETTINGS& s, const QString& field)
+    {
+        const auto all = fields(s);
+        for (const auto& pair : all) {
+            if (pair.first == field)
+                return pair.second;
+        }
+        qFatal("no field %s", qPrintable(field));
+    }
+
     // Makes the store read its file again, as a new process would.
     static void reloadStoreFile()
     {
@@ -586,6 +673,7 @@ private:
         const QString path = rawStore()->fileName();
         // Make sure the modification time moves, so the store notices the new content.
         QTest::qWait(20);
+        QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(content);

@@ -25,17 +25,20 @@ const QByteArray timeScale = "0.01";
 // A working day of the real client on the test's 1280 x 1024 display, against the fake service
 // and a chat server: sign-in typed into the dialog, the roster, tracking started by hotkey with a
 // memo, captures uploaded with the memo and the activity counts, a capture kept in the offline
-// cache while the service is down, and uploaded from there once it is back. The functions run
-// in order, each going on from where the one before left the client.
+// cache while the service is down, and uploaded from there once it is back; then sign-out from
+// the menu bar while tracking, and another member signing in. The functions run in order, each
+// going on from where the one before left the client.
 class TestClientRun : public QObject
 {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_service.Start({ "--update-version", "" }));
+        // The service offers an update, as it does by default: its window stays open all day.
+        QVERIFY(m_service.Start());
         QVERIFY2(m_chat.start(), qPrintable(m_chat.error()));
         QVERIFY(m_chat.addAccount("demo", "demo123"));
+        QVERIFY(m_chat.addAccount("anna.k", "anna123"));
 
         // The preferences the member would have set: a hotkey to start tracking and short
         // notices.
@@ -156,7 +159,7 @@ private slots:
     void uploadsTheCacheOnceTheServiceIsBack()
     {
         const quint16 port = m_service.Port();
-        QVERIFY(m_service.Start({ "--port", QString::number(port), "--update-version", "" }));
+        QVERIFY(m_service.Start({ "--port", QString::number(port) }));
         OfflineStorage cache;
         QVERIFY(WaitFor(
             [&] {
@@ -177,6 +180,55 @@ private slots:
         }
         QVERIFY2(found, qPrintable(m_cachedTime));
         QCOMPARE(m_client.state(), QProcess::Running);
+    }
+
+    void signsOutFromTheMenuBarWhileTracking()
+    {
+        const QString window = FindWindow("^Movarelquintash - Team Room$");
+        QVERIFY(!window.isEmpty());
+        const int requestsBefore = m_service.Requests().size();
+        // "Status" at the left of the menu bar, below the title bar; from the bottom of the
+        // menu: "Close", then "Sign out".
+        QVERIFY(xdotool({ "mousemove", "--window", window, "20", "33", "click", "1" }));
+        QVERIFY(xdotool({ "key", "Up", "Up", "Return" }));
+        QVERIFY(WaitFor([] { return ActivityLog().count("Action: Signed out\r\n") == 2; }));
+        QVERIFY(WaitFor([&] {
+            const QList<QJsonObject> requests = m_service.Requests().mid(requestsBefore);
+            for (const QJsonObject& request : requests)
+                if (request.value("path") == "/k4p/work/stop:var"
+                    && request.value("fields").toObject().value("team_id") == "11")
+                    return true;
+            return false;
+        }));
+        QVERIFY(!FindWindow("^Sign in - ").isEmpty());
+        QVERIFY(FindWindow("^Movarelquintash - Team Room$", 1000).isEmpty());
+    }
+
+    void anotherMemberSignsInAndChats()
+    {
+        const int requestsBefore = m_service.Requests().size();
+        const QString dialog = FindWindow("^Sign in - ");
+        QVERIFY(xdotool({ "windowfocus", "--sync", dialog }));
+        // The dialog waits in the password field below the last login name.
+        QVERIFY(xdotool({ "key", "shift+Tab", "ctrl+a" }));
+        QVERIFY(xdotool({ "type", "--delay", "10", "anna.k" }));
+        QVERIFY(xdotool({ "key", "Tab", "ctrl+a" }));
+        QVERIFY(xdotool({ "type", "--delay", "10", "anna123" }));
+        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Signed in: anna.k\r\n"); }));
+        QVERIFY(
+            WaitFor([this] { return m_chat.log().contains("Authenticated as anna.k@localhost"); }));
+        QStringList teams;
+        QVERIFY(WaitFor([&] {
+            teams.clear();
+            const QList<QJsonObject> requests = m_service.Requests().mid(requestsBefore);
+            for (const QJsonObject& request : requests)
+                if (request.value("path") == "/k4p/teams/members:var")
+                    teams << request.value("fields").toObject().value("team_id").toString();
+            return teams.size() >= 2;
+        }));
+        QCOMPARE(teams, QStringList({ "11", "12" }));
+        QVERIFY(!FindWindow("^Movarelquintash - Team Room$").isEmpty());
     }
 
 private:
@@ -210,13 +262,13 @@ private:
     }
 
     // The first visible window of the client whose name matches, waiting for it to appear.
-    QString FindWindow(const QString& namePattern)
+    QString FindWindow(const QString& namePattern, int timeoutMs = 15000)
     {
         QProcess search;
         search.start("xdotool",
             { "search", "--all", "--sync", "--onlyvisible", "--pid",
                 QString::number(m_client.processId()), "--name", namePattern });
-        if (!search.waitForFinished(15000)) {
+        if (!search.waitForFinished(timeoutMs)) {
             search.kill();
             search.waitForFinished();
             return {};

@@ -87,6 +87,23 @@ QString Missing(const FormParser& form, const QStringList& names)
     return missing.join(QLatin1String(", "));
 }
 
+// 40 MB of empty elements: well-formed, but far beyond any real answer.
+QByteArray HugeAnswer()
+{
+    QByteArray body = "<?xml version=\"1.0\"?><response><status>ok</status>";
+    body += QByteArray("<a/>").repeated(10 * 1024 * 1024);
+    return body + "</response>";
+}
+
+// 1 MB: a status and 100,000 attributes on the root element.
+QByteArray CrowdedAnswer()
+{
+    QByteArray body = "<?xml version=\"1.0\"?><response";
+    for (int i = 0; i < 100000; ++i)
+        body += " a" + QByteArray::number(i) + "=\"\"";
+    return body + "><status>ok</status></response>";
+}
+
 bool IsTime(const QString& text)
 {
     return QTime::fromString(text, QStringLiteral("HH:mm:ss")).isValid();
@@ -174,7 +191,8 @@ bool FakeService::IsMemberOf(int memberId, const QString& teamText) const
 QStringList FakeService::FailModes()
 {
     return { QStringLiteral("http500"), QStringLiteral("malformed"), QStringLiteral("slow"),
-        QStringLiteral("auth") };
+        QStringLiteral("auth"), QStringLiteral("huge"), QStringLiteral("attributes"),
+        QStringLiteral("bad-id") };
 }
 
 FakeHttpServer::Response FakeService::Handle(const FakeHttpServer::Request& request)
@@ -318,6 +336,16 @@ bool FakeService::FailureFor(const QString& path, bool api, Response* failure)
             "<?xml version=\"1.0\"?><response><status>ok</status><teams><numeric-key>", 0 };
     else if (rule.mode == QLatin1String("auth"))
         *failure = Error(401, QStringLiteral("auth"), QStringLiteral("The session has expired"));
+    else if (rule.mode == QLatin1String("huge"))
+        *failure = { 200, "text/xml; charset=utf-8", HugeAnswer(), 0 };
+    else if (rule.mode == QLatin1String("attributes"))
+        *failure = { 200, "text/xml; charset=utf-8", CrowdedAnswer(), 0 };
+    else if (rule.mode == QLatin1String("bad-id"))
+        *failure = Ok([](QXmlStreamWriter& writer) {
+            writer.writeStartElement(QStringLiteral("screenshot"));
+            writer.writeTextElement(QStringLiteral("id"), QStringLiteral("5O01"));
+            writer.writeEndElement();
+        });
     return true;
 }
 

@@ -51,6 +51,9 @@ QList<Account> Accounts()
     return {
         { QStringLiteral("demo"), QStringLiteral("demo123"), 1001, QStringLiteral("Demo"),
             QStringLiteral("Member"), QStringLiteral("2026-12-06 16:37") },
+        // A second member with teams, for signing in after someone else.
+        { QStringLiteral("anna.k"), QStringLiteral("anna123"), 1002, QStringLiteral("Anna"),
+            QStringLiteral("Kovalenko"), QStringLiteral("2026-12-07 09:05") },
         // Belongs to no team: the client's no-teams page.
         { QStringLiteral("empty"), QStringLiteral("empty123"), 1009, QStringLiteral("Idle"),
             QStringLiteral("Newcomer"), QString() },

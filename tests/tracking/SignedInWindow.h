@@ -31,6 +31,18 @@ public:
         return true;
     }
 
+    // The whole sign-in completion, as the sign-in dialog ends it, and the first roster drawn.
+    bool CompleteSignIn()
+    {
+        if (!TrackingFixture::SignInClients(*window))
+            return false;
+        RestAPI::SecurityUserInfo info = rest->GetCurrentUserInfo();
+        info.password = "demo123";
+        answers.clear();
+        emit window->findChild<MiscFunctions*>()->GetAuthDialog().OnAuthComplete("demo", info);
+        return WaitForAnswer(RestAPI::AllSnapshotsLoaded);
+    }
+
     // Asks for the roster, as sign-in and the refresh timer do, and waits for its last answer.
     bool Refresh(RestAPI::ApiState last = RestAPI::AllSnapshotsLoaded)
     {

@@ -239,10 +239,12 @@ struct FakeDesktop
     bool universeFlag = true;
     bool network = true;
     bool server = true;
+    bool trayAvailable = true;
     int draw = 1;
     QString windowTitle = "Editor - notes.txt";
     QImage picture = Picture(Qt::darkCyan);
     QList<QPair<QString, QString>> trayWarnings;
+    QList<QPair<QString, QString>> trayNotices;
 
     static QImage Picture(const QColor& color)
     {
@@ -283,6 +285,12 @@ struct FakeDesktop
         };
         environment.showTrayWarning = [this](const QString& title, const QString& text) {
             trayWarnings.append({ title, text });
+        };
+        environment.showTrayNotice = [this](const QString& title, const QString& text) {
+            trayNotices.append({ title, text });
+        };
+        environment.isTrayAvailable = [this] {
+            return trayAvailable;
         };
         window.SetEnvironment(environment);
     }

@@ -67,15 +67,20 @@ private slots:
         QVERIFY(SettingsProvider::instance()->GetCurrentSettings().confirmAtExit);
     }
 
-    void afterCancelTheNextExitQuitsWithoutAsking()
+    // While the question shows, the tray's exit quits; after Cancel the next exit asks again.
+    void cancelTakesTheExitBack()
     {
+        QVERIFY(!Quits([this] { m_window->ExitApp(); }));
+        LogReader log;
+        QVERIFY(Quits([this] { emit m_misc->GetTrayIcon().ExitApp_Singal(); }));
+        QCOMPARE(log.Lines().count("Application quit"), 1);
+        m_confirm->hide();
+
         QVERIFY(!Quits([this] { m_window->ExitApp(); }));
         m_confirm->findChild<QPushButton*>("btnCancel")->click();
         QVERIFY(!m_confirm->isVisible());
-        LogReader log;
-        QVERIFY(Quits([this] { emit m_misc->GetTrayIcon().ExitApp_Singal(); }));
-        QVERIFY(!m_confirm->isVisible());
-        QCOMPARE(log.Lines().count("Application quit"), 1);
+        QVERIFY(!Quits([this] { emit m_misc->GetTrayIcon().ExitApp_Singal(); }));
+        QVERIFY(m_confirm->isVisible());
     }
 
     void aMinimisedWindowComesUpBeforeTheQuestion()

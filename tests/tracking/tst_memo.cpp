@@ -82,7 +82,7 @@ private slots:
         QTest::newRow("15 minutes") << 0 << 900000;
         QTest::newRow("2 hours") << 3 << 7200000;
         QTest::newRow("no reminder") << 4 << 0;
-        QTest::newRow("past the list") << 9 << 0;
+        QTest::newRow("past the list, read as never stored") << 9 << 900000;
         QTest::newRow("no entry") << -1 << 900000;
     }
 

@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Records the sounds instead of playing them.
@@ -127,10 +129,13 @@ private slots:
     void textAndMemoKindsNeverClose();
     void linksOpenOnlyForWebPages();
     void soundBySettings();
+    void ownSoundOnlyFromASoundFile_data();
+    void ownSoundOnlyFromASoundFile();
     void soundWithoutAudioDoesNotBlock();
 
 private:
     UrlSink urls;
+    QTemporaryDir sounds;
 };
 
 void tst_PopupWindow::initTestCase()
@@ -423,12 +428,42 @@ void tst_PopupWindow::soundBySettings()
     popup.ShowPopup(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("t"), 1000, 5, false);
     popup.hide();
     QVERIFY(popup.played.isEmpty()); // no own sound chosen
+}
 
-    setSound(2, QStringLiteral("/home/me/ding.wav"));
+void tst_PopupWindow::ownSoundOnlyFromASoundFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("played");
+    const QString folder = sounds.path();
+    const auto file = [&folder](const char* name, qint64 size) {
+        QFile sound(folder + QLatin1Char('/') + QLatin1String(name));
+        if (sound.open(QIODevice::WriteOnly))
+            sound.resize(size);
+        return sound.fileName();
+    };
+    QTest::newRow("a sound file") << file("ding.wav", 4000) << true;
+    QTest::newRow("missing") << folder + "/missing.wav" << false;
+    QTest::newRow("empty") << file("empty.wav", 0) << false;
+    QTest::newRow("far too large") << file("huge.wav", 64 * 1024 * 1024) << false;
+    QTest::newRow("endless device") << QStringLiteral("/dev/zero") << false;
+    QTest::newRow("a folder") << folder << false;
+    const QString pipe = folder + "/pipe.wav";
+    mkfifo(QFile::encodeName(pipe).constData(), 0600);
+    QTest::newRow("a pipe") << pipe << false;
+    const QString link = folder + "/link.wav";
+    QFile::link(QStringLiteral("/dev/zero"), link);
+    QTest::newRow("a link to a device") << link << false;
+}
+
+void tst_PopupWindow::ownSoundOnlyFromASoundFile()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, played);
+    RecordingPopup popup;
+    setSound(2, path);
     popup.ShowPopup(QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("m"),
         QStringLiteral("Memo..."), 1000, 15);
-    QCOMPARE(
-        popup.played, QList<QUrl> { QUrl::fromLocalFile(QStringLiteral("/home/me/ding.wav")) });
+    QCOMPARE(popup.played, played ? QList<QUrl> { QUrl::fromLocalFile(path) } : QList<QUrl>());
 }
 
 void tst_PopupWindow::soundWithoutAudioDoesNotBlock()

@@ -90,18 +90,20 @@ private slots:
 
     void theStopReminderTakesItsKind_data()
     {
+        QTest::addColumn<int>("stored");
         QTest::addColumn<int>("type");
-        QTest::newRow("dialog") << 0;
-        QTest::newRow("balloon") << 1;
-        QTest::newRow("none") << 2;
-        QTest::newRow("unknown") << 7;
+        QTest::newRow("dialog") << 0 << 0;
+        QTest::newRow("balloon") << 1 << 1;
+        QTest::newRow("none") << 2 << 2;
+        QTest::newRow("unknown, read as the default dialog") << 7 << 0;
     }
 
     void theStopReminderTakesItsKind()
     {
+        QFETCH(int, stored);
         QFETCH(int, type);
         ChangeSettings(
-            [&](SettingsProvider::SETTINGS& settings) { settings.stopReminderType = type; });
+            [&](SettingsProvider::SETTINGS& settings) { settings.stopReminderType = stored; });
         m_misc->SetMemo("Release notes");
         StopReminder& dialog = m_misc->GetStopReminder();
 

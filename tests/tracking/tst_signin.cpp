@@ -124,12 +124,13 @@ private slots:
     {
         QTest::addColumn<QRect>("saved");
         QTest::addColumn<bool>("minimised");
-        QTest::addColumn<QRect>("expected"); // a null rect: centred on the desktop
+        // A null rect: centred on the desktop; atOriginSmallest: the window's minimum size at the
+        // origin.
+        QTest::addColumn<QRect>("expected");
         QTest::newRow("never saved") << QRect(0, 0, 304, 425) << false << QRect();
-        QTest::newRow("saved at the origin")
-            << QRect(0, 0, 304, 426) << false << QRect(0, 0, 576, 661); // the form's minimum
+        QTest::newRow("saved at the origin") << QRect(0, 0, 304, 426) << false << atOriginSmallest;
         QTest::newRow("minimised, never saved")
-            << QRect(0, 0, 304, 425) << true << QRect(0, 0, 576, 661);
+            << QRect(0, 0, 304, 425) << true << atOriginSmallest;
         QTest::newRow("saved larger")
             << QRect(100, 50, 640, 720) << false << QRect(100, 50, 640, 720);
         QTest::newRow("partly off the right edge")
@@ -138,7 +139,9 @@ private slots:
         QTest::newRow("on a removed monitor") << QRect(3000, 200, 640, 720) << false << QRect();
         QTest::newRow("above the desktop") << QRect(100, -900, 640, 720) << false << QRect();
         QTest::newRow("taller than the desktop, elsewhere")
-            << QRect(3000, 0, 640, 1500) << false << QRect(320, 0, 640, 1500);
+            << QRect(3000, 0, 640, 1500) << false << QRect(320, 0, 640, 1024);
+        QTest::newRow("larger than the desktop")
+            << QRect(10, 10, 5000, 4000) << false << QRect(10, 10, 1280, 1024);
         QTest::newRow("title bar above the desktop")
             << QRect(100, -40, 640, 720) << false << QRect();
     }
@@ -162,6 +165,8 @@ private slots:
             QCOMPARE(m_window->pos(),
                 QPoint((desktop.left() + desktop.right()) / 2 - (size.width() - 1) / 2,
                     (desktop.top() + desktop.bottom()) / 2 - (size.height() - 1) / 2));
+        } else if (expected == atOriginSmallest) {
+            QCOMPARE(m_window->geometry(), QRect(QPoint(0, 0), m_window->minimumSize()));
         } else {
             QCOMPARE(m_window->geometry(), expected);
         }
@@ -200,6 +205,8 @@ private slots:
     }
 
 private:
+    static inline const QRect atOriginSmallest { 0, 0, 1, 1 };
+
     static RestAPI::SecurityUserInfo UserInfo()
     {
         RestAPI::SecurityUserInfo info;
