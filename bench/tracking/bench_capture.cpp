@@ -87,8 +87,9 @@ private slots:
         m_online = false;
         QList<double> gaps;
         for (int n = 0; n < 5; ++n) {
-            const int cached = m_cache->GetTotalStorageItems();
-            gaps << Capture([&] { return m_cache->GetTotalStorageItems() > cached; });
+            // Until the record's file is written: the cache writes on a thread of its own.
+            const int cached = CacheFiles();
+            gaps << Capture([&] { return CacheFiles() > cached; });
         }
         Report("into the cache", gaps);
     }
@@ -99,6 +100,7 @@ private slots:
         QVERIFY(!cached.isEmpty());
         while (m_cache->GetTotalStorageItems() < OfflineStorage::maxItems)
             QVERIFY(m_cache->AddToStorage(cached.last()));
+        m_cache->WaitForChanges();
         m_online = true;
         const int uploads = m_service.Uploads().size();
         GapMeter gap;
@@ -137,6 +139,11 @@ private:
         if (!done)
             qWarning("a capture was not saved in time");
         return longest;
+    }
+
+    int CacheFiles() const
+    {
+        return QDir(CacheFolder(m_cache->StoragePath()).FolderPath()).entryList({ "*.bin" }).size();
     }
 
     void Report(const char* road, const QList<double>& gaps)

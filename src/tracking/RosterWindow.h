@@ -265,6 +265,7 @@ private:
     void KeepInCache(const MiscFunctions::SCREENSHOT& shot);
     void UploadAtOnce(const MiscFunctions::SCREENSHOT& shot);
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
+    void OnCaptureNotKept();
     void ShowCachedStatus(const QString& word);
     void OnScreenshotUploaded();
     void OnScreenshotUploadFailed();

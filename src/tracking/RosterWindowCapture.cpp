@@ -56,6 +56,7 @@ void RosterWindow::ConnectCapture()
     connect(
         &screenshotPopup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
     connect(&captureEncoder, &CaptureEncoder::Finished, this, &RosterWindow::SaveEncodedCaptures);
+    connect(&offlineStorage, &OfflineStorage::NotKept, this, &RosterWindow::OnCaptureNotKept);
 }
 
 void RosterWindow::GetScreenshot()
@@ -210,8 +211,8 @@ void RosterWindow::SaveCapture(const MiscFunctions::SCREENSHOT& shot)
         if (offlineStorage.IsUploading())
             return;
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload"));
+        // The upload reads the records itself: no list of every cached picture is read here.
         offlineStorage.SetSecurityInfo(restApi.GetCurrentUserInfo());
-        offlineStorage.GetOfflineStorage();
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Upload thread was runned"));
         offlineStorage.UploadOfflineStorage();
         logManager.AddToLog(
@@ -243,6 +244,8 @@ void RosterWindow::KeepUnsavedCaptures()
     pendingCaptures.clear();
     // Nothing is left for its closing to save.
     screenshotPopup.hide();
+    // The cache writes on a thread of its own: the process may end once it is on disk.
+    offlineStorage.WaitForChanges();
 }
 
 void RosterWindow::KeepCaptureInPopup()
@@ -287,6 +290,13 @@ void RosterWindow::WriteToCache(const MiscFunctions::SCREENSHOT& shot)
             return;
         }
     }
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache was failed"));
+    ShowCachedStatus(tr("Cache is full"));
+}
+
+// A capture the cache took could not be written after all: it is lost, as with a full cache.
+void RosterWindow::OnCaptureNotKept()
+{
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache was failed"));
     ShowCachedStatus(tr("Cache is full"));
 }

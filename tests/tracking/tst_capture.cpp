@@ -26,6 +26,7 @@ private slots:
         ResetSettings();
         QVERIFY(m_cacheDir.isValid());
         QFile::remove(CachePath());
+        QDir(m_cacheDir.filePath("storage.d")).removeRecursively();
         m_service.Control("reset");
         m_window = std::make_unique<RosterWindow>();
         QVERIFY(SignIn(*m_window));
