@@ -52,5 +52,14 @@ private:
     FakeServiceProcess m_service;
 };
 
-QTEST_MAIN(BenchActivityLog)
+int main(int argc, char** argv)
+{
+    // The run is longer than QtTest's five minutes for a test function.
+    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", "3600000");
+    QApplication app(argc, argv);
+    BenchActivityLog bench;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&bench, argc, argv);
+}
 #include "bench_activitylog.moc"
