@@ -211,6 +211,7 @@ private slots:
         QVERIFY(storage->AddToStorage(Shot(11)));
         QCOMPARE(storage->GetTotalStorageItems(), 12);
         QVERIFY(!storage->GetCacheIsFree());
+        storage->WaitForChanges();
         const QMap<QString, QByteArray> full = Snapshot();
         QVERIFY(!storage->AddToStorage(Shot(12)));
         QCOMPARE(Snapshot(), full);
