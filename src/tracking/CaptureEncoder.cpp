@@ -2,37 +2,10 @@
 
 #include "DesktopGrab.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 
 #include <algorithm>
-
-namespace {
-
-// Collects the PNG and refuses further bytes once the capture was cancelled, which makes the
-// PNG writer give up at once instead of compressing the rest of the picture for nothing.
-class CancellableBuffer : public QIODevice
-{
-public:
-    CancellableBuffer(QByteArray& out, const std::atomic<bool>& cancelled)
-        : out(out), cancelled(cancelled)
-    { }
-
-protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override
-    {
-        if (cancelled)
-            return -1;
-        out.append(data, int(size));
-        return size;
-    }
-
-private:
-    QByteArray& out;
-    const std::atomic<bool>& cancelled;
-};
-
-} // namespace
 
 CaptureEncoder::Job::Job(const QImage& picture) : picture(picture) { }
 
@@ -79,10 +52,12 @@ void CaptureEncoder::Job::Cancel()
 
 void CaptureEncoder::Job::Run()
 {
-    // The worker alone touches the picture's pixels until it is dropped below.
+    // The worker alone touches the picture's pixels until it is dropped below. An encoding
+    // already running is let finish (a PNG writer stopped halfway leaks its rows) and its PNG
+    // dropped.
     QByteArray out;
     if (!cancelled) {
-        CancellableBuffer buffer(out, cancelled);
+        QBuffer buffer(&out);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "PNG");
         if (!writer.write(picture) || cancelled)

@@ -32,8 +32,7 @@ public:
         // The full picture, opaque: a copy of the grab while the encoding runs, read back from
         // the PNG after.
         QImage Picture() const;
-        // The capture is not wanted: the encoding stops at its next write (or never starts)
-        // and leaves no PNG.
+        // The capture is not wanted: the encoding never starts, or its PNG is dropped.
         void Cancel();
 
     private:
@@ -50,7 +49,7 @@ public:
     using JobPtr = std::shared_ptr<Job>;
 
     explicit CaptureEncoder(QObject* parent = nullptr);
-    // Cancels what is still queued or running and waits for the worker.
+    // Cancels what is still queued, lets a running encoding end and waits for the worker.
     ~CaptureEncoder() override;
 
     JobPtr Start(const QImage& picture);

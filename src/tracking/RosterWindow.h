@@ -259,8 +259,8 @@ private:
     void SaveEncodedCaptures();
     bool TakePng(PendingCapture& capture);
     void SaveCapture(const MiscFunctions::SCREENSHOT& shot);
-    // The capture still in its popup goes to the offline cache instead of the upload its
-    // closing would start; the popup is put away.
+    // The captures not saved yet, the one still in its popup too, go to the offline cache
+    // (once encoded) instead of the uploads their saves would start; the popup is put away.
     void KeepCaptureInPopup();
     void KeepInCache(const MiscFunctions::SCREENSHOT& shot);
     void UploadAtOnce(const MiscFunctions::SCREENSHOT& shot);

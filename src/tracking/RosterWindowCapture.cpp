@@ -251,13 +251,14 @@ void RosterWindow::KeepUnsavedCaptures()
 void RosterWindow::KeepCaptureInPopup()
 {
     if (PendingCapture* capture = CaptureInPopup()) {
-        if (capture->shot.memo.isEmpty()) {
+        if (capture->shot.memo.isEmpty())
             DiscardCapture();
-        } else {
+        else
             capture->saveAsked = true;
-            capture->toCache = true;
-        }
     }
+    // Tracking ends: nothing is uploaded after it, not even a capture still encoding.
+    for (PendingCapture& capture : pendingCaptures)
+        capture.toCache = true;
     // Nothing is left for its closing to save.
     screenshotPopup.hide();
     SaveEncodedCaptures();

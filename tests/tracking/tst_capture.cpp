@@ -329,8 +329,10 @@ private slots:
         });
         QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
         release.join();
-        QCOMPARE(Memos(cache->GetOfflineStorage()),
-            QStringList({ "worked until quitting", "closed, encoding", "in its popup, encoding" }));
+        QStringList kept = Memos(cache->GetOfflineStorage());
+        kept.sort();
+        QCOMPARE(kept,
+            QStringList({ "closed, encoding", "in its popup, encoding", "worked until quitting" }));
         for (const ScreenshotRecord& record : cache->GetOfflineStorage())
             QCOMPARE(QImage::fromData(record.image, "PNG"), m_desktop.picture);
         // Each capture is kept once: the popup closing and the encodings ending afterwards save
