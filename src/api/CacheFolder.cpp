@@ -165,19 +165,19 @@ QString CacheFolder::FolderPath() const
 
 QList<CacheFolder::Record> CacheFolder::Records() const
 {
-    QMutexLocker locker(&lock);
+    std::unique_lock<std::mutex> locker(lock);
     return Scan();
 }
 
 int CacheFolder::Count() const
 {
-    QMutexLocker locker(&lock);
+    std::unique_lock<std::mutex> locker(lock);
     return Scan().size() + announced;
 }
 
 void CacheFolder::Announce()
 {
-    QMutexLocker locker(&lock);
+    std::unique_lock<std::mutex> locker(lock);
     ++announced;
 }
 
@@ -212,7 +212,7 @@ bool CacheFolder::Add(const ScreenshotRecord& shot)
     else
         written = true;
     // The announcement ends as the record appears: a reader counts it once.
-    QMutexLocker locker(&lock);
+    std::unique_lock<std::mutex> locker(lock);
     const bool added = written
         && ::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0;
     announced = std::max(0, announced - 1);
@@ -258,7 +258,7 @@ bool CacheFolder::Remove(const ScreenshotRecord& shot, const QString& asideKind)
             records.removeAt(index);
             if (!records.isEmpty() || !damaged.isEmpty())
                 return Rewrite(path, records, damaged);
-            QMutexLocker locker(&lock);
+            std::unique_lock<std::mutex> locker(lock);
             const bool removed = QFile::remove(path);
             locker.unlock();
             SyncFolder();
@@ -470,7 +470,7 @@ bool CacheFolder::Rewrite(
 // other file whole.
 bool CacheFolder::Commit(const QString& temporary, const QString& path)
 {
-    QMutexLocker locker(&lock);
+    std::unique_lock<std::mutex> locker(lock);
     const bool renamed
         = ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData())
         == 0;
@@ -495,7 +495,7 @@ void CacheFolder::SyncFolder() const
 bool CacheFolder::SetAside(const QString& path, const QString& kind) const
 {
     const QString aside = AsideName(kind);
-    QMutexLocker locker(&lock);
+    std::unique_lock<std::mutex> locker(lock);
     if (!QFile::rename(path, aside)) {
         qWarning() << "Cannot set aside" << path;
         return false;

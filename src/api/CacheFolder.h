@@ -3,8 +3,9 @@
 #include "ScreenshotRecord.h"
 
 #include <QList>
-#include <QMutex>
 #include <QString>
+
+#include <mutex>
 
 class QFile;
 
@@ -97,6 +98,6 @@ private:
 
     QString legacyPath;
     QString folderPath;
-    mutable QMutex lock;
+    mutable std::mutex lock;
     int announced = 0;
 };

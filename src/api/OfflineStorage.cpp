@@ -32,8 +32,6 @@ OfflineStorage::OfflineStorage(QObject* parent)
     : QObject(parent), folder(std::make_shared<CacheFolder>(
                            AppInfo::dataFolder() + QStringLiteral("/data/storage.bin")))
 {
-    // One writer: changes reach the disk in the order they were asked for.
-    worker.setMaxThreadCount(1);
     connect(&api, &RestAPI::ApiDataOk, this, [this](RestAPI::ApiState state) {
         if (uploading && state == RestAPI::ScreenshotUpload)
             OnUploaded();
@@ -129,17 +127,17 @@ bool OfflineStorage::IsUploading() const
 
 void OfflineStorage::WaitForChanges()
 {
-    worker.waitForDone();
+    worker.WaitForIdle();
 }
 
 void OfflineStorage::Queue(std::function<bool(CacheFolder&)> work, std::function<void(bool)> done)
 {
     const std::shared_ptr<CacheFolder> cache = folder;
-    worker.start(QRunnable::create([this, cache, work, done] {
+    worker.Post([this, cache, work, done] {
         const bool outcome = work(*cache);
         QMetaObject::invokeMethod(
             this, [done, outcome] { done(outcome); }, Qt::QueuedConnection);
-    }));
+    });
 }
 
 // The record is looked for afresh each time, so captures cached during the run go too.

@@ -3,11 +3,11 @@
 #include "CacheFolder.h"
 #include "RestAPI.h"
 #include "ScreenshotRecord.h"
+#include "SerialWorker.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -72,9 +72,9 @@ private:
     void TakeInFlight(const QString& asideKind);
 
     std::shared_ptr<CacheFolder> folder;
-    QThreadPool worker;
     RestAPI api;
     bool uploading = false;
     ScreenshotRecord inFlight;
     QList<ScreenshotRecord> storageList;
+    SerialWorker worker; // last: its changes are written before the rest goes
 };

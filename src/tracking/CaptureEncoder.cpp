@@ -11,20 +11,19 @@ CaptureEncoder::Job::Job(const QImage& picture) : picture(picture) { }
 
 bool CaptureEncoder::Job::IsFinished() const
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     return finished;
 }
 
 void CaptureEncoder::Job::Wait() const
 {
-    QMutexLocker lock(&mutex);
-    while (!finished)
-        ended.wait(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
+    ended.wait(lock, [this] { return finished; });
 }
 
 QByteArray CaptureEncoder::Job::Png() const
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     return finished ? png : QByteArray();
 }
 
@@ -33,7 +32,7 @@ QImage CaptureEncoder::Job::Picture() const
     QImage grabbed;
     QByteArray made;
     {
-        QMutexLocker lock(&mutex);
+        std::unique_lock<std::mutex> lock(mutex);
         if (finished)
             made = png;
         else
@@ -63,43 +62,38 @@ void CaptureEncoder::Job::Run()
         if (!writer.write(picture) || cancelled)
             out.clear();
     }
-    QMutexLocker lock(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     png = out;
     picture = QImage();
     finished = true;
-    ended.wakeAll();
+    ended.notify_all();
 }
 
-CaptureEncoder::CaptureEncoder(QObject* parent) : QObject(parent)
-{
-    // One worker: jobs end in the order they were started, and captures are minutes apart.
-    pool.setMaxThreadCount(1);
-}
+CaptureEncoder::CaptureEncoder(QObject* parent) : QObject(parent) { }
 
 CaptureEncoder::~CaptureEncoder()
 {
     {
-        QMutexLocker lock(&jobsMutex);
+        std::lock_guard<std::mutex> lock(jobsMutex);
         for (const std::weak_ptr<Job>& weak : qAsConst(jobs))
             if (const JobPtr job = weak.lock())
                 job->Cancel();
     }
-    Release();
-    pool.waitForDone();
+    worker.Release();
+    worker.WaitForIdle();
 }
 
 CaptureEncoder::JobPtr CaptureEncoder::Start(const QImage& picture)
 {
     auto job = std::make_shared<Job>(picture);
     {
-        QMutexLocker lock(&jobsMutex);
+        std::lock_guard<std::mutex> lock(jobsMutex);
         jobs.append(job);
     }
-    pool.start(QRunnable::create([this, job] {
-        WaitWhileHeld();
+    worker.Post([this, job] {
         job->Run();
         {
-            QMutexLocker lock(&jobsMutex);
+            std::lock_guard<std::mutex> lock(jobsMutex);
             jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
                            [&job](const std::weak_ptr<Job>& weak) {
                                const JobPtr held = weak.lock();
@@ -108,26 +102,16 @@ CaptureEncoder::JobPtr CaptureEncoder::Start(const QImage& picture)
                 jobs.end());
         }
         QMetaObject::invokeMethod(this, &CaptureEncoder::Finished, Qt::QueuedConnection);
-    }));
+    });
     return job;
 }
 
 void CaptureEncoder::Hold()
 {
-    QMutexLocker lock(&holdMutex);
-    held = true;
+    worker.Hold();
 }
 
 void CaptureEncoder::Release()
 {
-    QMutexLocker lock(&holdMutex);
-    held = false;
-    released.wakeAll();
-}
-
-void CaptureEncoder::WaitWhileHeld()
-{
-    QMutexLocker lock(&holdMutex);
-    while (held)
-        released.wait(&holdMutex);
+    worker.Release();
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "SerialWorker.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QList>
-#include <QMutex>
 #include <QObject>
-#include <QThreadPool>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 // Makes the PNG of each capture on a worker thread, so the window keeps answering while a
 // whole desktop is compressed. One capture at a time, in the order they were started.
@@ -40,8 +41,8 @@ public:
         void Run();
 
         std::atomic<bool> cancelled { false };
-        mutable QMutex mutex;
-        mutable QWaitCondition ended;
+        mutable std::mutex mutex;
+        mutable std::condition_variable ended;
         bool finished = false;
         QImage picture;
         QByteArray png;
@@ -64,12 +65,7 @@ signals:
     void Finished();
 
 private:
-    void WaitWhileHeld();
-
-    QThreadPool pool;
-    QMutex holdMutex;
-    QWaitCondition released;
-    bool held = false;
-    QMutex jobsMutex;
+    std::mutex jobsMutex;
     QList<std::weak_ptr<Job>> jobs; // started and not yet ended
+    SerialWorker worker; // last: its jobs are done before the rest goes
 };
