@@ -149,7 +149,7 @@ void RosterWindow::SaveScreenshot()
     SaveEncodedCaptures();
 }
 
-// Discarded in its popup: the encoding stops and nothing is uploaded or cached.
+// Discarded in its popup: the encoding is cancelled and nothing is uploaded or cached.
 void RosterWindow::DiscardCapture()
 {
     if (PendingCapture* capture = CaptureInPopup()) {
