@@ -10,7 +10,8 @@ enum SYSTEM_UI_MODE
     kUIModeAllHidden = 3
 };
 
-// Puts the window into the mode: kUIModeAllHidden makes it full screen (a window spanning several
-// displays keeps its geometry and is only raised, full screen would crop it to one display);
-// kUIModeNormal gives it its normal state back. Other modes and the options change nothing.
+// Puts the window into the mode: kUIModeAllHidden makes a window that covers one display exactly
+// full screen, above the desktop's panels; any other window keeps its geometry and is only
+// raised. kUIModeNormal gives it its normal state back. Other modes and the options change
+// nothing.
 void SetSystemUIMode(int mode, int options, QWidget* window);

@@ -1,9 +1,14 @@
 #include "MiscFunctions.h"
 
+#include "AppInfo.h"
 #include "RestAPI.h"
+#include "ScreenSnapWidget.h"
+#include "SnapFiles.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDir>
 #include <QPainter>
 #include <QTime>
 
@@ -25,7 +30,11 @@ MiscFunctions::MiscFunctions(QObject* parent)
         &remindDialog, &RemindDialog::OnChangeMemo_Signal, this, &MiscFunctions::OpenMemoDialog);
 }
 
-MiscFunctions::~MiscFunctions() = default;
+// A snap window still open goes with the hub: it has no parent to take it.
+MiscFunctions::~MiscFunctions()
+{
+    delete snapWindow;
+}
 
 void MiscFunctions::SetUserName(const QString& name)
 {
@@ -201,4 +210,67 @@ void MiscFunctions::openLink(const QString& link)
     }
     if (!linkOpener(url))
         qDebug() << "The browser did not open" << url.toDisplayString();
+}
+
+void MiscFunctions::StartScreensnapEditor(
+    int companyId, const QString& company, const QPixmap& picture, SCREENSNAP_PICTURE_MODE mode)
+{
+    Q_UNUSED(mode) // the caller grabbed the display; the window starts at the origin anyway
+    if (snapWindow)
+        return;
+    snapCompanyId = companyId;
+    snapWindow = new ScreenSnapWidget(nullptr, picture, userName, company, companyId);
+    connect(snapWindow, &ScreenSnapWidget::screenIsReady, this, &MiscFunctions::OnScreenIsReady);
+    connect(snapWindow, &ScreenSnapWidget::SettingsApplied, this,
+        &MiscFunctions::ScreensnapSettingsApplied);
+    snapWindow->move(0, 0);
+    snapWindow->show();
+}
+
+ScreenSnapWidget* MiscFunctions::GetScreensnapEditor() const
+{
+    return snapWindow;
+}
+
+void MiscFunctions::OnScreenIsReady(const QString& title, const QString& description,
+    int permission, const QString& password, const QByteArray& picture)
+{
+    int keyStrokes = 0;
+    int mouseClicks = 0;
+    for (const EVENTS_STATISTIC& sample : qAsConst(lastStatistic)) {
+        keyStrokes += sample.keyEvents;
+        mouseClicks += sample.mouseEvents;
+    }
+    pendingSnaps.append({ title, picture });
+    if (!apiHandle) {
+        qDebug() << "No REST client to upload the screen snap through; kept in"
+                 << KeepFailedScreensnap();
+        return;
+    }
+    apiHandle->UploadScreensnap(title, description, QStringLiteral(" "), keyStrokes, mouseClicks,
+        snapCompanyId, RestAPI::ScreensnapPermission(permission), password, picture);
+}
+
+void MiscFunctions::ForgetUploadedScreensnap()
+{
+    if (!pendingSnaps.isEmpty())
+        pendingSnaps.removeFirst();
+}
+
+QString MiscFunctions::KeepFailedScreensnap()
+{
+    if (pendingSnaps.isEmpty())
+        return QString();
+    const PendingSnap snap = pendingSnaps.takeFirst();
+    const QString date
+        = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy - hh:mm:ss"));
+    const QString path
+        = SnapFiles::UniquePath(AppInfo::dataFolder() + QStringLiteral("/screensnaps"),
+            SnapFiles::FileName(snap.title, date));
+    const QString error = SnapFiles::Write(path, snap.png);
+    if (!error.isEmpty()) {
+        qDebug() << "The screen snap that failed to upload cannot be kept either:" << error;
+        return QString();
+    }
+    return path;
 }

@@ -3,6 +3,7 @@
 #include "AuthDialog.h"
 #include "ExitConfirm.h"
 #include "InputEventCounter.h"
+#include "LastSnapshot.h"
 #include "Memo.h"
 #include "MyShortcut.h"
 #include "RemindDialog.h"
@@ -23,6 +24,7 @@
 #include <functional>
 
 class RestAPI;
+class ScreenSnapWidget;
 
 // The services hub of the main window: who is signed in and for which team room time is
 // tracked, the memo, the own avatar, the activity counting in 60-second samples, the
@@ -115,17 +117,36 @@ public:
     StopReminder& GetStopReminder() { return stopReminder; }
     RemindDialog& GetRemindDialog() { return remindDialog; }
     TrayIcon& GetTrayIcon() { return trayIcon; }
+    LastSnapshot& GetLastSnapshot() { return lastSnapshot; }
 
-    // The latest capture, its picture as the popup shows it; each capture overwrites it.
+    // Screen snaps: opens the snap window on the picture, at the desktop's origin whatever the
+    // mode, unless one is open already. The snap is uploaded for the team given here.
+    void StartScreensnapEditor(int companyId, const QString& company, const QPixmap& picture,
+        SCREENSNAP_PICTURE_MODE mode);
+    // The open snap window, or null.
+    ScreenSnapWidget* GetScreensnapEditor() const;
+    // The service answered the oldest snap upload: kept for nothing more.
+    void ForgetUploadedScreensnap();
+    // The oldest snap upload failed: its picture goes to a file in the data folder, whose path
+    // is returned (empty when it could not be written either).
+    QString KeepFailedScreensnap();
+
+    // The latest capture, its picture a thumbnail; each capture overwrites it.
     SCREENSHOT currentShot;
 
 public slots:
     // Opens a web address in the browser; anything but http and https is refused.
     void openLink(const QString& link);
+    // Uploads a finished snap with the activity counts of the last samples; its picture is kept
+    // until the service answers.
+    void OnScreenIsReady(const QString& title, const QString& description, int permission,
+        const QString& password, const QByteArray& picture);
 
 signals:
     // Once per global hotkey press, with its SHORTCUT_TYPE.
     void ShortcutActivated(int tagValue);
+    // Preferences applied in a snap's save dialog, to be applied as the hub's own are.
+    void ScreensnapSettingsApplied();
 
 private:
     void TakeSample();
@@ -136,6 +157,7 @@ private:
     Preferences preferences;
     StopReminder stopReminder;
     RemindDialog remindDialog;
+    LastSnapshot lastSnapshot;
     TrayIcon trayIcon;
     std::array<MyShortcut, 10> shortcuts;
     InputEventCounter eventCounter;
@@ -151,4 +173,14 @@ private:
     QString memo;
     QPixmap avatar;
     QPixmap veiledAvatar;
+
+    // Screen snaps.
+    struct PendingSnap
+    {
+        QString title;
+        QByteArray png;
+    };
+    QPointer<ScreenSnapWidget> snapWindow;
+    int snapCompanyId = -1;
+    QList<PendingSnap> pendingSnaps; // uploads sent, oldest first, until the service answers
 };

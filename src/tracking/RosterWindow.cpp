@@ -53,6 +53,7 @@ RosterWindow::RosterWindow(QWidget* parent)
     ConnectTimers();
     ConnectTray();
     connect(&misc.GetPreferences(), &Preferences::OnSettingsApply, this, &RosterWindow::InitConfig);
+    connect(&misc, &MiscFunctions::ScreensnapSettingsApplied, this, &RosterWindow::InitConfig);
     connect(&misc.GetPreferences(), &Preferences::StopStartLoggingRequest, this,
         &RosterWindow::StartOrStopLogging);
     connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);
@@ -162,6 +163,9 @@ void RosterWindow::ConnectTray()
     connect(&tray, &TrayIcon::ExpandAll_Signal, this, &RosterWindow::on_actionExpand_all_triggered);
     connect(
         &tray, &TrayIcon::CollapseAll_Signal, this, &RosterWindow::on_actionCollapse_all_triggered);
+    connect(&tray, &TrayIcon::LastSnapshot_Signal, this,
+        &RosterWindow::on_actionLast_snapshot_triggered);
+    connect(&tray, &TrayIcon::Screensnap_Signal, this, &RosterWindow::TakeScreensnap);
 }
 
 void RosterWindow::ConnectMisc()

@@ -227,6 +227,22 @@ public slots:
     // One look at idle time, lock, screen saver, open chats, input counting and the network.
     void StateChecker();
 
+    // Screen snaps and the last snapshot (RosterWindowSnap.cpp); the menu entries, the tray's
+    // and the hotkeys all end here, and each acts only while a member is signed in.
+public slots:
+    void on_actionSnap_the_whole_desktop_triggered();
+    void on_actionSnap_1_display_triggered();
+    void on_actionSnap_2_display_triggered();
+    void on_actionSnap_3_display_triggered();
+    // The last capture with its activity summary; nothing before the first capture.
+    void on_actionLast_snapshot_triggered();
+    // One of the four snap entries by its MiscFunctions::SCREENSNAP_PICTURE_MODE.
+    void TakeScreensnap(int mode);
+
+private:
+    void SnapDisplay(int display);
+    void OnScreensnapUploadFailed();
+
 private:
     void SetUpTitleBar();
     // A page of the service's web site: the web pages base, `path` and the already encoded

@@ -128,7 +128,7 @@ void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& 
         workNoticesPending = qMax(0, workNoticesPending - 1);
         break;
     case RestAPI::ScreensnapUpload:
-        ShowSnapPopup(tr("The screensnap could not be uploaded. Please try again later."), false);
+        OnScreensnapUploadFailed();
         break;
     case RestAPI::ScreenshotUpload:
         OnScreenshotUploadFailed();
@@ -164,6 +164,7 @@ void RosterWindow::OnTeamsReceived()
 
 void RosterWindow::OnScreensnapUploaded(const QString& shortUrl)
 {
+    misc.ForgetUploadedScreensnap();
     logManager.AddToLog(
         LogManager::LOG_TEXT, QStringLiteral("Screensnap was successfully uploaded"));
     // The address is the service's text: shown as text, never as markup.

@@ -12,19 +12,22 @@ const int captureIntervalMs = 540 * 1000;
 const int longCaptureIntervalMs = 660 * 1000;
 const int screenshotPopupSlideMs = 2;
 
-// The grab scaled to the popup's box: the popup holds a thumbnail, not a whole desktop. A
-// coarse step first reads only the rows and columns it keeps, so the GUI thread does not
-// walk (and page in) every pixel of a 4K grab; the smooth step then averages a few times the
-// box, which looks the same at that size.
-QPixmap PopupPicture(const QImage& picture, const QSize& box)
+// The grab as the record keeps it: twice the popup's box, which the popup and the last-snapshot
+// dialog scale down a little when they paint it; no whole desktop stays behind. A coarse step
+// first reads only the rows and columns it keeps, so the GUI thread does not walk (and page in)
+// every pixel of a 4K grab; the smooth step then averages a few pixels for each, which looks
+// the same at that size.
+QPixmap Thumbnail(const QImage& picture, const QSize& box)
 {
     if (picture.isNull() || box.isEmpty())
         return QPixmap();
-    const QSize coarse = box * 4;
+    const QSize size = box * 2;
+    const QSize coarse = size * 2;
     const QImage reduced = picture.width() > coarse.width() && picture.height() > coarse.height()
         ? picture.scaled(coarse, Qt::IgnoreAspectRatio, Qt::FastTransformation)
         : picture;
-    return QPixmap::fromImage(reduced.scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return QPixmap::fromImage(
+        reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 } // namespace
@@ -83,10 +86,10 @@ void RosterWindow::GetScreenshot()
         ui->actionLast_snapshot->setEnabled(true);
         misc.GetTrayIcon().SetLastSnapshotEnabled(true);
     }
-    // The full picture goes straight to its encoding; the record keeps it as the popup shows it.
+    // The full picture goes straight to its encoding; the record keeps a thumbnail.
     const QImage picture = environment.grabDesktop();
     const CaptureEncoder::JobPtr encoding = captureEncoder.Start(picture);
-    shot.picture = PopupPicture(picture, screenshotPopup.ShotSize());
+    shot.picture = Thumbnail(picture, screenshotPopup.ShotSize());
     shot.workingTime = workingTime;
     shot.time = QTime::currentTime();
     shot.date = QDate::currentDate();

@@ -298,6 +298,15 @@ void RosterWindow::ShortcutActivated(int tagValue)
         if (!isTracking)
             on_btnTimeControl_released();
         break;
+    case MiscFunctions::SHORTCUT_LAST_SNAPSHOT:
+        on_actionLast_snapshot_triggered();
+        break;
+    case MiscFunctions::SHORTCUT_SNAP_ALL_DESKTOP:
+    case MiscFunctions::SHORTCUT_SNAP_1_DISPLAY:
+    case MiscFunctions::SHORTCUT_SNAP_2_DISPLAY:
+    case MiscFunctions::SHORTCUT_SNAP_3_DISPLAY:
+        TakeScreensnap(tagValue - MiscFunctions::SHORTCUT_SNAP_ALL_DESKTOP);
+        break;
     default:
         break;
     }

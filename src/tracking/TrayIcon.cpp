@@ -42,6 +42,13 @@ TrayIcon::TrayIcon(QObject* parent)
 {
     chatStatusMenu.setTitle(tr("Chat status"));
     teamsMenu.setTitle(tr("Select team"));
+    // The main window's "Screensnap" entries, in the order of their picture modes.
+    screensnapMenu.setTitle(tr("Screensnap"));
+    const QString snaps[] = { tr("Snap the whole desktop"), tr("Snap 1 display..."),
+        tr("Snap 2 display..."), tr("Snap 3 display...") };
+    for (int mode = 0; mode < 4; ++mode)
+        connect(screensnapMenu.addAction(snaps[mode]), &QAction::triggered, this,
+            [this, mode] { emit Screensnap_Signal(mode); });
     availableAction.setCheckable(true);
     busyAction.setCheckable(true);
     showOfflineAction.setCheckable(true);
@@ -151,6 +158,7 @@ void TrayIcon::SetContextMenu()
     menu.addMenu(&teamsMenu);
     menu.addAction(&trackingAction);
     menu.addAction(&lastSnapshotAction);
+    menu.addMenu(&screensnapMenu);
     menu.addSeparator();
     menu.addAction(&showOfflineAction);
     menu.addAction(&groupByTeamAction);
@@ -226,6 +234,7 @@ void TrayIcon::UpdateEnabled()
             &groupByTeamAction, &expandAllAction, &collapseAllAction, &signOutAction })
         action->setEnabled(signedIn);
     chatStatusMenu.menuAction()->setEnabled(signedIn);
+    screensnapMenu.menuAction()->setEnabled(signedIn);
     teamsMenu.menuAction()->setEnabled(signedIn && !teamsMenu.isEmpty());
     trackingAction.setEnabled(signedIn && trackingAllowed);
     lastSnapshotAction.setEnabled(signedIn && lastSnapshotEnabled);

@@ -51,6 +51,8 @@ signals:
     void SelectTeam_Signal(QString teamName);
     void TrackingTime_Signal();
     void LastSnapshot_Signal();
+    // One of the "Screensnap" entries, by its MiscFunctions::SCREENSNAP_PICTURE_MODE.
+    void Screensnap_Signal(int mode);
     void SingOut_Signal();
     void ExitApp_Singal();
     void ShowOfflineUsers_Signal(bool show);
@@ -67,6 +69,7 @@ private:
     QMenu menu;
     QMenu chatStatusMenu;
     QMenu teamsMenu;
+    QMenu screensnapMenu;
     QAction openTeamRoomAction;
     QAction availableAction;
     QAction busyAction;

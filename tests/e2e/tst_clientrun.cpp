@@ -17,6 +17,7 @@ namespace {
 
 const QString memo = QStringLiteral("Checkout page review");
 const QString startHotkey = QStringLiteral("Ctrl+Alt+Shift+T");
+const QString snapHotkey = QStringLiteral("Ctrl+Alt+Shift+S");
 // Captures 0.7 s after the start, then every 5.4 s (6.6 s now and then); samples every 0.6 s.
 const QByteArray timeScale = "0.01";
 
@@ -25,8 +26,9 @@ const QByteArray timeScale = "0.01";
 // A working day of the real client on the test's 1280 x 1024 display, against the fake service
 // and a chat server: sign-in typed into the dialog, the roster, tracking started by hotkey with a
 // memo, captures uploaded with the memo and the activity counts, a capture kept in the offline
-// cache while the service is down, and uploaded from there once it is back; then sign-out from
-// the menu bar while tracking, and another member signing in. The functions run in order, each
+// cache while the service is down, and uploaded from there once it is back; a screen snap of the
+// whole desktop with a rectangle drawn on it, uploaded with its defaults; then sign-out from the
+// menu bar while tracking, and another member signing in. The functions run in order, each
 // going on from where the one before left the client.
 class TestClientRun : public QObject
 {
@@ -44,6 +46,7 @@ private slots:
         // notices.
         SettingsProvider::SETTINGS settings;
         settings.hotkeys.StartTrackingTime = startHotkey;
+        settings.hotkeys.SnapAllDesktop = snapHotkey;
         settings.popupTimeout = 1;
         settings.soundMode = 0;
         SettingsProvider::instance()->SetCurrentSettings(settings);
@@ -182,6 +185,38 @@ private slots:
         QCOMPARE(m_client.state(), QProcess::Running);
     }
 
+    void uploadsAScreenSnapWithTheRectangleDrawn()
+    {
+        QVERIFY(xdotool({ "key", "ctrl+alt+shift+s" }));
+        QVERIFY(!FindWindow("^ToolBox$").isEmpty());
+        // The rectangle tool from the tool box's key, then a drag on the picture.
+        QVERIFY(xdotool({ "key", "r" }));
+        QVERIFY(xdotool({ "mousemove", "300", "300", "mousedown", "1" }));
+        QVERIFY(xdotool({ "mousemove", "400", "380" }));
+        QVERIFY(xdotool({ "mousemove", "500", "450", "mouseup", "1" }));
+        QVERIFY(xdotool({ "key", "Escape" }));
+        const QString dialog = FindWindow("^ScreenSnap is ready$");
+        QVERIFY(!dialog.isEmpty());
+        const int snapsBefore = Snaps().size();
+        // "Upload", at 140, 400 in the dialog, 111 x 31.
+        QVERIFY(xdotool({ "mousemove", "--window", dialog, "195", "415", "click", "1" }));
+
+        QVERIFY(WaitFor([&] { return Snaps().size() > snapsBefore; }));
+        const QJsonObject snap = Snaps().last();
+        const QJsonObject fields = snap.value("fields").toObject();
+        QCOMPARE(fields.value("title").toString(), QString("Whole desktop"));
+        QCOMPARE(fields.value("permission").toString(), QString("Team"));
+        QCOMPARE(fields.value("team_id").toString(), QString("11"));
+        const QImage picture = QImage::fromData(m_service.UploadImage(snap), "PNG");
+        QCOMPARE(picture.size(), QSize(1280, 1024));
+        // Filled in the pen's red from corner to corner, and nothing of it outside.
+        for (const QPoint& inside : { QPoint(305, 305), QPoint(400, 375), QPoint(495, 445) })
+            QCOMPARE(QColor(picture.pixel(inside)), QColor(Qt::red));
+        for (const QPoint& outside : { QPoint(290, 290), QPoint(510, 460) })
+            QVERIFY(QColor(picture.pixel(outside)) != QColor(Qt::red));
+        QCOMPARE(m_client.state(), QProcess::Running);
+    }
+
     void signsOutFromTheMenuBarWhileTracking()
     {
         const QString window = FindWindow("^Movarelquintash - Team Room$");
@@ -232,6 +267,16 @@ private slots:
     }
 
 private:
+    QList<QJsonObject> Snaps() const
+    {
+        QList<QJsonObject> snaps;
+        const QList<QJsonObject> uploads = m_service.Uploads();
+        for (const QJsonObject& upload : uploads)
+            if (upload.value("kind").toString() == "screensnap")
+                snaps << upload;
+        return snaps;
+    }
+
     static QString ActivityLog()
     {
         QFile file(AppInfo::userDataFolder() + "/" + AppInfo::applicationName + ".log");

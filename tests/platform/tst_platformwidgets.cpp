@@ -131,7 +131,7 @@ private slots:
     {
         QWidget window;
         window.setWindowFlags(Qt::FramelessWindowHint);
-        window.setGeometry(0, 0, 400, 300);
+        window.setGeometry(window.screen()->geometry());
         window.show();
         SetSystemUIMode(kUIModeAllHidden, 0, &window);
         QVERIFY(window.windowState() & Qt::WindowFullScreen);
@@ -139,11 +139,13 @@ private slots:
         QVERIFY(!(window.windowState() & Qt::WindowFullScreen));
         SetSystemUIMode(kUIModeAllHidden, 0, nullptr);
 
-        // Spanning more than the display: full screen would crop it.
-        const QSize huge = window.screen()->geometry().size() * 2;
-        window.setGeometry(QRect(QPoint(0, 0), huge));
-        SetSystemUIMode(kUIModeAllHidden, 0, &window);
-        QVERIFY(!(window.windowState() & Qt::WindowFullScreen));
+        // Smaller than the display, full screen would stretch it; larger, crop it.
+        const QSize display = window.screen()->geometry().size();
+        for (const QSize size : { display / 2, display * 2 }) {
+            window.setGeometry(QRect(QPoint(0, 0), size));
+            SetSystemUIMode(kUIModeAllHidden, 0, &window);
+            QVERIFY(!(window.windowState() & Qt::WindowFullScreen));
+        }
     }
 };
 

@@ -68,8 +68,9 @@ private slots:
         auto* misc = m_window->findChild<MiscFunctions*>();
         QCOMPARE(misc->currentShot.memo, QString("Writing the capture tests"));
         QCOMPARE(misc->currentShot.companyId, 12);
-        // The record keeps the picture as the popup shows it; the PNG is made from the grab.
-        QCOMPARE(misc->currentShot.picture.size(), ScreenshotPopup()->ShotSize());
+        // The record keeps a thumbnail for the popup and the last-snapshot dialog; the PNG is
+        // made from the grab.
+        QCOMPARE(misc->currentShot.picture.size(), ScreenshotPopup()->ShotSize() * 2);
         QVERIFY(Find<QAction>(*m_window, "actionLast_snapshot")->isEnabled());
         QVERIFY(ScreenshotPopup()->isVisible());
         QCOMPARE(SentUploads(), 0);

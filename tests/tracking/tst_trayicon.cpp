@@ -42,7 +42,7 @@ private slots:
         QMenu* menu = tray.contextMenu();
         QVERIFY(menu);
         for (const char* text : { "Open Team Room", "Available", "Busy", "Memo...",
-                 "Start tracking time", "Last snapshot", "Show offline users",
+                 "Start tracking time", "Last snapshot", "Screensnap", "Show offline users",
                  "Group users by team", "Expand all", "Collapse all", "Sign out" }) {
             QAction* action = FindAction(menu, text);
             QVERIFY2(action, text);
@@ -59,8 +59,9 @@ private slots:
         tray.ChangeSign(true);
         tray.SetContextMenu();
         QCOMPARE(tray.contextMenu(), menu);
-        QCOMPARE(menu->actions().size(), 15);
+        QCOMPARE(menu->actions().size(), 16);
         QVERIFY(FindAction(menu, "Sign out")->isEnabled());
+        QVERIFY(FindAction(menu, "Screensnap")->isEnabled());
         QVERIFY(FindAction(menu, "Start tracking time")->isEnabled());
         QVERIFY(!FindAction(menu, "Last snapshot")->isEnabled());
         tray.SetLastSnapshotEnabled(true);

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "PasswordSet.h"
+#include "preferences/Preferences.h"
+#include "tracking/popupWindow.h"
+
+#include <QByteArray>
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class ScreenSnapSaveDialog;
+}
+
+// Where a finished screen snap goes: uploaded with a title, a description and a permission,
+// saved to the desktop or to a file the member picks, copied to the clipboard, drawn on again or
+// discarded. Each showing ends in exactly one of ScreenIsReady then ScreenSaved (upload),
+// ScreenSaved, ScreenDrawRequest or ScreenDiscarded; copying, the password and the preferences
+// leave it open. A picture that cannot be written stays here with a warning.
+class ScreenSnapSaveDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // Asks for the file "Save..." writes; empty when the member cancelled.
+    using FileChooser = std::function<QString(QWidget* parent)>;
+
+    ScreenSnapSaveDialog(QPixmap picture, QWidget* parent = nullptr);
+    ~ScreenSnapSaveDialog() override;
+
+    void SetUserName(const QString& name);
+    // The team the snap was taken for; without one (an empty name) the Team permission is not
+    // offered, since the service would get no team to share it with.
+    void SetUserCompany(const QString& company);
+    void SetFileChooser(FileChooser chooser);
+
+signals:
+    void ScreenDrawRequest();
+    void ScreenSaved();
+    void ScreenDiscarded();
+    // The upload request: permission 0 public, 1 team, 2 password; the password only with 2.
+    void ScreenIsReady(
+        QString title, QString desc, int permission, QString password, QByteArray rawPicture);
+    // The dialog's own preferences were applied: the main window applies them as its own.
+    void SettingsApplied();
+
+public slots:
+    void on_btnUpload_clicked();
+    void on_radioPublic_clicked();
+    void on_radioTeam_clicked();
+    void on_radioPassword_clicked();
+    void on_btnSetPassword_clicked();
+    void on_btnPreferences_clicked();
+    void on_btnSaveToDesktop_clicked();
+    void on_btnCopyToClipboard_clicked();
+    void on_btnSave_clicked();
+    void on_btnDraw_clicked();
+    void on_btnDiscard_clicked();
+    void OnSetPassword(const QString& password);
+    // Escape closes the dialog as its close button does.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QByteArray EncodedPicture() const;
+    // Writes the picture; a failure is shown and the dialog stays.
+    bool SavePicture(const QString& path);
+    // Ends this showing with one of the signals above.
+    void Finish(void (ScreenSnapSaveDialog::*signal)());
+    int Permission() const;
+
+    QPixmap picture;
+    QString userName;
+    QString userCompany;
+    popupWindow popup;
+    Preferences preferences;
+    PasswordSet passwordDialog;
+    std::unique_ptr<Ui::ScreenSnapSaveDialog> ui;
+    FileChooser fileChooser;
+    bool finished = false;
+};

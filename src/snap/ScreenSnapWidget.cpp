@@ -1,0 +1,313 @@
+#include "ScreenSnapWidget.h"
+
+#include "ObjectControl.h"
+#include "PaintToolCommand.h"
+#include "ScreenSnapSaveDialog.h"
+#include "ScreensnapEditor.h"
+#include "SystemUIMode.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QWindow>
+
+namespace {
+
+const int timerIntervalMs = 250;
+const int frameWidth = 6;
+
+const char* const toolNames[]
+    = { "pen", "line", "rectangle", "ellipse", "text", "callout", "blur", "crop" };
+
+} // namespace
+
+ScreenSnapWidget::ScreenSnapWidget(
+    QWidget* parent, QPixmap picture, QString name, QString company, int id)
+    : QWidget(parent), toolBox(nullptr)
+{
+    setWindowFlags(Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(picture.size());
+    editor = new ScreensnapEditor(this, picture);
+    editor->setAutoFillBackground(true);
+    editor->SetCurrentDrawProperty({ Qt::red, 1 });
+    editor->SetCurrentDrawTool(ScreensnapEditor::DRAW_PEN);
+
+    blinkTimer.setInterval(timerIntervalMs);
+    connect(&blinkTimer, &QTimer::timeout, this, &ScreenSnapWidget::OnTimer);
+    blinkTimer.start();
+    undoCheckTimer.setInterval(timerIntervalMs);
+    connect(&undoCheckTimer, &QTimer::timeout, this, &ScreenSnapWidget::UndoChangeRequest);
+
+    connect(&toolBox, &PaintTools::ToolAction, this, &ScreenSnapWidget::ToolAction);
+    connect(&toolBox, &PaintTools::OnExit, this, &QWidget::close);
+    connect(
+        editor, &ScreensnapEditor::ContextMenuRequest, this, &ScreenSnapWidget::ContextMenuRequest);
+    connect(editor, &ScreensnapEditor::ScreenCrop, this, &ScreenSnapWidget::ScreenCrop);
+
+    editor->installEventFilter(this);
+    toolBox.installEventFilter(this);
+    closeForGood = false;
+    userName = std::move(name);
+    userCompany = std::move(company);
+    companyId = id;
+}
+
+// The save dialog goes with the window; the tool box and the editor are its members and child.
+ScreenSnapWidget::~ScreenSnapWidget()
+{
+    delete saveDialog;
+}
+
+void ScreenSnapWidget::showEvent(QShowEvent* event)
+{
+    SetSystemUIMode(kUIModeAllHidden, 0, this);
+    // Window managers keep a window's transients above it, full screen or not.
+    toolBox.winId();
+    toolBox.windowHandle()->setTransientParent(windowHandle());
+    toolBox.show();
+    toolBox.setWindowState(Qt::WindowActive);
+    toolBox.setFocus(Qt::OtherFocusReason);
+    // The picture takes the keys as soon as this window is active.
+    editor->setFocus(Qt::OtherFocusReason);
+    undoCheckTimer.start();
+    event->accept();
+}
+
+void ScreenSnapWidget::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::green, frameWidth, blinkState ? Qt::DashLine : Qt::DashDotLine));
+    const int w = width();
+    const int h = height();
+    painter.drawLine(0, 0, w, 0);
+    painter.drawLine(0, 0, 0, h);
+    painter.drawLine(w, 0, w, h);
+    painter.drawLine(0, h, w, h);
+    QWidget::paintEvent(event);
+}
+
+void ScreenSnapWidget::OnTimer()
+{
+    blinkState = !blinkState;
+    // Only the frame changes: the picture under it is not drawn again.
+    const QRect all = rect();
+    const int edge = frameWidth / 2 + 1;
+    QRegion frame(all);
+    frame -= all.adjusted(edge, edge, -edge, -edge);
+    repaint(frame);
+}
+
+void ScreenSnapWidget::UndoChangeRequest()
+{
+    const bool anyObject = editor->GetTotalObject() >= 1;
+    toolBox.SetMenuItemEnabled(QStringLiteral("deleteLastObject"), anyObject);
+    toolBox.SetMenuItemEnabled(QStringLiteral("undoTool"), anyObject);
+}
+
+void ScreenSnapWidget::ScreenCrop(bool val)
+{
+    // A crop moved and shrank the window, a reset brought it back; a window manager keeps a
+    // full-screen window as it is, so full screen is left for the new geometry and taken again
+    // only where the window covers a display.
+    const QRect wanted = geometry();
+    SetSystemUIMode(kUIModeNormal, 0, this);
+    // The widget and its native window already hold the new geometry, which the window
+    // manager turned down while the window was full screen: asked for anew (through another
+    // size, as asking for the geometry held is no request), it arrives after the state change.
+    if (QWindow* handle = windowHandle()) {
+        handle->setGeometry(QRect(wanted.topLeft(), wanted.size() + QSize(1, 1)));
+        handle->setGeometry(wanted);
+    }
+    SetSystemUIMode(kUIModeAllHidden, 0, this);
+    toolBox.SetMenuItemEnabled(QStringLiteral("crop"), !val);
+    toolBox.SetPen();
+}
+
+void ScreenSnapWidget::ContextMenuRequest(QPoint pos)
+{
+    // After a crop the window no longer sits at the desktop's origin.
+    if (editor->GetIsScreenCroped())
+        pos += QPoint(x(), y());
+    toolBox.ShowContextMenu(pos);
+}
+
+void ScreenSnapWidget::ToolAction(QVariant action, QVariant arg)
+{
+    const int command = action.toInt();
+    switch (command) {
+    case PTC_UNDO:
+        editor->Undo();
+        break;
+    case PTC_RESET:
+        editor->ResetPicture();
+        break;
+    case PTC_COLOR: {
+        ScreensnapEditor::DRAW_PROPERTY property = editor->GetCurrentDrawProperty();
+        property.color = arg.value<QColor>();
+        editor->SetCurrentDrawProperty(property);
+        break;
+    }
+    case PTC_WIDTH: {
+        ScreensnapEditor::DRAW_PROPERTY property = editor->GetCurrentDrawProperty();
+        property.width = arg.toInt();
+        editor->SetCurrentDrawProperty(property);
+        break;
+    }
+    case PTC_SOLID:
+        editor->SetSolid(arg.toBool());
+        break;
+    case PTC_PEN:
+    case PTC_LINE:
+    case PTC_RECTANGLE:
+    case PTC_ELLIPSE:
+    case PTC_TEXT:
+    case PTC_CALLOUT:
+    case PTC_BLUR:
+    case PTC_CROP:
+        editor->SetCurrentDrawTool(ScreensnapEditor::DRAW_MODE(command - PTC_PEN));
+        if (command == PTC_LINE)
+            editor->SetLineFlag(arg.toInt());
+        toolBox.SetToolText(QString::fromLatin1(toolNames[command - PTC_PEN]));
+        break;
+    case PTC_MOVE_UP:
+    case PTC_MOVE_DOWN:
+    case PTC_MOVE_LEFT:
+    case PTC_MOVE_RIGHT:
+        editor->MoveObject(command, arg.toInt());
+        break;
+    case PTC_DEC_HEIGHT:
+    case PTC_INC_HEIGHT:
+    case PTC_DEC_WIDTH:
+    case PTC_INC_WIDTH:
+        editor->ResizeObject(command, arg.toInt());
+        break;
+    case PTC_FORMAT_LAST_OBJECT:
+        editor->FormatLastObject();
+        break;
+    case PTC_DELETE_LAST_OBJECT:
+        editor->DeleteLastObject();
+        break;
+    default: // the highlighter's colour follows as PTC_COLOR; the pointer is no tool here
+        break;
+    }
+}
+
+bool ScreenSnapWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    // The tool box had the keyboard; hidden while drawing goes on, it hands it to the picture,
+    // so the keys keep working.
+    if (watched == &toolBox && event->type() == QEvent::Hide && isVisible() && !closing) {
+        activateWindow();
+        editor->setFocus(Qt::OtherFocusReason);
+    }
+    if (watched == editor && event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        PaintToolsHotkeysHandler(key->key(), int(key->modifiers()));
+        event->accept();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ScreenSnapWidget::PaintToolsHotkeysHandler(int key, int modifiers)
+{
+    const bool ctrl = modifiers == Qt::ControlModifier;
+    switch (key) {
+    case Qt::Key_C:
+        ToolAction(PTC_CALLOUT, 0);
+        break;
+    case Qt::Key_D:
+        toolBox.HideToolBox();
+        break;
+    case Qt::Key_E:
+        ToolAction(PTC_ELLIPSE, 0);
+        break;
+    case Qt::Key_H:
+        toolBox.HighLighterAction();
+        break;
+    case Qt::Key_L:
+        ToolAction(PTC_LINE, 0);
+        break;
+    case Qt::Key_P:
+        ToolAction(PTC_PEN, 0);
+        break;
+    case Qt::Key_R:
+        ToolAction(ctrl ? PTC_RESET : PTC_RECTANGLE, 0);
+        break;
+    case Qt::Key_S:
+        toolBox.SolidAction();
+        break;
+    case Qt::Key_T:
+        ToolAction(PTC_TEXT, 0);
+        break;
+    case Qt::Key_Z:
+        if (ctrl)
+            ToolAction(PTC_UNDO, 0);
+        break;
+    case Qt::Key_Delete:
+        toolBox.DeleteLastObject();
+        break;
+    case Qt::Key_Escape:
+        if (ObjectControl* format = editor->GetObjectControl(); format && format->isVisible())
+            format->close();
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void ScreenSnapWidget::closeEvent(QCloseEvent* event)
+{
+    closing = true;
+    toolBox.hide();
+    closing = false;
+    if (closeForGood) {
+        SetSystemUIMode(kUIModeNormal, 0, this);
+        event->accept();
+        return;
+    }
+    HandOver();
+    event->ignore();
+}
+
+// The finished picture goes to a new save dialog; the window, the editor and the drawing stay,
+// hidden, in case the member draws on.
+void ScreenSnapWidget::HandOver()
+{
+    const QPixmap picture = editor->GetPictureForSaving();
+    delete saveDialog;
+    saveDialog = new ScreenSnapSaveDialog(picture, nullptr);
+    connect(
+        saveDialog, &ScreenSnapSaveDialog::ScreenIsReady, this, &ScreenSnapWidget::ScreenIsReady);
+    saveDialog->SetUserName(userName);
+    saveDialog->SetUserCompany(userCompany);
+    connect(saveDialog, &ScreenSnapSaveDialog::ScreenDiscarded, this,
+        &ScreenSnapWidget::OnCloseRequest);
+    connect(
+        saveDialog, &ScreenSnapSaveDialog::ScreenSaved, this, &ScreenSnapWidget::OnCloseRequest);
+    connect(saveDialog, &ScreenSnapSaveDialog::ScreenDrawRequest, this,
+        &ScreenSnapWidget::OnDrawRequest);
+    connect(saveDialog, &ScreenSnapSaveDialog::SettingsApplied, this,
+        &ScreenSnapWidget::SettingsApplied);
+    saveDialog->showNormal();
+    SetSystemUIMode(kUIModeNormal, 0, this);
+    hide();
+}
+
+void ScreenSnapWidget::OnCloseRequest()
+{
+    closeForGood = true;
+    close();
+}
+
+void ScreenSnapWidget::OnDrawRequest()
+{
+    showNormal();
+}
+
+void ScreenSnapWidget::ScreenIsReady(
+    QString title, QString desc, int permission, QString password, QByteArray rawPicture)
+{
+    emit screenIsReady(title, desc, permission, password, rawPicture);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "PaintTools.h"
+
+#include <QByteArray>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+#include <QWidget>
+
+class ScreenSnapSaveDialog;
+class ScreensnapEditor;
+
+// The borderless window that covers the desktop while the member annotates a grabbed picture.
+// It holds the tool box and the editor, turns the tool box's commands and the editor's key
+// releases into editor operations, and when the member is done hands the finished picture to a
+// save dialog, staying alive hidden until the dialog ends: drawing again shows it with the
+// drawing intact, anything else closes it for good and it deletes itself.
+class ScreenSnapWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    ScreenSnapWidget(
+        QWidget* parent, QPixmap picture, QString userName, QString userCompany, int companyId);
+    ~ScreenSnapWidget() override;
+
+    ScreensnapEditor* GetEditor() const { return editor; }
+    PaintTools& GetToolBox() { return toolBox; }
+    // The save dialog of the last hand-over; null before the first.
+    ScreenSnapSaveDialog* GetSaveDialog() const { return saveDialog; }
+
+signals:
+    // The save dialog's upload request, passed on unchanged.
+    void screenIsReady(
+        QString title, QString desc, int permission, QString password, QByteArray rawPicture);
+    // The save dialog's preferences were applied.
+    void SettingsApplied();
+
+public slots:
+    void OnTimer();
+    void ContextMenuRequest(QPoint pos);
+    void OnCloseRequest();
+    void OnDrawRequest();
+
+private slots:
+    void ToolAction(QVariant action, QVariant arg);
+    void ScreenCrop(bool val);
+    void UndoChangeRequest();
+    void PaintToolsHotkeysHandler(int key, int modifiers);
+    void ScreenIsReady(
+        QString title, QString desc, int permission, QString password, QByteArray rawPicture);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void HandOver();
+
+    PaintTools toolBox;
+    ScreensnapEditor* editor;
+    ScreenSnapSaveDialog* saveDialog = nullptr;
+    bool blinkState = false;
+    bool closeForGood = false;
+    bool closing = false; // the tool box is put away with the window
+    QString userName;
+    QString userCompany;
+    int companyId;
+    // One chain of each for the window's life, however often it is shown again.
+    QTimer blinkTimer { this };
+    QTimer undoCheckTimer { this };
+};
