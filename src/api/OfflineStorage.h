@@ -1,43 +1,50 @@
 #pragma once
 
+#include "CacheFolder.h"
 #include "RestAPI.h"
 #include "ScreenshotRecord.h"
+#include "SerialWorker.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
-class QFile;
+#include <functional>
+#include <memory>
 
-// The offline screenshot cache: captures that could not be uploaded wait in one file
-// (docs/offline-cache.md gives its layout) until UploadOfflineStorage sends them through the
-// cache's own REST client. Every change rewrites the file through a temporary file and an
-// atomic rename, so a crash leaves either the old or the new file, never a mix. Bytes that hold
-// no whole record cost only themselves: the reader finds the next record behind them, and the
-// next write keeps them in a file of their own.
+// The offline screenshot cache: captures that could not be uploaded wait on disk
+// (docs/offline-cache.md; CacheFolder keeps the files) until UploadOfflineStorage sends them
+// through the cache's own REST client. Additions and removals are written by a worker thread of
+// the cache's own, one after the other in the order they were asked for, so the window never
+// waits for the disk; counting and listing read what is on disk, the additions still on their
+// way counted in.
 class OfflineStorage : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int maxItems = 12;
+    static constexpr int maxItems = CacheFolder::maxItems;
 
     explicit OfflineStorage(QObject* parent = nullptr);
+    // Waits for the changes still being written.
+    ~OfflineStorage() override;
 
-    // The data folder + "/data/storage.bin" unless set otherwise.
+    // The data folder + "/data/storage.bin" unless set otherwise: the cache of the earlier
+    // layout, which the first change moves into the folder next to it.
     void SetStoragePath(const QString& path);
     QString StoragePath() const;
 
     // Gives the cache's REST client the member's credentials.
     void SetSecurityInfo(const RestAPI::SecurityUserInfo& info);
 
-    // Appends one capture, stamped with the signed-in member when it names none. False, with
-    // the file untouched, when the cache is full, cannot be written, or the capture would not
-    // read back as it is (a field too large for a record).
+    // Takes one capture to be written as the newest record, stamped with the signed-in member
+    // when it names none. False, with nothing written, when the cache is full, its folder
+    // cannot be written, or the capture would not read back as it is (a field too large for a
+    // record). Should the write fail all the same, NotKept reports it.
     bool AddToStorage(const ScreenshotRecord& shot);
-    // Reloads the cached records from the file.
+    // Reloads the cached records, pictures and all, once the changes asked for are written.
     QList<ScreenshotRecord> GetOfflineStorage();
-    // Both read the heads and fields of the records and seek past the pictures; they count
-    // exactly the records GetOfflineStorage returns.
+    // Both count the whole records on disk (reading their heads and fields, not the pictures)
+    // and the additions on their way.
     int GetTotalStorageItems();
     bool GetCacheIsFree();
 
@@ -48,50 +55,26 @@ public:
     void UploadOfflineStorage();
     bool IsUploading() const;
 
-private:
-    // One whole record of the file: where it lies and its fields without the picture.
-    struct Entry
-    {
-        qint64 offset = 0;
-        qint64 size = 0;
-        qint64 imageOffset = 0;
-        qint64 imageSize = 0;
-        ScreenshotRecord shot;
-    };
-    // A stretch of the file's bytes.
-    struct Span
-    {
-        qint64 offset = 0;
-        qint64 size = 0;
-    };
-    enum class FileState
-    {
-        Missing,
-        Ours,
-        Foreign,
-        Unreadable
-    };
+    // Blocks until every change asked for so far is on disk (quitting, tests).
+    void WaitForChanges();
 
-    FileState Scan(QList<Entry>* entries, QList<Span>* damaged = nullptr) const;
-    bool Rewrite(FileState state, const QList<Entry>& keep, const QList<Span>& damaged,
-        const ScreenshotRecord* append);
-    bool SetAside() const;
-    bool KeepAside(const QString& kind, QFile& source, const QList<Span>& spans) const;
-    QString AsideName(const QString& kind) const;
-    static bool WriteCacheFile(
-        const QString& path, QFile& source, const QList<Span>& spans, const QByteArray& tail);
-    static bool ReadEntry(QFile& file, qint64 offset, qint64 fileSize, Entry* entry);
-    static qint64 FindNextEntry(QFile& file, qint64 from, qint64 fileSize);
-    static QByteArray ReadImage(QFile& file, const Entry& entry);
+signals:
+    // A capture AddToStorage took could not be written after all (a full or failing disk).
+    void NotKept(const ScreenshotRecord& shot);
+
+private:
+    // Runs `work` on the worker and `done` with its outcome back on this object's thread.
+    void Queue(std::function<bool(CacheFolder&)> work, std::function<void(bool)> done);
 
     void UploadNext();
     void OnUploaded();
     void OnUploadFailed(int httpStatus);
-    bool TakeInFlight(const QString& asideKind);
+    void TakeInFlight(const QString& asideKind);
 
-    QString storagePath;
+    std::shared_ptr<CacheFolder> folder;
     RestAPI api;
     bool uploading = false;
     ScreenshotRecord inFlight;
     QList<ScreenshotRecord> storageList;
+    SerialWorker worker; // last: its changes are written before the rest goes
 };

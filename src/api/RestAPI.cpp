@@ -85,9 +85,7 @@ bool IsWebAddress(const QUrl& url)
 
 } // namespace
 
-RestAPI::RestAPI(QObject* parent)
-    : QObject(parent), apiBase(ServiceConfig::apiBaseUrl()),
-      sslConfiguration(ServiceConfig::sslConfiguration())
+RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiBaseUrl())
 {
     qRegisterMetaType<RestAPI::ApiState>("RestAPI::ApiState");
     qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
@@ -509,11 +507,13 @@ void RestAPI::ReportLater(ApiState state, bool ok, const QVariant& value)
         Qt::QueuedConnection);
 }
 
-QNetworkRequest RestAPI::MakeRequest(const QUrl& url) const
+QNetworkRequest RestAPI::MakeRequest(const QUrl& url)
 {
     QNetworkRequest request(url);
+    if (!sslConfiguration)
+        sslConfiguration = ServiceConfig::sslConfiguration();
     // Certificate errors are never ignored: a server that does not verify is unreachable.
-    request.setSslConfiguration(sslConfiguration);
+    request.setSslConfiguration(*sslConfiguration);
     request.setHeader(QNetworkRequest::UserAgentHeader,
         AppInfo::applicationName + QLatin1Char('/') + AppInfo::version());
     return request;

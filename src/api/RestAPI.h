@@ -20,6 +20,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <optional>
 
 class ApiXmlParser;
 class QNetworkReply;
@@ -192,7 +193,7 @@ private:
     bool CheckCanSend(ApiState state);
     void ReportLater(ApiState state, bool ok, const QVariant& value);
 
-    QNetworkRequest MakeRequest(const QUrl& url) const;
+    QNetworkRequest MakeRequest(const QUrl& url);
     QUrl ApiUrl(const QString& path) const;
     QUrl PictureUrl(const QString& address) const;
     Fields WithCredentials(Fields fields) const;
@@ -220,7 +221,9 @@ private:
 
     QNetworkAccessManager manager;
     QUrl apiBase;
-    QSslConfiguration sslConfiguration;
+    // Made for the first request: reading the system's CA store takes longer than showing
+    // the sign-in dialog.
+    std::optional<QSslConfiguration> sslConfiguration;
     std::function<bool()> networkCheck;
     NetworkChecker platformNetwork;
     int requestTimeout = 30000;

@@ -23,7 +23,7 @@ struct ScreenshotRecord
     QString memo;
     QTime time; // time of capture
     QDate date; // date of capture
-    QPixmap picture; // the grabbed desktop
+    QPixmap picture; // the grabbed desktop as a thumbnail; the PNG is made from the grab
     QString activeWindow; // title of the front window
     QByteArray image; // the encoded PNG bytes
     int keyStrokes = 0;

@@ -13,8 +13,15 @@
 
 LogManager::LogManager(QObject* parent) : QObject(parent) { }
 
+LogManager::~LogManager()
+{
+    CloseFile();
+}
+
 void LogManager::SetLogPath(const QString& filePath)
 {
+    if (filePath != logPath)
+        CloseFile();
     logPath = filePath;
 }
 
@@ -42,6 +49,8 @@ bool LogManager::IsLogsEnabled() const
 void LogManager::SetLogsEnabled(bool on)
 {
     enabled = on;
+    if (!on)
+        CloseFile();
 }
 
 QString LogManager::ActionText(LOG_ACTION action, const QVariant& value)
@@ -139,26 +148,48 @@ void LogManager::AddToLog(LOG_ACTION action, const QVariant& value)
 {
     if (!enabled || logPath.isEmpty())
         return;
+    const int file = FileAtPath();
+    if (file < 0)
+        return;
+    struct stat status;
+    if (limitBytes > 0 && ::fstat(file, &status) == 0 && status.st_size > limitBytes)
+        (void)::ftruncate(file, 0);
+    const QByteArray line
+        = FormatLine(QDateTime::currentDateTime(), Redact(ActionText(action, value))).toUtf8();
+    if (::write(file, line.constData(), size_t(line.size())) != line.size())
+        qDebug() << "Cannot write the log" << logPath;
+}
+
+int LogManager::FileAtPath()
+{
+    const QByteArray path = QFile::encodeName(logPath);
+    struct stat onDisk;
+    struct stat held;
+    // One look at the path per line: the file held is still the one there, unless it was
+    // rotated, moved or deleted since.
+    if (fd >= 0
+        && !(::stat(path.constData(), &onDisk) == 0 && ::fstat(fd, &held) == 0
+            && onDisk.st_dev == held.st_dev && onDisk.st_ino == held.st_ino))
+        CloseFile();
+    if (fd >= 0)
+        return fd;
+
     if (!UserOnlyFiles::MakeFolder(QFileInfo(logPath).absolutePath())) {
         qDebug() << "Cannot make the log folder for" << logPath;
-        return;
+        return -1;
     }
-
-    int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
-    if (limitBytes > 0 && QFileInfo(logPath).size() > limitBytes)
-        flags |= O_TRUNC;
-    const int fd = ::open(QFile::encodeName(logPath).constData(), flags, 0600);
+    fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
         qDebug() << "Cannot open the log" << logPath;
-        return;
+        return -1;
     }
     ::fchmod(fd, 0600);
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::AutoCloseHandle)) {
+    return fd;
+}
+
+void LogManager::CloseFile()
+{
+    if (fd >= 0)
         ::close(fd);
-        return;
-    }
-    const QString line
-        = FormatLine(QDateTime::currentDateTime(), Redact(ActionText(action, value)));
-    file.write(line.toUtf8());
+    fd = -1;
 }

@@ -7,7 +7,8 @@
 
 // The activity log: one line per event, "[dd-MM-yyyy][hh:mm:ss] - Action: <text>" and CR LF,
 // appended to the file set with SetLogPath. Passwords, password digests and session keys
-// are masked before a line is written.
+// are masked before a line is written. The file stays open between lines; it is opened
+// afresh when it was moved, deleted or replaced since, and closed while logging is off.
 class LogManager : public QObject
 {
     Q_OBJECT
@@ -47,6 +48,7 @@ public:
     Q_ENUM(LOG_ACTION)
 
     explicit LogManager(QObject* parent = nullptr);
+    ~LogManager() override;
 
     // The log file; its folder is made when the first line is written.
     void SetLogPath(const QString& filePath);
@@ -72,7 +74,13 @@ public:
     static QString Redact(const QString& text);
 
 private:
+    // The file at the log path, open for appending: the one held when it is still there, else
+    // opened anew. -1 when it cannot be opened.
+    int FileAtPath();
+    void CloseFile();
+
     QString logPath;
     qint64 limitBytes = 0;
     bool enabled = true;
+    int fd = -1;
 };

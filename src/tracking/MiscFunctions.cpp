@@ -149,13 +149,13 @@ void MiscFunctions::TakeSample()
     lastStatistic = statistic;
 }
 
-void MiscFunctions::UploadCurrentShot()
+void MiscFunctions::UploadShot(const SCREENSHOT& shot)
 {
     if (!apiHandle) {
         qDebug() << "No REST client to upload the screenshot through";
         return;
     }
-    apiHandle->UploadScreenshot(currentShot);
+    apiHandle->UploadScreenshot(shot);
 }
 
 bool MiscFunctions::SetShortcut(SHORTCUT_TYPE type, const QString& keys)

@@ -93,9 +93,9 @@ public:
     // The samples as they stood after the last one was taken.
     QList<EVENTS_STATISTIC> GetStatistic() const;
 
-    // Uploads currentShot as a work-diary screenshot; the answer arrives at the REST client's
+    // Uploads a capture as a work-diary screenshot; the answer arrives at the REST client's
     // signals.
-    void UploadCurrentShot();
+    void UploadShot(const SCREENSHOT& shot);
 
     // Binds the hotkey text to the type's global shortcut; an empty text releases it. False
     // when nothing is bound.
@@ -131,7 +131,7 @@ public:
     // is returned (empty when it could not be written either).
     QString KeepFailedScreensnap();
 
-    // The capture being built; each capture overwrites it.
+    // The latest capture, its picture a thumbnail; each capture overwrites it.
     SCREENSHOT currentShot;
 
 public slots:

@@ -66,6 +66,7 @@ RosterWindow::RosterWindow(QWidget* parent)
         &screenshotPopup, &popupWindow::OnMemoCall, this, &RosterWindow::on_actionMemo_triggered);
     connect(&screenshotPopup, &popupWindow::OnDiscardButtonClick, this,
         &RosterWindow::ResetWorkingTime);
+    ConnectCapture();
     StopReminder& stopReminder = misc.GetStopReminder();
     // Its button says Start: should tracking have begun meanwhile, it must not stop it.
     connect(&stopReminder, &StopReminder::OnStartTrackingTime_Signal, this,
@@ -96,7 +97,11 @@ RosterWindow::RosterWindow(QWidget* parent)
     connect(&restApi, &RestAPI::NetworkManagerLogSignal, this, &RosterWindow::ApiLog);
 }
 
-RosterWindow::~RosterWindow() = default;
+RosterWindow::~RosterWindow()
+{
+    // The popup is the last member to go: its hiding then must not save into the others.
+    screenshotPopup.disconnect(this);
+}
 
 void RosterWindow::SetUpTitleBar()
 {

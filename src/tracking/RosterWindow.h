@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CaptureEncoder.h"
 #include "ChatClient.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
@@ -267,13 +268,20 @@ private:
     void UncheckTeamMenu();
 
     // Screenshot capture and saving.
-    bool EncodeCapture(MiscFunctions::SCREENSHOT& shot);
-    // The capture still in its popup goes to the offline cache instead of the upload its
-    // closing would start; the popup is put away.
+    struct PendingCapture; // declared with the members below
+    void ConnectCapture();
+    PendingCapture* CaptureInPopup();
+    void DiscardCapture();
+    void SaveEncodedCaptures();
+    bool TakePng(PendingCapture& capture);
+    void SaveCapture(const MiscFunctions::SCREENSHOT& shot);
+    // The captures not saved yet, the one still in its popup too, go to the offline cache
+    // (once encoded) instead of the uploads their saves would start; the popup is put away.
     void KeepCaptureInPopup();
     void KeepInCache(const MiscFunctions::SCREENSHOT& shot);
-    void UploadAtOnce();
+    void UploadAtOnce(const MiscFunctions::SCREENSHOT& shot);
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
+    void OnCaptureNotKept();
     void ShowCachedStatus(const QString& word);
     void OnScreenshotUploaded();
     void OnScreenshotUploadFailed();
@@ -389,7 +397,17 @@ private:
 
     // Screenshot capture and saving.
     double timeScale = 1;
-    bool shotAwaitingSave = false; // the capture in the hub's currentShot is not saved yet
+    // A capture from its grab until it is uploaded or cached. Its PNG is made on the encoder's
+    // worker from the grab on, so the save rarely waits when its popup closes.
+    struct PendingCapture
+    {
+        MiscFunctions::SCREENSHOT shot; // without the picture; the PNG put in when saved
+        CaptureEncoder::JobPtr encoding;
+        bool saveAsked = false; // its popup closed without a discard, or there was none
+        bool toCache = false; // kept for later rather than uploaded (sign-out, exit)
+    };
+    CaptureEncoder captureEncoder;
+    QList<PendingCapture> pendingCaptures; // oldest first
     // Captures uploaded at once, oldest first, each kept until the service answers for it.
     QList<MiscFunctions::SCREENSHOT> pendingUploads;
     TrackingEnvironment environment
@@ -398,6 +416,9 @@ private:
     // State checker.
     // The status idle time or network loss took the place of; never an idle or cached one.
     RosterManager::STATUS savedStatus = RosterManager::STATUS_ONLINE;
+    // What the activity log was last told of the chats and the network (-1: nothing yet).
+    int loggedChatCount = -1;
+    int loggedNetwork = -1;
 
     // Roster upkeep and pictures.
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster

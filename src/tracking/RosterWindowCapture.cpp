@@ -4,7 +4,6 @@
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
 
-#include <QBuffer>
 #include <QDebug>
 
 namespace {
@@ -12,6 +11,24 @@ namespace {
 const int captureIntervalMs = 540 * 1000;
 const int longCaptureIntervalMs = 660 * 1000;
 const int screenshotPopupSlideMs = 2;
+
+// The grab as the record keeps it: twice the popup's box, which the popup and the last-snapshot
+// dialog scale down a little when they paint it; no whole desktop stays behind. A coarse step
+// first reads only the rows and columns it keeps, so the GUI thread does not walk (and page in)
+// every pixel of a 4K grab; the smooth step then averages a few pixels for each, which looks
+// the same at that size.
+QPixmap Thumbnail(const QImage& picture, const QSize& box)
+{
+    if (picture.isNull() || box.isEmpty())
+        return QPixmap();
+    const QSize size = box * 2;
+    const QSize coarse = size * 2;
+    const QImage reduced = picture.width() > coarse.width() && picture.height() > coarse.height()
+        ? picture.scaled(coarse, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        : picture;
+    return QPixmap::fromImage(
+        reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
 
 } // namespace
 
@@ -35,6 +52,16 @@ int RosterWindow::Scaled(int msec) const
     return qMax(1, qRound(msec * timeScale));
 }
 
+void RosterWindow::ConnectCapture()
+{
+    captureEncoder.setParent(this);
+    captureEncoder.setObjectName(QStringLiteral("captureEncoder"));
+    connect(
+        &screenshotPopup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
+    connect(&captureEncoder, &CaptureEncoder::Finished, this, &RosterWindow::SaveEncodedCaptures);
+    connect(&offlineStorage, &OfflineStorage::NotKept, this, &RosterWindow::OnCaptureNotKept);
+}
+
 void RosterWindow::GetScreenshot()
 {
     if (!isTracking)
@@ -54,13 +81,15 @@ void RosterWindow::GetScreenshot()
     shot.companyId = misc.GetUserCompanyID();
     // Named now: a capture that waits in the cache is uploaded only for the member who took it.
     shot.memberId = restApi.GetCurrentUserInfo().memberId;
-    shotAwaitingSave = true;
 
     if (!ui->actionLast_snapshot->isEnabled()) {
         ui->actionLast_snapshot->setEnabled(true);
         misc.GetTrayIcon().SetLastSnapshotEnabled(true);
     }
-    shot.picture = environment.grabDesktop();
+    // The full picture goes straight to its encoding; the record keeps a thumbnail.
+    const QImage picture = environment.grabDesktop();
+    const CaptureEncoder::JobPtr encoding = captureEncoder.Start(picture);
+    shot.picture = Thumbnail(picture, screenshotPopup.ShotSize());
     shot.workingTime = workingTime;
     shot.time = QTime::currentTime();
     shot.date = QDate::currentDate();
@@ -73,6 +102,7 @@ void RosterWindow::GetScreenshot()
             LogManager::LOG_TEXT, QStringLiteral("Try to show popup with screenshot"));
         screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(), shot.activeWindow,
             shot.picture, settings.popupTimeout * 1000, screenshotPopupSlideMs);
+        screenshotPopup.SetPreviewPicture([encoding] { return encoding->Picture(); });
     }
     ui->actionLast_snapshot->setEnabled(true);
 
@@ -84,6 +114,7 @@ void RosterWindow::GetScreenshot()
         shot.mouseClicks += sample.mouseEvents;
     }
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get statistic - success"));
+    pendingCaptures.append({ shot, encoding, false });
 
     if (screenshotTimer.isActive()) {
         screenshotTimer.stop();
@@ -98,25 +129,80 @@ void RosterWindow::GetScreenshot()
         SaveScreenshot();
 }
 
+// The capture whose popup has not closed yet: the newest, unless its save was asked already.
+RosterWindow::PendingCapture* RosterWindow::CaptureInPopup()
+{
+    if (pendingCaptures.isEmpty() || pendingCaptures.last().saveAsked)
+        return nullptr;
+    return &pendingCaptures.last();
+}
+
 void RosterWindow::SaveScreenshot()
 {
-    if (!shotAwaitingSave)
+    PendingCapture* capture = CaptureInPopup();
+    if (!capture)
         return;
-    shotAwaitingSave = false;
-    MiscFunctions::SCREENSHOT& shot = misc.currentShot;
     // The memo the capture was taken with decides, not the one of this moment.
-    if (shot.memo.isEmpty())
+    if (capture->shot.memo.isEmpty()) {
+        DiscardCapture();
         return;
+    }
+    capture->saveAsked = true;
     ResetWorkingTime();
-    if (!EncodeCapture(shot))
-        return;
+    SaveEncodedCaptures();
+}
 
+// Discarded in its popup: the encoding is cancelled and nothing is uploaded or cached.
+void RosterWindow::DiscardCapture()
+{
+    if (PendingCapture* capture = CaptureInPopup()) {
+        capture->encoding->Cancel();
+        pendingCaptures.removeLast();
+    }
+}
+
+// Saves, oldest first, the captures whose popups have closed and whose PNG is made; a capture
+// still encoding holds back the ones after it, so they leave in the order they were taken.
+void RosterWindow::SaveEncodedCaptures()
+{
+    for (int index = 0; index < pendingCaptures.size();) {
+        PendingCapture& capture = pendingCaptures[index];
+        if (!capture.saveAsked) {
+            ++index;
+            continue;
+        }
+        if (!capture.encoding->IsFinished())
+            return;
+        const bool encoded = TakePng(capture);
+        const bool toCache = capture.toCache;
+        const MiscFunctions::SCREENSHOT shot = capture.shot;
+        pendingCaptures.removeAt(index);
+        if (encoded && toCache)
+            KeepInCache(shot);
+        else if (encoded)
+            SaveCapture(shot);
+    }
+}
+
+bool RosterWindow::TakePng(PendingCapture& capture)
+{
+    capture.shot.image = capture.encoding->Png();
+    // A capture without a picture would be refused at every upload and block the cache.
+    if (capture.shot.image.isEmpty()) {
+        qWarning() << "The desktop could not be captured; nothing to save";
+        return false;
+    }
+    return true;
+}
+
+void RosterWindow::SaveCapture(const MiscFunctions::SCREENSHOT& shot)
+{
     // The popup stood between capture and save: the network is asked again, so an upload is
     // sent only when it can be.
     if (networkEnabled && environment.isNetworkEnabled() && environment.isServerEnabled()) {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache  - check cache"));
         if (offlineStorage.GetTotalStorageItems() < 1) {
-            UploadAtOnce();
+            UploadAtOnce(shot);
             return;
         }
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Some screens in cache"));
@@ -124,12 +210,12 @@ void RosterWindow::SaveScreenshot()
             logManager.AddToLog(
                 LogManager::LOG_TEXT, QStringLiteral("Current show was added to cache"));
         else
-            UploadAtOnce(); // the cache is full or cannot be written: this one goes now
+            UploadAtOnce(shot); // the cache is full or cannot be written: this one goes now
         if (offlineStorage.IsUploading())
             return;
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload"));
+        // The upload reads the records itself: no list of every cached picture is read here.
         offlineStorage.SetSecurityInfo(restApi.GetCurrentUserInfo());
-        offlineStorage.GetOfflineStorage();
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Upload thread was runned"));
         offlineStorage.UploadOfflineStorage();
         logManager.AddToLog(
@@ -142,41 +228,43 @@ void RosterWindow::SaveScreenshot()
     WriteToCache(shot);
 }
 
-bool RosterWindow::EncodeCapture(MiscFunctions::SCREENSHOT& shot)
-{
-    QBuffer buffer(&shot.image);
-    buffer.open(QIODevice::WriteOnly);
-    shot.picture.save(&buffer, "PNG");
-    buffer.close();
-    // A capture without a picture would be refused at every upload and block the cache.
-    if (shot.image.isEmpty()) {
-        qWarning() << "The desktop could not be captured; nothing to save";
-        return false;
-    }
-    return true;
-}
-
-// Quitting ends the event loop before a popup could close or an upload be answered: the
-// capture still in its popup and the uploads not yet confirmed go into the offline cache, which
-// the next sign-in uploads.
+// Quitting ends the event loop before a popup could close, an encoding end or an upload be
+// answered: the captures not yet saved (their encoding waited for) and the uploads not yet
+// confirmed go into the offline cache, which the next sign-in uploads.
 void RosterWindow::KeepUnsavedCaptures()
 {
-    KeepCaptureInPopup();
     for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads))
         KeepInCache(shot);
     pendingUploads.clear();
+    // Oldest first, the one in its popup too; a capture without a memo would not be saved.
+    for (PendingCapture& capture : pendingCaptures) {
+        if (capture.shot.memo.isEmpty())
+            continue;
+        capture.encoding->Wait();
+        if (TakePng(capture))
+            KeepInCache(capture.shot);
+    }
+    pendingCaptures.clear();
+    // Nothing is left for its closing to save.
+    screenshotPopup.hide();
+    // The cache writes on a thread of its own: the process may end once it is on disk.
+    offlineStorage.WaitForChanges();
 }
 
 void RosterWindow::KeepCaptureInPopup()
 {
-    if (shotAwaitingSave) {
-        shotAwaitingSave = false;
-        MiscFunctions::SCREENSHOT& shot = misc.currentShot;
-        if (!shot.memo.isEmpty() && EncodeCapture(shot))
-            KeepInCache(shot);
+    if (PendingCapture* capture = CaptureInPopup()) {
+        if (capture->shot.memo.isEmpty())
+            DiscardCapture();
+        else
+            capture->saveAsked = true;
     }
+    // Tracking ends: nothing is uploaded after it, not even a capture still encoding.
+    for (PendingCapture& capture : pendingCaptures)
+        capture.toCache = true;
     // Nothing is left for its closing to save.
     screenshotPopup.hide();
+    SaveEncodedCaptures();
 }
 
 void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
@@ -185,12 +273,12 @@ void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
         qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
 }
 
-void RosterWindow::UploadAtOnce()
+void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload screenshot"));
     // Kept until the service answers: a failed upload goes to the cache instead of being lost.
-    pendingUploads.append(misc.currentShot);
-    misc.UploadCurrentShot();
+    pendingUploads.append(shot);
+    misc.UploadShot(shot);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload screenshot - ok"));
 }
 
@@ -206,6 +294,13 @@ void RosterWindow::WriteToCache(const MiscFunctions::SCREENSHOT& shot)
             return;
         }
     }
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache was failed"));
+    ShowCachedStatus(tr("Cache is full"));
+}
+
+// A capture the cache took could not be written after all: it is lost, as with a full cache.
+void RosterWindow::OnCaptureNotKept()
+{
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache was failed"));
     ShowCachedStatus(tr("Cache is full"));
 }

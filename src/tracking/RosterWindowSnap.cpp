@@ -1,5 +1,7 @@
 #include "RosterWindow.h"
 
+#include "DesktopGrab.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
@@ -37,7 +39,8 @@ void RosterWindow::on_actionSnap_the_whole_desktop_triggered()
     if (!isSignedIn)
         return;
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Launch screen snap editor"));
-    const QPixmap picture = environment.grabDesktop();
+    // The editor paints the picture: its pixels made opaque, in place.
+    const QPixmap picture = QPixmap::fromImage(DesktopGrab::MakeOpaque(environment.grabDesktop()));
     if (picture.isNull()) {
         qDebug() << "The desktop could not be grabbed for a screen snap";
         return;

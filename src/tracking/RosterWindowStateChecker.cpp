@@ -19,12 +19,15 @@ bool IsIdle(RosterManager::STATUS status)
 
 } // namespace
 
+// The tick's log lines tell what changed since the last tick (idle begun, another number of
+// chats, the network gone or back), so the activity log grows with events, not with time.
 void RosterWindow::StateChecker()
 {
     CheckIdleTime();
     CheckLockAndScreensaver();
     ShowChatAndTeamCount();
     if (!isTracking) {
+        loggedNetwork = -1; // the next tracking period tells it afresh
         // A cached status left by the last save of a tracking period goes once the network is
         // there, as it would while tracking.
         if (currentStatus == RosterManager::STATUS_ONLINE_CACHED && !isIdle
@@ -47,9 +50,11 @@ void RosterWindow::CheckIdleTime()
             ChangeStatus(
                 isTracking ? RosterManager::STATUS_IDLE_WORKING : RosterManager::STATUS_IDLE);
         }
+        if (!isIdle) {
+            qDebug("Stoped by idle time");
+            logManager.AddToLog(LogManager::LOG_STOPPED_BY_IDLE_TIME);
+        }
         isIdle = true;
-        qDebug("Stoped by idle time");
-        logManager.AddToLog(LogManager::LOG_STOPPED_BY_IDLE_TIME);
         return;
     }
     if (!isIdle || environment.idleTime() > inputJustNowMs)
@@ -79,15 +84,18 @@ void RosterWindow::CheckLockAndScreensaver()
 
 void RosterWindow::ShowChatAndTeamCount()
 {
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start search for chats"));
     int chats = 0;
     const QWidgetList widgets = QApplication::allWidgets();
     const QString chatName = QStringLiteral("ChatDialog");
     for (const QWidget* widget : widgets)
         if (widget->objectName() == chatName)
             ++chats;
-    logManager.AddToLog(
-        LogManager::LOG_TEXT, QStringLiteral("Total finded chat(s): ") + QString::number(chats));
+    if (chats != loggedChatCount) {
+        loggedChatCount = chats;
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start search for chats"));
+        logManager.AddToLog(LogManager::LOG_TEXT,
+            QStringLiteral("Total finded chat(s): ") + QString::number(chats));
+    }
 
     if (chats == 1) {
         ui->statusText->setText(tr("1 chat"));
@@ -126,8 +134,12 @@ void RosterWindow::CheckUniverseAccess()
 
 void RosterWindow::CheckNetwork()
 {
-    if (!environment.isNetworkEnabled()) {
-        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Network is disabled now."));
+    const bool network = environment.isNetworkEnabled();
+    const bool changed = int(network) != loggedNetwork;
+    loggedNetwork = int(network);
+    if (!network) {
+        if (changed)
+            logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Network is disabled now."));
         // While idle the idle status stays; the cached one follows at the first input.
         if (currentStatus == RosterManager::STATUS_ONLINE_CACHED || isIdle)
             return;
@@ -135,7 +147,8 @@ void RosterWindow::CheckNetwork()
         ChangeStatus(RosterManager::STATUS_ONLINE_CACHED);
         return;
     }
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Network is enabled now"));
+    if (changed)
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Network is enabled now"));
     if (!environment.isNetworkEnabled())
         return;
     if (currentStatus == RosterManager::STATUS_ONLINE_CACHED)

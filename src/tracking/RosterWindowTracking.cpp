@@ -312,11 +312,16 @@ void RosterWindow::ShortcutActivated(int tagValue)
     }
 }
 
+// The log tells when the clock starts counting from zero, not every second it counts on: the
+// activity log grows with events, not with time.
 void RosterWindow::OnWorkingTimeTimerTimeout()
 {
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Working timer  - try to tick"));
+    const bool fromZero = workingTime == QTime(0, 0);
+    if (fromZero)
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Working timer  - try to tick"));
     workingTime = workingTime.addSecs(1);
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Working timer - success"));
+    if (fromZero)
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Working timer - success"));
 }
 
 void RosterWindow::RestTimer()

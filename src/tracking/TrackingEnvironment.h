@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QPixmap>
+#include <QImage>
 #include <QString>
 
 #include <functional>
@@ -13,7 +13,7 @@ class QSystemTrayIcon;
 // in tests.
 struct TrackingEnvironment
 {
-    std::function<QPixmap()> grabDesktop; // the whole virtual desktop
+    std::function<QImage()> grabDesktop; // the whole virtual desktop
     std::function<int()> randomDraw; // 0 to RAND_MAX
     std::function<QString()> activeWindowTitle;
     std::function<int()> idleTime; // milliseconds since the last input anywhere
@@ -29,5 +29,5 @@ struct TrackingEnvironment
     // The window system's queries, the checker's network answers and the tray's balloon.
     static TrackingEnvironment Desktop(const NetworkChecker& network, QSystemTrayIcon& tray);
     // Every screen in one picture, as they lie in the virtual desktop.
-    static QPixmap GrabVirtualDesktop();
+    static QImage GrabVirtualDesktop();
 };

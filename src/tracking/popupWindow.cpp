@@ -328,11 +328,21 @@ bool popupWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+QSize popupWindow::ShotSize() const
+{
+    return ui->lblLastScreenshot->size() * devicePixelRatioF();
+}
+
+void popupWindow::SetPreviewPicture(const std::function<QImage()>& source)
+{
+    previewPicture = source;
+}
+
 void popupWindow::OpenPreview()
 {
     ClosePreview();
     // Owns itself: it deletes itself when closed, and the guarded pointer follows.
-    preview = new PreviewWidget(shotPixmap);
+    preview = new PreviewWidget(previewPicture ? QPixmap::fromImage(previewPicture()) : shotPixmap);
     connect(preview, &PreviewWidget::WidgetClose, this, &popupWindow::OnPreviewWindowClose);
     preview->show();
     ChangeWindowMode();
@@ -436,6 +446,7 @@ void popupWindow::hideEvent(QHideEvent* event)
     animationTimer.blockSignals(true);
     liveTimer.blockSignals(true);
     shotPixmap = QPixmap();
+    previewPicture = nullptr;
     ui->lblLastScreenshot->clear();
     ui->lblPopupText->setTextFormat(Qt::PlainText);
     isRising = true;

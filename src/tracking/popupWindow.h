@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
@@ -7,6 +8,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -41,6 +43,11 @@ public:
         int lifeTimeMs, int intervalMs, bool richText);
     bool ShowPopup(const QString& caption1, const QString& caption2, const QString& memo,
         const QString& buttonText, int lifeTimeMs, int n);
+    // The size the screenshot kind shows its shot at; a shot scaled to it costs nothing more.
+    QSize ShotSize() const;
+    // Where the preview of the screenshot on show takes its full-size picture from, when the
+    // shot given is only a thumbnail. Forgotten when the popup hides.
+    void SetPreviewPicture(const std::function<QImage()>& source);
 
 signals:
     void OnDiscardButtonClick();
@@ -86,6 +93,7 @@ private:
     int animationInterval = 100;
     int lifeTime = 4000;
     QPixmap shotPixmap;
+    std::function<QImage()> previewPicture;
     QPixmap ballPixmap;
     QRect targetRect;
     bool isRising = true;

@@ -1,6 +1,7 @@
 #include "../core/FileMode.h"
 #include "ApiRecorder.h"
 #include "AppInfo.h"
+#include "CacheFolder.h"
 #include "FakeServiceProcess.h"
 #include "OfflineStorage.h"
 
@@ -50,18 +51,31 @@ QStringList Memos(const QList<int>& numbers)
     return memos;
 }
 
-// The child: adds captures with large pictures until the cache is full, saying each time.
+// The child: changes the cache for good, adding captures with large pictures while it is not
+// full and taking the oldest away when it is, and says what it is about to do and what it did.
 int RunCacheWriter()
 {
-    OfflineStorage storage;
-    storage.SetStoragePath(QString::fromLocal8Bit(qgetenv(writerVariable)));
-    for (int n = storage.GetTotalStorageItems(); n < OfflineStorage::maxItems; ++n) {
-        if (!storage.AddToStorage(Shot(n, killImageSize)))
-            return 1;
-        printf("added %d\n", n);
+    CacheFolder cache(QString::fromLocal8Bit(qgetenv(writerVariable)));
+    for (int n = qEnvironmentVariableIntValue("MQ_CACHE_WRITER_FIRST");; ++n) {
+        const QList<CacheFolder::Record> records = cache.Records();
+        if (records.size() < OfflineStorage::maxItems) {
+            printf("adding %d\n", n);
+            fflush(stdout);
+            cache.Announce();
+            if (!cache.Add(Shot(n, killImageSize)))
+                return 1;
+            printf("added %d\n", n);
+        } else {
+            ScreenshotRecord oldest = records.first().shot;
+            oldest.image = CacheFolder::ReadImage(records.first());
+            printf("removing %s\n", qPrintable(oldest.memo));
+            fflush(stdout);
+            if (!cache.Remove(oldest))
+                return 1;
+            printf("removed %s\n", qPrintable(oldest.memo));
+        }
         fflush(stdout);
     }
-    return 0;
 }
 
 } // namespace
@@ -129,11 +143,14 @@ private slots:
         QVERIFY(!read.at(1).workingTime.isValid());
     }
 
+    // Each capture is a cache file of its own in the folder next to the earlier file's place.
     void fileFollowsTheDocumentedLayout()
     {
         const ScreenshotRecord shot = Shot(1);
         QVERIFY(storage->AddToStorage(shot));
-        const QByteArray bytes = FileBytes();
+        storage->WaitForChanges();
+        QCOMPARE(CacheFiles(), QStringList({ Folder() + "/0000000000.bin" }));
+        const QByteArray bytes = ReadFile(CacheFiles().first());
         QCOMPARE(bytes.left(14), QByteArray("OFFLINESTORAGE"));
         QDataStream in(bytes);
         in.skipRawData(14);
@@ -151,6 +168,28 @@ private slots:
         in >> memberId;
         QCOMPARE(memberId, 1001);
         QCOMPARE(bytes.mid(16 + 14 + int(fieldsSize)), shot.image);
+        QCOMPARE(fileMode(Folder()), 0700);
+        QCOMPARE(fileMode(CacheFiles().first()), 0600);
+    }
+
+    // The earlier layout's single file is read as it is and moved into the folder once, at the
+    // first change; its records stay the oldest.
+    void theEarlierFileIsReadAndMovedInOnce()
+    {
+        WriteFile(LegacyBytes({ Shot(1), Shot(2), Shot(3) }));
+        QCOMPARE(storage->GetTotalStorageItems(), 3);
+        QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(QList<int> { 1, 2, 3 }));
+        QVERIFY(storage->AddToStorage(Shot(4)));
+        storage->WaitForChanges();
+        QVERIFY(!QFile::exists(storage->StoragePath()));
+        QCOMPARE(CacheFiles().size(), 2);
+        QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(QList<int> { 1, 2, 3, 4 }));
+
+        storage->SetSecurityInfo(demo);
+        storage->UploadOfflineStorage();
+        QTRY_VERIFY(!storage->IsUploading());
+        QCOMPARE(storage->GetTotalStorageItems(), 0);
+        QVERIFY(CacheFiles().isEmpty());
     }
 
     void aCaptureWithoutMemberGetsTheSignedInOne()
@@ -172,9 +211,10 @@ private slots:
         QVERIFY(storage->AddToStorage(Shot(11)));
         QCOMPARE(storage->GetTotalStorageItems(), 12);
         QVERIFY(!storage->GetCacheIsFree());
-        const QByteArray full = FileBytes();
+        storage->WaitForChanges();
+        const QMap<QString, QByteArray> full = Snapshot();
         QVERIFY(!storage->AddToStorage(Shot(12)));
-        QCOMPARE(FileBytes(), full);
+        QCOMPARE(Snapshot(), full);
     }
 
     void aFileCutShortKeepsItsWholeRecords_data()
@@ -188,12 +228,9 @@ private slots:
     void aFileCutShortKeepsItsWholeRecords()
     {
         QFETCH(int, keep);
-        QVERIFY(storage->AddToStorage(Shot(0, 3000)));
-        QVERIFY(storage->AddToStorage(Shot(1, 3000)));
-        const int twoRecords = FileBytes().size();
-        QVERIFY(storage->AddToStorage(Shot(2, 3000)));
-        QFile file(storage->StoragePath());
-        QVERIFY(file.resize(twoRecords + keep));
+        const int twoRecords = LegacyBytes({ Shot(0, 3000), Shot(1, 3000) }).size();
+        WriteFile(
+            LegacyBytes({ Shot(0, 3000), Shot(1, 3000), Shot(2, 3000) }).left(twoRecords + keep));
 
         QCOMPARE(storage->GetTotalStorageItems(), 2);
         const QList<ScreenshotRecord> kept = storage->GetOfflineStorage();
@@ -219,10 +256,11 @@ private slots:
 
         QCOMPARE(storage->GetTotalStorageItems(), 0);
         QVERIFY(storage->GetOfflineStorage().isEmpty());
-        QCOMPARE(FileBytes(), QByteArray("Somebody's notes, not a cache"));
+        QCOMPARE(ReadFile(storage->StoragePath()), QByteArray("Somebody's notes, not a cache"));
 
         QVERIFY(storage->AddToStorage(Shot(1)));
         QCOMPARE(storage->GetTotalStorageItems(), 1);
+        storage->WaitForChanges();
         const QDir folder = QFileInfo(storage->StoragePath()).dir();
         const QStringList aside = folder.entryList({ "storage.bin.foreign-*" });
         QCOMPARE(aside.size(), 1);
@@ -236,13 +274,13 @@ private slots:
         if (geteuid() == 0)
             QSKIP("root writes into read-only folders");
         QVERIFY(storage->AddToStorage(Shot(1)));
-        const QByteArray before = FileBytes();
-        const QString folder = QFileInfo(storage->StoragePath()).absolutePath();
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        storage->WaitForChanges();
+        const QMap<QString, QByteArray> before = Snapshot();
+        QFile::setPermissions(Folder(), QFile::ReadOwner | QFile::ExeOwner);
         const bool added = storage->AddToStorage(Shot(2));
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(Folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!added);
-        QCOMPARE(FileBytes(), before);
+        QCOMPARE(Snapshot(), before);
     }
 
     void uploadSendsOwnRecordsInOrderAndLeavesOthers()
@@ -349,11 +387,12 @@ private slots:
         QFETCH(QString, damage);
         QFETCH(QList<int>, intact);
         QList<int> offsets;
+        QList<ScreenshotRecord> shots;
         for (int n = 0; n < 4; ++n) {
-            offsets << FileBytes().size();
-            QVERIFY(storage->AddToStorage(Shot(n, 3000)));
+            offsets << (shots.isEmpty() ? 16 : LegacyBytes(shots).size());
+            shots << Shot(n, 3000);
         }
-        QByteArray bytes = FileBytes();
+        QByteArray bytes = LegacyBytes(shots);
         const int hit = damage == "cut" ? offsets.at(3) : offsets.at(1);
         if (damage == "fields")
             bytes.replace(hit + 14 + 16, 4, "\x7f\xff\xff\xff");
@@ -383,14 +422,16 @@ private slots:
         QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(intact + QList<int> { 9 }));
         const QStringList aside = AsideFiles("damaged");
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(fileMode(QFileInfo(storage->StoragePath()).path()), 0700);
-        QCOMPARE(fileMode(storage->StoragePath()), 0600);
+        QCOMPARE(fileMode(Folder()), 0700);
+        for (const QString& file : CacheFiles())
+            QCOMPARE(fileMode(file), 0600);
         QCOMPARE(fileMode(aside.first()), 0600);
         const QByteArray kept = ReadFile(aside.first());
         QVERIFY(kept.startsWith("OFFLINESTORAGE"));
         QVERIFY(kept.size() > 16 && bytes.contains(kept.mid(16)));
         // The cache holds no damage any more: the next write keeps nothing aside.
         QVERIFY(storage->AddToStorage(Shot(8)));
+        storage->WaitForChanges();
         QCOMPARE(AsideFiles("damaged"), aside);
 
         const int before = service.Uploads().size();
@@ -423,9 +464,10 @@ private slots:
     {
         QFETCH(ScreenshotRecord, shot);
         QVERIFY(storage->AddToStorage(Shot(0)));
-        const QByteArray before = FileBytes();
+        storage->WaitForChanges();
+        const QMap<QString, QByteArray> before = Snapshot();
         QVERIFY(!storage->AddToStorage(shot));
-        QCOMPARE(FileBytes(), before);
+        QCOMPARE(Snapshot(), before);
     }
 
     void refusedRecordsAreSetAsideAndTheOthersGoOn()
@@ -483,47 +525,97 @@ private slots:
         QVERIFY(storage->GetOfflineStorage().isEmpty());
         QVERIFY(storage->AddToStorage(Shot(1)));
         QCOMPARE(storage->GetTotalStorageItems(), 1);
+        storage->WaitForChanges();
         QCOMPARE(AsideFiles("foreign").size(), 1);
     }
 
-    // The child adds captures with large pictures and is killed at various moments of a write:
-    // afterwards the cache holds only whole records, and every record it said it added.
-    void aKillDuringAWriteLosesNothing()
+    // The child changes the cache and is killed at various moments of a write, a removal, the
+    // move of the earlier file and a removal from it: afterwards the cache holds only whole
+    // records, every record it said it added and none it said it removed; the change it was
+    // making is either done or not.
+    void aKillDuringAChangeLosesNothing_data()
     {
-        const QString path = storage->StoragePath();
-        for (const int delayMs : { 0, 1, 3, 6, 10, 20, 40 }) {
-            QProcess writer;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(writerVariable, path);
-            // Under the sanitizers: the writer's memory is still checked, but it is killed, so
-            // slow stack traces for a leak report would only slow it down.
-            environment.insert("ASAN_OPTIONS",
-                environment.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=1:detect_leaks=0");
-            writer.setProcessEnvironment(environment);
-            writer.start(QCoreApplication::applicationFilePath(), QStringList());
-            QVERIFY(writer.waitForReadyRead(20000));
-            if (delayMs > 0)
-                QTest::qSleep(delayMs);
-            ::kill(pid_t(writer.processId()), SIGKILL);
-            QVERIFY(writer.waitForFinished(10000));
-            int added = 0;
-            const QList<QByteArray> lines = writer.readAllStandardOutput().split('\n');
-            for (const QByteArray& line : lines) {
-                if (line.startsWith("added "))
-                    added = line.mid(6).toInt() + 1;
-            }
-
-            const QList<ScreenshotRecord> kept = storage->GetOfflineStorage();
-            QVERIFY2(kept.size() == added || kept.size() == added + 1,
-                qPrintable(QString("%1 kept, %2 added").arg(kept.size()).arg(added)));
-            for (int n = 0; n < kept.size(); ++n) {
-                QCOMPARE(kept.at(n).memo, Shot(n).memo);
-                QCOMPARE(kept.at(n).image, Shot(n, killImageSize).image);
-            }
-            QVERIFY(AsideFiles("damaged").isEmpty());
-            if (kept.size() == OfflineStorage::maxItems)
-                QVERIFY(QFile::remove(path));
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<bool>("earlierFile");
+        for (const int delayMs : { 0, 2, 5, 10, 20, 40, 80, 160 }) {
+            QTest::addRow("after %d ms", delayMs) << delayMs << false;
+            QTest::addRow("after %d ms, earlier file", delayMs) << delayMs << true;
         }
+    }
+
+    void aKillDuringAChangeLosesNothing()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(bool, earlierFile);
+        QStringList expected;
+        if (earlierFile) {
+            QList<ScreenshotRecord> shots;
+            for (int n = 100; n < 106; ++n)
+                shots << Shot(n, killImageSize);
+            WriteFile(LegacyBytes(shots));
+            expected = Memos(shots);
+        }
+        QProcess writer;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(writerVariable, storage->StoragePath());
+        environment.insert("MQ_CACHE_WRITER_FIRST", "0");
+        // Under the sanitizers: the writer's memory is still checked, but it is killed, so
+        // slow stack traces for a leak report would only slow it down.
+        environment.insert("ASAN_OPTIONS",
+            environment.value("ASAN_OPTIONS") + ":fast_unwind_on_malloc=1:detect_leaks=0");
+        writer.setProcessEnvironment(environment);
+        writer.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(writer.waitForReadyRead(20000));
+        if (delayMs > 0)
+            QTest::qSleep(delayMs);
+        ::kill(pid_t(writer.processId()), SIGKILL);
+        QVERIFY(writer.waitForFinished(10000));
+
+        // What the child said it did, and the change it may have been making.
+        QString doubtful;
+        const QStringList lines = QString::fromLatin1(writer.readAllStandardOutput()).split('\n');
+        for (const QString& line : lines) {
+            const QString word = line.section(' ', 0, 0);
+            const QString what = line.section(' ', 1);
+            if (word == "adding")
+                doubtful = Shot(what.toInt()).memo;
+            else if (word == "removing")
+                doubtful = what;
+            else if (word == "added")
+                expected << Shot(what.toInt()).memo;
+            else if (word == "removed")
+                expected.removeOne(what);
+            if (word == "added" || word == "removed")
+                doubtful.clear();
+        }
+        QStringList done = expected;
+        if (doubtful.isEmpty())
+            ;
+        else if (done.contains(doubtful))
+            done.removeOne(doubtful);
+        else
+            done << doubtful;
+
+        const QList<ScreenshotRecord> kept = storage->GetOfflineStorage();
+        QVERIFY2(Memos(kept) == expected || Memos(kept) == done,
+            qPrintable(Memos(kept).join(", ") + " | " + expected.join(", ")));
+        for (const ScreenshotRecord& record : kept)
+            QCOMPARE(record.image, Shot(record.memo.section(' ', 1).toInt(), killImageSize).image);
+        // Nothing half written is taken for damage: the next change sets nothing aside and
+        // leaves no part of a file behind.
+        CacheFolder cache(storage->StoragePath());
+        QStringList after = Memos(kept);
+        if (kept.isEmpty()) {
+            cache.Announce();
+            QVERIFY(cache.Add(Shot(300)));
+            after << Shot(300).memo;
+        } else {
+            QVERIFY(cache.Remove(kept.first()));
+            after.removeFirst();
+        }
+        QCOMPARE(Memos(storage->GetOfflineStorage()), after);
+        QVERIFY(AsideFiles("damaged").isEmpty());
+        QVERIFY(QDir(Folder()).entryList({ "*.part" }, QDir::Files).isEmpty());
     }
 
 private:
@@ -544,14 +636,53 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    // Writes the file of the earlier layout.
     void WriteFile(const QByteArray& bytes) const
     {
+        QDir().mkpath(QFileInfo(storage->StoragePath()).absolutePath());
         QFile file(storage->StoragePath());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QCOMPARE(file.write(bytes), qint64(bytes.size()));
     }
 
-    QByteArray FileBytes() const { return ReadFile(storage->StoragePath()); }
+    QString Folder() const { return CacheFolder(storage->StoragePath()).FolderPath(); }
+
+    // The folder's cache files, oldest first.
+    QStringList CacheFiles() const
+    {
+        QStringList files;
+        const QDir folder(Folder());
+        for (const QString& name : folder.entryList({ "*.bin" }, QDir::Files, QDir::Name))
+            files << folder.filePath(name);
+        return files;
+    }
+
+    // Every file of the cache with its bytes: the cache as it is.
+    QMap<QString, QByteArray> Snapshot() const
+    {
+        QMap<QString, QByteArray> files;
+        for (const QString& file : CacheFiles() + QStringList { storage->StoragePath() })
+            files.insert(file, ReadFile(file));
+        return files;
+    }
+
+    // One cache file holding `shots`, as the earlier layout kept them all: the records the
+    // cache writes one per file, behind one header.
+    QByteArray LegacyBytes(const QList<ScreenshotRecord>& shots)
+    {
+        OfflineStorage scratch;
+        scratch.SetStoragePath(dir.filePath(QString("scratch%1/storage.bin").arg(++round)));
+        for (const ScreenshotRecord& shot : shots)
+            scratch.AddToStorage(shot);
+        scratch.WaitForChanges();
+        QByteArray bytes;
+        const QDir folder(CacheFolder(scratch.StoragePath()).FolderPath());
+        for (const QString& name : folder.entryList({ "*.bin" }, QDir::Files, QDir::Name)) {
+            const QByteArray file = ReadFile(folder.filePath(name));
+            bytes += bytes.isEmpty() ? file : file.mid(16);
+        }
+        return bytes;
+    }
 
     FakeServiceProcess service;
     RestAPI::SecurityUserInfo demo;

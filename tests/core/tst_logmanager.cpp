@@ -1,11 +1,14 @@
 #include "FileMode.h"
 #include "LogManager.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -192,7 +195,71 @@ private slots:
         QVERIFY(content.contains("login=bob&password=***"));
     }
 
+    // The file stays open between lines; whatever happens to it in between, the next line
+    // lands in the file at the log path.
+    void theNextLineFollowsThePath_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QByteArray>("before"); // the line at the path before the next one
+        QTest::newRow("nothing") << "" << QByteArray("Action: first\r");
+        QTest::newRow("moved away") << "move" << QByteArray();
+        QTest::newRow("deleted") << "delete" << QByteArray();
+        QTest::newRow("replaced") << "replace" << QByteArray("someone else's");
+        QTest::newRow("emptied in place") << "truncate" << QByteArray();
+        QTest::newRow("switched off and on") << "switch" << QByteArray("Action: first\r");
+    }
+
+    void theNextLineFollowsThePath()
+    {
+        QFETCH(QString, change);
+        QFETCH(QByteArray, before);
+        LogManager log;
+        log.SetLogPath(path);
+        log.AddToLog(LogManager::LOG_TEXT, "first");
+        QCOMPARE(openDescriptorsOf(path), 1);
+        const QString aside = path + ".1";
+        if (change == "move") {
+            QVERIFY(QFile::rename(path, aside));
+        } else if (change == "delete") {
+            QVERIFY(QFile::remove(path));
+        } else if (change == "replace") {
+            QFile other(aside);
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write("someone else's\n");
+            other.close();
+            QVERIFY(::rename(QFile::encodeName(aside), QFile::encodeName(path)) == 0);
+        } else if (change == "truncate") {
+            QVERIFY(QFile::resize(path, 0));
+        } else if (change == "switch") {
+            log.SetLogsEnabled(false);
+            QCOMPARE(openDescriptorsOf(path), 0);
+            log.SetLogsEnabled(true);
+        }
+
+        log.AddToLog(LogManager::LOG_TEXT, "second");
+        const QList<QByteArray> lines = readAll(path).split('\n');
+        QCOMPARE(lines.size(), before.isEmpty() ? 2 : 3);
+        QVERIFY(lines.first().endsWith(before));
+        QVERIFY(lines.at(lines.size() - 2).endsWith("] - Action: second\r"));
+        if (change == "move")
+            QVERIFY(readAll(aside).endsWith("first\r\n"));
+        QCOMPARE(openDescriptorsOf(path), 1);
+    }
+
 private:
+    // Descriptors of this process open on the file now at `file`.
+    static int openDescriptorsOf(const QString& file)
+    {
+        const QString target = QFileInfo(file).canonicalFilePath();
+        int count = 0;
+        const QDir descriptors("/proc/self/fd");
+        const QStringList links = descriptors.entryList(QDir::AllEntries | QDir::System);
+        for (const QString& link : links)
+            if (!target.isEmpty() && QFile::symLinkTarget(descriptors.filePath(link)) == target)
+                ++count;
+        return count;
+    }
+
     QScopedPointer<QTemporaryDir> dir;
     QString path;
 };

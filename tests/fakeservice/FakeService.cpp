@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QTime>
 #include <QXmlStreamWriter>
 
@@ -606,7 +607,10 @@ void FakeService::RecordUpload(const QString& kind, const FormParser& form)
         { "image_file", name + ".png" }, { "image_filename", image.fileName },
         { "image_content_type", QString::fromLatin1(image.contentType) },
         { "image_size", image.data.size() } };
-    QFile json(dir.filePath(name + ".json"));
-    if (json.open(QIODevice::WriteOnly))
+    // Renamed into place whole: a test that lists the uploads meanwhile never reads half of one.
+    QSaveFile json(dir.filePath(name + ".json"));
+    if (json.open(QIODevice::WriteOnly)) {
         json.write(QJsonDocument(record).toJson());
+        json.commit();
+    }
 }

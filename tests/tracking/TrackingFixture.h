@@ -242,13 +242,13 @@ struct FakeDesktop
     bool trayAvailable = true;
     int draw = 1;
     QString windowTitle = "Editor - notes.txt";
-    QPixmap picture = Picture(Qt::darkCyan);
+    QImage picture = Picture(Qt::darkCyan);
     QList<QPair<QString, QString>> trayWarnings;
     QList<QPair<QString, QString>> trayNotices;
 
-    static QPixmap Picture(const QColor& color)
+    static QImage Picture(const QColor& color)
     {
-        QPixmap picture(48, 32);
+        QImage picture(48, 32, QImage::Format_RGB32);
         picture.fill(color);
         return picture;
     }

@@ -3,6 +3,9 @@
 #include <QBuffer>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <thread>
+
 using namespace TrackingFixture;
 
 // Captures while tracking: the record, the popup, the next interval, and where the capture
@@ -23,6 +26,7 @@ private slots:
         ResetSettings();
         QVERIFY(m_cacheDir.isValid());
         QFile::remove(CachePath());
+        QDir(m_cacheDir.filePath("storage.d")).removeRecursively();
         m_service.Control("reset");
         m_window = std::make_unique<RosterWindow>();
         QVERIFY(SignIn(*m_window));
@@ -64,13 +68,15 @@ private slots:
         auto* misc = m_window->findChild<MiscFunctions*>();
         QCOMPARE(misc->currentShot.memo, QString("Writing the capture tests"));
         QCOMPARE(misc->currentShot.companyId, 12);
-        QVERIFY(misc->currentShot.image.isEmpty()); // encoded only when saved
+        // The record keeps a thumbnail for the popup and the last-snapshot dialog; the PNG is
+        // made from the grab.
+        QCOMPARE(misc->currentShot.picture.size(), ScreenshotPopup()->ShotSize() * 2);
         QVERIFY(Find<QAction>(*m_window, "actionLast_snapshot")->isEnabled());
         QVERIFY(ScreenshotPopup()->isVisible());
         QCOMPARE(SentUploads(), 0);
 
         ScreenshotPopup()->hide();
-        QCOMPARE(SentUploads(), 1);
+        QTRY_COMPARE(SentUploads(), 1);
         QTRY_COMPARE(m_service.Uploads().size(), before + 1);
         const QJsonObject upload = m_service.Uploads().last();
         const QJsonObject fields = upload.value("fields").toObject();
@@ -85,8 +91,8 @@ private slots:
             fields.value("capture_date").toString(), QDate::currentDate().toString("yyyy-MM-dd"));
         const QByteArray png = m_service.UploadImage(upload);
         QVERIFY(png.startsWith("\x89PNG"));
-        QCOMPARE(QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32),
-            m_desktop.picture.toImage().convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(
+            QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32), m_desktop.picture);
         QVERIFY(log.HasInOrder({ "Try to show popup with screenshot", "Get statistic",
             "Get statistic - success", "Reset working time", "Work with cache  - check cache",
             "Try to upload screenshot", "Try to upload screenshot - ok" }));
@@ -94,6 +100,7 @@ private slots:
         // Saved once: a second close or save sends nothing.
         ScreenshotPopup()->hide();
         m_window->SaveScreenshot();
+        QTest::qWait(50);
         QCOMPARE(SentUploads(), 1);
     }
 
@@ -205,7 +212,7 @@ private slots:
         const int before = m_service.Uploads().size();
         m_window->GetScreenshot();
         QVERIFY(!ScreenshotPopup()->isVisible());
-        QCOMPARE(SentUploads(), 1);
+        QTRY_COMPARE(SentUploads(), 1);
         QTRY_COMPARE(m_service.Uploads().size(), before + 1);
         QCOMPARE(Title(m_service.Uploads().last()), QString("no popups please"));
     }
@@ -224,11 +231,11 @@ private slots:
         m_desktop.windowTitle = "Window two";
         m_desktop.picture = FakeDesktop::Picture(Qt::darkRed);
         m_window->GetScreenshot();
-        QCOMPARE(SentUploads(), 1);
+        QTRY_COMPARE(SentUploads(), 1);
         QVERIFY(ScreenshotPopup()->isVisible());
         QCOMPARE(misc->currentShot.memo, QString("second"));
         ScreenshotPopup()->hide();
-        QCOMPARE(SentUploads(), 2);
+        QTRY_COMPARE(SentUploads(), 2);
 
         QTRY_COMPARE(m_service.Uploads().size(), before + 2);
         QMap<QString, QString> windows;
@@ -248,11 +255,12 @@ private slots:
         m_window->GetScreenshot();
         misc->SetMemo(QString());
         ScreenshotPopup()->hide();
-        QCOMPARE(SentUploads(), 1);
+        QTRY_COMPARE(SentUploads(), 1);
 
         m_window->GetScreenshot();
         misc->SetMemo("set after the capture");
         ScreenshotPopup()->hide();
+        QTest::qWait(50);
         QCOMPARE(SentUploads(), 1);
 
         QTRY_COMPARE(m_service.Uploads().size(), before + 1);
@@ -299,37 +307,114 @@ private slots:
     {
         StartTracking(*m_window, "Borealis", "worked until quitting");
         auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
-        // One upload the service has not answered yet, one capture still in its popup.
+        auto* misc = m_window->findChild<MiscFunctions*>();
+        // An upload the service has not answered yet; then, both still encoding, a capture
+        // whose popup closed and one still in its popup.
         QVERIFY(m_service.Control("fail",
             { { "mode", "slow" }, { "path", "/k4p/diary/screenshot:var" }, { "delay", "5000" } }));
         Capture();
         QCOMPARE(SentUploads(), 1);
+        Encoder()->Hold();
+        misc->SetMemo("closed, encoding");
+        m_window->GetScreenshot();
+        ScreenshotPopup()->hide();
+        misc->SetMemo("in its popup, encoding");
         m_window->GetScreenshot();
         QVERIFY(ScreenshotPopup()->isVisible());
 
+        // The quit waits for the encodings, which go on once the worker is let go.
+        CaptureEncoder* encoder = Encoder();
+        std::thread release([encoder] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            encoder->Release();
+        });
         QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
-        QCOMPARE(cache->GetTotalStorageItems(), 2);
-        const QList<ScreenshotRecord> kept = cache->GetOfflineStorage();
-        for (const ScreenshotRecord& record : kept) {
-            QCOMPARE(record.memo, QString("worked until quitting"));
-            QVERIFY(!record.image.isEmpty());
-        }
-        // Each capture is kept once: the popup closing afterwards saves nothing more.
+        release.join();
+        QStringList kept = Memos(cache->GetOfflineStorage());
+        kept.sort();
+        QCOMPARE(kept,
+            QStringList({ "closed, encoding", "in its popup, encoding", "worked until quitting" }));
+        for (const ScreenshotRecord& record : cache->GetOfflineStorage())
+            QCOMPARE(QImage::fromData(record.image, "PNG"), m_desktop.picture);
+        // Each capture is kept once: the popup closing and the encodings ending afterwards save
+        // nothing more.
         ScreenshotPopup()->hide();
+        QTest::qWait(100); // also lets the host look-up of the captures find the window there
         QCOMPARE(SentUploads(), 1);
-        QCOMPARE(cache->GetTotalStorageItems(), 2);
-        // The capture started a host look-up: its answer must find the window still there.
-        QTest::qWait(100);
+        QCOMPARE(cache->GetTotalStorageItems(), 3);
+    }
+
+    // The worker is held, so the first capture is still encoding when the second is saved:
+    // both leave once, in the order they were taken.
+    void aCaptureSavedWhileTheOneBeforeStillEncodes_data()
+    {
+        QTest::addColumn<bool>("online");
+        QTest::newRow("uploaded") << true;
+        QTest::newRow("cached") << false;
+    }
+
+    void aCaptureSavedWhileTheOneBeforeStillEncodes()
+    {
+        QFETCH(bool, online);
+        StartTracking(*m_window, "Atlas", "first");
+        m_desktop.network = online;
+        auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
+        QSignalSpy encoded(Encoder(), &CaptureEncoder::Finished);
+        Encoder()->Hold();
+        m_window->GetScreenshot();
+        ScreenshotPopup()->hide();
+        m_window->findChild<MiscFunctions*>()->SetMemo("second");
+        m_window->GetScreenshot();
+        ScreenshotPopup()->hide();
+        QTest::qWait(50);
+        QCOMPARE(SentUploads(), 0);
+        QCOMPARE(cache->GetTotalStorageItems(), 0);
+
+        Encoder()->Release();
+        QTRY_COMPARE(encoded.count(), 2);
+        if (online)
+            QTRY_COMPARE(SentTitles(), QStringList({ "first", "second" }));
+        else
+            QCOMPARE(Memos(cache->GetOfflineStorage()), QStringList({ "first", "second" }));
+        QTest::qWait(50);
+        QCOMPARE(SentUploads(), online ? 2 : 0);
+        QCOMPARE(cache->GetTotalStorageItems(), online ? 0 : 2);
+    }
+
+    // A discard reaches the capture before its encoding starts: nothing is made, sent or kept.
+    void aDiscardWhileEncodingCostsNothing()
+    {
+        StartTracking(*m_window, "Atlas", "thrown away");
+        QSignalSpy encoded(Encoder(), &CaptureEncoder::Finished);
+        QSignalSpy discarded(ScreenshotPopup(), &popupWindow::OnDiscardButtonClick);
+        Encoder()->Hold();
+        m_window->GetScreenshot();
+        QVERIFY(QMetaObject::invokeMethod(ScreenshotPopup(), "on_btnDiscard_clicked"));
+        QCOMPARE(discarded.count(), 1);
+        ScreenshotPopup()->hide();
+        Encoder()->Release();
+        QVERIFY(encoded.wait());
+        // Saving after the fact finds nothing either.
+        m_window->SaveScreenshot();
+        QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
+        QTest::qWait(50);
+        QCOMPARE(SentUploads(), 0);
+        QCOMPARE(Find<OfflineStorage>(*m_window, "offlineStorage")->GetTotalStorageItems(), 0);
     }
 
 private:
     QString CachePath() const { return m_cacheDir.filePath("storage.bin"); }
 
+    // A capture whose popup times out, until its save is done.
     void Capture()
     {
+        QSignalSpy encoded(Encoder(), &CaptureEncoder::Finished);
         m_window->GetScreenshot();
         ScreenshotPopup()->hide();
+        QVERIFY(encoded.count() == 1 || encoded.wait());
     }
+
+    CaptureEncoder* Encoder() const { return Find<CaptureEncoder>(*m_window, "captureEncoder"); }
 
     ScreenshotRecord CachedRecord(const QString& memo) const
     {
@@ -353,13 +438,25 @@ private:
     }
 
     // Uploads this window's own client sent (the cache sends through its own).
-    int SentUploads() const
+    int SentUploads() const { return SentTitles().size(); }
+
+    // Their titles, in the order they were sent.
+    QStringList SentTitles() const
     {
-        int sent = 0;
+        static const QRegularExpression title("title=([^,]*)");
+        QStringList titles;
         for (const QList<QVariant>& line : qAsConst(*m_uploadsSent))
             if (line.at(0).toString().contains("POST /k4p/diary/screenshot:var"))
-                ++sent;
-        return sent;
+                titles << title.match(line.at(0).toString()).captured(1);
+        return titles;
+    }
+
+    static QStringList Memos(const QList<ScreenshotRecord>& records)
+    {
+        QStringList memos;
+        for (const ScreenshotRecord& record : records)
+            memos << record.memo;
+        return memos;
     }
 
     FakeServiceProcess m_service;

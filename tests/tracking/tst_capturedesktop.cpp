@@ -2,6 +2,9 @@
 
 #include "XdoTool.h"
 
+#include "DesktopGrab.h"
+
+#include <QPainter>
 #include <QScreen>
 
 using namespace TrackingFixture;
@@ -20,11 +23,33 @@ private slots:
         ResetSettings();
     }
 
+    // The grab through shared memory shows what the X connection's own grab shows.
     void theGrabCoversTheVirtualDesktop()
     {
-        const QPixmap desktop = TrackingEnvironment::GrabVirtualDesktop();
-        QVERIFY(!desktop.isNull());
-        QCOMPARE(desktop.size(), QGuiApplication::primaryScreen()->virtualGeometry().size());
+        QWidget window(nullptr, Qt::FramelessWindowHint);
+        window.setStyleSheet("background: rgb(200, 30, 90)");
+        window.setGeometry(40, 60, 300, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(100);
+
+        const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+        const QImage picture = TrackingEnvironment::GrabVirtualDesktop();
+        QCOMPARE(picture.size(), desktop.size());
+        QCOMPARE(picture.format(), QImage::Format_RGB32);
+        QCOMPARE(DesktopGrab::SharedMemoryGrab(desktop).isNull(), false);
+        const QImage viaConnection = QGuiApplication::primaryScreen()
+                                         ->grabWindow(0, 0, 0, desktop.width(), desktop.height())
+                                         .toImage()
+                                         .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(picture, viaConnection);
+        QCOMPARE(picture.pixel(140, 160), qRgb(200, 30, 90));
+        // Made opaque, the grab paints as it looks.
+        QImage painted(10, 10, QImage::Format_ARGB32_Premultiplied);
+        painted.fill(Qt::white);
+        QPainter(&painted).drawImage(
+            QPoint(0, 0), DesktopGrab::MakeOpaque(picture), QRect(140, 160, 10, 10));
+        QCOMPARE(painted.pixel(5, 5), qRgb(200, 30, 90));
     }
 
     void theUploadCarriesTheSummedActivity()

@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(misc.GetStatistic().size(), taken);
     }
 
-    void uploadsTheCurrentShotWithItsFields()
+    void uploadsTheShotWithItsFields()
     {
         RestAPI api;
         QSignalSpy ok(&api, &RestAPI::ApiDataOk);
@@ -113,7 +113,8 @@ private slots:
         QTRY_COMPARE(ok.count(), 1);
 
         MiscFunctions misc;
-        misc.UploadCurrentShot(); // without a client nothing is sent
+        ScreenshotRecord shot;
+        misc.UploadShot(shot); // without a client nothing is sent
         misc.SetApiHandle(&api);
         QImage picture(64, 48, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
@@ -121,16 +122,16 @@ private slots:
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         picture.save(&buffer, "PNG");
-        misc.currentShot.memo = "Fixing the build & tests";
-        misc.currentShot.activeWindow = "Editor - main.cpp";
-        misc.currentShot.keyStrokes = 120;
-        misc.currentShot.mouseClicks = 34;
-        misc.currentShot.companyId = 11;
-        misc.currentShot.date = QDate(2026, 12, 7);
-        misc.currentShot.time = QTime(9, 30, 5);
-        misc.currentShot.workingTime = QTime(0, 9, 0);
-        misc.currentShot.image = png;
-        misc.UploadCurrentShot();
+        shot.memo = "Fixing the build & tests";
+        shot.activeWindow = "Editor - main.cpp";
+        shot.keyStrokes = 120;
+        shot.mouseClicks = 34;
+        shot.companyId = 11;
+        shot.date = QDate(2026, 12, 7);
+        shot.time = QTime(9, 30, 5);
+        shot.workingTime = QTime(0, 9, 0);
+        shot.image = png;
+        misc.UploadShot(shot);
         QTRY_COMPARE(ok.count(), 2);
         QCOMPARE(ok.at(1).at(0).value<RestAPI::ApiState>(), RestAPI::ScreenshotUpload);
         QCOMPARE(failed.count(), 0);

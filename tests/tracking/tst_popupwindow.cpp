@@ -239,9 +239,15 @@ void tst_PopupWindow::previewClickClosesOnce()
     QVERIFY(riseUntilUp(popup));
     popup.PopupTimeLive();
 
+    // The popup shows a thumbnail; the preview shows the full picture its source gives.
+    QImage full(640, 400, QImage::Format_RGB32);
+    full.fill(Qt::darkRed);
+    popup.SetPreviewPicture([full] { return full; });
     QTest::mouseClick(part<QLabel>(popup, "lblLastScreenshot"), Qt::LeftButton);
     QPointer<PreviewWidget> preview = openPreview();
     QVERIFY(preview);
+    QCOMPARE(preview->grab().toImage().pixel(preview->width() / 4, preview->height() / 4),
+        QColor(Qt::darkRed).rgb());
     // Compact: 80 wide, moved to the corner at once, with a fresh 12 s lifetime.
     const QRect area = screenArea();
     QCOMPARE(popup.size(), QSize(80, 143));

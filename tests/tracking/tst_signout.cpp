@@ -77,7 +77,9 @@ private slots:
         QVERIFY(!Find<QTimer>(*m_window, "stopReminderTimer")->isActive());
         QVERIFY(!m_misc->GetStopReminder().isVisible());
         QVERIFY(!Find<QTimer>(*m_window, "stateTimer")->isActive());
-        // The capture that was still on screen waits in the cache for the next upload.
+        // The capture that was still on screen waits in the cache for the next upload, once
+        // encoded.
+        QTRY_COMPARE(OfflineStorage().GetTotalStorageItems(), 1);
         const QList<ScreenshotRecord> cached = OfflineStorage().GetOfflineStorage();
         QCOMPARE(cached.size(), 1);
         QCOMPARE(cached.first().memo, QString("Checkout review"));

@@ -108,7 +108,7 @@ private slots:
         QFETCH(QString, message);
         RosterWindow window;
         FakeDesktop desktop;
-        desktop.picture = QPixmap::fromImage(SnapFixture::Pattern(QSize(200, 150)));
+        desktop.picture = SnapFixture::Pattern(QSize(200, 150));
         desktop.Install(window);
         const char* actions[] = { "actionSnap_the_whole_desktop", "actionSnap_1_display",
             "actionSnap_2_display", "actionSnap_3_display" };
@@ -150,7 +150,7 @@ private slots:
     {
         RosterWindow window;
         FakeDesktop desktop;
-        desktop.picture = QPixmap::fromImage(SnapFixture::Pattern(QSize(200, 150)));
+        desktop.picture = SnapFixture::Pattern(QSize(200, 150));
         desktop.Install(window);
         QVERIFY(SignIn(window));
         auto* misc = window.findChild<MiscFunctions*>();
@@ -193,7 +193,7 @@ private slots:
             "fail", { { "mode", "http500" }, { "path", "/k4p/snaps/upload:var" } }));
         RosterWindow window;
         FakeDesktop desktop;
-        desktop.picture = QPixmap::fromImage(SnapFixture::Pattern(QSize(120, 90)));
+        desktop.picture = SnapFixture::Pattern(QSize(120, 90));
         desktop.Install(window);
         QVERIFY(SignIn(window));
         window.on_actionSnap_the_whole_desktop_triggered();
@@ -270,7 +270,7 @@ private slots:
         shot.activeWindow = "Editor - notes.txt";
         shot.keyStrokes = 12;
         shot.mouseClicks = 3;
-        shot.picture = FakeDesktop::Picture(Qt::darkCyan);
+        shot.picture = QPixmap::fromImage(FakeDesktop::Picture(Qt::darkCyan));
         for (int i = 0; i < samples; ++i)
             shot.statistic.append({ 1 + i, 5 + 2 * i, QTime(9, 3 + i, 7) });
         LogReader log;

@@ -287,7 +287,10 @@ private slots:
             QVERIFY(!Find<QTimer>(window, name)->isActive());
 
         const int before = m_service.Requests().size();
+        window.ResetWorkingTime();
         LogReader log;
+        // The working clock's lines tell only its first second from zero.
+        Fire(window, "workingTimeTimer");
         Fire(window, "workingTimeTimer");
         Fire(window, "restTimer");
         QCOMPARE(log.Lines(),

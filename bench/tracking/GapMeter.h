@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+
+#include <algorithm>
+
+// How long the GUI thread was kept from its event loop: a 5 ms timer notes the longest time
+// between two of its ticks (5 ms when nothing stalls it).
+class GapMeter : public QObject
+{
+public:
+    GapMeter()
+    {
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            const qint64 now = clock.nsecsElapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+    }
+
+    void Start()
+    {
+        longest = 0;
+        last = 0;
+        clock.start();
+        timer.start();
+    }
+
+    // The longest gap since Start, in milliseconds.
+    double Stop()
+    {
+        timer.stop();
+        const qint64 now = clock.nsecsElapsed();
+        return std::max(longest, now - last) / 1e6;
+    }
+
+private:
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longest = 0;
+};
+
+// The resident memory of this process in megabytes.
+inline double ResidentMegabytes()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return -1;
+}
+
+inline double Median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}

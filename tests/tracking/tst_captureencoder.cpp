@@ -1,0 +1,108 @@
+#include "tracking/CaptureEncoder.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QImage Filled(const QColor& color)
+{
+    QImage picture(64, 40, QImage::Format_RGB32);
+    picture.fill(color);
+    return picture;
+}
+
+// Noise compresses slowly: a picture whose encoding is still running a moment after it began.
+QImage Noise()
+{
+    QImage picture(3000, 2000, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < picture.height(); ++y)
+        random.fillRange(reinterpret_cast<quint32*>(picture.scanLine(y)), picture.width());
+    return picture;
+}
+
+} // namespace
+
+class TestCaptureEncoder : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Jobs end in the order they were started; each PNG reads back as its picture, which the
+    // job hands out as grabbed before and as read back after.
+    void encodesInOrder()
+    {
+        CaptureEncoder encoder;
+        const QList<QColor> colors { Qt::darkCyan, Qt::darkRed, Qt::yellow };
+        QList<CaptureEncoder::JobPtr> jobs;
+        encoder.Hold();
+        for (const QColor& color : colors)
+            jobs << encoder.Start(Filled(color));
+        QCOMPARE(jobs.first()->Picture(), Filled(colors.first()));
+        QVERIFY(!jobs.first()->IsFinished());
+        QVERIFY(jobs.first()->Png().isEmpty());
+
+        QList<int> finishedAtEachSignal;
+        connect(&encoder, &CaptureEncoder::Finished, this, [&] {
+            int finished = 0;
+            while (finished < jobs.size() && jobs.at(finished)->IsFinished())
+                ++finished;
+            for (int later = finished; later < jobs.size(); ++later)
+                QVERIFY2(!jobs.at(later)->IsFinished(), "a later job ended first");
+            finishedAtEachSignal << finished;
+        });
+        encoder.Release();
+        QTRY_COMPARE(finishedAtEachSignal.size(), colors.size());
+        QCOMPARE(finishedAtEachSignal.last(), colors.size());
+        for (int n = 0; n < colors.size(); ++n) {
+            QCOMPARE(QImage::fromData(jobs.at(n)->Png(), "PNG"), Filled(colors.at(n)));
+            QCOMPARE(jobs.at(n)->Picture(), Filled(colors.at(n)));
+        }
+    }
+
+    // A cancelled job ends without a PNG, whether it had started or not, and the worker goes
+    // on with the next.
+    void cancelLeavesNoPng_data()
+    {
+        QTest::addColumn<bool>("started");
+        QTest::newRow("before it starts") << false;
+        QTest::newRow("while it runs") << true;
+    }
+
+    void cancelLeavesNoPng()
+    {
+        QFETCH(bool, started);
+        CaptureEncoder encoder;
+        if (!started)
+            encoder.Hold();
+        const CaptureEncoder::JobPtr cancelled = encoder.Start(Noise());
+        const CaptureEncoder::JobPtr next = encoder.Start(Filled(Qt::blue));
+        if (started)
+            QTest::qWait(20);
+        cancelled->Cancel();
+        encoder.Release();
+        cancelled->Wait();
+        QVERIFY(cancelled->IsFinished());
+        QVERIFY(cancelled->Png().isEmpty());
+        next->Wait();
+        QCOMPARE(QImage::fromData(next->Png(), "PNG"), Filled(Qt::blue));
+    }
+
+    // Going away with jobs queued or held cancels them instead of waiting for their PNGs.
+    void destroyedWithJobsLeft()
+    {
+        auto encoder = std::make_unique<CaptureEncoder>();
+        encoder->Hold();
+        const CaptureEncoder::JobPtr first = encoder->Start(Noise());
+        const CaptureEncoder::JobPtr second = encoder->Start(Filled(Qt::gray));
+        encoder.reset();
+        QVERIFY(first->IsFinished() && second->IsFinished());
+        QVERIFY(first->Png().isEmpty() && second->Png().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCaptureEncoder)
+#include "tst_captureencoder.moc"
