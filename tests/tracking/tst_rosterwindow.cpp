@@ -492,6 +492,13 @@ private:
 
         m_opened = 0;
         misc.SetLinkOpener([this](const QUrl&) { return ++m_opened > 0; });
+        // Each state check asks once for the idle time (while the member is not idle).
+        TrackingEnvironment environment = window.Environment();
+        environment.idleTime = [this, idleTime = environment.idleTime] {
+            ++m_idleQueries;
+            return idleTime();
+        };
+        window.SetEnvironment(environment);
         m_shows.clear();
         for (QWidget* widget : std::initializer_list<QWidget*> { popup, preferences, &window })
             m_shows.append(std::make_shared<ShowCounter>(widget));
@@ -606,7 +613,10 @@ private:
         return {
             // Timers.
             { "screenshot timer", Tracking, fire("screenshotTimer"), logged("Get statistic") },
-            { "state timer", Anything, fire("stateTimer"), logged("Start search for chats") },
+            { "state timer", Anything, fire("stateTimer"),
+                [this] {
+                    return m_idleQueries;
+                } },
             { "memo reminder timer", Anything, fire("memoReminderTimer"), shows(m_shows[0]) },
             { "roster timer", Anything, fire("restTimer"),
                 logged("Set refreshing user's roster list"), 1,
@@ -819,6 +829,7 @@ private:
     }
 
     int m_opened = 0;
+    int m_idleQueries = 0;
     QList<std::shared_ptr<ShowCounter>> m_shows; // the popup, the preferences, the window
     std::shared_ptr<QSignalSpy> m_redraws;
 
