@@ -68,8 +68,9 @@ RosterWindow::RosterWindow(QWidget* parent)
         &RosterWindow::ResetWorkingTime);
     ConnectCapture();
     StopReminder& stopReminder = misc.GetStopReminder();
+    // Its button says Start: should tracking have begun meanwhile, it must not stop it.
     connect(&stopReminder, &StopReminder::OnStartTrackingTime_Signal, this,
-        &RosterWindow::on_actionTrackingTime_triggered);
+        &RosterWindow::StartTrackingTime);
     connect(&stopReminder, &StopReminder::OnChangeMemo_Signal, this,
         &RosterWindow::on_actionMemo_triggered);
     for (RestAPI* api : { &restApi, &infoApi }) {
@@ -154,6 +155,8 @@ void RosterWindow::ConnectTray()
     connect(&tray, &TrayIcon::OpenMemo_Signal, this, &RosterWindow::on_actionMemo_triggered);
     connect(&tray, &TrayIcon::SelectTeam_Signal, this, &RosterWindow::ChangeTeam);
     connect(&tray, &TrayIcon::TrackingTime_Signal, this, &RosterWindow::on_btnTimeControl_released);
+    connect(&tray, &TrayIcon::LastSnapshot_Signal, this,
+        &RosterWindow::on_actionLast_snapshot_triggered);
     connect(&tray, &TrayIcon::SingOut_Signal, this, &RosterWindow::SignOut);
     connect(&tray, &TrayIcon::ExitApp_Singal, this, &RosterWindow::ExitApp);
     connect(&tray, &TrayIcon::ShowOfflineUsers_Signal, this,
@@ -163,8 +166,6 @@ void RosterWindow::ConnectTray()
     connect(&tray, &TrayIcon::ExpandAll_Signal, this, &RosterWindow::on_actionExpand_all_triggered);
     connect(
         &tray, &TrayIcon::CollapseAll_Signal, this, &RosterWindow::on_actionCollapse_all_triggered);
-    connect(&tray, &TrayIcon::LastSnapshot_Signal, this,
-        &RosterWindow::on_actionLast_snapshot_triggered);
     connect(&tray, &TrayIcon::Screensnap_Signal, this, &RosterWindow::TakeScreensnap);
 }
 

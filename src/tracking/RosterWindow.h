@@ -424,6 +424,10 @@ private:
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster
     bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
 
+    // REST answers and the update check.
+    bool updateDownloading = false; // the window and the tray icon gave way to a download
+    bool windowHiddenForUpdate = false;
+
     // Sign-out, close and exit.
     int workNoticesPending = 0; // start and stop notices sent and not answered yet
 };

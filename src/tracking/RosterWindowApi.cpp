@@ -259,12 +259,20 @@ void RosterWindow::OnToolsReceived()
 
 void RosterWindow::StartDownloadUpdate()
 {
+    updateDownloading = true;
+    windowHiddenForUpdate = isVisible();
     hide();
     misc.GetTrayIcon().hide();
 }
 
+// Brings back what the download hid. An offer refused without a download hid nothing: a window
+// the member closed, or that nobody is signed in to, stays away.
 void RosterWindow::StopDownloadUpdate()
 {
-    show();
+    if (!updateDownloading)
+        return;
+    updateDownloading = false;
+    if (windowHiddenForUpdate)
+        show();
     misc.GetTrayIcon().show();
 }

@@ -1,14 +1,17 @@
 #include "AppInfo.h"
+#include "ChatClient.h"
 #include "FakeServiceProcess.h"
 #include "OfflineStorage.h"
 #include "ProsodyServer.h"
 #include "SettingsProvider.h"
+#include "TrayHost.h"
 #include "XdoTool.h"
 
 #include <QFile>
 #include <QImage>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <functional>
@@ -18,18 +21,21 @@ namespace {
 const QString memo = QStringLiteral("Checkout page review");
 const QString startHotkey = QStringLiteral("Ctrl+Alt+Shift+T");
 const QString snapHotkey = QStringLiteral("Ctrl+Alt+Shift+S");
+const QString preferencesHotkey = QStringLiteral("Ctrl+Alt+Shift+P");
 // Captures 0.7 s after the start, then every 5.4 s (6.6 s now and then); samples every 0.6 s.
 const QByteArray timeScale = "0.01";
 
 } // namespace
 
-// A working day of the real client on the test's 1280 x 1024 display, against the fake service
-// and a chat server: sign-in typed into the dialog, the roster, tracking started by hotkey with a
-// memo, captures uploaded with the memo and the activity counts, a capture kept in the offline
-// cache while the service is down, and uploaded from there once it is back; a screen snap of the
-// whole desktop with a rectangle drawn on it, uploaded with its defaults; then sign-out from the
-// menu bar while tracking, and another member signing in. The functions run in order, each
-// going on from where the one before left the client.
+// A working day of the real client on the test's 1280 x 1024 display, with a tray, against the
+// fake service and a chat server: sign-in typed into the dialog, the roster, tracking started by
+// hotkey with a memo, captures uploaded with the memo and the activity counts, a capture kept in
+// the offline cache while the service is down, and uploaded from there once it is back; a chat
+// with a team mate opened from the roster, a message each way; a hotkey set and applied in the
+// preferences and acting at once; a screen snap of the whole desktop with a rectangle drawn on
+// it, uploaded with its defaults; then sign-out from the menu bar while tracking, another member
+// signing in, tracking, and leaving by the tray's Exit. The functions run in order, each going
+// on from where the one before left the client.
 class TestClientRun : public QObject
 {
     Q_OBJECT
@@ -41,12 +47,15 @@ private slots:
         QVERIFY2(m_chat.start(), qPrintable(m_chat.error()));
         QVERIFY(m_chat.addAccount("demo", "demo123"));
         QVERIFY(m_chat.addAccount("anna.k", "anna123"));
+        QVERIFY(m_chat.addAccount("bruno.m", "bruno123"));
+        QVERIFY(m_tray.Start());
 
         // The preferences the member would have set: a hotkey to start tracking and short
         // notices.
         SettingsProvider::SETTINGS settings;
         settings.hotkeys.StartTrackingTime = startHotkey;
         settings.hotkeys.SnapAllDesktop = snapHotkey;
+        settings.hotkeys.OpenPreferences = preferencesHotkey;
         settings.popupTimeout = 1;
         settings.soundMode = 0;
         SettingsProvider::instance()->SetCurrentSettings(settings);
@@ -59,6 +68,10 @@ private slots:
         environment.insert("MOVARELQUINTASH_CHAT_PORT", QString::number(m_chat.port()));
         environment.insert("MOVARELQUINTASH_WEB_URL", "http://127.0.0.1:9");
         environment.insert("MOVARELQUINTASH_TIME_SCALE", timeScale);
+        // The chat partner in this process reaches the same server.
+        for (const char* name : { "MOVARELQUINTASH_CA_FILE", "MOVARELQUINTASH_CHAT_DOMAIN",
+                 "MOVARELQUINTASH_CHAT_HOST", "MOVARELQUINTASH_CHAT_PORT" })
+            qputenv(name, environment.value(name).toUtf8());
         m_client.setProcessEnvironment(environment);
         m_client.setProcessChannelMode(QProcess::ForwardedChannels);
         m_client.start(CLIENT_PATH, QStringList());
@@ -90,6 +103,7 @@ private slots:
     void showsTheRoster()
     {
         QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Roster is recieved\r\n"); }));
+        QVERIFY(UpdateOffered(1));
         QStringList teams;
         const QList<QJsonObject> requests = m_service.Requests();
         for (const QJsonObject& request : requests) {
@@ -107,12 +121,7 @@ private slots:
 
     void uploadsCapturesWithTheMemoAndTheCounts()
     {
-        QVERIFY(xdotool({ "key", "ctrl+alt+shift+t" }));
-        const QString memoDialog = FindWindow("^Memo - ");
-        QVERIFY(!memoDialog.isEmpty());
-        QVERIFY(xdotool({ "windowfocus", "--sync", memoDialog }));
-        QVERIFY(xdotool({ "type", "--delay", "10", memo }));
-        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(StartTrackingByHotkey(memo));
 
         QJsonObject upload;
         QVERIFY(WaitFor(
@@ -185,6 +194,73 @@ private slots:
         QCOMPARE(m_client.state(), QProcess::Running);
     }
 
+    void chatsWithATeamMateBothWays()
+    {
+        QSignalSpy heard(&m_partner, &ChatClient::MessageRecived);
+        QSignalSpy connected(&m_partner, &QXmppClient::connected);
+        m_partner.connectToServer("bruno.m@localhost", "bruno123");
+        QVERIFY(connected.wait(10000));
+
+        // The chat button of Bruno's row: Atlas, the member, Anna, then Bruno.
+        const QString window = FindWindow("^Movarelquintash - Team Room$");
+        QVERIFY(xdotool({ "mousemove", "--window", window, "484", "509", "click", "1" }));
+        const QString chat = FindWindow("^Movarelquintash chat - Bruno Martins$");
+        QVERIFY(!chat.isEmpty());
+        QVERIFY(xdotool({ "windowfocus", "--sync", chat }));
+        QVERIFY(xdotool({ "type", "--delay", "10", "Morning, Bruno" }));
+        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(WaitFor([&] { return !heard.isEmpty(); }));
+        QCOMPARE(heard.first().at(0).toString().section('/', 0, 0), QString("demo@localhost"));
+        QCOMPARE(heard.first().at(1).toString(), QString("Morning, Bruno"));
+
+        m_partner.sendMessage("demo@localhost", "Morning! The checkout is ready");
+        // The open window keeps both sides of the conversation in Bruno's history file.
+        QFile history(AppInfo::dataFolder() + "/history/bruno.m_1003.history");
+        QVERIFY(WaitFor([&] {
+            if (!history.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray records = history.readAll();
+            history.close();
+            return records.contains("Morning, Bruno")
+                && records.contains("Morning! The checkout is ready");
+        }));
+        QVERIFY(xdotool({ "key", "Escape" }));
+        QVERIFY(WaitFor([this] { return !IsShown("^Movarelquintash chat - "); }));
+    }
+
+    // The Preferences hotkey opens the dialog; a hotkey for "Stop tracking time" set on its
+    // Hotkeys page and applied stops tracking at once. Tracking starts again for the sign-out.
+    void appliesANewHotkeyFromThePreferences()
+    {
+        QVERIFY(xdotool({ "key", "ctrl+alt+shift+p" }));
+        const QString dialog = FindWindow("^Preferences - Movarelquintash Team Room$");
+        QVERIFY(!dialog.isEmpty());
+        // Places in the dialog: the "Hotkeys" page in the tree, its row "Stop tracking time",
+        // the boxes Cmd, Alt and Shift, the key field, then Apply and OK.
+        const QList<QPair<int, int>> clicks { { 80, 121 }, { 295, 70 }, { 247, 299 }, { 326, 299 },
+            { 397, 299 }, { 550, 299 } };
+        for (const auto& at : clicks)
+            QVERIFY(xdotool({ "mousemove", "--window", dialog, QString::number(at.first),
+                QString::number(at.second), "click", "1" }));
+        QVERIFY(xdotool({ "key", "x" }));
+        QVERIFY(xdotool({ "mousemove", "--window", dialog, "739", "411", "click", "1" }));
+        QVERIFY(WaitFor([] {
+            return SettingsProvider().GetCurrentSettings().hotkeys.StopTrackingTime
+                == "Ctrl+Alt+Shift+X";
+        }));
+        QVERIFY(xdotool({ "mousemove", "--window", dialog, "545", "411", "click", "1" }));
+        QVERIFY(WaitFor([this] { return !IsShown("^Preferences - "); }));
+
+        const int requestsBefore = m_service.Requests().size();
+        QVERIFY(xdotool({ "key", "ctrl+alt+shift+x" }));
+        QVERIFY(WaitFor([&] { return WorkNotices(requestsBefore) == QStringList { "stop 11" }; }));
+
+        QVERIFY(StartTrackingByHotkey(memo));
+        QVERIFY(WaitFor([&] {
+            return WorkNotices(requestsBefore) == QStringList({ "stop 11", "start 11" });
+        }));
+    }
+
     void uploadsAScreenSnapWithTheRectangleDrawn()
     {
         QVERIFY(xdotool({ "key", "ctrl+alt+shift+s" }));
@@ -251,6 +327,7 @@ private slots:
         QVERIFY(xdotool({ "type", "--delay", "10", "anna123" }));
         QVERIFY(xdotool({ "key", "Return" }));
         QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Signed in: anna.k\r\n"); }));
+        QVERIFY(UpdateOffered(2));
         QVERIFY(
             WaitFor([this] { return m_chat.log().contains("Authenticated as anna.k@localhost"); }));
         QStringList teams;
@@ -266,6 +343,29 @@ private slots:
         QVERIFY(!FindWindow("^Movarelquintash - Team Room$").isEmpty());
     }
 
+    // The tray's Exit while tracking: after the confirmation the client tells the service that
+    // work stopped and ends.
+    void exitsFromTheTrayWhileTracking()
+    {
+        const int requestsBefore = m_service.Requests().size();
+        QVERIFY(StartTrackingByHotkey("Release notes"));
+        QVERIFY(WaitFor([&] { return WorkNotices(requestsBefore) == QStringList { "start 11" }; }));
+
+        QCOMPARE(m_tray.Icons().size(), 1);
+        // The tray menu's last entry is "Exit".
+        QVERIFY(xdotool({ "mousemove", "--window", QString::number(m_tray.Icons().first()), "12",
+            "12", "click", "3" }));
+        QVERIFY(xdotool({ "key", "Up", "Return" }));
+        const QString confirm = FindWindow("^Confirm Exit$");
+        QVERIFY(!confirm.isEmpty());
+        // "Exit", at 80, 50 in the dialog, 75 x 23.
+        QVERIFY(xdotool({ "mousemove", "--window", confirm, "117", "61", "click", "1" }));
+        QVERIFY(m_client.waitForFinished(10000));
+        QCOMPARE(m_client.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_client.exitCode(), 0);
+        QCOMPARE(WorkNotices(requestsBefore), QStringList({ "start 11", "stop 11" }));
+    }
+
 private:
     QList<QJsonObject> Snaps() const
     {
@@ -275,6 +375,30 @@ private:
             if (upload.value("kind").toString() == "screensnap")
                 snaps << upload;
         return snaps;
+    }
+
+    // The start hotkey, then the memo typed into the memo dialog that tracking asks for.
+    bool StartTrackingByHotkey(const QString& text)
+    {
+        if (!xdotool({ "key", "ctrl+alt+shift+t" }))
+            return false;
+        const QString memoDialog = FindWindow("^Memo - ");
+        return !memoDialog.isEmpty() && xdotool({ "windowfocus", "--sync", memoDialog })
+            && xdotool({ "type", "--delay", "10", text }) && xdotool({ "key", "Return" });
+    }
+
+    // Work notices the service received from request `from` on, as "start 11", "stop 12".
+    QStringList WorkNotices(int from) const
+    {
+        QStringList notices;
+        const QList<QJsonObject> requests = m_service.Requests().mid(from);
+        for (const QJsonObject& request : requests) {
+            const QString path = request.value("path").toString();
+            if (path.startsWith("/k4p/work/"))
+                notices << path.mid(10).section(':', 0, 0) + " "
+                        + request.value("fields").toObject().value("team_id").toString();
+        }
+        return notices;
     }
 
     static QString ActivityLog()
@@ -306,6 +430,25 @@ private:
         xdotool({ "mousemove", "5", "5", "click", "1" });
     }
 
+    // The service's update offer comes up after every sign-in and takes the keyboard: the
+    // member types on once it is there, as typing into it would press its Update button.
+    bool UpdateOffered(int times)
+    {
+        return WaitFor([times] {
+            return ActivityLog().count("Action: Show update dialog - success\r\n") == times;
+        });
+    }
+
+    // Whether a window of the client whose name matches is visible now.
+    bool IsShown(const QString& namePattern)
+    {
+        QProcess search;
+        search.start("xdotool",
+            { "search", "--all", "--onlyvisible", "--pid", QString::number(m_client.processId()),
+                "--name", namePattern });
+        return search.waitForFinished(10000) && search.exitCode() == 0;
+    }
+
     // The first visible window of the client whose name matches, waiting for it to appear.
     QString FindWindow(const QString& namePattern, int timeoutMs = 15000)
     {
@@ -323,6 +466,8 @@ private:
 
     FakeServiceProcess m_service;
     ProsodyServer m_chat { TEST_CA_DIR "/server.pem", TEST_CA_DIR "/server.key" };
+    TrayHost m_tray;
+    ChatClient m_partner;
     QProcess m_client;
     QElapsedTimer m_desk;
     int m_uploadsBefore = 0;
