@@ -1,6 +1,7 @@
 #include "RegularFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,7 +27,15 @@ bool OpenRegular(QFile* file, const QString& path, int flags, QIODevice::OpenMod
     return true;
 }
 
+const qint64 maxSoundBytes = 8 * 1024 * 1024;
+
 } // namespace
+
+bool RegularFile::IsPlayableSound(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isReadable() && info.size() > 0 && info.size() <= maxSoundBytes;
+}
 
 namespace RegularFile {
 

@@ -1,6 +1,7 @@
 #include "Preferences.h"
 
 #include "LogManager.h"
+#include "RegularFile.h"
 #include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_Preferences.h"
@@ -494,8 +495,11 @@ void Preferences::on_btnPlay_clicked()
 {
     if (ui->radionSoundDefault->isChecked())
         prompts.playSound(QUrl(QStringLiteral("qrc:/data/sound.wav")));
-    else if (!ui->txtSoundPath->text().isEmpty())
+    else if (RegularFile::IsPlayableSound(ui->txtSoundPath->text()))
         prompts.playSound(QUrl::fromLocalFile(ui->txtSoundPath->text()));
+    else if (!ui->txtSoundPath->text().isEmpty())
+        prompts.warn(QStringLiteral("This file cannot be played: choose a readable sound file of "
+                                    "at most 8 MB."));
 }
 
 void Preferences::on_btnBrowseForLogFolder_clicked()

@@ -1,6 +1,7 @@
 #include "popupWindow.h"
 
 #include "PreviewWidget.h"
+#include "RegularFile.h"
 #include "SettingsProvider.h"
 #include "ui_popupWindow.h"
 
@@ -8,7 +9,6 @@
 #include <QBitmap>
 #include <QDebug>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QPainter>
@@ -24,17 +24,6 @@ const int compactLifeTime = 12000;
 const int riseStep = 5;
 const int fallStep = 10;
 const int secondMs = 1000;
-// About 45 seconds of CD-quality stereo: more than any notice needs.
-const qint64 maxSoundBytes = 8 * 1024 * 1024;
-
-// The player reads the whole source before it plays and, on destruction, waits for that read:
-// a device such as /dev/zero or a pipe would keep the client from ever exiting.
-bool IsPlayableFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable() && info.size() > 0 && info.size() <= maxSoundBytes;
-}
-
 QString elidedToLabel(const QLabel* label, const QString& text)
 {
     return label->fontMetrics().elidedText(text, Qt::ElideRight, label->width());
@@ -230,7 +219,7 @@ void popupWindow::PlaySound()
         PlaySoundSource(QUrl(QStringLiteral("qrc") + soundPath));
         return;
     }
-    if (!IsPlayableFile(soundPath)) {
+    if (!RegularFile::IsPlayableSound(soundPath)) {
         qWarning() << "The notice sound" << soundPath << "is not a readable sound file";
         return;
     }
