@@ -105,7 +105,6 @@ RosterWindow::~RosterWindow()
 void RosterWindow::SetUpTitleBar()
 {
     titleWidget = new MacTitleWidget(this);
-    SettingsProvider::SetStyleToWidget(titleWidget, QStringLiteral(":/design/mac.qss"));
     titleWidget->SetButtonSize(QSize(23, 17));
     titleWidget->SetButtonActive(MacTitleWidget::CLOSE_BUTTON, true);
     titleWidget->SetButtonActive(MacTitleWidget::MINIMIZE_BUTTON, true);
