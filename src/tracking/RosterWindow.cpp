@@ -35,14 +35,13 @@ double TimeScaleFromEnvironment()
 RosterWindow::RosterWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
       ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), offlineStorage(this),
-      rosterManager(this), chatClient(this)
+      rosterManager(this)
 {
     ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
     offlineStorage.setObjectName(QStringLiteral("offlineStorage"));
     rosterManager.setObjectName(QStringLiteral("rosterManager"));
-    chatClient.setObjectName(QStringLiteral("chatClient"));
     MakeLinksAbsolute();
     SetUpTitleBar();
     networkEnabled = networkChecker.IsNetworkEnabled();
@@ -183,9 +182,6 @@ void RosterWindow::ConnectMisc()
         &updateWindow, &updateDialog::DownloadUpdateError, this, &RosterWindow::StopDownloadUpdate);
     connect(
         &updateWindow, &updateDialog::DownloadCanceled, this, &RosterWindow::StopDownloadUpdate);
-    connect(&chatClient, &ChatClient::OnConnectionStateChange, this,
-        &RosterWindow::OnChatConnectionStateChange);
-    connect(&chatClient, &ChatClient::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
 }
 
 void RosterWindow::showLoginDialog()

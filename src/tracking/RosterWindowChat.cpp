@@ -50,10 +50,22 @@ void RosterWindow::OpenConversation(const RosterManager::ROSTER_ITEM& me,
         return;
     }
     auto* window = new ChatWindowDialog;
-    connect(&chatClient, &ChatClient::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
+    connect(&Chat(), &ChatClient::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
     window->setObjectName(chatDialogName);
-    if (!window->showChatWithUser(&chatClient, me, partner, textMessage))
+    if (!window->showChatWithUser(&Chat(), me, partner, textMessage))
         delete window;
+}
+
+ChatClient& RosterWindow::Chat()
+{
+    if (!chatClient) {
+        chatClient.emplace(this);
+        connect(&*chatClient, &ChatClient::OnConnectionStateChange, this,
+            &RosterWindow::OnChatConnectionStateChange);
+        connect(
+            &*chatClient, &ChatClient::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
+    }
+    return *chatClient;
 }
 
 ChatWindowDialog* RosterWindow::FindConversation(const QString& userName) const
