@@ -49,10 +49,11 @@ void RosterWindow::OpenConversation(const RosterManager::ROSTER_ITEM& me,
         open->activateWindow();
         return;
     }
+    ChatClient& chat = Chat();
     auto* window = new ChatWindowDialog;
-    connect(&Chat(), &ChatClient::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
+    connect(&chat, &ChatClient::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
     window->setObjectName(chatDialogName);
-    if (!window->showChatWithUser(&Chat(), me, partner, textMessage))
+    if (!window->showChatWithUser(&chat, me, partner, textMessage))
         delete window;
 }
 
