@@ -44,7 +44,6 @@ RosterWindow::RosterWindow(QWidget* parent)
     rosterManager.setObjectName(QStringLiteral("rosterManager"));
     MakeLinksAbsolute();
     SetUpTitleBar();
-    networkEnabled = networkChecker.IsNetworkEnabled();
     timeScale = TimeScaleFromEnvironment();
     misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
     SetInterface();

@@ -392,7 +392,7 @@ private:
     bool warningShown = false;
     bool showStopPopup = true;
     bool hideOnClose = true;
-    bool networkEnabled = false;
+    bool networkEnabled = false; // as the platform reported it at the last capture
     QTime workingTime; // invalid until the first reset
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
