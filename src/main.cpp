@@ -9,6 +9,10 @@
 
 int main(int argc, char* argv[])
 {
+    // The client draws nothing with OpenGL. Without this the first window loads the system's
+    // GL driver only to pick a visual for GL content, which takes longer than building every
+    // window of the client.
+    QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     SingleApplication app(argc, argv, AppInfo::applicationId);
     Q_INIT_RESOURCE(Res);
     QCoreApplication::setApplicationName(AppInfo::applicationName);

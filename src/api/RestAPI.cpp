@@ -94,8 +94,10 @@ RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiB
 
 RestAPI::~RestAPI()
 {
+    if (!manager)
+        return;
     // Replies die with the manager; none may call back into a half-destroyed client.
-    const QList<QNetworkReply*> replies = manager.findChildren<QNetworkReply*>();
+    const QList<QNetworkReply*> replies = manager->findChildren<QNetworkReply*>();
     for (QNetworkReply* reply : replies) {
         reply->disconnect(this);
         reply->abort();
@@ -411,7 +413,7 @@ void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
     request.setAttribute(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     Log(StateName(UpdateFileRecieved) + QStringLiteral(" GET ") + url.toString());
-    QNetworkReply* reply = manager.get(request);
+    QNetworkReply* reply = Manager().get(request);
     QSaveFile* target = file.release();
     target->setParent(reply);
     updateReply = reply;
@@ -507,6 +509,13 @@ void RestAPI::ReportLater(ApiState state, bool ok, const QVariant& value)
         Qt::QueuedConnection);
 }
 
+QNetworkAccessManager& RestAPI::Manager()
+{
+    if (!manager)
+        manager.emplace();
+    return *manager;
+}
+
 QNetworkRequest RestAPI::MakeRequest(const QUrl& url)
 {
     QNetworkRequest request(url);
@@ -544,7 +553,7 @@ QNetworkReply* RestAPI::PostForm(ApiState state, const QString& path, const Fiel
     QNetworkRequest request = MakeRequest(ApiUrl(path));
     request.setHeader(QNetworkRequest::ContentTypeHeader, MyMimeTypes::formUrlEncoded);
     Log(QStringLiteral("%1 POST %2 %3").arg(StateName(state), path, Describe(fields)));
-    return manager.post(request, FormEncode(fields));
+    return Manager().post(request, FormEncode(fields));
 }
 
 QNetworkReply* RestAPI::PostMultipart(ApiState state, const QString& path, const Fields& fields,
@@ -576,7 +585,7 @@ QNetworkReply* RestAPI::PostMultipart(ApiState state, const QString& path, const
     Log(QStringLiteral("%1 POST %2 %3, %4=<%5 bytes>")
             .arg(StateName(state), path, Describe(fields), fileField)
             .arg(png.size()));
-    QNetworkReply* reply = manager.post(MakeRequest(ApiUrl(path)), multiPart.get());
+    QNetworkReply* reply = Manager().post(MakeRequest(ApiUrl(path)), multiPart.get());
     multiPart.release()->setParent(reply);
     return reply;
 }
@@ -690,7 +699,7 @@ QNetworkReply* RestAPI::FetchPicture(
     request.setAttribute(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     Log(StateName(state) + QStringLiteral(" GET ") + url.toString());
-    QNetworkReply* reply = manager.get(request);
+    QNetworkReply* reply = Manager().get(request);
     Watch(reply, state, maxPictureBytes, std::move(isCurrent), std::move(handler));
     return reply;
 }

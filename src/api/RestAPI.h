@@ -193,6 +193,7 @@ private:
     bool CheckCanSend(ApiState state);
     void ReportLater(ApiState state, bool ok, const QVariant& value);
 
+    QNetworkAccessManager& Manager();
     QNetworkRequest MakeRequest(const QUrl& url);
     QUrl ApiUrl(const QString& path) const;
     QUrl PictureUrl(const QString& address) const;
@@ -219,7 +220,9 @@ private:
     void DropRosterChain();
     void LoadToolImages(quint64 round);
 
-    QNetworkAccessManager manager;
+    // Made for the first request, as the certificates below: the first network access manager
+    // of the process loads the platform's network configuration plugins.
+    std::optional<QNetworkAccessManager> manager;
     QUrl apiBase;
     // Made for the first request: reading the system's CA store takes longer than showing
     // the sign-in dialog.

@@ -30,8 +30,9 @@ updateDialog::updateDialog(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::updateDialog>()), installerLauncher(OpenInstaller)
 {
     ui->setupUi(this);
-    SettingsProvider::SetStyleToWidget(this, QStringLiteral(":/design/mac.qss"));
+    // Flags before the style sheet: changing them afterwards would restyle every control again.
     WindowSystem::SetWindowTitleDialogStyle(this, true);
+    SettingsProvider::SetStyleToWidget(this, QStringLiteral(":/design/mac.qss"));
     ShowIdle();
     connect(&api, &RestAPI::ApiDataOk, this, &updateDialog::OnDownloaded);
     connect(&api, &RestAPI::ApiDataError, this,

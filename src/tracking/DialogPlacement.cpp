@@ -11,8 +11,10 @@ namespace DialogPlacement {
 
 void StyleDialog(QWidget* dialog)
 {
-    SettingsProvider::SetStyleToWidget(dialog, QStringLiteral(":/design/mac.qss"));
+    // Flags first: changing them re-parents the dialog, which would carry the style sheet down
+    // to every control a second time.
     WindowSystem::SetWindowTitleDialogStyle(dialog, true);
+    SettingsProvider::SetStyleToWidget(dialog, QStringLiteral(":/design/mac.qss"));
 }
 
 void CenterOnDesktop(QWidget* window)

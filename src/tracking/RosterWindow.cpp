@@ -35,17 +35,15 @@ double TimeScaleFromEnvironment()
 RosterWindow::RosterWindow(QWidget* parent)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
       ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), offlineStorage(this),
-      rosterManager(this), chatClient(this)
+      rosterManager(this)
 {
     ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
     offlineStorage.setObjectName(QStringLiteral("offlineStorage"));
     rosterManager.setObjectName(QStringLiteral("rosterManager"));
-    chatClient.setObjectName(QStringLiteral("chatClient"));
     MakeLinksAbsolute();
     SetUpTitleBar();
-    networkEnabled = networkChecker.IsNetworkEnabled();
     timeScale = TimeScaleFromEnvironment();
     misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
     SetInterface();
@@ -106,7 +104,6 @@ RosterWindow::~RosterWindow()
 void RosterWindow::SetUpTitleBar()
 {
     titleWidget = new MacTitleWidget(this);
-    SettingsProvider::SetStyleToWidget(titleWidget, QStringLiteral(":/design/mac.qss"));
     titleWidget->SetButtonSize(QSize(23, 17));
     titleWidget->SetButtonActive(MacTitleWidget::CLOSE_BUTTON, true);
     titleWidget->SetButtonActive(MacTitleWidget::MINIMIZE_BUTTON, true);
@@ -185,9 +182,6 @@ void RosterWindow::ConnectMisc()
         &updateWindow, &updateDialog::DownloadUpdateError, this, &RosterWindow::StopDownloadUpdate);
     connect(
         &updateWindow, &updateDialog::DownloadCanceled, this, &RosterWindow::StopDownloadUpdate);
-    connect(&chatClient, &ChatClient::OnConnectionStateChange, this,
-        &RosterWindow::OnChatConnectionStateChange);
-    connect(&chatClient, &ChatClient::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
 }
 
 void RosterWindow::showLoginDialog()

@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class RosterWindow;
@@ -182,6 +183,8 @@ public slots:
 public:
     // The same with the partner given; the own record is the signed-in member's as it stands.
     void StartConversation(const RosterManager::ROSTER_ITEM& item, const QString& textMessage);
+    // The chat client, made with its relays at the first sign-in (or conversation).
+    ChatClient& Chat();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -377,7 +380,9 @@ private:
     ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
     UniverseDeviceChecker universeDeviceChecker;
-    ChatClient chatClient;
+    // Made at the first sign-in rather than with the window: the chat library sets up TLS as
+    // it is built, which would hold up the sign-in dialog.
+    std::optional<ChatClient> chatClient;
     MacTitleWidget* titleWidget = nullptr;
 
     bool isTracking = false;
@@ -387,7 +392,7 @@ private:
     bool warningShown = false;
     bool showStopPopup = true;
     bool hideOnClose = true;
-    bool networkEnabled = false;
+    bool networkEnabled = false; // as the platform reported it at the last capture
     QTime workingTime; // invalid until the first reset
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;

@@ -49,11 +49,24 @@ void RosterWindow::OpenConversation(const RosterManager::ROSTER_ITEM& me,
         open->activateWindow();
         return;
     }
+    ChatClient& chat = Chat();
     auto* window = new ChatWindowDialog;
-    connect(&chatClient, &ChatClient::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
+    connect(&chat, &ChatClient::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
     window->setObjectName(chatDialogName);
-    if (!window->showChatWithUser(&chatClient, me, partner, textMessage))
+    if (!window->showChatWithUser(&chat, me, partner, textMessage))
         delete window;
+}
+
+ChatClient& RosterWindow::Chat()
+{
+    if (!chatClient) {
+        chatClient.emplace(this);
+        connect(&*chatClient, &ChatClient::OnConnectionStateChange, this,
+            &RosterWindow::OnChatConnectionStateChange);
+        connect(
+            &*chatClient, &ChatClient::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
+    }
+    return *chatClient;
 }
 
 ChatWindowDialog* RosterWindow::FindConversation(const QString& userName) const

@@ -103,7 +103,8 @@ void RosterWindow::SignOut()
     SetSignedIn(false);
     isTracking = false;
     // The session ends, the client's relays stay: the next sign-in chats again.
-    chatClient.disconnectFromServer();
+    if (chatClient)
+        chatClient->disconnectFromServer();
     CloseConversations();
 
     ui->cmbCurrentCompany->clear();

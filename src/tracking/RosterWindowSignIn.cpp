@@ -80,7 +80,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     RedrawRosterAsShown();
 
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start connect to jabber server"));
-    chatClient.connectToServer(
+    Chat().connectToServer(
         info.memberUsername + QLatin1Char('@') + ServiceConfig::chatDomain(), info.password);
 
     ui->lstRoster->setFocus(Qt::OtherFocusReason);

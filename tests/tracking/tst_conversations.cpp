@@ -48,7 +48,7 @@ private slots:
         QVERIFY(m_s->SignIn());
         QVERIFY(m_s->Refresh());
         m_anna = m_s->Member(11, 1002);
-        m_chat = Find<ChatClient>(*m_s->window, "chatClient");
+        m_chat = &m_s->window->Chat();
     }
 
     void cleanup()
