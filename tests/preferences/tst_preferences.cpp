@@ -72,7 +72,8 @@ struct Shown
     template<typename T = QAbstractButton> T* Get(const char* name)
     {
         T* child = dialog.findChild<T*>(QLatin1String(name));
-        Q_ASSERT_X(child, "Get", name);
+        if (!child)
+            qFatal("No child named %s", name);
         return child;
     }
 

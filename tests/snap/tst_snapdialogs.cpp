@@ -17,7 +17,8 @@ namespace {
 template<typename T> T* Part(QWidget& dialog, const char* name)
 {
     T* widget = dialog.findChild<T*>(QLatin1String(name));
-    Q_ASSERT(widget);
+    if (!widget)
+        qFatal("No child named %s", name);
     return widget;
 }
 

@@ -32,7 +32,8 @@ const QRect drawn(40, 30, 100, 60);
 template<typename T> T* Part(QWidget* parent, const char* name)
 {
     T* widget = parent->findChild<T*>(QLatin1String(name));
-    Q_ASSERT_X(widget, "Part", name);
+    if (!widget)
+        qFatal("No child named %s", name);
     return widget;
 }
 

@@ -47,7 +47,8 @@ QTimer* timer(popupWindow& popup, const char* name)
 template<typename T> T* part(popupWindow& popup, const char* name)
 {
     T* widget = popup.findChild<T*>(QLatin1String(name));
-    Q_ASSERT(widget);
+    if (!widget)
+        qFatal("No child named %s", name);
     return widget;
 }
 

@@ -481,7 +481,7 @@ private:
         Preferences* preferences = &misc.GetPreferences();
         StopReminder* reminder = &misc.GetStopReminder();
         popupWindow* popup = ScreenshotPopup();
-        auto* chat = Find<ChatClient>(window, "chatClient");
+        ChatClient* chat = &window.Chat();
         auto* update = TopLevel<updateDialog>();
         QMenu* rowMenu = nullptr;
         const QWidgetList windows = QApplication::topLevelWidgets();
