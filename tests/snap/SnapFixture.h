@@ -10,6 +10,21 @@
 // Pictures and mouse strokes for the snap editor's tests and benchmark.
 namespace SnapFixture {
 
+// The named child of a form; a missing one (renamed in the form) stops the test with its name,
+// in release builds too.
+template<typename T> T* Part(const QObject& parent, const char* name)
+{
+    T* child = parent.findChild<T*>(QLatin1String(name));
+    if (!child)
+        qFatal("No child named %s", name);
+    return child;
+}
+
+template<typename T> T* Part(const QObject* parent, const char* name)
+{
+    return Part<T>(*parent, name);
+}
+
 // Nearly every pixel differs from its neighbours and none is a pure primary colour: red runs
 // up x in steps of 7, green rises evenly from 40 at the top to 215 at the bottom, blue is an
 // 8-pixel checker board.
@@ -19,7 +34,8 @@ inline QImage Pattern(QSize size)
     for (int y = 0; y < size.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < size.width(); ++x)
-            line[x] = qRgb((x * 7) % 256, 40 + y * 175 / qMax(1, size.height() - 1), ((x / 8 + y / 8) % 2) * 255);
+            line[x] = qRgb((x * 7) % 256, 40 + y * 175 / qMax(1, size.height() - 1),
+                ((x / 8 + y / 8) % 2) * 255);
     }
     return image;
 }

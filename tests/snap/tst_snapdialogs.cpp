@@ -1,4 +1,5 @@
 #include "ObjectControl.h"
+#include "SnapFixture.h"
 #include "textTool.h"
 
 #include <QCheckBox>
@@ -14,13 +15,7 @@
 
 namespace {
 
-template<typename T> T* Part(QWidget& dialog, const char* name)
-{
-    T* widget = dialog.findChild<T*>(QLatin1String(name));
-    if (!widget)
-        qFatal("No child named %s", name);
-    return widget;
-}
+using SnapFixture::Part;
 
 using Command = ObjectControl::OBJECT_CONTROL_COMMAND;
 

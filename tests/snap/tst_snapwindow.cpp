@@ -29,13 +29,7 @@ const QSize pictureSize(320, 240);
 // The rectangle every test draws, in the picture's coordinates.
 const QRect drawn(40, 30, 100, 60);
 
-template<typename T> T* Part(QWidget* parent, const char* name)
-{
-    T* widget = parent->findChild<T*>(QLatin1String(name));
-    if (!widget)
-        qFatal("No child named %s", name);
-    return widget;
-}
+using SnapFixture::Part;
 
 QAction* MenuEntry(PaintTools& tools, const char* key)
 {

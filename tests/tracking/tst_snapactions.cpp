@@ -22,13 +22,7 @@ namespace {
 
 const QRect drawn(20, 15, 60, 40);
 
-template<typename T> T* Part(QWidget* parent, const char* name)
-{
-    T* widget = parent->findChild<T*>(QLatin1String(name));
-    if (!widget)
-        qFatal("No child named %s", name);
-    return widget;
-}
+using SnapFixture::Part;
 
 ScreenSnapWidget* SnapWindow(RosterWindow& window)
 {
