@@ -15,8 +15,7 @@ void Discard(QtMsgType, const QMessageLogContext&, const QString&) { }
 
 // The sound system's plugins report a missing server with warnings of their own, once for each
 // connection they try. The probe's are expected and say nothing a member could act on.
-template<typename Action>
-void Quietly(Action action)
+template<typename Action> void Quietly(Action action)
 {
     const QtMessageHandler previous = qInstallMessageHandler(Discard);
     action();
@@ -33,9 +32,7 @@ bool Available()
 {
     static const bool available = [] {
         bool found = false;
-        Quietly([&found] {
-            found = !QAudioDeviceInfo::defaultOutputDevice().isNull();
-        });
+        Quietly([&found] { found = !QAudioDeviceInfo::defaultOutputDevice().isNull(); });
         if (!found)
             qCDebug(soundLog) << "No sound output: sounds are skipped";
         return found;
@@ -45,12 +42,10 @@ bool Available()
 
 void Play(const QUrl& source)
 {
-    if (!Available() || !QCoreApplication::instance())
+    if (!QCoreApplication::instance() || !Available())
         return;
     if (!player)
-        Quietly([] {
-            player = new QSoundEffect(QCoreApplication::instance());
-        });
+        Quietly([] { player = new QSoundEffect(QCoreApplication::instance()); });
     // Loads and plays in the background.
     player->setSource(source);
     player->play();

@@ -5,9 +5,9 @@
 #include "ScreenSnapWidget.h"
 
 #include <QCheckBox>
-#include <QLoggingCategory>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
