@@ -6,7 +6,7 @@ using namespace TrackingFixture;
 // the client signed in at the fake service as sign-in completion leaves it, tracking, its own
 // timers and the desktop's own queries running, no input, for BENCH_MINUTES (10 by default)
 // of real time. Run it by hand on a display of its own:
-//   tests/run-isolated --x11 build/bench/tracking/bench_activitylog
+//   tests/run-isolated --x11 build-bench/bench/tracking/bench_activitylog
 class BenchActivityLog : public QObject
 {
     Q_OBJECT

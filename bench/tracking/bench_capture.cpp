@@ -13,7 +13,7 @@ using namespace TrackingFixture;
 // with the desktop's own grab: the longest time the GUI thread is kept from its events per
 // capture (online and into the offline cache), while twelve cached captures are sent, and the
 // memory ten captures leave behind. Run it on a desktop of that size:
-//   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11 build/bench/tracking/bench_capture
+//   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11 build-bench/bench/tracking/bench_capture
 class BenchCapture : public QObject
 {
     Q_OBJECT

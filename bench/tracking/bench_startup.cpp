@@ -11,7 +11,7 @@
 
 // From process start to its sign-in dialog mapped on the display, for the client and for a
 // minimal Qt dialog in the same run, one after the other. Run it on a display of its own:
-//   tests/run-isolated --x11 build/bench/tracking/bench_startup
+//   tests/run-isolated --x11 build-bench/bench/tracking/bench_startup
 class BenchStartup : public QObject
 {
     Q_OBJECT

@@ -5,9 +5,12 @@
 #include <QDebug>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QLoggingCategory>
 #include <QNetworkConfigurationManager>
 
 namespace {
+
+Q_LOGGING_CATEGORY(networkLog, "movarelquintash.network", QtInfoMsg)
 
 bool IsLoopbackHost(const QString& host)
 {
@@ -44,6 +47,6 @@ void NetworkChecker::OnLookupFinished(const QHostInfo& info)
 {
     serverEnabled = info.error() == QHostInfo::NoError && !info.addresses().isEmpty();
     if (!serverEnabled)
-        qDebug() << "Host look-up failed:" << info.hostName() << info.errorString();
+        qCDebug(networkLog) << "Host look-up failed:" << info.hostName() << info.errorString();
     emit HostTestFinished(serverEnabled);
 }

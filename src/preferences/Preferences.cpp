@@ -1,6 +1,7 @@
 #include "Preferences.h"
 
 #include "LogManager.h"
+#include "NoticeSound.h"
 #include "RegularFile.h"
 #include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
@@ -11,7 +12,6 @@
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QShowEvent>
-#include <QSoundEffect>
 
 #include <algorithm>
 #include <array>
@@ -103,13 +103,7 @@ void Preferences::SetDefaultPrompts()
     prompts.warn = [this](const QString& text) {
         QMessageBox::warning(this, windowTitle(), text);
     };
-    prompts.playSound = [this](const QUrl& source) {
-        if (!soundEffect)
-            soundEffect = new QSoundEffect(this);
-        // Plays in the background; without a sound server it stays silent.
-        soundEffect->setSource(source);
-        soundEffect->play();
-    };
+    prompts.playSound = &NoticeSound::Play;
 }
 
 // The form was drawn for a narrower font than the desktop may give: a text that does not fit

@@ -28,7 +28,6 @@ class QLabel;
 class QLineEdit;
 class QModelIndex;
 class QRadioButton;
-class QSoundEffect;
 
 // The settings editor: a page tree and six pages over a working copy of the stored
 // preferences. Apply stores the edits and emits OnSettingsApply, on which the main window
@@ -180,5 +179,4 @@ private:
     std::unique_ptr<Ui::Preferences> ui;
     Prompts prompts;
     QPointer<LogManager> logManager;
-    QSoundEffect* soundEffect = nullptr;
 };

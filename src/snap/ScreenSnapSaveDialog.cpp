@@ -15,10 +15,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QStandardPaths>
 
 namespace {
+
+Q_LOGGING_CATEGORY(snapLog, "movarelquintash.snap", QtInfoMsg)
 
 const int clipboardPopupStepMs = 15;
 
@@ -137,7 +140,7 @@ void ScreenSnapSaveDialog::OnSetPassword(const QString& password)
 
 bool ScreenSnapSaveDialog::SavePicture(const QString& path)
 {
-    qDebug() << "Current fileName :" << path;
+    qCDebug(snapLog) << "Saving the screen snap to" << path;
     const QByteArray png = EncodedPicture();
     const QString error
         = png.isEmpty() ? tr("The picture cannot be encoded as PNG.") : SnapFiles::Write(path, png);

@@ -10,9 +10,12 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 
 namespace {
+
+Q_LOGGING_CATEGORY(chatConnectionLog, "movarelquintash.chat.connection", QtInfoMsg)
 
 const QString apiLogFileName = QStringLiteral("restApiLog.log");
 
@@ -225,7 +228,7 @@ void RosterWindow::ApiLog(const QString& text)
 void RosterWindow::OnChatConnectionStateChange(bool connected)
 {
     if (!connected)
-        qDebug() << "Disconnected from xmpp server";
+        qCDebug(chatConnectionLog) << "Disconnected from xmpp server";
 }
 
 void RosterWindow::OnAuthFailed(const QString& userName)

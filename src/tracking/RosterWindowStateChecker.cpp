@@ -4,7 +4,6 @@
 #include "ui_RosterWindow.h"
 
 #include <QApplication>
-#include <QDebug>
 
 namespace {
 
@@ -51,7 +50,6 @@ void RosterWindow::CheckIdleTime()
                 isTracking ? RosterManager::STATUS_IDLE_WORKING : RosterManager::STATUS_IDLE);
         }
         if (!isIdle) {
-            qDebug("Stoped by idle time");
             logManager.AddToLog(LogManager::LOG_STOPPED_BY_IDLE_TIME);
         }
         isIdle = true;

@@ -1,11 +1,11 @@
 #include "popupWindow.h"
 
+#include "NoticeSound.h"
 #include "PreviewWidget.h"
 #include "RegularFile.h"
 #include "SettingsProvider.h"
 #include "ui_popupWindow.h"
 
-#include <QAudioDeviceInfo>
 #include <QBitmap>
 #include <QDebug>
 #include <QDesktopServices>
@@ -13,7 +13,6 @@
 #include <QHideEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QSoundEffect>
 
 namespace {
 
@@ -228,13 +227,7 @@ void popupWindow::PlaySound()
 
 void popupWindow::PlaySoundSource(const QUrl& source)
 {
-    if (QAudioDeviceInfo::defaultOutputDevice().isNull())
-        qDebug("Warning: NAS is disabled. No sound available");
-    if (!soundEffect)
-        soundEffect = new QSoundEffect(this);
-    // Loads and plays in the background; without a sound server it just stays silent.
-    soundEffect->setSource(source);
-    soundEffect->play();
+    NoticeSound::Play(source);
 }
 
 void popupWindow::AnimationEvent()

@@ -15,7 +15,6 @@ namespace Ui {
 class popupWindow;
 }
 class PreviewWidget;
-class QSoundEffect;
 
 // The small frameless notice that slides up at the bottom right of the primary screen,
 // stays for its lifetime and slides away. Three kinds: a screenshot (thumbnail, countdown,
@@ -105,5 +104,4 @@ private:
     QTimer liveTimer { this };
     bool isDiscarded = false;
     bool closeReported = false;
-    QSoundEffect* soundEffect = nullptr;
 };

@@ -34,8 +34,9 @@ const QByteArray timeScale = "0.01";
 // with a team mate opened from the roster, a message each way; a hotkey set and applied in the
 // preferences and acting at once; a screen snap of the whole desktop with a rectangle drawn on
 // it, uploaded with its defaults; then sign-out from the menu bar while tracking, another member
-// signing in, tracking, and leaving by the tray's Exit. The functions run in order, each going
-// on from where the one before left the client.
+// signing in, tracking, and leaving by the tray's Exit. The desktop has no sound server, so every
+// notice's sound is skipped; the terminal hears nothing of the whole day. The functions run in
+// order, each going on from where the one before left the client.
 class TestClientRun : public QObject
 {
     Q_OBJECT
@@ -51,13 +52,13 @@ private slots:
         QVERIFY(m_tray.Start());
 
         // The preferences the member would have set: a hotkey to start tracking and short
-        // notices.
+        // notices, with the built-in sound.
         SettingsProvider::SETTINGS settings;
         settings.hotkeys.StartTrackingTime = startHotkey;
         settings.hotkeys.SnapAllDesktop = snapHotkey;
         settings.hotkeys.OpenPreferences = preferencesHotkey;
         settings.popupTimeout = 1;
-        settings.soundMode = 0;
+        settings.soundMode = 1;
         SettingsProvider::instance()->SetCurrentSettings(settings);
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -68,12 +69,16 @@ private slots:
         environment.insert("MOVARELQUINTASH_CHAT_PORT", QString::number(m_chat.port()));
         environment.insert("MOVARELQUINTASH_WEB_URL", "http://127.0.0.1:9");
         environment.insert("MOVARELQUINTASH_TIME_SCALE", timeScale);
+        environment.insert("PULSE_SERVER", "unix:/nonexistent/pulse/native");
+        // Whatever a developer enabled for their own runs, the client's diagnostics are off.
+        environment.remove("QT_LOGGING_RULES");
         // The chat partner in this process reaches the same server.
         for (const char* name : { "MOVARELQUINTASH_CA_FILE", "MOVARELQUINTASH_CHAT_DOMAIN",
                  "MOVARELQUINTASH_CHAT_HOST", "MOVARELQUINTASH_CHAT_PORT" })
             qputenv(name, environment.value(name).toUtf8());
         m_client.setProcessEnvironment(environment);
-        m_client.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_client.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        m_client.setStandardErrorFile(StderrPath());
         m_client.start(CLIENT_PATH, QStringList());
         QVERIFY(m_client.waitForStarted());
     }
@@ -366,7 +371,18 @@ private slots:
         QCOMPARE(WorkNotices(requestsBefore), QStringList({ "start 11", "stop 11" }));
     }
 
+    // What a release build prints is what a member can act on; a normal day gives nothing.
+    void saidNothingOnTheTerminal()
+    {
+        QFile stderrFile(StderrPath());
+        QVERIFY(stderrFile.open(QIODevice::ReadOnly));
+        const QByteArray printed = stderrFile.readAll();
+        QVERIFY2(printed.isEmpty(), printed.constData());
+    }
+
 private:
+    static QString StderrPath() { return QDir::home().filePath("client.stderr"); }
+
     QList<QJsonObject> Snaps() const
     {
         QList<QJsonObject> snaps;

@@ -51,6 +51,13 @@ QImage Decoded(const QByteArray& png)
     return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);
 }
 
+// What the program writes to the terminal while it is set, instead of writing it.
+QStringList printed;
+void KeepPrinted(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    printed << message;
+}
+
 // The messages a dialog shows without blocking; each is closed once read.
 QStringList TakeMessages(QWidget* parent)
 {
@@ -323,7 +330,12 @@ void tst_SnapWindow::savesToTheDesktopWithoutReplacing()
             QCOMPARE(saved.count(), 0);
             QVERIFY(QFile::remove(desktop));
         }
+        // A picture saved as asked leaves nothing on the terminal.
+        printed.clear();
+        const QtMessageHandler before = qInstallMessageHandler(KeepPrinted);
         QTest::mouseClick(save, Qt::LeftButton);
+        qInstallMessageHandler(before);
+        QCOMPARE(printed, QStringList());
         QCOMPARE(saved.count(), 1);
         QTRY_VERIFY(snap.window.isNull());
         stems << QString::fromUtf8("Ωμέγα abc(") + QString(date).replace(':', '.') + ")";
