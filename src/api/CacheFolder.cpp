@@ -473,8 +473,9 @@ bool CacheFolder::MoveLegacyIn()
 // its name would fail, and with it every capture after. -1 once the ten digits are used up.
 qint64 CacheFolder::NextNumber() const
 {
-    const QStringList names = QDir(folderPath).entryList(
-        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList names
+        = QDir(folderPath)
+              .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     qint64 number = 0;
     for (const QString& name : names) {
         const QRegularExpressionMatch match = numberedName.match(name);

@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHostInfo>
 #include <QHttpMultiPart>
@@ -16,6 +17,7 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -34,7 +36,9 @@ const QString screensnapPath = QStringLiteral("/k4p/snaps/upload:var");
 
 const QString timeFormat = QStringLiteral("HH:mm:ss");
 const QString dateFormat = QStringLiteral("yyyy-MM-dd");
-const char* const timedOutProperty = "mqTimedOut";
+const char* const timedOutProperty = "mqTimedOut"; // the seconds waited
+// The pace a request keeps on a slow line: its deadline grows by the time its bytes take at it.
+constexpr qint64 slowLineBytesPerSecond = 8 * 1024;
 const char* const tooLargeProperty = "mqTooLarge";
 // An XML answer has the parser's bound; a picture is a few hundred kilobytes at most, and the
 // installer goes to disk, not into memory.
@@ -82,6 +86,46 @@ bool IsWebAddress(const QUrl& url)
     return url.isValid() && !url.host().isEmpty()
         && (scheme == QLatin1String("https") || scheme == QLatin1String("http"));
 }
+
+// When a request must be over, whether or not it shows signs of life: its base time plus what
+// the bytes it has moved so far take at a slow line's pace. An answer dripped a byte at a time
+// ends there; an upload or a download that keeps the pace goes on.
+class Deadline : public QTimer
+{
+public:
+    Deadline(qint64 baseMs, QObject* parent) : QTimer(parent), baseMs(baseMs)
+    {
+        setSingleShot(true);
+        clock.start();
+        Rearm();
+    }
+
+    void SetSent(qint64 bytes)
+    {
+        sent = bytes;
+        Rearm();
+    }
+
+    void SetReceived(qint64 bytes)
+    {
+        received = bytes;
+        Rearm();
+    }
+
+    qint64 ElapsedMs() const { return clock.elapsed(); }
+
+private:
+    void Rearm()
+    {
+        const qint64 allowedMs = baseMs + (sent + received) * 1000 / slowLineBytesPerSecond;
+        start(int(qBound<qint64>(0, allowedMs - clock.elapsed(), std::numeric_limits<int>::max())));
+    }
+
+    QElapsedTimer clock;
+    qint64 baseMs;
+    qint64 sent = 0;
+    qint64 received = 0;
+};
 
 } // namespace
 
@@ -463,6 +507,11 @@ void RestAPI::SetRequestTimeout(int msec)
     requestTimeout = msec;
 }
 
+void RestAPI::SetRequestDeadline(int msec)
+{
+    requestDeadline = msec;
+}
+
 void RestAPI::SetNetworkCheck(std::function<bool()> isOnline)
 {
     networkCheck = std::move(isOnline);
@@ -594,18 +643,27 @@ void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
     std::function<bool()> isCurrent, OutcomeHandler handler)
 {
     // The time limit counts from the last sign of life, so a large upload on a slow line is
-    // not cut off while it still moves.
+    // not cut off while it still moves; the deadline ends one that hardly moves.
     auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
     timer->setInterval(requestTimeout);
-    connect(timer, &QTimer::timeout, reply, [reply] {
-        reply->setProperty(timedOutProperty, true);
+    connect(timer, &QTimer::timeout, reply, [this, reply] {
+        reply->setProperty(timedOutProperty, requestTimeout / 1000.0);
         reply->abort();
     });
-    connect(reply, &QNetworkReply::uploadProgress, timer, [timer] { timer->start(); });
+    auto* deadline = new Deadline(requestDeadline, reply);
+    connect(deadline, &QTimer::timeout, reply, [reply, deadline] {
+        reply->setProperty(timedOutProperty, deadline->ElapsedMs() / 1000.0);
+        reply->abort();
+    });
+    connect(reply, &QNetworkReply::uploadProgress, timer, [timer, deadline](qint64 sent) {
+        timer->start();
+        deadline->SetSent(sent);
+    });
     connect(reply, &QNetworkReply::downloadProgress, timer,
-        [reply, timer, maxBytes](qint64 received, qint64 total) {
+        [reply, timer, deadline, maxBytes](qint64 received, qint64 total) {
             timer->start();
+            deadline->SetReceived(received);
             // Refused as soon as it is known to be too large: announced or received.
             if (received > maxBytes || total > maxBytes) {
                 reply->setProperty(
@@ -617,34 +675,37 @@ void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
         for (const QSslError& error : errors)
             Log(StateName(state) + QStringLiteral(" TLS error: ") + error.errorString());
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, timer, state, isCurrent, handler] {
-        reply->deleteLater();
-        timer->stop();
-        if (isCurrent && !isCurrent())
-            return;
-        Outcome outcome;
-        if (reply->isOpen())
-            outcome.body = reply->readAll();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        outcome.httpStatus = status;
-        if (reply->property(timedOutProperty).toBool())
-            outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
-        else if (reply->property(tooLargeProperty).isValid())
-            outcome.error = reply->property(tooLargeProperty).toString();
-        else if (status != 0 && status != 200)
-            outcome.error = QStringLiteral("HTTP %1").arg(status);
-        else if (reply->error() != QNetworkReply::NoError)
-            outcome.error = reply->errorString();
-        else if (status != 200)
-            outcome.error = tr("no HTTP answer");
-        else
-            outcome.ok = true;
-        if (outcome.ok)
-            Log(QStringLiteral("%1 HTTP 200, %2 bytes")
-                    .arg(StateName(state))
-                    .arg(outcome.body.size()));
-        handler(outcome);
-    });
+    connect(reply, &QNetworkReply::finished, this,
+        [this, reply, timer, deadline, state, isCurrent, handler] {
+            reply->deleteLater();
+            timer->stop();
+            deadline->stop();
+            if (isCurrent && !isCurrent())
+                return;
+            Outcome outcome;
+            if (reply->isOpen())
+                outcome.body = reply->readAll();
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            outcome.httpStatus = status;
+            if (reply->property(timedOutProperty).isValid())
+                outcome.error
+                    = tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
+            else if (reply->property(tooLargeProperty).isValid())
+                outcome.error = reply->property(tooLargeProperty).toString();
+            else if (status != 0 && status != 200)
+                outcome.error = QStringLiteral("HTTP %1").arg(status);
+            else if (reply->error() != QNetworkReply::NoError)
+                outcome.error = reply->errorString();
+            else if (status != 200)
+                outcome.error = tr("no HTTP answer");
+            else
+                outcome.ok = true;
+            if (outcome.ok)
+                Log(QStringLiteral("%1 HTTP 200, %2 bytes")
+                        .arg(StateName(state))
+                        .arg(outcome.body.size()));
+            handler(outcome);
+        });
     timer->start();
 }
 

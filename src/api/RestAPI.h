@@ -162,6 +162,10 @@ public:
 
     // A request with no sign of life for this long fails with its state (30 s by default).
     void SetRequestTimeout(int msec);
+    // Every request must be over this long after it was sent (60 s by default), plus the time
+    // its bytes take on a slow line (8 KB/s), or it fails with its state as one without an
+    // answer.
+    void SetRequestDeadline(int msec);
     // Replaces the platform's network check (tests simulate "no network" with it).
     void SetNetworkCheck(std::function<bool()> isOnline);
 
@@ -230,6 +234,7 @@ private:
     std::function<bool()> networkCheck;
     NetworkChecker platformNetwork;
     int requestTimeout = 30000;
+    int requestDeadline = 60000;
 
     SecurityUserInfo userInfo;
     bool loggedIn = false;

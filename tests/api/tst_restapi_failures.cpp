@@ -134,6 +134,41 @@ private slots:
         QVERIFY(clock.elapsed() < 3000);
     }
 
+    // Every byte of a dripped answer is a sign of life, so only the deadline ends it: the
+    // request fails as one without an answer, in the deadline's time.
+    void drippedAnswersEndAtTheDeadline_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<RestAPI::ApiState>("state");
+        QTest::newRow("sign-in") << "/k4p/auth/login:var" << RestAPI::LoginState;
+        QTest::newRow("picture") << "/pictures/avatar/1001.png" << RestAPI::UserAvatarState;
+        QTest::newRow("upload") << "/k4p/diary/screenshot:var" << RestAPI::ScreenshotUpload;
+    }
+
+    void drippedAnswersEndAtTheDeadline()
+    {
+        QFETCH(QString, path);
+        QFETCH(RestAPI::ApiState, state);
+        if (state != RestAPI::LoginState)
+            SignIn();
+        api->SetRequestDeadline(400);
+        QVERIFY(
+            service.Control("fail", { { "mode", "drip" }, { "path", path }, { "delay", "100" } }));
+        QElapsedTimer clock;
+        clock.start();
+        if (state == RestAPI::LoginState)
+            api->Login("demo", "demo123");
+        else if (state == RestAPI::UserAvatarState)
+            api->User_LoadAvatar();
+        else
+            api->UploadScreenshot(Shot());
+        const ApiRecorder::Answer answer = recorder->WaitFor(state);
+        QVERIFY(!answer.ok);
+        QVERIFY2(
+            answer.value.toString().contains("no answer"), qPrintable(answer.value.toString()));
+        QVERIFY(clock.elapsed() < 3000);
+    }
+
     void staleHashKey()
     {
         RestAPI::SecurityUserInfo stale;
@@ -208,6 +243,17 @@ private slots:
     }
 
 private:
+    static ScreenshotRecord Shot()
+    {
+        ScreenshotRecord shot;
+        shot.memo = "dripped";
+        shot.date = QDate::currentDate();
+        shot.time = QTime::currentTime();
+        shot.companyId = 11;
+        shot.image = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(100, 'p');
+        return shot;
+    }
+
     void SignIn()
     {
         api->Login("demo", "demo123");

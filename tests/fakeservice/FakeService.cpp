@@ -192,8 +192,8 @@ bool FakeService::IsMemberOf(int memberId, const QString& teamText) const
 QStringList FakeService::FailModes()
 {
     return { QStringLiteral("http500"), QStringLiteral("malformed"), QStringLiteral("slow"),
-        QStringLiteral("auth"), QStringLiteral("huge"), QStringLiteral("attributes"),
-        QStringLiteral("bad-id") };
+        QStringLiteral("drip"), QStringLiteral("auth"), QStringLiteral("huge"),
+        QStringLiteral("attributes"), QStringLiteral("bad-id") };
 }
 
 FakeHttpServer::Response FakeService::Handle(const FakeHttpServer::Request& request)
@@ -212,11 +212,13 @@ FakeHttpServer::Response FakeService::Handle(const FakeHttpServer::Request& requ
     const bool failing = formOk && FailureFor(request.path, api, &response);
     if (!formOk)
         response = Error(400, QStringLiteral("fields"), QStringLiteral("unreadable form body"));
-    else if (!failing || rule.mode == QLatin1String("slow")) {
-        // A slow answer is the right answer, only late.
+    else if (!failing || IsLate(rule.mode)) {
+        // A slow answer is the right answer, only late; a dripped one comes a byte at a time.
         response = api ? HandleApi(request.path, form, base) : HandleGet(request.path);
-        if (failing)
+        if (failing && rule.mode == QLatin1String("slow"))
             response.delayMs = rule.delayMs;
+        else if (failing)
+            response.dripMs = rule.delayMs;
     }
     if (api)
         Record(request.path, form, response.status);
@@ -316,8 +318,13 @@ FakeHttpServer::Response FakeService::ChangeMember(const FormParser& form)
     return Text(200, "ok");
 }
 
-// Whether `path` is to fail now; counts the request against the rule. A "slow" failure
-// leaves `failure` alone: the caller delays the right answer.
+bool FakeService::IsLate(const QString& mode)
+{
+    return mode == QLatin1String("slow") || mode == QLatin1String("drip");
+}
+
+// Whether `path` is to fail now; counts the request against the rule. A "slow" or "drip"
+// failure leaves `failure` alone: the caller holds back the right answer.
 bool FakeService::FailureFor(const QString& path, bool api, Response* failure)
 {
     if (rule.mode.isEmpty())
