@@ -4,6 +4,7 @@
 #include "AppInfo.h"
 #include "Constants.h"
 #include "ServiceConfig.h"
+#include "ServicePicture.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -250,6 +251,12 @@ void RestAPI::User_LoadAvatar()
     FetchPicture(UserAvatarState, userInfo.profilePictureUrl, {}, [this](const Outcome& outcome) {
         if (!outcome.ok) {
             Fail(UserAvatarState, outcome.error);
+            return;
+        }
+        // The bytes are the answer; a picture its receiver would refuse to decode is a bad one.
+        QString why;
+        if (!ServicePicture::Check(outcome.body, ServicePicture::Kind::Avatar, &why)) {
+            Fail(UserAvatarState, userInfo.profilePictureUrl + QStringLiteral(": ") + why);
             return;
         }
         Log(StateName(UserAvatarState) + QStringLiteral(" ok"));
@@ -856,16 +863,21 @@ void RestAPI::LoadRosterPictures(quint64 chain, PictureKind kind)
         QNetworkReply* reply = FetchPicture(
             state, address, [this, chain] { return chain == rosterChain; },
             [this, chain, kind, avatars, state, address, targets](const Outcome& outcome) {
-                QPixmap picture;
-                if (outcome.ok && picture.loadFromData(outcome.body)) {
+                QString why;
+                const QImage image = outcome.ok
+                    ? ServicePicture::Decode(outcome.body,
+                        avatars ? ServicePicture::Kind::Avatar : ServicePicture::Kind::Screenshot,
+                        &why)
+                    : QImage();
+                if (!image.isNull()) {
+                    const QPixmap picture = QPixmap::fromImage(image);
                     for (const auto& target : targets) {
                         RosterManager::ROSTER_ITEM& member
                             = rosterList[target.first].contacts[target.second];
                         (avatars ? member.avatar : member.screenshot) = picture;
                     }
                 } else {
-                    Fail(
-                        state, outcome.ok ? tr("%1 is not a picture").arg(address) : outcome.error);
+                    Fail(state, outcome.ok ? address + QStringLiteral(": ") + why : outcome.error);
                 }
                 if (chain == rosterChain && --pendingRosterPictures == 0)
                     RosterPicturesDone(chain, kind);
@@ -920,11 +932,16 @@ void RestAPI::LoadToolImages(quint64 round)
             [this, round] { return round == toolsRound; },
             [this, round, index](const Outcome& outcome) {
                 TeamWorkTool& tool = teamWorkTools[index];
-                if (outcome.ok && tool.image.loadFromData(outcome.body))
-                    tool.imageLoaded = true;
+                QString why;
+                const QImage image = outcome.ok
+                    ? ServicePicture::Decode(outcome.body, ServicePicture::Kind::Avatar, &why)
+                    : QImage();
+                tool.imageLoaded = !image.isNull();
+                if (tool.imageLoaded)
+                    tool.image = QPixmap::fromImage(image);
                 else
                     Fail(TeamWorkToolsDownloadImage,
-                        outcome.ok ? tr("%1 is not a picture").arg(tool.imageUrl) : outcome.error);
+                        outcome.ok ? tool.imageUrl + QStringLiteral(": ") + why : outcome.error);
                 if (round == toolsRound && --pendingToolImages == 0)
                     emit ApiDataOk(AllToolsLoaded, {});
             });

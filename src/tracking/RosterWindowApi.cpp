@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "ServicePicture.h"
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
 
@@ -227,9 +228,8 @@ bool RosterWindow::isNeedUpdate(const QString& version)
 void RosterWindow::OnUserAvatarReceived(const QByteArray& bytes)
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("User's avatar was recieved"));
-    QPixmap avatar;
-    avatar.loadFromData(bytes, "png");
-    misc.SetUserAvatar(avatar);
+    misc.SetUserAvatar(
+        QPixmap::fromImage(ServicePicture::Decode(bytes, ServicePicture::Kind::Avatar)));
     ui->picUserAvatar->setPixmap(misc.GetUserAvatar(isTracking));
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Set user avatar to GUI"));
 }
@@ -238,7 +238,8 @@ void RosterWindow::OnAboutReceived()
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("About text was recieved"));
     ui->btnAboutMQT->setEnabled(true);
-    ui->lblTessivanorAboutText->setText(infoApi.GetAboutInfoResult().description);
+    ui->lblTessivanorAboutText->setText(
+        ServicePicture::TextWithoutPictures(infoApi.GetAboutInfoResult().description));
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("About text was recieved - success"));
 }
 

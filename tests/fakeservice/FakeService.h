@@ -52,6 +52,7 @@ private:
     Response HandleControl(const QString& command, const FormParser& form);
     Response ChangeTeam(const FormParser& form);
     Response ChangeMember(const FormParser& form);
+    Response ServePicture(const FormParser& form);
     void RestoreSampleData();
     void Resume();
     void SaveSessions() const;
@@ -74,6 +75,8 @@ private:
     // Members whose picture address serves a PNG that no decoder takes.
     QSet<int> brokenAvatars;
     QSet<int> brokenSnapshots;
+    QMap<QString, Response> servedPictures; // path -> the picture served there instead
+    QString aboutDescription;
     int requestCount = 0;
     int uploadCount = 0;
 };
