@@ -135,6 +135,11 @@ RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiB
     qRegisterMetaType<RestAPI::ApiState>("RestAPI::ApiState");
     qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
     qRegisterMetaType<RestAPI::UpdateInfo>("RestAPI::UpdateInfo");
+    qRegisterMetaType<RestAPI::UploadAnswer>("RestAPI::UploadAnswer");
+    static const bool converters
+        = QMetaType::registerConverter<UploadAnswer, int>(&UploadAnswer::Id)
+        && QMetaType::registerConverter<UploadAnswer, QString>(&UploadAnswer::Text);
+    Q_UNUSED(converters)
 }
 
 RestAPI::~RestAPI()
@@ -354,16 +359,17 @@ void RestAPI::SetUserChatStatus(RosterManager::STATUS status)
         [this](const ApiXmlParser&) { emit ApiDataOk(ChatStatusState, {}); });
 }
 
-void RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
+quint64 RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
 {
-    if (!RequireLogin(ScreenshotUpload))
-        return;
+    const quint64 upload = ++lastUpload;
+    if (!RequireLogin(ScreenshotUpload, upload))
+        return upload;
     if (shot.image.isEmpty()) {
-        ReportLater(ScreenshotUpload, false, tr("the capture has no image"));
-        return;
+        ReportLater(ScreenshotUpload, false, FailureValue(tr("the capture has no image"), upload));
+        return upload;
     }
-    if (!CheckCanSend(ScreenshotUpload))
-        return;
+    if (!CheckCanSend(ScreenshotUpload, upload))
+        return upload;
     const Fields fields {
         { ScreenshotUploadFields::title, shot.memo },
         { ScreenshotUploadFields::activeWindow, shot.activeWindow },
@@ -379,18 +385,23 @@ void RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
     };
     QNetworkReply* reply = PostMultipart(ScreenshotUpload, screenshotPath, WithCredentials(fields),
         ScreenshotUploadFields::image, ScreenshotUploadFields::fileName, shot.image);
-    Watch(reply, ScreenshotUpload, maxAnswerBytes, {}, [this](const Outcome& outcome) {
-        HandleApiOutcome(ScreenshotUpload, outcome, [this](const ApiXmlParser& answer) {
-            // Without the service's id the capture is not known to be stored: the caller keeps
-            // it rather than count it as uploaded.
-            const int id = answer.ReadScreenshotId();
-            if (id < 1) {
-                Fail(ScreenshotUpload, tr("the answer holds no screenshot id"));
-                return;
-            }
-            emit ApiDataOk(ScreenshotUpload, id);
-        });
+    Watch(reply, ScreenshotUpload, maxAnswerBytes, {}, [this, upload](const Outcome& outcome) {
+        HandleApiOutcome(
+            ScreenshotUpload, outcome,
+            [this, upload](const ApiXmlParser& answer) {
+                // Without the service's id the capture is not known to be stored: the caller
+                // keeps it rather than count it as uploaded.
+                const int id = answer.ReadScreenshotId();
+                if (id < 1) {
+                    Fail(ScreenshotUpload, tr("the answer holds no screenshot id"), upload);
+                    return;
+                }
+                emit ApiDataOk(
+                    ScreenshotUpload, QVariant::fromValue(UploadAnswer { upload, id, {} }));
+            },
+            upload);
     });
+    return upload;
 }
 
 void RestAPI::UploadScreensnap(const QString& title, const QString& description,
@@ -531,22 +542,28 @@ bool RestAPI::IsOnline() const
     return platformNetwork.IsNetworkEnabled();
 }
 
-bool RestAPI::CheckCanSend(ApiState state)
+bool RestAPI::CheckCanSend(ApiState state, quint64 upload)
 {
     if (IsOnline())
         return true;
     const QString why = tr("no network for %1").arg(StateName(state));
     Log(why);
-    ReportLater(NoConnection, false, why);
+    ReportLater(NoConnection, false, FailureValue(why, upload));
     return false;
 }
 
-bool RestAPI::RequireLogin(ApiState state)
+bool RestAPI::RequireLogin(ApiState state, quint64 upload)
 {
     if (loggedIn)
         return true;
-    ReportLater(state, false, tr("not signed in"));
+    ReportLater(state, false, FailureValue(tr("not signed in"), upload));
     return false;
+}
+
+// The text alone, or with the upload it answers for.
+QVariant RestAPI::FailureValue(const QString& why, quint64 upload)
+{
+    return upload ? QVariant::fromValue(UploadAnswer { upload, 0, why }) : QVariant(why);
 }
 
 // Answers that arise without a request still arrive from the event loop, like every other.
@@ -725,7 +742,8 @@ QNetworkReply* RestAPI::CallApi(ApiState state, const QString& path, const Field
     return reply;
 }
 
-void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const AnswerHandler& onOk)
+void RestAPI::HandleApiOutcome(
+    ApiState state, const Outcome& outcome, const AnswerHandler& onOk, quint64 upload)
 {
     if (!outcome.ok) {
         QString why = outcome.error;
@@ -734,13 +752,13 @@ void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const Ans
         if (answer.IsValid() && !(answer.ErrorCode().isEmpty() && answer.ErrorMessage().isEmpty()))
             why += QStringLiteral(", ") + answer.Problem();
         failedHttpStatus = outcome.httpStatus == 200 ? 0 : outcome.httpStatus;
-        Fail(state, why);
+        Fail(state, why, upload);
         failedHttpStatus = 0;
         return;
     }
     const ApiXmlParser answer(outcome.body);
     if (!answer.IsOk()) {
-        Fail(state, answer.Problem());
+        Fail(state, answer.Problem(), upload);
         return;
     }
     Log(StateName(state) + QStringLiteral(" ok"));
@@ -797,10 +815,10 @@ void RestAPI::SendNextWorkNotice()
     connect(workReply, &QNetworkReply::finished, this, &RestAPI::SendNextWorkNotice);
 }
 
-void RestAPI::Fail(ApiState state, const QString& why)
+void RestAPI::Fail(ApiState state, const QString& why, quint64 upload)
 {
     Log(StateName(state) + QStringLiteral(" failed: ") + why);
-    emit ApiDataError(state, why);
+    emit ApiDataError(state, FailureValue(why, upload));
 }
 
 void RestAPI::Log(const QString& text)

@@ -101,9 +101,6 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
     case RestAPI::AllToolsLoaded:
         OnToolsReceived();
         break;
-    case RestAPI::ScreenshotUpload:
-        OnScreenshotUploaded();
-        break;
     case RestAPI::WorkState:
         workNoticesPending = qMax(0, workNoticesPending - 1);
         break;
@@ -130,9 +127,6 @@ void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& 
         break;
     case RestAPI::ScreensnapUpload:
         OnScreensnapUploadFailed();
-        break;
-    case RestAPI::ScreenshotUpload:
-        OnScreenshotUploadFailed();
         break;
     default:
         break;
