@@ -699,37 +699,36 @@ void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
         for (const QSslError& error : errors)
             Log(StateName(state) + QStringLiteral(" TLS error: ") + error.errorString());
     });
-    connect(reply, &QNetworkReply::finished, this,
-        [this, reply, timer, deadline, state, isCurrent, handler] {
-            reply->deleteLater();
-            timer->stop();
-            deadline->stop();
-            if (isCurrent && !isCurrent())
-                return;
-            Outcome outcome;
-            if (reply->isOpen())
-                outcome.body = reply->readAll();
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            outcome.httpStatus = status;
-            if (reply->property(timedOutProperty).isValid())
-                outcome.error
-                    = tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
-            else if (reply->property(tooLargeProperty).isValid())
-                outcome.error = reply->property(tooLargeProperty).toString();
-            else if (status != 0 && status != 200)
-                outcome.error = QStringLiteral("HTTP %1").arg(status);
-            else if (reply->error() != QNetworkReply::NoError)
-                outcome.error = reply->errorString();
-            else if (status != 200)
-                outcome.error = tr("no HTTP answer");
-            else
-                outcome.ok = true;
-            if (outcome.ok)
-                Log(QStringLiteral("%1 HTTP 200, %2 bytes")
-                        .arg(StateName(state))
-                        .arg(outcome.body.size()));
-            handler(outcome);
-        });
+    connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, timer, state, isCurrent, handler] {
+        reply->deleteLater();
+        timer->stop();
+        if (isCurrent && !isCurrent())
+            return;
+        Outcome outcome;
+        if (reply->isOpen())
+            outcome.body = reply->readAll();
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        outcome.httpStatus = status;
+        if (reply->property(timedOutProperty).isValid())
+            outcome.error
+                = tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
+        else if (reply->property(tooLargeProperty).isValid())
+            outcome.error = reply->property(tooLargeProperty).toString();
+        else if (status != 0 && status != 200)
+            outcome.error = QStringLiteral("HTTP %1").arg(status);
+        else if (reply->error() != QNetworkReply::NoError)
+            outcome.error = reply->errorString();
+        else if (status != 200)
+            outcome.error = tr("no HTTP answer");
+        else
+            outcome.ok = true;
+        if (outcome.ok)
+            Log(QStringLiteral("%1 HTTP 200, %2 bytes")
+                    .arg(StateName(state))
+                    .arg(outcome.body.size()));
+        handler(outcome);
+    });
     timer->start();
 }
 
