@@ -27,6 +27,15 @@ constexpr qint64 recordHeaderSize = 6 + 4 + 4;
 // Bounds that no real record reaches; a head beyond them is damage, not a record.
 constexpr quint32 maxFieldsSize = 1024 * 1024;
 constexpr quint32 maxImageSize = 256 * 1024 * 1024;
+// The largest record a capture can make, its fields and picture at their bounds (AddToStorage
+// takes no larger one), and so the largest file the folder holds (one record each) and the
+// largest the earlier layout could leave (every record of a full cache in one file). A larger
+// file holds no records of ours: reading it, even only to look for one, could take minutes.
+constexpr qint64 maxRecordSize = recordHeaderSize + qint64(maxFieldsSize) + maxImageSize;
+constexpr qint64 maxFolderFileSize = fileHeaderSize + maxRecordSize;
+constexpr qint64 maxLegacyFileSize = fileHeaderSize + CacheFolder::maxItems * maxRecordSize;
+// The highest number a ten-digit name holds.
+constexpr qint64 maxNumber = 9999999999LL;
 
 const QString dateFormat = QStringLiteral("yyyy-MM-dd");
 const QString timeFormat = QStringLiteral("HH:mm:ss.zzz");
@@ -130,6 +139,13 @@ bool CopySpan(QFile& from, QIODevice& to, qint64 offset, qint64 size)
     return true;
 }
 
+// Whether anything has this name: a file, a folder, a link (even one that leads nowhere).
+bool IsTaken(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
 // Opens `path` for writing, emptied, readable by its owner only.
 bool OpenUserOnly(QFile* file, const QString& path)
 {
@@ -201,11 +217,14 @@ bool CacheFolder::IsStorable(const ScreenshotRecord& shot)
 bool CacheFolder::Add(const ScreenshotRecord& shot)
 {
     Tidy();
-    const QString path = NumberedFile(NextNumber());
+    const qint64 number = NextNumber();
+    const QString path = NumberedFile(number);
     const QString part = path + partSuffix;
     bool written = false;
     if (Scan().size() >= maxItems)
         qWarning() << "Offline cache is full; capture dropped";
+    else if (number < 0)
+        qWarning() << "No record name is left in" << folderPath;
     else if (!UserOnlyFiles::MakeFolder(folderPath)
         || !WriteCacheFile(part, nullptr, {}, EncodeRecord(shot), true))
         qWarning() << "Cannot write the offline cache in" << folderPath;
@@ -243,7 +262,7 @@ bool CacheFolder::Remove(const ScreenshotRecord& shot, const QString& asideKind)
     for (const QString& path : Files()) {
         QList<Record> records;
         QList<Span> damaged;
-        if (ScanFile(path, &records, &damaged) != FileState::Ours)
+        if (ScanFile(path, &records, MaxFileSize(path), &damaged) != FileState::Ours)
             continue;
         for (int index = 0; index < records.size(); ++index) {
             const Record& record = records.at(index);
@@ -290,17 +309,22 @@ QList<CacheFolder::Record> CacheFolder::Scan() const
     QList<Record> all;
     for (const QString& path : Files()) {
         QList<Record> records;
-        ScanFile(path, &records);
+        ScanFile(path, &records, MaxFileSize(path));
         all += records;
     }
     return all;
 }
 
+qint64 CacheFolder::MaxFileSize(const QString& path) const
+{
+    return path == legacyPath ? maxLegacyFileSize : maxFolderFileSize;
+}
+
 // Reads every whole record of one cache file from the start. Bytes that hold none (a damaged
 // record, a cut-short tail) are passed over up to the next whole record and reported in
-// `damaged`.
+// `damaged`. A file larger than `maxSize` is not opened.
 CacheFolder::FileState CacheFolder::ScanFile(
-    const QString& path, QList<Record>* records, QList<Span>* damaged)
+    const QString& path, QList<Record>* records, qint64 maxSize, QList<Span>* damaged)
 {
     records->clear();
     if (damaged)
@@ -311,6 +335,8 @@ CacheFolder::FileState CacheFolder::ScanFile(
     // A pipe or a device in a cache file's place is not a cache: it is moved away, never opened.
     if (!info.isFile())
         return FileState::Foreign;
+    if (info.size() > maxSize)
+        return FileState::Oversized;
     QFile file;
     if (!RegularFile::OpenForReading(&file, path)) {
         // Gone between the look and the open: a writer took it away.
@@ -399,12 +425,16 @@ void CacheFolder::Tidy()
         { QStringLiteral("*") + partSuffix }, QDir::Files | QDir::System | QDir::Hidden);
     for (const QString& part : parts)
         QFile::remove(folder.filePath(part));
+    if (QFileInfo(legacyPath + partSuffix).isFile())
+        QFile::remove(legacyPath + partSuffix);
     for (const QString& path : Files()) {
         QList<Record> records;
         QList<Span> damaged;
-        const FileState state = ScanFile(path, &records, &damaged);
+        const FileState state = ScanFile(path, &records, MaxFileSize(path), &damaged);
         if (state == FileState::Foreign)
             SetAside(path, QStringLiteral("foreign"));
+        else if (state == FileState::Oversized)
+            SetAside(path, QStringLiteral("oversized"));
         else if (state == FileState::Ours && records.isEmpty() && !damaged.isEmpty())
             SetAside(path, QStringLiteral("damaged"));
         else if (state == FileState::Ours && !damaged.isEmpty())
@@ -420,30 +450,45 @@ bool CacheFolder::MoveLegacyIn()
     if (!legacy.exists() && !legacy.isSymLink())
         return true;
     QList<Record> records;
-    const FileState state = ScanFile(legacyPath, &records);
+    const FileState state = ScanFile(legacyPath, &records, MaxFileSize(legacyPath));
     if (state == FileState::Foreign)
         return SetAside(legacyPath, QStringLiteral("foreign"));
+    if (state == FileState::Oversized)
+        return SetAside(legacyPath, QStringLiteral("oversized"));
     if (state == FileState::Missing) // empty: nothing to move
         return QFile::remove(legacyPath);
-    if (state != FileState::Ours || !UserOnlyFiles::MakeFolder(folderPath))
+    // Larger than a folder file may be, it stays where it is and is read there until removals
+    // have made it small enough: in the folder it would be taken for no cache at all.
+    if (state != FileState::Ours || legacy.size() > maxFolderFileSize)
         return false;
-    const QString moved = NumberedFile(NextNumber());
+    const qint64 number = NextNumber();
+    if (number < 0 || !UserOnlyFiles::MakeFolder(folderPath))
+        return false;
+    const QString moved = NumberedFile(number);
     return Commit(legacyPath, moved) && ::chmod(QFile::encodeName(moved).constData(), 0600) == 0;
 }
 
-int CacheFolder::NextNumber() const
+// The number after the highest one that names anything in the folder, a folder or a link as
+// well as a file, whose name and `.part` name are both free: a record renamed onto a folder of
+// its name would fail, and with it every capture after. -1 once the ten digits are used up.
+qint64 CacheFolder::NextNumber() const
 {
-    const QStringList names = QDir(folderPath).entryList(QDir::Files | QDir::System, QDir::Name);
-    int highest = -1;
+    const QStringList names
+        = QDir(folderPath)
+              .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    qint64 number = 0;
     for (const QString& name : names) {
         const QRegularExpressionMatch match = numberedName.match(name);
         if (match.hasMatch())
-            highest = std::max(highest, match.captured(1).toInt());
+            number = std::max(number, match.captured(1).toLongLong() + 1);
     }
-    return highest + 1;
+    while (number <= maxNumber
+        && (IsTaken(NumberedFile(number)) || IsTaken(NumberedFile(number) + partSuffix)))
+        ++number;
+    return number <= maxNumber ? number : -1;
 }
 
-QString CacheFolder::NumberedFile(int number) const
+QString CacheFolder::NumberedFile(qint64 number) const
 {
     return folderPath + QLatin1Char('/')
         + QStringLiteral("%1.bin").arg(number, 10, 10, QLatin1Char('0'));

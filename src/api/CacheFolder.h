@@ -73,20 +73,22 @@ private:
         Missing,
         Ours,
         Foreign,
+        Oversized, // larger than any file of ours: never opened
         Unreadable
     };
 
     QStringList Files() const;
     QList<Record> Scan() const;
-    static FileState ScanFile(
-        const QString& path, QList<Record>* records, QList<Span>* damaged = nullptr);
+    qint64 MaxFileSize(const QString& path) const;
+    static FileState ScanFile(const QString& path, QList<Record>* records, qint64 maxSize,
+        QList<Span>* damaged = nullptr);
     static bool ReadEntry(QFile& file, qint64 offset, qint64 fileSize, Record* record);
     static qint64 FindNextEntry(QFile& file, qint64 from, qint64 fileSize);
 
     void Tidy();
     bool MoveLegacyIn();
-    int NextNumber() const;
-    QString NumberedFile(int number) const;
+    qint64 NextNumber() const;
+    QString NumberedFile(qint64 number) const;
     bool Rewrite(const QString& path, const QList<Record>& keep, const QList<Span>& damaged);
     bool Commit(const QString& temporary, const QString& path);
     void SyncFolder() const;

@@ -4,9 +4,11 @@
 #include "AppInfo.h"
 #include "Constants.h"
 #include "ServiceConfig.h"
+#include "ServicePicture.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHostInfo>
 #include <QHttpMultiPart>
@@ -16,6 +18,7 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -34,7 +37,9 @@ const QString screensnapPath = QStringLiteral("/k4p/snaps/upload:var");
 
 const QString timeFormat = QStringLiteral("HH:mm:ss");
 const QString dateFormat = QStringLiteral("yyyy-MM-dd");
-const char* const timedOutProperty = "mqTimedOut";
+const char* const timedOutProperty = "mqTimedOut"; // the seconds waited
+// The pace a request keeps on a slow line: its deadline grows by the time its bytes take at it.
+constexpr qint64 slowLineBytesPerSecond = 8 * 1024;
 const char* const tooLargeProperty = "mqTooLarge";
 // An XML answer has the parser's bound; a picture is a few hundred kilobytes at most, and the
 // installer goes to disk, not into memory.
@@ -83,6 +88,46 @@ bool IsWebAddress(const QUrl& url)
         && (scheme == QLatin1String("https") || scheme == QLatin1String("http"));
 }
 
+// When a request must be over, whether or not it shows signs of life: its base time plus what
+// the bytes it has moved so far take at a slow line's pace. An answer dripped a byte at a time
+// ends there; an upload or a download that keeps the pace goes on.
+class Deadline : public QTimer
+{
+public:
+    Deadline(qint64 baseMs, QObject* parent) : QTimer(parent), baseMs(baseMs)
+    {
+        setSingleShot(true);
+        clock.start();
+        Rearm();
+    }
+
+    void SetSent(qint64 bytes)
+    {
+        sent = bytes;
+        Rearm();
+    }
+
+    void SetReceived(qint64 bytes)
+    {
+        received = bytes;
+        Rearm();
+    }
+
+    qint64 ElapsedMs() const { return clock.elapsed(); }
+
+private:
+    void Rearm()
+    {
+        const qint64 allowedMs = baseMs + (sent + received) * 1000 / slowLineBytesPerSecond;
+        start(int(qBound<qint64>(0, allowedMs - clock.elapsed(), std::numeric_limits<int>::max())));
+    }
+
+    QElapsedTimer clock;
+    qint64 baseMs;
+    qint64 sent = 0;
+    qint64 received = 0;
+};
+
 } // namespace
 
 RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiBaseUrl())
@@ -90,6 +135,11 @@ RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiB
     qRegisterMetaType<RestAPI::ApiState>("RestAPI::ApiState");
     qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
     qRegisterMetaType<RestAPI::UpdateInfo>("RestAPI::UpdateInfo");
+    qRegisterMetaType<RestAPI::UploadAnswer>("RestAPI::UploadAnswer");
+    static const bool converters
+        = QMetaType::registerConverter<UploadAnswer, int>(&UploadAnswer::Id)
+        && QMetaType::registerConverter<UploadAnswer, QString>(&UploadAnswer::Text);
+    Q_UNUSED(converters)
 }
 
 RestAPI::~RestAPI()
@@ -208,6 +258,12 @@ void RestAPI::User_LoadAvatar()
             Fail(UserAvatarState, outcome.error);
             return;
         }
+        // The bytes are the answer; a picture its receiver would refuse to decode is a bad one.
+        QString why;
+        if (!ServicePicture::Check(outcome.body, ServicePicture::Kind::Avatar, &why)) {
+            Fail(UserAvatarState, userInfo.profilePictureUrl + QStringLiteral(": ") + why);
+            return;
+        }
         Log(StateName(UserAvatarState) + QStringLiteral(" ok"));
         emit ApiDataOk(UserAvatarState, outcome.body);
     });
@@ -303,16 +359,17 @@ void RestAPI::SetUserChatStatus(RosterManager::STATUS status)
         [this](const ApiXmlParser&) { emit ApiDataOk(ChatStatusState, {}); });
 }
 
-void RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
+quint64 RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
 {
-    if (!RequireLogin(ScreenshotUpload))
-        return;
+    const quint64 upload = ++lastUpload;
+    if (!RequireLogin(ScreenshotUpload, upload))
+        return upload;
     if (shot.image.isEmpty()) {
-        ReportLater(ScreenshotUpload, false, tr("the capture has no image"));
-        return;
+        ReportLater(ScreenshotUpload, false, FailureValue(tr("the capture has no image"), upload));
+        return upload;
     }
-    if (!CheckCanSend(ScreenshotUpload))
-        return;
+    if (!CheckCanSend(ScreenshotUpload, upload))
+        return upload;
     const Fields fields {
         { ScreenshotUploadFields::title, shot.memo },
         { ScreenshotUploadFields::activeWindow, shot.activeWindow },
@@ -328,18 +385,23 @@ void RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
     };
     QNetworkReply* reply = PostMultipart(ScreenshotUpload, screenshotPath, WithCredentials(fields),
         ScreenshotUploadFields::image, ScreenshotUploadFields::fileName, shot.image);
-    Watch(reply, ScreenshotUpload, maxAnswerBytes, {}, [this](const Outcome& outcome) {
-        HandleApiOutcome(ScreenshotUpload, outcome, [this](const ApiXmlParser& answer) {
-            // Without the service's id the capture is not known to be stored: the caller keeps
-            // it rather than count it as uploaded.
-            const int id = answer.ReadScreenshotId();
-            if (id < 1) {
-                Fail(ScreenshotUpload, tr("the answer holds no screenshot id"));
-                return;
-            }
-            emit ApiDataOk(ScreenshotUpload, id);
-        });
+    Watch(reply, ScreenshotUpload, maxAnswerBytes, {}, [this, upload](const Outcome& outcome) {
+        HandleApiOutcome(
+            ScreenshotUpload, outcome,
+            [this, upload](const ApiXmlParser& answer) {
+                // Without the service's id the capture is not known to be stored: the caller
+                // keeps it rather than count it as uploaded.
+                const int id = answer.ReadScreenshotId();
+                if (id < 1) {
+                    Fail(ScreenshotUpload, tr("the answer holds no screenshot id"), upload);
+                    return;
+                }
+                emit ApiDataOk(
+                    ScreenshotUpload, QVariant::fromValue(UploadAnswer { upload, id, {} }));
+            },
+            upload);
     });
+    return upload;
 }
 
 void RestAPI::UploadScreensnap(const QString& title, const QString& description,
@@ -463,6 +525,11 @@ void RestAPI::SetRequestTimeout(int msec)
     requestTimeout = msec;
 }
 
+void RestAPI::SetRequestDeadline(int msec)
+{
+    requestDeadline = msec;
+}
+
 void RestAPI::SetNetworkCheck(std::function<bool()> isOnline)
 {
     networkCheck = std::move(isOnline);
@@ -475,22 +542,28 @@ bool RestAPI::IsOnline() const
     return platformNetwork.IsNetworkEnabled();
 }
 
-bool RestAPI::CheckCanSend(ApiState state)
+bool RestAPI::CheckCanSend(ApiState state, quint64 upload)
 {
     if (IsOnline())
         return true;
     const QString why = tr("no network for %1").arg(StateName(state));
     Log(why);
-    ReportLater(NoConnection, false, why);
+    ReportLater(NoConnection, false, FailureValue(why, upload));
     return false;
 }
 
-bool RestAPI::RequireLogin(ApiState state)
+bool RestAPI::RequireLogin(ApiState state, quint64 upload)
 {
     if (loggedIn)
         return true;
-    ReportLater(state, false, tr("not signed in"));
+    ReportLater(state, false, FailureValue(tr("not signed in"), upload));
     return false;
+}
+
+// The text alone, or with the upload it answers for.
+QVariant RestAPI::FailureValue(const QString& why, quint64 upload)
+{
+    return upload ? QVariant::fromValue(UploadAnswer { upload, 0, why }) : QVariant(why);
 }
 
 // Answers that arise without a request still arrive from the event loop, like every other.
@@ -594,18 +667,27 @@ void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
     std::function<bool()> isCurrent, OutcomeHandler handler)
 {
     // The time limit counts from the last sign of life, so a large upload on a slow line is
-    // not cut off while it still moves.
+    // not cut off while it still moves; the deadline ends one that hardly moves.
     auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
     timer->setInterval(requestTimeout);
-    connect(timer, &QTimer::timeout, reply, [reply] {
-        reply->setProperty(timedOutProperty, true);
+    connect(timer, &QTimer::timeout, reply, [this, reply] {
+        reply->setProperty(timedOutProperty, requestTimeout / 1000.0);
         reply->abort();
     });
-    connect(reply, &QNetworkReply::uploadProgress, timer, [timer] { timer->start(); });
+    auto* deadline = new Deadline(requestDeadline, reply);
+    connect(deadline, &QTimer::timeout, reply, [reply, deadline] {
+        reply->setProperty(timedOutProperty, deadline->ElapsedMs() / 1000.0);
+        reply->abort();
+    });
+    connect(reply, &QNetworkReply::uploadProgress, timer, [timer, deadline](qint64 sent) {
+        timer->start();
+        deadline->SetSent(sent);
+    });
     connect(reply, &QNetworkReply::downloadProgress, timer,
-        [reply, timer, maxBytes](qint64 received, qint64 total) {
+        [reply, timer, deadline, maxBytes](qint64 received, qint64 total) {
             timer->start();
+            deadline->SetReceived(received);
             // Refused as soon as it is known to be too large: announced or received.
             if (received > maxBytes || total > maxBytes) {
                 reply->setProperty(
@@ -617,6 +699,7 @@ void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
         for (const QSslError& error : errors)
             Log(StateName(state) + QStringLiteral(" TLS error: ") + error.errorString());
     });
+    connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
     connect(reply, &QNetworkReply::finished, this, [this, reply, timer, state, isCurrent, handler] {
         reply->deleteLater();
         timer->stop();
@@ -627,8 +710,9 @@ void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
             outcome.body = reply->readAll();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         outcome.httpStatus = status;
-        if (reply->property(timedOutProperty).toBool())
-            outcome.error = tr("no answer in %1 s").arg(requestTimeout / 1000.0);
+        if (reply->property(timedOutProperty).isValid())
+            outcome.error
+                = tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
         else if (reply->property(tooLargeProperty).isValid())
             outcome.error = reply->property(tooLargeProperty).toString();
         else if (status != 0 && status != 200)
@@ -657,7 +741,8 @@ QNetworkReply* RestAPI::CallApi(ApiState state, const QString& path, const Field
     return reply;
 }
 
-void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const AnswerHandler& onOk)
+void RestAPI::HandleApiOutcome(
+    ApiState state, const Outcome& outcome, const AnswerHandler& onOk, quint64 upload)
 {
     if (!outcome.ok) {
         QString why = outcome.error;
@@ -666,13 +751,13 @@ void RestAPI::HandleApiOutcome(ApiState state, const Outcome& outcome, const Ans
         if (answer.IsValid() && !(answer.ErrorCode().isEmpty() && answer.ErrorMessage().isEmpty()))
             why += QStringLiteral(", ") + answer.Problem();
         failedHttpStatus = outcome.httpStatus == 200 ? 0 : outcome.httpStatus;
-        Fail(state, why);
+        Fail(state, why, upload);
         failedHttpStatus = 0;
         return;
     }
     const ApiXmlParser answer(outcome.body);
     if (!answer.IsOk()) {
-        Fail(state, answer.Problem());
+        Fail(state, answer.Problem(), upload);
         return;
     }
     Log(StateName(state) + QStringLiteral(" ok"));
@@ -729,10 +814,10 @@ void RestAPI::SendNextWorkNotice()
     connect(workReply, &QNetworkReply::finished, this, &RestAPI::SendNextWorkNotice);
 }
 
-void RestAPI::Fail(ApiState state, const QString& why)
+void RestAPI::Fail(ApiState state, const QString& why, quint64 upload)
 {
     Log(StateName(state) + QStringLiteral(" failed: ") + why);
-    emit ApiDataError(state, why);
+    emit ApiDataError(state, FailureValue(why, upload));
 }
 
 void RestAPI::Log(const QString& text)
@@ -795,16 +880,21 @@ void RestAPI::LoadRosterPictures(quint64 chain, PictureKind kind)
         QNetworkReply* reply = FetchPicture(
             state, address, [this, chain] { return chain == rosterChain; },
             [this, chain, kind, avatars, state, address, targets](const Outcome& outcome) {
-                QPixmap picture;
-                if (outcome.ok && picture.loadFromData(outcome.body)) {
+                QString why;
+                const QImage image = outcome.ok
+                    ? ServicePicture::Decode(outcome.body,
+                        avatars ? ServicePicture::Kind::Avatar : ServicePicture::Kind::Screenshot,
+                        &why)
+                    : QImage();
+                if (!image.isNull()) {
+                    const QPixmap picture = QPixmap::fromImage(image);
                     for (const auto& target : targets) {
                         RosterManager::ROSTER_ITEM& member
                             = rosterList[target.first].contacts[target.second];
                         (avatars ? member.avatar : member.screenshot) = picture;
                     }
                 } else {
-                    Fail(
-                        state, outcome.ok ? tr("%1 is not a picture").arg(address) : outcome.error);
+                    Fail(state, outcome.ok ? address + QStringLiteral(": ") + why : outcome.error);
                 }
                 if (chain == rosterChain && --pendingRosterPictures == 0)
                     RosterPicturesDone(chain, kind);
@@ -859,11 +949,16 @@ void RestAPI::LoadToolImages(quint64 round)
             [this, round] { return round == toolsRound; },
             [this, round, index](const Outcome& outcome) {
                 TeamWorkTool& tool = teamWorkTools[index];
-                if (outcome.ok && tool.image.loadFromData(outcome.body))
-                    tool.imageLoaded = true;
+                QString why;
+                const QImage image = outcome.ok
+                    ? ServicePicture::Decode(outcome.body, ServicePicture::Kind::Avatar, &why)
+                    : QImage();
+                tool.imageLoaded = !image.isNull();
+                if (tool.imageLoaded)
+                    tool.image = QPixmap::fromImage(image);
                 else
                     Fail(TeamWorkToolsDownloadImage,
-                        outcome.ok ? tr("%1 is not a picture").arg(tool.imageUrl) : outcome.error);
+                        outcome.ok ? tool.imageUrl + QStringLiteral(": ") + why : outcome.error);
                 if (round == toolsRound && --pendingToolImages == 0)
                     emit ApiDataOk(AllToolsLoaded, {});
             });

@@ -103,6 +103,21 @@ public:
         bool imageLoaded = false;
     };
 
+    // What the answer to a capture's upload carries, in ApiDataOk(ScreenshotUpload) and in
+    // ApiDataError with ScreenshotUpload or, when the upload never left, NoConnection: the
+    // number UploadScreenshot gave the upload, and the service's id or why it failed. It
+    // converts to that id (toInt) and to a text (toString: the reason, else the id), which
+    // receivers that filter by the state alone read as before.
+    struct UploadAnswer
+    {
+        quint64 upload = 0;
+        int id = 0;
+        QString error;
+
+        int Id() const { return id; }
+        QString Text() const { return error.isEmpty() ? QString::number(id) : error; }
+    };
+
     explicit RestAPI(QObject* parent = nullptr);
     ~RestAPI() override;
 
@@ -142,8 +157,9 @@ public:
     // Sends nothing for the idle, cached and none statuses.
     void SetUserChatStatus(RosterManager::STATUS status);
 
-    // Work-diary capture; the value of the answer is the id the service gave it.
-    void UploadScreenshot(const ScreenshotRecord& shot);
+    // Work-diary capture; the value of the answer is an UploadAnswer with the number returned
+    // here, so answers are told apart by capture, not by order.
+    quint64 UploadScreenshot(const ScreenshotRecord& shot);
     // Screen snap; the value of the answer is its short address.
     void UploadScreensnap(const QString& title, const QString& description,
         const QString& activeWindow, int keyStrokes, int mouseClicks, int teamId,
@@ -162,6 +178,10 @@ public:
 
     // A request with no sign of life for this long fails with its state (30 s by default).
     void SetRequestTimeout(int msec);
+    // Every request must be over this long after it was sent (60 s by default), plus the time
+    // its bytes take on a slow line (8 KB/s), or it fails with its state as one without an
+    // answer.
+    void SetRequestDeadline(int msec);
     // Replaces the platform's network check (tests simulate "no network" with it).
     void SetNetworkCheck(std::function<bool()> isOnline);
 
@@ -190,8 +210,10 @@ private:
     };
 
     bool IsOnline() const;
-    bool CheckCanSend(ApiState state);
+    // `upload` names the capture's upload a failure answers for (0: none).
+    bool CheckCanSend(ApiState state, quint64 upload = 0);
     void ReportLater(ApiState state, bool ok, const QVariant& value);
+    static QVariant FailureValue(const QString& why, quint64 upload);
 
     QNetworkAccessManager& Manager();
     QNetworkRequest MakeRequest(const QUrl& url);
@@ -205,15 +227,16 @@ private:
         const QString& fileField, const QString& fileName, const QByteArray& png);
     void Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
         std::function<bool()> isCurrent, OutcomeHandler handler);
-    void HandleApiOutcome(ApiState state, const Outcome& outcome, const AnswerHandler& onOk);
+    void HandleApiOutcome(
+        ApiState state, const Outcome& outcome, const AnswerHandler& onOk, quint64 upload = 0);
     QNetworkReply* FetchPicture(ApiState state, const QString& address,
         std::function<bool()> isCurrent, OutcomeHandler handler);
     void SendWorkNotice(const QString& path, QTime time, int teamRoomId);
     void SendNextWorkNotice();
-    void Fail(ApiState state, const QString& why);
+    void Fail(ApiState state, const QString& why, quint64 upload = 0);
     void Log(const QString& text);
 
-    bool RequireLogin(ApiState state);
+    bool RequireLogin(ApiState state, quint64 upload = 0);
     void LoadTeamMembers(quint64 chain, int teamIndex);
     void LoadRosterPictures(quint64 chain, PictureKind kind);
     void RosterPicturesDone(quint64 chain, PictureKind kind);
@@ -230,6 +253,8 @@ private:
     std::function<bool()> networkCheck;
     NetworkChecker platformNetwork;
     int requestTimeout = 30000;
+    int requestDeadline = 60000;
+    quint64 lastUpload = 0;
 
     SecurityUserInfo userInfo;
     bool loggedIn = false;
@@ -260,3 +285,4 @@ private:
 
 Q_DECLARE_METATYPE(RestAPI::SecurityUserInfo)
 Q_DECLARE_METATYPE(RestAPI::UpdateInfo)
+Q_DECLARE_METATYPE(RestAPI::UploadAnswer)

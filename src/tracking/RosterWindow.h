@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureEncoder.h"
+#include "CaptureUploads.h"
 #include "ChatClient.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
@@ -286,8 +287,6 @@ private:
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
     void OnCaptureNotKept();
     void ShowCachedStatus(const QString& word);
-    void OnScreenshotUploaded();
-    void OnScreenshotUploadFailed();
 
     // Reminders.
     void DismissStopReminder();
@@ -413,8 +412,8 @@ private:
     };
     CaptureEncoder captureEncoder;
     QList<PendingCapture> pendingCaptures; // oldest first
-    // Captures uploaded at once, oldest first, each kept until the service answers for it.
-    QList<MiscFunctions::SCREENSHOT> pendingUploads;
+    // Captures uploaded at once, each kept until the service answers for it.
+    CaptureUploads captureUploads { restApi };
     TrackingEnvironment environment
         = TrackingEnvironment::Desktop(networkChecker, misc.GetTrayIcon());
 

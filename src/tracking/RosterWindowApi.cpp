@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "ServicePicture.h"
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
 
@@ -100,9 +101,6 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
     case RestAPI::AllToolsLoaded:
         OnToolsReceived();
         break;
-    case RestAPI::ScreenshotUpload:
-        OnScreenshotUploaded();
-        break;
     case RestAPI::WorkState:
         workNoticesPending = qMax(0, workNoticesPending - 1);
         break;
@@ -129,9 +127,6 @@ void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& 
         break;
     case RestAPI::ScreensnapUpload:
         OnScreensnapUploadFailed();
-        break;
-    case RestAPI::ScreenshotUpload:
-        OnScreenshotUploadFailed();
         break;
     default:
         break;
@@ -227,9 +222,8 @@ bool RosterWindow::isNeedUpdate(const QString& version)
 void RosterWindow::OnUserAvatarReceived(const QByteArray& bytes)
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("User's avatar was recieved"));
-    QPixmap avatar;
-    avatar.loadFromData(bytes, "png");
-    misc.SetUserAvatar(avatar);
+    misc.SetUserAvatar(
+        QPixmap::fromImage(ServicePicture::Decode(bytes, ServicePicture::Kind::Avatar)));
     ui->picUserAvatar->setPixmap(misc.GetUserAvatar(isTracking));
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Set user avatar to GUI"));
 }
@@ -238,7 +232,8 @@ void RosterWindow::OnAboutReceived()
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("About text was recieved"));
     ui->btnAboutMQT->setEnabled(true);
-    ui->lblTessivanorAboutText->setText(infoApi.GetAboutInfoResult().description);
+    ui->lblTessivanorAboutText->setText(
+        ServicePicture::TextWithoutPictures(infoApi.GetAboutInfoResult().description));
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("About text was recieved - success"));
 }
 

@@ -60,6 +60,7 @@ void RosterWindow::ConnectCapture()
         &screenshotPopup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
     connect(&captureEncoder, &CaptureEncoder::Finished, this, &RosterWindow::SaveEncodedCaptures);
     connect(&offlineStorage, &OfflineStorage::NotKept, this, &RosterWindow::OnCaptureNotKept);
+    connect(&captureUploads, &CaptureUploads::Failed, this, &RosterWindow::WriteToCache);
 }
 
 void RosterWindow::GetScreenshot()
@@ -233,9 +234,8 @@ void RosterWindow::SaveCapture(const MiscFunctions::SCREENSHOT& shot)
 // confirmed go into the offline cache, which the next sign-in uploads.
 void RosterWindow::KeepUnsavedCaptures()
 {
-    for (const MiscFunctions::SCREENSHOT& shot : qAsConst(pendingUploads))
+    for (const MiscFunctions::SCREENSHOT& shot : captureUploads.TakeUnanswered())
         KeepInCache(shot);
-    pendingUploads.clear();
     // Oldest first, the one in its popup too; a capture without a memo would not be saved.
     for (PendingCapture& capture : pendingCaptures) {
         if (capture.shot.memo.isEmpty())
@@ -277,8 +277,7 @@ void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload screenshot"));
     // Kept until the service answers: a failed upload goes to the cache instead of being lost.
-    pendingUploads.append(shot);
-    misc.UploadShot(shot);
+    captureUploads.Send(shot);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload screenshot - ok"));
 }
 
@@ -310,18 +309,4 @@ void RosterWindow::ShowCachedStatus(const QString& word)
     cacheStatusText = word;
     KeepStatusToRestore();
     ChangeStatus(RosterManager::STATUS_ONLINE_CACHED);
-}
-
-// Answers to the uploads of UploadAtOnce; every other answer of the client is left alone.
-void RosterWindow::OnScreenshotUploaded()
-{
-    if (!pendingUploads.isEmpty())
-        pendingUploads.removeFirst();
-}
-
-void RosterWindow::OnScreenshotUploadFailed()
-{
-    if (pendingUploads.isEmpty())
-        return;
-    WriteToCache(pendingUploads.takeFirst());
 }

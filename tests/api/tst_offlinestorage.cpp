@@ -529,6 +529,98 @@ private slots:
         QCOMPARE(AsideFiles("foreign").size(), 1);
     }
 
+    // Anything else in the folder with a record's name, or with that of its part file, is not
+    // the cache's: it stays as it is and the next capture takes the name after it.
+    void namesTakenByOtherThingsAreSkipped_data()
+    {
+        QTest::addColumn<QString>("occupant");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("folder") << "folder" << "0000000000.bin";
+        QTest::newRow("folder with a file in it") << "full folder" << "0000000000.bin";
+        QTest::newRow("folder in the part's place") << "folder" << "0000000000.bin.part";
+        QTest::newRow("link to a folder") << "link" << "0000000000.bin";
+        QTest::newRow("folder with a later name") << "folder" << "0000000004.bin";
+    }
+
+    void namesTakenByOtherThingsAreSkipped()
+    {
+        QFETCH(QString, occupant);
+        QFETCH(QString, name);
+        const QString path = Folder() + "/" + name;
+        QVERIFY(QDir().mkpath(occupant == "link" ? path + ".target" : path));
+        if (occupant == "link")
+            QVERIFY(QFile::link(path + ".target", path));
+        if (occupant == "full folder")
+            QVERIFY(QFile(path + "/notes").open(QIODevice::WriteOnly));
+
+        QSignalSpy notKept(storage.get(), &OfflineStorage::NotKept);
+        for (int n = 0; n < 6; ++n)
+            QVERIFY(storage->AddToStorage(Shot(n)));
+        QCOMPARE(Memos(storage->GetOfflineStorage()), Memos(QList<int> { 0, 1, 2, 3, 4, 5 }));
+        QCOMPARE(notKept.count(), 0);
+        QVERIFY(QFileInfo(path).isDir());
+        QCOMPARE(QFileInfo(path).isSymLink(), occupant == "link");
+        QCOMPARE(QFileInfo::exists(path + "/notes"), occupant == "full folder");
+    }
+
+    // A file larger than any the cache writes is set aside as it is, by a rename on the cache's
+    // worker: the window's thread counts the records without reading it, and nothing copies it.
+    // The files are sparse, so they cost no disk.
+    void filesLargerThanAnyRecordAreSetAsideUnread_data()
+    {
+        QTest::addColumn<bool>("earlierFile");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QList<qint64>>("pictures"); // records the file begins with
+        QTest::addColumn<bool>("setAside");
+        const qint64 gigabytes2 = 2LL << 30;
+        QTest::newRow("2 GB after a record") << false << gigabytes2 << QList<qint64> { 100 } << true;
+        QTest::newRow("2 GB without a header") << false << gigabytes2 << QList<qint64>() << true;
+        QTest::newRow("a byte over the largest record")
+            << false << largestFolderFile + 1 << QList<qint64> { 100 } << true;
+        QTest::newRow("the largest record") << false << largestFolderFile
+                                            << QList<qint64> { maxPicture } << false;
+        QTest::newRow("earlier file a byte over a full cache")
+            << true << 12 * (largestFolderFile - 16) + 17 << QList<qint64> { 100 } << true;
+        // Whole records of the earlier layout: it stays in its place rather than be moved in.
+        const qint64 second = largestFolderFile + 1000 - 16 - 2 * (14 + (1 << 20)) - (200 << 20);
+        QTest::newRow("earlier file with two records too large for the folder")
+            << true << largestFolderFile + 1000 << QList<qint64> { 200 << 20, second } << false;
+    }
+
+    void filesLargerThanAnyRecordAreSetAsideUnread()
+    {
+        QFETCH(bool, earlierFile);
+        QFETCH(qint64, size);
+        QFETCH(QList<qint64>, pictures);
+        QFETCH(bool, setAside);
+        const QString path = earlierFile ? storage->StoragePath() : Folder() + "/0000000000.bin";
+        WriteSparseCache(path, size, pictures);
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+
+        const qint64 readOnThisThread = ReadBytes("/proc/thread-self/io");
+        const qint64 readByAll = ReadBytes("/proc/self/io");
+        const int kept = setAside ? 0 : pictures.size();
+        QCOMPARE(storage->GetTotalStorageItems(), kept);
+        QVERIFY(storage->GetCacheIsFree());
+        QVERIFY(storage->AddToStorage(Shot(1)));
+        QCOMPARE(storage->GetTotalStorageItems(), kept + 1);
+        storage->WaitForChanges();
+        QCOMPARE(storage->GetTotalStorageItems(), kept + 1);
+        // Records' fields are read (a megabyte each here, at every count), never a picture.
+        QVERIFY(ReadBytes("/proc/thread-self/io") - readOnThisThread < 64 << 20);
+        QVERIFY(ReadBytes("/proc/self/io") - readByAll < 64 << 20);
+
+        const QStringList aside = AsideFiles("oversized");
+        QCOMPARE(aside.size(), setAside ? 1 : 0);
+        QVERIFY(AsideFiles("damaged").isEmpty());
+        struct stat after;
+        QCOMPARE(::stat(QFile::encodeName(setAside ? aside.first() : path).constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(qint64(after.st_size), size);
+        QCOMPARE(after.st_blocks, before.st_blocks);
+    }
+
     // The child changes the cache and is killed at various moments of a write, a removal, the
     // move of the earlier file and a removal from it: afterwards the cache holds only whole
     // records, every record it said it added and none it said it removed; the change it was
@@ -619,6 +711,43 @@ private slots:
     }
 
 private:
+    // The largest picture a record holds, and the largest file the folder holds: one record with
+    // fields and picture at their bounds.
+    static constexpr qint64 maxPicture = 256 << 20;
+    static constexpr qint64 largestFolderFile = 16 + 14 + (1 << 20) + maxPicture;
+
+    // A user-only cache file of `size` bytes, mostly holes: when `pictures` names any, a header
+    // and, for each, a record of that picture size (its fields a megabyte, padding and all).
+    void WriteSparseCache(const QString& path, qint64 size, const QList<qint64>& pictures)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        if (!pictures.isEmpty())
+            file.write(QByteArray("OFFLINESTORAGE\0\1", 16));
+        const QByteArray one = LegacyBytes({ Shot(1) });
+        quint32 fieldsSize = 0;
+        QDataStream(one.mid(16 + 6, 4)) >> fieldsSize;
+        const QByteArray fields
+            = one.mid(16 + 14, int(fieldsSize)).leftJustified(1 << 20, '\0', true);
+        for (const qint64 picture : pictures) {
+            QByteArray head("IMGHDR");
+            QDataStream(&head, QIODevice::Append) << quint32(fields.size()) << quint32(picture);
+            file.write(head + fields);
+            QVERIFY(file.seek(file.pos() + picture));
+        }
+        QVERIFY(file.resize(size));
+    }
+
+    // Bytes read so far, as the kernel counts them for this thread or the whole process.
+    static qint64 ReadBytes(const char* ioFile)
+    {
+        const QString text = QString::fromLatin1(ReadFile(QString::fromLatin1(ioFile)));
+        static const QRegularExpression rchar("^rchar: (\\d+)$", QRegularExpression::MultilineOption);
+        return rchar.match(text).captured(1).toLongLong();
+    }
+
     QStringList AsideFiles(const QString& kind) const
     {
         const QDir folder = QFileInfo(storage->StoragePath()).dir();

@@ -134,6 +134,119 @@ private slots:
         QVERIFY(clock.elapsed() < 3000);
     }
 
+    // Every byte of a dripped answer is a sign of life, so only the deadline ends it: the
+    // request fails as one without an answer, in the deadline's time.
+    void drippedAnswersEndAtTheDeadline_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<RestAPI::ApiState>("state");
+        QTest::newRow("sign-in") << "/k4p/auth/login:var" << RestAPI::LoginState;
+        QTest::newRow("picture") << "/pictures/avatar/1001.png" << RestAPI::UserAvatarState;
+        QTest::newRow("upload") << "/k4p/diary/screenshot:var" << RestAPI::ScreenshotUpload;
+    }
+
+    void drippedAnswersEndAtTheDeadline()
+    {
+        QFETCH(QString, path);
+        QFETCH(RestAPI::ApiState, state);
+        if (state != RestAPI::LoginState)
+            SignIn();
+        api->SetRequestDeadline(400);
+        QVERIFY(
+            service.Control("fail", { { "mode", "drip" }, { "path", path }, { "delay", "100" } }));
+        QElapsedTimer clock;
+        clock.start();
+        if (state == RestAPI::LoginState)
+            api->Login("demo", "demo123");
+        else if (state == RestAPI::UserAvatarState)
+            api->User_LoadAvatar();
+        else
+            api->UploadScreenshot(Shot());
+        const ApiRecorder::Answer answer = recorder->WaitFor(state);
+        QVERIFY(!answer.ok);
+        QVERIFY2(
+            answer.value.toString().contains("no answer"), qPrintable(answer.value.toString()));
+        QVERIFY(clock.elapsed() < 3000);
+    }
+
+    // A picture is decoded only from PNG or JPEG, and only when the size its header states is
+    // within its kind's cap (4096 × 4096 here, where the screen is small); any other is refused
+    // like a bad answer and the chain goes on.
+    void picturesAreDecodedOnlyFromPngOrJpegWithinTheCap_data()
+    {
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("taken");
+        const auto row
+            = [](const char* picture, const char* format, int width, int height, bool taken) {
+                  QTest::addRow("%s, %s %d x %d", picture, format, width, height)
+                      << picture << format << width << height << taken;
+              };
+        for (const char* picture : { "own avatar", "avatar", "screenshot", "tool" }) {
+            row(picture, "png", 64, 64, true);
+            row(picture, "jpeg", 4096, 16, true);
+            row(picture, "png", 4097, 16, false);
+            row(picture, "jpeg", 16, 4097, false);
+            row(picture, "svg", 64, 64, false);
+        }
+        row("own avatar", "png", 16, 4096, true);
+        row("own avatar", "png", 20000, 20000, false);
+        row("own avatar", "jpeg", 20000, 20000, false);
+        row("own avatar", "svg", 30000, 30000, false);
+        row("own avatar", "bmp", 64, 64, false);
+    }
+
+    void picturesAreDecodedOnlyFromPngOrJpegWithinTheCap()
+    {
+        QFETCH(QString, picture);
+        QFETCH(QString, format);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, taken);
+        SignIn();
+        const QString path = picture == "own avatar" ? "/pictures/avatar/1001.png"
+            : picture == "avatar"                    ? "/pictures/avatar/1003.png"
+            : picture == "screenshot"                ? "/pictures/snapshot/1003.png"
+                                                     : "/pictures/tool/0.png";
+        QVERIFY(service.Control("picture",
+            { { "path", path }, { "format", format }, { "width", QString::number(width) },
+                { "height", QString::number(height) } }));
+
+        RestAPI::ApiState failure = RestAPI::TeamWorkToolsDownloadImage;
+        bool loaded = false;
+        if (picture == "own avatar") {
+            api->User_LoadAvatar();
+            failure = RestAPI::UserAvatarState;
+            loaded = recorder->WaitFor(RestAPI::UserAvatarState).ok;
+        } else if (picture == "tool") {
+            api->GetTeamworkTools();
+            QVERIFY(recorder->WaitFor(RestAPI::AllToolsLoaded).ok);
+            loaded = api->GetTeamWorkTools_Result().at(0).imageLoaded;
+        } else {
+            api->Roster_GetTeams();
+            QVERIFY(recorder->WaitFor(RestAPI::AllSnapshotsLoaded).ok);
+            const RosterManager::ROSTER_ITEM bruno = api->GetRosterList().at(0).contacts.at(2);
+            QCOMPARE(bruno.contactID, 1003);
+            const QPixmap& shown = picture == "avatar" ? bruno.avatar : bruno.screenshot;
+            failure
+                = picture == "avatar" ? RestAPI::UsersAvatarsState : RestAPI::GetUserSnapshotState;
+            loaded = !shown.isNull();
+            if (loaded)
+                QCOMPARE(shown.size(), QSize(width, height));
+        }
+        QCOMPARE(loaded, taken);
+        const ApiRecorder::Answer refusal = recorder->WaitFor(failure, 0);
+        QCOMPARE(refusal.state == failure && !refusal.ok, !taken);
+        const QString why = refusal.value.toString();
+        const bool raster = format == "png" || format == "jpeg";
+        if (!taken)
+            QVERIFY2(why.contains(path)
+                    && why.contains(raster ? "larger than 4096 × 4096" : "not a PNG or JPEG"),
+                qPrintable(why));
+    }
+
     void staleHashKey()
     {
         RestAPI::SecurityUserInfo stale;
@@ -208,6 +321,17 @@ private slots:
     }
 
 private:
+    static ScreenshotRecord Shot()
+    {
+        ScreenshotRecord shot;
+        shot.memo = "dripped";
+        shot.date = QDate::currentDate();
+        shot.time = QTime::currentTime();
+        shot.companyId = 11;
+        shot.image = QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(100, 'p');
+        return shot;
+    }
+
     void SignIn()
     {
         api->Login("demo", "demo123");

@@ -3,6 +3,8 @@
 #include <QSslSocket>
 #include <QTimer>
 
+#include <memory>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -106,28 +108,61 @@ void FakeHttpServer::ReadRequests(QSslSocket* socket)
         connection.buffer.remove(0, headerEnd + 4 + length);
 
         const Response response = handler(request);
-        if (response.delayMs <= 0) {
+        if (response.delayMs <= 0 && response.dripMs <= 0) {
             Send(socket, response);
             continue;
         }
-        // Later requests on this connection wait behind the held-back answer.
+        // Later requests on this connection wait behind the held-back or dripping answer.
         connection.busy = true;
         QTimer::singleShot(response.delayMs, socket, [this, socket, response] {
             if (!connections.contains(socket))
                 return;
+            if (response.dripMs > 0) {
+                Drip(socket, response);
+                return;
+            }
             Send(socket, response);
-            connections[socket].busy = false;
-            ReadRequests(socket);
+            Resume(socket);
         });
     }
 }
 
-void FakeHttpServer::Send(QSslSocket* socket, const Response& response)
+QByteArray FakeHttpServer::Head(const Response& response)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
         + ReasonPhrase(response.status) + "\r\n";
     head += "Content-Type: " + response.contentType + "\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     head += "Connection: keep-alive\r\n\r\n";
-    socket->write(head + response.body);
+    return head;
+}
+
+void FakeHttpServer::Send(QSslSocket* socket, const Response& response)
+{
+    socket->write(Head(response) + response.body);
+}
+
+// The head at once, then the body a byte at a time: every byte is a sign of life.
+void FakeHttpServer::Drip(QSslSocket* socket, const Response& response)
+{
+    socket->write(Head(response));
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<int>(0);
+    connect(timer, &QTimer::timeout, socket, [this, socket, timer, sent, response] {
+        if (*sent < response.body.size())
+            socket->write(response.body.mid((*sent)++, 1));
+        if (*sent < response.body.size())
+            return;
+        timer->deleteLater();
+        Resume(socket);
+    });
+    timer->start(response.dripMs);
+}
+
+void FakeHttpServer::Resume(QSslSocket* socket)
+{
+    if (!connections.contains(socket))
+        return;
+    connections[socket].busy = false;
+    ReadRequests(socket);
 }

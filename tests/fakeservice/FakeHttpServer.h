@@ -32,6 +32,7 @@ public:
         QByteArray contentType = "text/xml; charset=utf-8";
         QByteArray body;
         int delayMs = 0; // answer this much later (the "slow" failure)
+        int dripMs = 0; // send the body one byte at a time, this far apart (the "drip" failure)
     };
 
     using Handler = std::function<Response(const Request&)>;
@@ -50,7 +51,10 @@ private:
     };
 
     void ReadRequests(QSslSocket* socket);
+    static QByteArray Head(const Response& response);
     void Send(QSslSocket* socket, const Response& response);
+    void Drip(QSslSocket* socket, const Response& response);
+    void Resume(QSslSocket* socket);
 
     QSslCertificate certificate;
     QSslKey key;

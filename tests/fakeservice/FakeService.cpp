@@ -166,6 +166,9 @@ void FakeService::RestoreSampleData()
         members.insert(member.id, member);
     brokenAvatars.clear();
     brokenSnapshots.clear();
+    servedPictures.clear();
+    aboutDescription
+        = QStringLiteral("Track your time, share your progress & chat with your team.");
 }
 
 QList<SampleData::Team> FakeService::TeamsOf(int memberId) const
@@ -192,8 +195,8 @@ bool FakeService::IsMemberOf(int memberId, const QString& teamText) const
 QStringList FakeService::FailModes()
 {
     return { QStringLiteral("http500"), QStringLiteral("malformed"), QStringLiteral("slow"),
-        QStringLiteral("auth"), QStringLiteral("huge"), QStringLiteral("attributes"),
-        QStringLiteral("bad-id") };
+        QStringLiteral("drip"), QStringLiteral("auth"), QStringLiteral("huge"),
+        QStringLiteral("attributes"), QStringLiteral("bad-id") };
 }
 
 FakeHttpServer::Response FakeService::Handle(const FakeHttpServer::Request& request)
@@ -212,11 +215,13 @@ FakeHttpServer::Response FakeService::Handle(const FakeHttpServer::Request& requ
     const bool failing = formOk && FailureFor(request.path, api, &response);
     if (!formOk)
         response = Error(400, QStringLiteral("fields"), QStringLiteral("unreadable form body"));
-    else if (!failing || rule.mode == QLatin1String("slow")) {
-        // A slow answer is the right answer, only late.
+    else if (!failing || IsLate(rule.mode)) {
+        // A slow answer is the right answer, only late; a dripped one comes a byte at a time.
         response = api ? HandleApi(request.path, form, base) : HandleGet(request.path);
-        if (failing)
+        if (failing && rule.mode == QLatin1String("slow"))
             response.delayMs = rule.delayMs;
+        else if (failing)
+            response.dripMs = rule.delayMs;
     }
     if (api)
         Record(request.path, form, response.status);
@@ -247,6 +252,12 @@ FakeHttpServer::Response FakeService::HandleControl(const QString& command, cons
         return ChangeTeam(form);
     if (command == QLatin1String("member"))
         return ChangeMember(form);
+    if (command == QLatin1String("picture"))
+        return ServePicture(form);
+    if (command == QLatin1String("about")) {
+        aboutDescription = form.fields.value(QStringLiteral("description"));
+        return Text(200, "ok");
+    }
     if (command == QLatin1String("expire")) {
         sessions.clear();
         SaveSessions();
@@ -316,8 +327,27 @@ FakeHttpServer::Response FakeService::ChangeMember(const FormParser& form)
     return Text(200, "ok");
 }
 
-// Whether `path` is to fail now; counts the request against the rule. A "slow" failure
-// leaves `failure` alone: the caller delays the right answer.
+bool FakeService::IsLate(const QString& mode)
+{
+    return mode == QLatin1String("slow") || mode == QLatin1String("drip");
+}
+
+// Serves a picture of the format and size asked for at the path, in place of what is there.
+FakeHttpServer::Response FakeService::ServePicture(const FormParser& form)
+{
+    const QString format = form.fields.value(QStringLiteral("format"));
+    const QByteArray picture
+        = SampleData::Picture(format, form.fields.value(QStringLiteral("width")).toInt(),
+            form.fields.value(QStringLiteral("height")).toInt());
+    if (picture.isEmpty())
+        return Text(400, "unknown picture format");
+    servedPictures.insert(form.fields.value(QStringLiteral("path")),
+        { 200, SampleData::PictureType(format), picture, 0 });
+    return Text(200, "ok");
+}
+
+// Whether `path` is to fail now; counts the request against the rule. A "slow" or "drip"
+// failure leaves `failure` alone: the caller holds back the right answer.
 bool FakeService::FailureFor(const QString& path, bool api, Response* failure)
 {
     if (rule.mode.isEmpty())
@@ -412,12 +442,11 @@ FakeHttpServer::Response FakeService::HandleApi(
         return Ok();
     }
     if (path == QLatin1String("/k4p/info/about:var")) {
-        return Ok([](QXmlStreamWriter& writer) {
+        return Ok([this](QXmlStreamWriter& writer) {
             writer.writeStartElement(QStringLiteral("about"));
             writer.writeTextElement(
                 QStringLiteral("title"), QStringLiteral("Movarelquintash Team Room"));
-            writer.writeTextElement(QStringLiteral("description"),
-                QStringLiteral("Track your time, share your progress & chat with your team."));
+            writer.writeTextElement(QStringLiteral("description"), aboutDescription);
             writer.writeEndElement();
         });
     }
@@ -543,6 +572,8 @@ FakeHttpServer::Response FakeService::HandleUpload(
 FakeHttpServer::Response FakeService::HandleGet(const QString& path)
 {
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (servedPictures.contains(path))
+        return servedPictures.value(path);
     const auto png = [](const QByteArray& bytes) {
         return Response { 200, "image/png", bytes, 0 };
     };

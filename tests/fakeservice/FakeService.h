@@ -27,7 +27,7 @@ public:
         QString path; // empty: every API request; ending in '*': a prefix
         int after = 0; // let this many matching requests through first
         int times = 0; // then fail this many (0: all)
-        int delayMs = 60000; // how late a "slow" answer comes
+        int delayMs = 60000; // how late a "slow" answer comes; a "drip" one's pause per byte
         int matched = 0;
     };
 
@@ -43,6 +43,8 @@ public:
     FakeHttpServer::Response Handle(const FakeHttpServer::Request& request);
 
     static QStringList FailModes();
+    // Modes whose answer is the right one, held back: "slow" and "drip".
+    static bool IsLate(const QString& mode);
 
 private:
     using Response = FakeHttpServer::Response;
@@ -50,6 +52,7 @@ private:
     Response HandleControl(const QString& command, const FormParser& form);
     Response ChangeTeam(const FormParser& form);
     Response ChangeMember(const FormParser& form);
+    Response ServePicture(const FormParser& form);
     void RestoreSampleData();
     void Resume();
     void SaveSessions() const;
@@ -72,6 +75,8 @@ private:
     // Members whose picture address serves a PNG that no decoder takes.
     QSet<int> brokenAvatars;
     QSet<int> brokenSnapshots;
+    QMap<QString, Response> servedPictures; // path -> the picture served there instead
+    QString aboutDescription;
     int requestCount = 0;
     int uploadCount = 0;
 };

@@ -10,7 +10,6 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTimer>
-#include <QUrlQuery>
 
 FakeServiceProcess::FakeServiceProcess()
 {
@@ -89,10 +88,13 @@ bool FakeServiceProcess::Control(const QString& command, const QMap<QString, QSt
     ssl.setCaCertificates(QSslCertificate::fromPath(CaFile()));
     request.setSslConfiguration(ssl);
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-    QUrlQuery query;
+    // Everything but the unreserved characters encoded: a '+' in a value must not arrive as a
+    // space.
+    QByteArray body;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
-        query.addQueryItem(it.key(), it.value());
-    QNetworkReply* reply = manager.post(request, query.toString(QUrl::FullyEncoded).toUtf8());
+        body += (body.isEmpty() ? "" : "&") + QUrl::toPercentEncoding(it.key()) + '='
+            + QUrl::toPercentEncoding(it.value());
+    QNetworkReply* reply = manager.post(request, body);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(5000, &loop, &QEventLoop::quit);

@@ -9,13 +9,18 @@
 
 namespace {
 
-QByteArray Png(const QImage& image)
+QByteArray Encode(const QImage& image, const char* format)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
+}
+
+QByteArray Png(const QImage& image)
+{
+    return Encode(image, "PNG");
 }
 
 // The checksum of PNG chunks.
@@ -35,6 +40,30 @@ QByteArray BigEndian(quint32 value)
     QByteArray bytes(4, '\0');
     qToBigEndian(value, bytes.data());
     return bytes;
+}
+
+// The PNG with the size in its header (and the header's checksum) changed.
+QByteArray WithPngSize(QByteArray png, int width, int height)
+{
+    constexpr int header = 8 + 4; // signature, chunk length
+    png.replace(header + 4, 8, BigEndian(quint32(width)) + BigEndian(quint32(height)));
+    png.replace(header + 4 + 13, 4, BigEndian(Crc32(png.mid(header, 4 + 13))));
+    return png;
+}
+
+// The JPEG with the size in its frame header changed.
+QByteArray WithJpegSize(QByteArray jpeg, int width, int height)
+{
+    for (int at = 2; at + 9 < jpeg.size();) {
+        const quint8 marker = quint8(jpeg.at(at + 1));
+        if (marker == 0xC0) {
+            qToBigEndian(quint16(height), jpeg.data() + at + 5);
+            qToBigEndian(quint16(width), jpeg.data() + at + 7);
+            break;
+        }
+        at += 2 + qFromBigEndian<quint16>(jpeg.constData() + at + 2);
+    }
+    return jpeg;
 }
 
 QColor ColorFor(int seed)
@@ -180,6 +209,34 @@ QByteArray ToolPng(int index)
     painter.drawRoundedRect(QRect(2, 2, 28, 28), 6, 6);
     painter.end();
     return Png(image);
+}
+
+QByteArray Picture(const QString& format, int width, int height)
+{
+    if (format == QLatin1String("svg"))
+        return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" "
+                              "height=\"%2\"><rect width=\"%1\" height=\"%2\" "
+                              "fill=\"#3a7\"/></svg>")
+            .arg(width)
+            .arg(height)
+            .toUtf8();
+    const bool stated = qint64(width) * height > 4096 * 4096
+        && (format == QLatin1String("png") || format == QLatin1String("jpeg"));
+    QImage image(stated ? QSize(16, 16) : QSize(width, height), QImage::Format_RGB32);
+    image.fill(ColorFor(width + height));
+    if (format == QLatin1String("png"))
+        return stated ? WithPngSize(Png(image), width, height) : Png(image);
+    if (format == QLatin1String("jpeg"))
+        return stated ? WithJpegSize(Encode(image, "JPEG"), width, height) : Encode(image, "JPEG");
+    if (format == QLatin1String("bmp"))
+        return Encode(image, "BMP");
+    return {};
+}
+
+QByteArray PictureType(const QString& format)
+{
+    return format == QLatin1String("svg") ? QByteArray("image/svg+xml")
+                                          : "image/" + format.toLatin1();
 }
 
 QByteArray InstallerBytes()

@@ -59,6 +59,13 @@ QByteArray SnapshotPng(int memberId);
 // A PNG file whose header claims 0 x 5 pixels: no picture decoder takes it.
 QByteArray EmptyPng();
 QByteArray ToolPng(int index);
+// A picture of `format` ("png", "jpeg", "bmp" or "svg") whose header states width × height
+// pixels; empty for another format. PNG and JPEG pictures of more than 4096 × 4096 pixels are
+// drawn at 16 × 16 with the stated size put into their header, as a small file stating a huge
+// picture; the others are drawn whole.
+QByteArray Picture(const QString& format, int width, int height);
+// Its content type.
+QByteArray PictureType(const QString& format);
 // Stands in for an installer package: deterministic bytes, large enough for a progress bar.
 QByteArray InstallerBytes();
 

@@ -52,7 +52,8 @@ int main(int argc, char* argv[])
         QStringLiteral("Fail only this path (a trailing * makes it a prefix)."),
         QStringLiteral("path"));
     const QCommandLineOption slowMs(QStringLiteral("slow-ms"),
-        QStringLiteral("How late a slow answer comes (default 60000)."), QStringLiteral("ms"),
+        QStringLiteral("How late a slow answer comes, or how far apart the bytes of a dripped one "
+                       "(default 60000)."), QStringLiteral("ms"),
         QStringLiteral("60000"));
     const QCommandLineOption updateVersion(QStringLiteral("update-version"),
         QStringLiteral("Version the update check offers; empty for none (default 1.1)."),

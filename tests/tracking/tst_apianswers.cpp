@@ -256,8 +256,58 @@ private slots:
         QVERIFY(avatar && !avatar->isNull());
     }
 
+    // The about text is the service's rich text; a picture it names, by a data address or a
+    // local file, is neither read nor decoded: the page shows the text alone.
+    void aboutTextShowsNoPictureItNames_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("asSent");
+        const QString svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"3000\" "
+                            "height=\"3000\"><rect width=\"3000\" height=\"3000\"/></svg>";
+        const QString file = m_pictures.filePath("big.svg");
+        QFile picture(file);
+        QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write(svg.toUtf8()) > 0);
+        QTest::newRow("plain text") << "Track your time & chat." << true;
+        QTest::newRow("formatted, with a link")
+            << "<b>Track</b> your time at <a href=\"https://example.com\">the site</a>" << true;
+        QTest::newRow("picture in a data address") << "Team <img src=\"data:image/svg+xml;base64,"
+                + QString::fromLatin1(svg.toUtf8().toBase64())
+                + "\"> room" << false;
+        QTest::newRow("picture in a file") << "Team <img src=\"" + file + "\"> room" << false;
+        QTest::newRow("picture on a second line")
+            << "Team\n<img src=\"" + file + "\"> room" << false;
+        QTest::newRow("table background")
+            << "<table background=\"" + file + "\"><tr><td>Team room</td></tr></table>" << false;
+        QTest::newRow("style sheet")
+            << "<p>Team room<link rel=\"stylesheet\" type=\"text/css\" href=\"" + file + "\"></p>"
+            << false;
+    }
+
+    void aboutTextShowsNoPictureItNames()
+    {
+        QFETCH(QString, description);
+        QFETCH(bool, asSent);
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QVERIFY(m_service.Control("about", { { "description", description } }));
+        QSignalSpy answers(s.info, &RestAPI::ApiDataOk);
+        s.info->GetAboutInfo();
+        QTRY_COMPARE(answers.count(), 1);
+        auto* label = s.window->findChild<QLabel*>("lblTessivanorAboutText");
+        if (asSent) {
+            QCOMPARE(label->text(), description);
+            return;
+        }
+        for (const char* word : { "img", "background", "stylesheet", "svg" })
+            QVERIFY2(!label->text().contains(word), qPrintable(label->text()));
+        QVERIFY2(
+            label->text().contains(QRegularExpression("Team\\s+room")), qPrintable(label->text()));
+        QVERIFY(label->sizeHint().width() < 1000 && label->sizeHint().height() < 1000);
+    }
+
 private:
     FakeServiceProcess m_service;
+    QTemporaryDir m_pictures;
 };
 
 QTEST_MAIN(TestApiAnswers)

@@ -290,6 +290,41 @@ private slots:
         QTRY_COMPARE(cache->GetTotalStorageItems(), 0);
     }
 
+    // The window's check finds the network, the REST client's own does not and answers
+    // NoConnection for that upload alone: the capture goes to the cache, and the answers of the
+    // others find their own captures. Each capture reaches the service once, or waits in the
+    // cache once.
+    void eachAnswerFindsItsOwnCapture_data()
+    {
+        QTest::addColumn<QList<bool>>("sent"); // per capture: whether its upload can leave
+        QTest::newRow("the first of two stays") << QList<bool> { false, true };
+        QTest::newRow("the second of two stays") << QList<bool> { true, false };
+        QTest::newRow("the middle of three stays") << QList<bool> { true, false, true };
+    }
+
+    void eachAnswerFindsItsOwnCapture()
+    {
+        QFETCH(QList<bool>, sent);
+        StartTracking(*m_window, "Atlas", "capture 0");
+        auto* misc = m_window->findChild<MiscFunctions*>();
+        bool online = true;
+        Find<RestAPI>(*m_window, "restApi")->SetNetworkCheck([&online] { return online; });
+        const int before = m_service.Uploads().size();
+        QStringList expected;
+        for (int n = 0; n < sent.size(); ++n) {
+            expected << QString("capture %1").arg(n);
+            misc->SetMemo(expected.last());
+            online = sent.at(n);
+            Capture();
+        }
+        online = true;
+        // The cache's own run, when one started, ends with what it sent out of the cache.
+        QTRY_VERIFY(!Find<OfflineStorage>(*m_window, "offlineStorage")->IsUploading());
+        QTRY_COMPARE(UploadedOrCached(before), expected);
+        QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
+        QCOMPARE(UploadedOrCached(before), expected);
+    }
+
     void aSuccessfulUploadIsNotCached()
     {
         StartTracking(*m_window, "Borealis", "fine");
@@ -449,6 +484,19 @@ private:
             if (line.at(0).toString().contains("POST /k4p/diary/screenshot:var"))
                 titles << title.match(line.at(0).toString()).captured(1);
         return titles;
+    }
+
+    // The titles of the uploads the service took from position `from` on and the memos of the
+    // captures in the cache, sorted: each capture once.
+    QStringList UploadedOrCached(int from) const
+    {
+        QStringList all
+            = Memos(Find<OfflineStorage>(*m_window, "offlineStorage")->GetOfflineStorage());
+        const QList<QJsonObject> uploads = m_service.Uploads().mid(from);
+        for (const QJsonObject& upload : uploads)
+            all << Title(upload);
+        all.sort();
+        return all;
     }
 
     static QStringList Memos(const QList<ScreenshotRecord>& records)
