@@ -1,5 +1,7 @@
 #include "SingleApplication.h"
 
+#include "RegularFile.h"
+
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
@@ -80,6 +82,9 @@ bool SingleApplication::isRunning()
 
 bool SingleApplication::TakeOver()
 {
+    // The lock reads what is at its path to tell a stale lock: a pipe would block it for good,
+    // a folder would look held for ever.
+    RegularFile::SetAsideUnlessRegular(LockFilePath(appId));
     if (!lock.tryLock(0))
         return false;
     const QString socketPath = basePath + QStringLiteral(".socket");

@@ -142,7 +142,7 @@ SETTINGS changedSettings()
     s.historyOutgoingMessageColor = QColor("#aaaaaa");
     s.historySelectedMessageColor = QColor("#bbbbbb");
     s.hotkeys = { "Ctrl+1", "Ctrl+,", "Alt+M", "Ctrl+Shift+S", "Ctrl+Alt+Shift+T", "F5", "Alt+D",
-        "Alt+W", "Ctrl+Alt+1", "Shift+2", "Ctrl++" };
+        "Alt+W", "Ctrl+Alt+1", "Alt+Shift+2", "Ctrl++" };
     s.prevMemo = "[]";
     s.updateDate = QDate(2026, 2, 28);
     return s;
@@ -160,6 +160,8 @@ RawStore rawStore()
 {
     return {};
 }
+
+const QByteArray utf8Mark = QByteArrayLiteral("\xef\xbb\xbf");
 
 } // namespace
 
@@ -433,6 +435,31 @@ private slots:
             "\\0\\0\\0\\x43\\t\\xff\\xff\\0\\x1\\0\\x2\\0\\x3\\0\\0)",
             "groupCursorBorder");
         row("cut-short value", "POPUP_TIMEOUT=@Variant(\\0\\0)", "popupTimeout");
+        // The same, spelled with the escapes the store's reader resolves before it decodes.
+        const QByteArray count = "\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
+        row("@ as a hex escape", "POPUP_TIMEOUT=\\x40Variant(" + count, "popupTimeout");
+        row("@ as an octal escape", "POPUP_TIMEOUT=\\100Variant(" + count, "popupTimeout");
+        row("a letter escaped", "POPUP_TIMEOUT=@Vari\\x61nt(" + count, "popupTimeout");
+        row("the bracket escaped", "POPUP_TIMEOUT=@Variant\\x28" + count, "popupTimeout");
+        row("the closing bracket escaped",
+            "POPUP_TIMEOUT=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff\\x29", "popupTimeout");
+        row("hex escape of eight digits", "POPUP_TIMEOUT=\\x00000040Variant(" + count,
+            "popupTimeout");
+        row("hex escape past 16 bits", "POPUP_TIMEOUT=\\x10040Variant(" + count, "popupTimeout");
+        row("octal escape of seven digits", "POPUP_TIMEOUT=\\0000100Variant(" + count,
+            "popupTimeout");
+        row("a line continued inside", "POPUP_TIMEOUT=@Vari\\\nant(" + count, "popupTimeout");
+        row("escaped, inside a list", "STOP_REMINDER_TYPE=1, \\x40Variant(" + count,
+            "stopReminderType");
+        row("escaped, quoted", "SOUND_MODE=\"\\x40Variant(" + count + "\"", "soundMode");
+        row("escaped key", "POPUP%5FTIMEOUT=\\x40Variant(" + count, "popupTimeout");
+        // The reader decodes date-times too, with a newer stream that flags null values.
+        row("serialized date-time", "POPUP_TIMEOUT=@DateTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)",
+            "popupTimeout");
+        // A file that begins with a UTF-8 mark is read as UTF-8, which drops a mark that begins
+        // a run of plain characters.
+        row("UTF-8 file, a mark before the @", utf8Mark + "X=1\nPOPUP_TIMEOUT=" + utf8Mark
+            + "@Variant(" + count, "popupTimeout");
         // Out of range: timers, indexes and sizes computed from them would overflow or miss.
         row("popup timeout overflowing in ms", "POPUP_TIMEOUT=3000000", "popupTimeout");
         row("negative popup timeout", "POPUP_TIMEOUT=-1", "popupTimeout");
@@ -456,8 +483,10 @@ private slots:
         QFETCH(QByteArray, lines);
         QFETCH(QString, field);
         QFETCH(QByteArray, damage);
-        // Intact neighbours prove that the rest of the store is still read.
-        writeStoreFile("[General]\nCONFIRM_AT_EXIT=false\n" + lines
+        // Intact neighbours prove that the rest of the store is still read. A byte-order mark
+        // must begin the file.
+        const QByteArray mark = lines.startsWith(utf8Mark) ? utf8Mark : QByteArray();
+        writeStoreFile(mark + "[General]\nCONFIRM_AT_EXIT=false\n" + lines.mid(mark.size())
             + "\n[appreance]\nUserCursorBorder=#0a0b0c\n");
         SettingsProvider provider;
         const SETTINGS s = provider.GetCurrentSettings(); // the first run: writes back
