@@ -106,7 +106,7 @@ bool Refresh(const QString& executable)
     QFile file;
     if (!RegularFile::OpenForReading(&file, FilePath())) {
         qWarning() << "The autostart entry" << FilePath() << "is not a readable file; left as is";
-        return false;
+        return true;
     }
     QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     file.close();
