@@ -29,10 +29,10 @@ bool IsBindableKey(int key)
 {
     if ((key >= Qt::Key_Space && key <= Qt::Key_ydiaeresis) || IsFunctionKey(key))
         return true;
-    static const int namedKeys[] = { Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Backspace,
-        Qt::Key_Return, Qt::Key_Enter, Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Pause,
-        Qt::Key_Print, Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Up, Qt::Key_Right,
-        Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown };
+    static const int namedKeys[] = { Qt::Key_Escape, Qt::Key_Tab, Qt::Key_Backspace, Qt::Key_Return,
+        Qt::Key_Enter, Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Pause, Qt::Key_Print, Qt::Key_Home,
+        Qt::Key_End, Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down, Qt::Key_PageUp,
+        Qt::Key_PageDown };
     return std::find(std::begin(namedKeys), std::end(namedKeys), key) != std::end(namedKeys);
 }
 

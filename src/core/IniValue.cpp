@@ -21,8 +21,7 @@ class Unescaper
 public:
     Unescaper(const QByteArray& raw, bool utf8)
         : data(raw), size(raw.size()), codec(utf8 ? QTextCodec::codecForName("UTF-8") : nullptr)
-    {
-    }
+    { }
 
     IniValue::Text Run()
     {
@@ -101,9 +100,9 @@ private:
     // After a backslash: `c` is the character that follows it.
     Step Escape(char c)
     {
-        static const char codes[][2] = { { 'a', '\a' }, { 'b', '\b' }, { 'f', '\f' },
-            { 'n', '\n' }, { 'r', '\r' }, { 't', '\t' }, { 'v', '\v' }, { '"', '"' },
-            { '?', '?' }, { '\'', '\'' }, { '\\', '\\' } };
+        static const char codes[][2] = { { 'a', '\a' }, { 'b', '\b' }, { 'f', '\f' }, { 'n', '\n' },
+            { 'r', '\r' }, { 't', '\t' }, { 'v', '\v' }, { '"', '"' }, { '?', '?' }, { '\'', '\'' },
+            { '\\', '\\' } };
         for (const auto& code : codes) {
             if (c == code[0]) {
                 current += QLatin1Char(code[1]);
@@ -177,7 +176,8 @@ private:
     void DropTrailingBlanks(int keepFrom)
     {
         int n = current.size() - 1;
-        while (n >= keepFrom && (current.at(n) == QLatin1Char(' ') || current.at(n) == QLatin1Char('\t')))
+        while (n >= keepFrom
+            && (current.at(n) == QLatin1Char(' ') || current.at(n) == QLatin1Char('\t')))
             current.truncate(n--);
     }
 

@@ -231,8 +231,9 @@ void ReportDroppedHotkey(const QString& name, const QString& text, HotkeyRule::P
     const QString shown = text.size() > 40
         ? text.left(40) + QStringLiteral("... (%1 characters)").arg(text.size())
         : text;
-    qCWarning(settingsLog).noquote() << QStringLiteral("The stored hotkey %1 \"%2\" is not bound: %3")
-                                            .arg(name, shown, ProblemText(problem));
+    qCWarning(settingsLog).noquote()
+        << QStringLiteral("The stored hotkey %1 \"%2\" is not bound: %3")
+               .arg(name, shown, ProblemText(problem));
 }
 
 // A stored hotkey that breaks the rule reads as none: it is neither bound nor written back.
@@ -268,8 +269,8 @@ HOTKEYS ReadHotkeys(const StoreReader& read)
 QString StoreFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QLatin1Char('/') + AppInfo::organizationName + QLatin1Char('/')
-        + AppInfo::applicationName + QStringLiteral(".conf");
+        + QLatin1Char('/') + AppInfo::organizationName + QLatin1Char('/') + AppInfo::applicationName
+        + QStringLiteral(".conf");
 }
 
 // The store reads its file, and locks a write with "<file>.lock" (and, to take a stale lock
@@ -277,8 +278,8 @@ QString StoreFilePath()
 // lock would keep it waiting. Anything but a regular file there is set aside.
 bool ClearStoreFiles(const QString& path)
 {
-    const QString files[] = { path, path + QStringLiteral(".lock"),
-        path + QStringLiteral(".lock.rmlock") };
+    const QString files[]
+        = { path, path + QStringLiteral(".lock"), path + QStringLiteral(".lock.rmlock") };
     return std::all_of(std::begin(files), std::end(files),
         [](const QString& file) { return RegularFile::SetAsideUnlessRegular(file); });
 }

@@ -83,10 +83,13 @@ bool SingleApplication::isRunning()
 bool SingleApplication::TakeOver()
 {
     // The lock reads what is at its path to tell a stale lock: a pipe would block it for good,
-    // a folder would look held for ever.
-    RegularFile::SetAsideUnlessRegular(LockFilePath(appId));
-    if (!lock.tryLock(0))
+    // a folder would look held for ever. What cannot be moved away is not locked at all: two
+    // instances are better than none that starts.
+    const bool lockable = RegularFile::SetAsideUnlessRegular(LockFilePath(appId));
+    if (lockable && !lock.tryLock(0))
         return false;
+    if (!lockable)
+        qWarning() << "Starting without the single-instance lock";
     const QString socketPath = basePath + QStringLiteral(".socket");
     // A socket file left by a crashed instance would make listen() fail.
     QLocalServer::removeServer(socketPath);

@@ -101,8 +101,8 @@ void RosterWindow::ApplyLogSettings(const SettingsProvider::SETTINGS& settings)
         qWarning().noquote() << "The log folder" << settings.logLocation
                              << "is not an absolute folder the member may write to; logging to"
                              << folder;
-    logManager.SetLogPath(folder + QLatin1Char('/') + AppInfo::applicationName
-        + QStringLiteral(".log"));
+    logManager.SetLogPath(
+        folder + QLatin1Char('/') + AppInfo::applicationName + QStringLiteral(".log"));
     logManager.SetLimitSize(settings.isLimitLogSize ? settings.totalLogSize : 0);
 }
 

@@ -17,7 +17,8 @@ bool CanBeTaken(const QRect& frame, const QList<QRect>& screens)
 {
     if (frame.isEmpty())
         return false;
-    const QRect strip(frame.topLeft(), QSize(frame.width(), qMin(frame.height(), titleStripHeight)));
+    const QRect strip(
+        frame.topLeft(), QSize(frame.width(), qMin(frame.height(), titleStripHeight)));
     const int width = qMin(frame.width(), minTakenWidth);
     return std::any_of(screens.cbegin(), screens.cend(), [&](const QRect& screen) {
         const QRect piece = strip.intersected(screen);

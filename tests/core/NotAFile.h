@@ -53,8 +53,9 @@ inline bool MakeNotAFile(const QString& path, const QString& kind)
 inline QStringList SetAsideBeside(const QString& path)
 {
     const QFileInfo info(path);
-    return QDir(info.path()).entryList({ info.fileName() + ".not-a-file-*" },
-        QDir::AllEntries | QDir::System | QDir::Hidden);
+    return QDir(info.path())
+        .entryList(
+            { info.fileName() + ".not-a-file-*" }, QDir::AllEntries | QDir::System | QDir::Hidden);
 }
 
 // Ends the test program with a message when the scope is still running after `seconds`: an
@@ -62,16 +63,16 @@ inline QStringList SetAsideBeside(const QString& path)
 class Deadline
 {
 public:
-    Deadline(const char* what, int seconds) : watcher([this, what, seconds] {
-        std::unique_lock<std::mutex> locked(lock);
-        if (!ended.wait_for(locked, std::chrono::seconds(seconds), [this] { return done; })) {
-            std::fprintf(stderr, "FAIL: %s still blocked after %d s\n", what, seconds);
-            std::fflush(stderr);
-            std::_Exit(1);
-        }
-    })
-    {
-    }
+    Deadline(const char* what, int seconds)
+        : watcher([this, what, seconds] {
+              std::unique_lock<std::mutex> locked(lock);
+              if (!ended.wait_for(locked, std::chrono::seconds(seconds), [this] { return done; })) {
+                  std::fprintf(stderr, "FAIL: %s still blocked after %d s\n", what, seconds);
+                  std::fflush(stderr);
+                  std::_Exit(1);
+              }
+          })
+    { }
 
     ~Deadline()
     {

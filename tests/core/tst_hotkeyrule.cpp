@@ -71,16 +71,16 @@ private slots:
         const int ok = HotkeyRule::HOTKEY_OK;
         const int taken = HotkeyRule::HOTKEY_TAKEN;
         const int bare = HotkeyRule::HOTKEY_NO_MODIFIER;
-        QTest::newRow("all different") << QStringList { "Ctrl+1", "Ctrl+2", "", "F5" }
-                                       << QList<int> { ok, ok, ok, ok };
-        QTest::newRow("the later one goes") << QStringList { "Ctrl+1", "Ctrl+2", "Ctrl+1" }
-                                            << QList<int> { ok, ok, taken };
+        QTest::newRow("all different")
+            << QStringList { "Ctrl+1", "Ctrl+2", "", "F5" } << QList<int> { ok, ok, ok, ok };
+        QTest::newRow("the later one goes")
+            << QStringList { "Ctrl+1", "Ctrl+2", "Ctrl+1" } << QList<int> { ok, ok, taken };
         QTest::newRow("spelt otherwise") << QStringList { "Alt+Cmd+K", "Ctrl+Alt+K", "Cmd+Alt+K" }
                                          << QList<int> { ok, taken, taken };
-        QTest::newRow("empty texts are no hotkeys") << QStringList { "", "", "" }
-                                                    << QList<int> { ok, ok, ok };
-        QTest::newRow("a refused one keeps nothing") << QStringList { "a", "a", "Ctrl+a" }
-                                                     << QList<int> { bare, bare, ok };
+        QTest::newRow("empty texts are no hotkeys")
+            << QStringList { "", "", "" } << QList<int> { ok, ok, ok };
+        QTest::newRow("a refused one keeps nothing")
+            << QStringList { "a", "a", "Ctrl+a" } << QList<int> { bare, bare, ok };
     }
 
     void theFirstOfEqualHotkeysKeepsIt()

@@ -462,8 +462,8 @@ private slots:
             "popupTimeout");
         // A file that begins with a UTF-8 mark is read as UTF-8, which drops a mark that begins
         // a run of plain characters.
-        row("UTF-8 file, a mark before the @", utf8Mark + "X=1\nPOPUP_TIMEOUT=" + utf8Mark
-            + "@Variant(" + count, "popupTimeout");
+        row("UTF-8 file, a mark before the @",
+            utf8Mark + "X=1\nPOPUP_TIMEOUT=" + utf8Mark + "@Variant(" + count, "popupTimeout");
         // Out of range: timers, indexes and sizes computed from them would overflow or miss.
         row("popup timeout overflowing in ms", "POPUP_TIMEOUT=3000000", "popupTimeout");
         row("negative popup timeout", "POPUP_TIMEOUT=-1", "popupTimeout");
@@ -515,9 +515,9 @@ private slots:
         QTest::addColumn<bool>("utf8");
         const QList<QByteArray> forms { "\\x41", "\\x0041", "\\x10041", "\\xg", "\\x", "\\101",
             "\\0101", "\\1234567", "\\8", "\\q", "\\\\", "\\\"", "\\n\\t", "a\\", "\\x41BCDEFG",
-            "\\x6162", "  lead and trail  ", "trail\\x20  ", "a, b ,c", "\"a, b\"", "\"a\" b, \"c\"",
-            "\"open", "x\"y\"z", "a,", ",", "\\,", "1, \\x40V(", "\\\r\nx", "\\\n\rx", "\xc3\xa9\\x41",
-            "\xef\xbb\xbf!", "\xef\xbb\xbf\xef\xbb\xbf!", "\xff\xfe" };
+            "\\x6162", "  lead and trail  ", "trail\\x20  ", "a, b ,c", "\"a, b\"",
+            "\"a\" b, \"c\"", "\"open", "x\"y\"z", "a,", ",", "\\,", "1, \\x40V(", "\\\r\nx",
+            "\\\n\rx", "\xc3\xa9\\x41", "\xef\xbb\xbf!", "\xef\xbb\xbf\xef\xbb\xbf!", "\xff\xfe" };
         for (const QByteArray& form : forms) {
             QTest::newRow(form.constData()) << form << false;
             QTest::newRow(("UTF-8: " + form).constData()) << form << true;
@@ -601,7 +601,8 @@ private slots:
         QCOMPARE(rawStore()->value(SettingsKeys::confirmAtExit).toString(), QString("false"));
         const QStringList aside = SetAsideBeside(path);
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(QFileInfo(QFileInfo(path).dir().filePath(aside.first())).isDir(), kind == "folder");
+        QCOMPARE(
+            QFileInfo(QFileInfo(path).dir().filePath(aside.first())).isDir(), kind == "folder");
         QVERIFY(QDir(QFileInfo(path).path()).removeRecursively());
     }
 
@@ -626,8 +627,8 @@ private slots:
         QTest::newRow("100,000 characters")
             << "OpenMemo=Ctrl+" + QByteArray(100000, 'a') << keys({}) << 1;
         QTest::newRow("function keys alone or with Shift")
-            << QByteArray("OpenMemo=F5\nSnap3Display=Shift+F35") << keys({ { 2, "F5" }, { 10, "Shift+F35" } })
-            << 0;
+            << QByteArray("OpenMemo=F5\nSnap3Display=Shift+F35")
+            << keys({ { 2, "F5" }, { 10, "Shift+F35" } }) << 0;
         QTest::newRow("Ctrl, Alt and all three")
             << QByteArray("OpenTeamRoom=Ctrl+1\nOpenMemo=Alt+m\nLastSnapshot=Ctrl+Alt+Shift+Esc")
             << keys({ { 0, "Ctrl+1" }, { 2, "Alt+m" }, { 5, "Ctrl+Alt+Shift+Esc" } }) << 0;
@@ -833,7 +834,8 @@ private:
     QTemporaryDir probeFolder;
     static inline QStringList warned;
 
-    static void countWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
+    static void countWarnings(
+        QtMsgType type, const QMessageLogContext& context, const QString& text)
     {
         if (type == QtWarningMsg && QByteArray(context.category) == "movarelquintash.settings")
             warned.append(text);

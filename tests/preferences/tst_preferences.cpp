@@ -353,8 +353,8 @@ private slots:
             QVERIFY(shown.dialog.isVisible());
             QCOMPARE(shown.CurrentPage(), 5);
             QCOMPARE(shown.Get<QListWidget>("lstShortcuts")->currentRow(), 3);
-            QVERIFY(shown.warnings.value(0).contains(
-                modifierOnly ? "has no key" : "needs Cmd or Alt"));
+            QVERIFY(
+                shown.warnings.value(0).contains(modifierOnly ? "has no key" : "needs Cmd or Alt"));
             QVERIFY(Stored().hotkeys.StopTrackingTime.isEmpty());
         }
     }

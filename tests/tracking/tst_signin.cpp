@@ -172,14 +172,12 @@ private slots:
         row("100 pixels on", QRect(1180, 100, 640, 720), one, QRect());
         row("99 pixels on", QRect(1181, 100, 640, 720), one, centred);
         row("a narrow window wholly on", QRect(1200, 100, 80, 90), one, QRect());
-        row("a narrow window 79 pixels on", QRect(1201, 100, 80, 90), one,
-            QRect(600, 479, 80, 90));
+        row("a narrow window 79 pixels on", QRect(1201, 100, 80, 90), one, QRect(600, 479, 80, 90));
         row("the title bar under the panel", QRect(100, 10, 640, 720), one, centred);
         row("the title bar at the bottom", QRect(100, 994, 640, 720), one, QRect());
         row("the title bar 1 pixel cut", QRect(100, 995, 640, 720), one, centred);
         row("on the second screen", QRect(1500, 100, 300, 400), two, QRect());
-        row("under the second screen", QRect(1500, 700, 300, 400), two,
-            QRect(490, 324, 300, 400));
+        row("under the second screen", QRect(1500, 700, 300, 400), two, QRect(490, 324, 300, 400));
         row("larger than the screen, elsewhere", QRect(5000, 0, 2000, 1500), one,
             QRect(0, 24, 2000, 1500));
         row("10 x 10 pixels on", QRect(1270, 1014, 640, 720), one, centred);
@@ -192,8 +190,8 @@ private slots:
         QFETCH(QList<QRect>, screens);
         QFETCH(QRect, restored);
         const QRect home(0, 24, 1280, 1000);
-        QCOMPARE(WindowPlacement::Restored(frame, screens, home),
-            restored.isNull() ? frame : restored);
+        QCOMPARE(
+            WindowPlacement::Restored(frame, screens, home), restored.isNull() ? frame : restored);
     }
 
     void restoresTheSavedGeometry()

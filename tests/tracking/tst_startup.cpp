@@ -115,8 +115,8 @@ private slots:
         QFETCH(QString, path);
         QFETCH(bool, pipe);
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-        QVERIFY(pipe ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0
-                     : QDir().mkpath(path));
+        QVERIFY(
+            pipe ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QDir().mkpath(path));
         StartsToItsSignInDialog();
         if (QTest::currentTestFailed())
             return;
