@@ -180,7 +180,6 @@ private slots:
         row("under the second screen", QRect(1500, 700, 300, 400), two, QRect(490, 324, 300, 400));
         row("larger than the screen, elsewhere", QRect(5000, 0, 2000, 1500), one,
             QRect(0, 24, 2000, 1500));
-        row("10 x 10 pixels on", QRect(1270, 1014, 640, 720), one, centred);
         row("no screens", QRect(100, 100, 640, 720), {}, centred);
     }
 
