@@ -2,10 +2,12 @@
 
 #include "AppInfo.h"
 #include "InstallLayout.h"
+#include "RegularFile.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -98,9 +100,14 @@ bool Refresh(const QString& executable)
 {
     if (!IsInstalledProgram(executable))
         return true;
-    QFile file(FilePath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!QFileInfo::exists(FilePath()))
         return true; // no entry: the member does not start the client at login
+    // A pipe in the entry's place would block the start for good.
+    QFile file;
+    if (!RegularFile::OpenForReading(&file, FilePath())) {
+        qWarning() << "The autostart entry" << FilePath() << "is not a readable file; left as is";
+        return true;
+    }
     QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     file.close();
     // Only the command changes: whatever else the desktop keeps there (the member switching

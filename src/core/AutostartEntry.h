@@ -24,7 +24,8 @@ bool IsInstalledProgram(const QString& executable);
 // When `executable` is the installed program and an entry exists whose command names
 // something else (a build folder, an older place), points that command at `executable` and
 // keeps the rest of the entry. Programs run from elsewhere never touch the entry: a test
-// build must not take over the member's login. True when nothing failed.
+// build must not take over the member's login. An entry that is not a readable regular file
+// (a pipe would block the start) is left as it is. True when nothing failed.
 bool Refresh(const QString& executable);
 
 // The Exec value that runs `executable` with no arguments, quoted and escaped as

@@ -1,15 +1,19 @@
 #include "LogManager.h"
 
+#include "RegularFile.h"
 #include "UserOnlyFiles.h"
 
-#include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+Q_LOGGING_CATEGORY(logFilesLog, "movarelquintash.log", QtInfoMsg)
 
 LogManager::LogManager(QObject* parent) : QObject(parent) { }
 
@@ -157,7 +161,7 @@ void LogManager::AddToLog(LOG_ACTION action, const QVariant& value)
     const QByteArray line
         = FormatLine(QDateTime::currentDateTime(), Redact(ActionText(action, value))).toUtf8();
     if (::write(file, line.constData(), size_t(line.size())) != line.size())
-        qDebug() << "Cannot write the log" << logPath;
+        qCDebug(logFilesLog) << "Cannot write the log" << logPath;
 }
 
 int LogManager::FileAtPath()
@@ -174,16 +178,11 @@ int LogManager::FileAtPath()
     if (fd >= 0)
         return fd;
 
-    if (!UserOnlyFiles::MakeFolder(QFileInfo(logPath).absolutePath())) {
-        qDebug() << "Cannot make the log folder for" << logPath;
-        return -1;
-    }
-    fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        qDebug() << "Cannot open the log" << logPath;
-        return -1;
-    }
-    ::fchmod(fd, 0600);
+    fd = OpenLogFile(logPath);
+    // Lines come several times a second: a log that cannot be opened is said once.
+    if (fd < 0 && failedPath != logPath)
+        qCWarning(logFilesLog) << "Cannot open the log" << logPath;
+    failedPath = fd < 0 ? logPath : QString();
     return fd;
 }
 
@@ -192,4 +191,30 @@ void LogManager::CloseFile()
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+int LogManager::OpenLogFile(const QString& path)
+{
+    if (!UserOnlyFiles::MakeFolder(QFileInfo(path).absolutePath()))
+        return -1;
+    return RegularFile::OpenForAppendingAsideOthers(path);
+}
+
+bool LogManager::AppendToFile(const QString& path, const QByteArray& bytes)
+{
+    const int file = OpenLogFile(path);
+    if (file < 0)
+        return false;
+    const bool written = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ::close(file);
+    return written;
+}
+
+QString LogManager::UsableFolder(const QString& stored, const QString& fallback)
+{
+    const QFileInfo folder(stored);
+    if (!stored.isEmpty() && QDir::isAbsolutePath(stored) && folder.isDir()
+        && ::access(QFile::encodeName(stored).constData(), W_OK | X_OK) == 0)
+        return stored;
+    return fallback;
 }

@@ -8,7 +8,8 @@
 // The activity log: one line per event, "[dd-MM-yyyy][hh:mm:ss] - Action: <text>" and CR LF,
 // appended to the file set with SetLogPath. Passwords, password digests and session keys
 // are masked before a line is written. The file stays open between lines; it is opened
-// afresh when it was moved, deleted or replaced since, and closed while logging is off.
+// afresh when it was moved, deleted or replaced since, and closed while logging is off. Only a
+// regular file is written: anything else at the path is set aside and a new file begun.
 class LogManager : public QObject
 {
     Q_OBJECT
@@ -73,13 +74,26 @@ public:
     // for every log the client writes.
     static QString Redact(const QString& text);
 
+    // Appends the bytes to a log file of the client's other than the activity log (the REST
+    // trace), opened as the activity log is. False when it could not be written.
+    static bool AppendToFile(const QString& path, const QByteArray& bytes);
+
+    // The folder the logs go to: the stored one when it is an absolute path to a folder the
+    // member may write to, else `fallback`. A relative folder would follow the working folder
+    // of whoever started the client, out of the member's profile.
+    static QString UsableFolder(const QString& stored, const QString& fallback);
+
 private:
     // The file at the log path, open for appending: the one held when it is still there, else
     // opened anew. -1 when it cannot be opened.
     int FileAtPath();
     void CloseFile();
+    // Opens a log file for appending, user-only, its folder made when missing. Something other
+    // than a regular file at the path (a pipe would block the open for good) is set aside.
+    static int OpenLogFile(const QString& path);
 
     QString logPath;
+    QString failedPath; // the path whose log could not be opened, said once
     qint64 limitBytes = 0;
     bool enabled = true;
     int fd = -1;

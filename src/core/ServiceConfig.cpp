@@ -1,5 +1,7 @@
 #include "ServiceConfig.h"
 
+#include "RegularFile.h"
+
 #include <QDebug>
 #include <QFile>
 
@@ -108,9 +110,10 @@ QList<QSslCertificate> extraCaCertificates()
     const QString path = env("MOVARELQUINTASH_CA_FILE");
     if (path.isEmpty())
         return {};
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "Cannot read the CA file" << path;
+    QFile file;
+    // Regular files only: a pipe there would block the sign-in for good.
+    if (!RegularFile::OpenForReading(&file, path)) {
+        qWarning() << "Cannot read the CA file" << path << "(a readable regular file)";
         return {};
     }
     const QList<QSslCertificate> certificates

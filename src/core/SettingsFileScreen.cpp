@@ -1,20 +1,25 @@
 #include "SettingsFileScreen.h"
 
+#include "IniValue.h"
+#include "RegularFile.h"
+
 #include <QDataStream>
 #include <QDateTime>
-#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QMetaType>
 #include <QSaveFile>
-#include <QSettings>
-#include <QTemporaryFile>
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(screenLog, "movarelquintash.settings.screen", QtInfoMsg)
 
 namespace {
 
-const QByteArray variantStart = QByteArrayLiteral("@Variant(");
-const QByteArray byteArrayStart = QByteArrayLiteral("@ByteArray(");
+// The reader decodes the whole file as UTF-8, not Latin-1, when it begins with this mark.
+const QByteArray utf8Mark = QByteArrayLiteral("\xef\xbb\xbf");
 
 // Where one "key=value" line lies in the file.
 struct Line
@@ -89,12 +94,16 @@ QList<Line> SplitLines(const QByteArray& data)
 
 // The kinds the store may hold as a serialized value: fixed-size numbers, dates and texts,
 // whose decoding reads no count it would trust, and colours of a known kind.
-bool IsPlainVariant(const QByteArray& bytes)
+bool IsPlainVariant(const IniValue::Payload& payload)
 {
-    QDataStream in(bytes);
-    in.setVersion(QDataStream::Qt_4_0); // what the store writes and reads
+    QDataStream in(payload.bytes);
+    in.setVersion(payload.version);
     quint32 type = 0;
     in >> type;
+    // Streams of Qt 4.2 and later flag a null value before the value itself.
+    qint8 isNull = 0;
+    if (payload.version >= QDataStream::Qt_4_2)
+        in >> isNull;
     if (in.status() != QDataStream::Ok)
         return false;
     switch (type) {
@@ -119,33 +128,12 @@ bool IsPlainVariant(const QByteArray& bytes)
     }
 }
 
-// Whether the store can decode `value` (the raw text after '=') without harm. The store's own
-// parser unescapes it, with the serialized values turned into byte arrays so nothing is
-// decoded; the bytes are then checked.
-bool IsSafeValue(const QByteArray& value)
+// Whether the store can decode `value` (the raw text after '=') without harm: every serialized
+// value the reader will find in it, once unescaped as the reader does, is of a plain kind.
+bool IsSafeValue(const QByteArray& value, bool utf8)
 {
-    if (!value.contains(variantStart))
-        return true;
-    if (value.contains(byteArrayStart))
-        return false;
-    QTemporaryFile probeFile;
-    if (!probeFile.open())
-        return false;
-    QByteArray probeText = "[probe]\nvalue=" + value;
-    probeText.replace(variantStart, byteArrayStart);
-    probeFile.write(probeText);
-    probeFile.close();
-    const QSettings probe(probeFile.fileName(), QSettings::IniFormat);
-    const QVariant decoded = probe.value(QStringLiteral("probe/value"));
-    switch (decoded.type()) {
-    case QVariant::String:
-    case QVariant::StringList:
-        return true; // the text is not where a serialized value begins: never decoded
-    case QVariant::ByteArray:
-        return IsPlainVariant(decoded.toByteArray());
-    default:
-        return false; // lists holding serialized values: this client writes none
-    }
+    const QList<IniValue::Payload> payloads = IniValue::Payloads(IniValue::Unescape(value, utf8));
+    return std::all_of(payloads.cbegin(), payloads.cend(), IsPlainVariant);
 }
 
 struct Stamp
@@ -178,26 +166,25 @@ bool Screen(const QString& path)
     }
     if (screened.value(path) == StampOf(info))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::OpenForReading(&file, path))
         return false;
     const QByteArray data = file.readAll();
     file.close();
 
+    const bool utf8 = data.startsWith(utf8Mark);
     QByteArray kept;
     int copied = 0;
-    if (data.contains(variantStart)) {
-        const QList<Line> lines = SplitLines(data);
-        for (const Line& line : lines) {
-            const QByteArray value = data.mid(line.equals + 1, line.end - line.equals - 1);
-            if (IsSafeValue(value))
-                continue;
-            qWarning() << "Preferences: the damaged value of"
-                       << data.mid(line.start, line.equals - line.start).trimmed()
-                       << "is dropped; it reads as its default";
-            kept += data.mid(copied, line.start - copied);
-            copied = line.end;
-        }
+    const QList<Line> lines = SplitLines(data);
+    for (const Line& line : lines) {
+        const QByteArray value = data.mid(line.equals + 1, line.end - line.equals - 1);
+        if (IsSafeValue(value, utf8))
+            continue;
+        qCWarning(screenLog) << "Preferences: the damaged value of"
+                             << data.mid(line.start, line.equals - line.start).trimmed()
+                             << "is dropped; it reads as its default";
+        kept += data.mid(copied, line.start - copied);
+        copied = line.end;
     }
     if (copied > 0) {
         kept += data.mid(copied);
@@ -205,7 +192,7 @@ bool Screen(const QString& path)
         QSaveFile target(path);
         if (!target.open(QIODevice::WriteOnly) || target.write(kept) != kept.size()
             || !target.commit()) {
-            qWarning() << "Preferences: cannot rewrite" << path << target.errorString();
+            qCWarning(screenLog) << "Preferences: cannot rewrite" << path << target.errorString();
             return false;
         }
     }

@@ -1,7 +1,9 @@
 #include "SettingsProvider.h"
 
 #include "AutostartEntry.h"
+#include "HotkeyRule.h"
 #include "PasswordCipher.h"
+#include "RegularFile.h"
 #include "SettingsFileScreen.h"
 #include "SettingsKeys.h"
 #include "UserOnlyFiles.h"
@@ -13,8 +15,18 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QWidget>
+
+#include <algorithm>
+#include <array>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(settingsLog, "movarelquintash.settings", QtInfoMsg)
 
 namespace {
 
@@ -173,6 +185,125 @@ QString serializeMemos(const QList<SettingsProvider::MEMO_ITEM>& memos)
 constexpr int remindModeWhenOff = 4;
 constexpr int memoReminderOff = 2;
 
+using HOTKEYS = SettingsProvider::HOTKEYS;
+
+// The bound hotkeys in the order of their actions, which decides which of two equal ones stays.
+const std::array<std::pair<QLatin1String, QString HOTKEYS::*>, 10> boundHotkeys { {
+    { QLatin1String("OpenTeamRoom"), &HOTKEYS::OpenTeamRoom },
+    { QLatin1String("OpenPreferences"), &HOTKEYS::OpenPreferences },
+    { QLatin1String("OpenMemo"), &HOTKEYS::OpenMemo },
+    { QLatin1String("StopTrackingTime"), &HOTKEYS::StopTrackingTime },
+    { QLatin1String("StartTrackingTime"), &HOTKEYS::StartTrackingTime },
+    { QLatin1String("LastSnapshot"), &HOTKEYS::LastSnapshot },
+    { QLatin1String("SnapAllDesktop"), &HOTKEYS::SnapAllDesktop },
+    { QLatin1String("Snap1Display"), &HOTKEYS::Snap1Display },
+    { QLatin1String("Snap2Display"), &HOTKEYS::Snap2Display },
+    { QLatin1String("Snap3Display"), &HOTKEYS::Snap3Display },
+} };
+
+QString ProblemText(HotkeyRule::PROBLEM problem)
+{
+    switch (problem) {
+    case HotkeyRule::HOTKEY_NO_KEY:
+        return QStringLiteral("it has no key");
+    case HotkeyRule::HOTKEY_NOT_A_KEY:
+        return QStringLiteral("it names no key a hotkey can use");
+    case HotkeyRule::HOTKEY_NO_MODIFIER:
+        return QStringLiteral("it needs Ctrl or Alt");
+    case HotkeyRule::HOTKEY_TAKEN:
+        return QStringLiteral("an earlier action has it");
+    case HotkeyRule::HOTKEY_OK:
+        break;
+    }
+    return QString();
+}
+
+// Once per stored text, not at every read of the store.
+void ReportDroppedHotkey(const QString& name, const QString& text, HotkeyRule::PROBLEM problem)
+{
+    static std::mutex lock;
+    static QSet<QString> reported;
+    const std::lock_guard<std::mutex> locked(lock);
+    const QString entry = name + QLatin1Char('=') + text;
+    if (reported.contains(entry))
+        return;
+    reported.insert(entry);
+    const QString shown = text.size() > 40
+        ? text.left(40) + QStringLiteral("... (%1 characters)").arg(text.size())
+        : text;
+    qCWarning(settingsLog).noquote()
+        << QStringLiteral("The stored hotkey %1 \"%2\" is not bound: %3")
+               .arg(name, shown, ProblemText(problem));
+}
+
+// A stored hotkey that breaks the rule reads as none: it is neither bound nor written back.
+HOTKEYS ReadHotkeys(const StoreReader& read)
+{
+    HOTKEYS hotkeys;
+    const QString& prefix = SettingsKeys::hotkeys;
+    QStringList texts;
+    for (const auto& [name, field] : boundHotkeys)
+        texts.append(read.Text(prefix + name, QString()));
+    const QList<HotkeyRule::PROBLEM> problems = HotkeyRule::CheckAll(texts);
+    for (int i = 0; i < texts.size(); ++i) {
+        const auto& [name, field] = boundHotkeys.at(size_t(i));
+        if (problems.at(i) == HotkeyRule::HOTKEY_OK)
+            hotkeys.*field = texts.at(i);
+        else
+            ReportDroppedHotkey(name, texts.at(i), problems.at(i));
+    }
+    // The active-window snap is bound to nothing, so it takes no key from another action.
+    const QLatin1String active("SnapActiveWindow");
+    const QString activeText = read.Text(prefix + active, QString());
+    const HotkeyRule::PROBLEM problem
+        = activeText.isEmpty() ? HotkeyRule::HOTKEY_OK : HotkeyRule::Check(activeText);
+    if (problem == HotkeyRule::HOTKEY_OK)
+        hotkeys.SnapActiveWindow = activeText;
+    else
+        ReportDroppedHotkey(active, activeText, problem);
+    return hotkeys;
+}
+
+// The file of the native store under the organisation and application names. The store is
+// opened on it by name, so that it can be checked before the store reads it.
+QString StoreFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QLatin1Char('/') + AppInfo::organizationName + QLatin1Char('/') + AppInfo::applicationName
+        + QStringLiteral(".conf");
+}
+
+// The store reads its file, and locks a write with "<file>.lock" (and, to take a stale lock
+// over, "<file>.lock.rmlock"): a pipe at any of them would block it for good, a folder at a
+// lock would keep it waiting. Anything but a regular file there is set aside.
+bool ClearStoreFiles(const QString& path)
+{
+    const QString files[]
+        = { path, path + QStringLiteral(".lock"), path + QStringLiteral(".lock.rmlock") };
+    return std::all_of(std::begin(files), std::end(files),
+        [](const QString& file) { return RegularFile::SetAsideUnlessRegular(file); });
+}
+
+// The store's file, made user-only before the first value is written (the store keeps the mode
+// on rewrite). When what is there cannot be set aside, the preferences live in a throwaway file
+// for this session, so the client still starts.
+QString UsableStoreFile()
+{
+    const QString path = StoreFilePath();
+    const QString folder = QFileInfo(path).path();
+    if (UserOnlyFiles::MakeFolder(folder))
+        UserOnlyFiles::RestrictFolder(folder);
+    if (ClearStoreFiles(path)) {
+        UserOnlyFiles::PrepareFile(path);
+        return path;
+    }
+    static QTemporaryDir throwaway;
+    const QString session = throwaway.filePath(QStringLiteral("preferences.conf"));
+    qCWarning(settingsLog).noquote()
+        << "The preferences are kept in" << session << "for this session only";
+    return session;
+}
+
 } // namespace
 
 SettingsProvider* SettingsProvider::instance()
@@ -182,26 +313,14 @@ SettingsProvider* SettingsProvider::instance()
 }
 
 SettingsProvider::SettingsProvider(QObject* parent, const QString& path)
-    : QObject(parent), store(QSettings::NativeFormat, QSettings::UserScope,
-                           AppInfo::organizationName, AppInfo::applicationName)
+    : QObject(parent), store(UsableStoreFile(), QSettings::IniFormat)
 {
     Q_UNUSED(path) // every instance works on the one native store
-    PrepareStoreFile();
-}
-
-void SettingsProvider::PrepareStoreFile()
-{
-    // Made user-only before the first value is written; the store keeps the mode on rewrite.
-    const QString folder = QFileInfo(store.fileName()).path();
-    if (UserOnlyFiles::MakeFolder(folder)) {
-        UserOnlyFiles::RestrictFolder(folder);
-        UserOnlyFiles::PrepareFile(store.fileName());
-    }
 }
 
 SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 {
-    Reload();
+    const bool writable = Reload();
     const StoreReader read(store);
     const SETTINGS d;
     SETTINGS s;
@@ -279,23 +398,12 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
     s.historySelectedMessageColor
         = read.Colour(SettingsKeys::historySelectedMessageColor, d.historySelectedMessageColor);
 
-    const QString& h = SettingsKeys::hotkeys;
-    s.hotkeys.OpenTeamRoom = read.Text(h + QLatin1String("OpenTeamRoom"), QString());
-    s.hotkeys.OpenPreferences = read.Text(h + QLatin1String("OpenPreferences"), QString());
-    s.hotkeys.OpenMemo = read.Text(h + QLatin1String("OpenMemo"), QString());
-    s.hotkeys.StopTrackingTime = read.Text(h + QLatin1String("StopTrackingTime"), QString());
-    s.hotkeys.StartTrackingTime = read.Text(h + QLatin1String("StartTrackingTime"), QString());
-    s.hotkeys.LastSnapshot = read.Text(h + QLatin1String("LastSnapshot"), QString());
-    s.hotkeys.SnapAllDesktop = read.Text(h + QLatin1String("SnapAllDesktop"), QString());
-    s.hotkeys.SnapActiveWindow = read.Text(h + QLatin1String("SnapActiveWindow"), QString());
-    s.hotkeys.Snap1Display = read.Text(h + QLatin1String("Snap1Display"), QString());
-    s.hotkeys.Snap2Display = read.Text(h + QLatin1String("Snap2Display"), QString());
-    s.hotkeys.Snap3Display = read.Text(h + QLatin1String("Snap3Display"), QString());
+    s.hotkeys = ReadHotkeys(read);
 
     s.prevMemo = read.Text(SettingsKeys::prevMemo, d.prevMemo);
     s.updateDate = read.Date(SettingsKeys::updateDate);
 
-    if (read.Bool(SettingsKeys::firstRun, true)) {
+    if (writable && read.Bool(SettingsKeys::firstRun, true)) {
         Store(SettingsKeys::firstRun, false);
         WriteSettings(s);
         Flush();
@@ -305,7 +413,8 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 
 void SettingsProvider::SetCurrentSettings(const SETTINGS& settings)
 {
-    Reload();
+    if (!Reload())
+        return;
     WriteSettings(settings);
     Flush();
     if (settings.runAtStartup)
@@ -422,10 +531,13 @@ void SettingsProvider::Store(const QString& key, const QVariant& value)
         store.setValue(key, value);
 }
 
-void SettingsProvider::Reload()
+bool SettingsProvider::Reload()
 {
+    if (!ClearStoreFiles(store.fileName()))
+        return false;
     SettingsFileScreen::Screen(store.fileName());
     store.sync();
+    return true;
 }
 
 void SettingsProvider::Flush()
@@ -437,21 +549,24 @@ void SettingsProvider::Flush()
 
 void SettingsProvider::SetKeyByName(const QString& key, const QVariant& value)
 {
-    Reload();
+    if (!Reload())
+        return;
     Store(key, value);
     Flush();
 }
 
 void SettingsProvider::SaveWindowState(const QRect& rect)
 {
-    Reload();
+    if (!Reload())
+        return;
     WriteWindowRect(rect);
     Flush();
 }
 
 void SettingsProvider::SetDefaultSettings()
 {
-    Reload();
+    if (!Reload())
+        return;
     SETTINGS defaults;
     defaults.stopReminderTimeout = 0;
     defaults.memoReminderType = 1;
@@ -466,14 +581,16 @@ void SettingsProvider::SetDefaultSettings()
 
 void SettingsProvider::SetDefaultHotkeys()
 {
-    Reload();
+    if (!Reload())
+        return;
     WriteHotkeys(HOTKEYS());
     Flush();
 }
 
 void SettingsProvider::SetDefaultColors()
 {
-    Reload();
+    if (!Reload())
+        return;
     WriteAppearance(SETTINGS());
     Flush();
 }
@@ -508,7 +625,8 @@ QList<SettingsProvider::MEMO_ITEM> SettingsProvider::GetMemos(const QString& tea
 
 void SettingsProvider::AddMemo(const MEMO_ITEM& item)
 {
-    Reload();
+    if (!Reload())
+        return;
     const StoreReader read(store);
     const SETTINGS d;
     if (!read.Bool(SettingsKeys::keepPrevMemo, d.keepPrevMemo)) {
@@ -545,7 +663,8 @@ QString SettingsProvider::GetLoginName()
 
 void SettingsProvider::SaveLoginName(const QString& loginName)
 {
-    Reload();
+    if (!Reload())
+        return;
     if (loginName.isEmpty())
         store.remove(SettingsKeys::loginName);
     else
@@ -562,7 +681,8 @@ QString SettingsProvider::GetPassword()
 
 void SettingsProvider::SavePassword(const QString& password)
 {
-    Reload();
+    if (!Reload())
+        return;
     const QByteArray cipher = PasswordCipher::Encrypt(password);
     if (cipher.isEmpty())
         store.remove(SettingsKeys::password);
@@ -573,7 +693,8 @@ void SettingsProvider::SavePassword(const QString& password)
 
 void SettingsProvider::ForgetPassword()
 {
-    Reload();
+    if (!Reload())
+        return;
     store.remove(SettingsKeys::password);
     Flush();
 }

@@ -13,10 +13,12 @@
 
 class QWidget;
 
-// The user's preferences, memos and saved sign-in, kept in the native preferences store
-// under the organisation and application names. Every instance reads and writes the same
-// store; reads always go to the store, so a value written through one instance is seen by
-// the next read through any other.
+// The user's preferences, memos and saved sign-in, kept in the file of the native preferences
+// store under the organisation and application names ("~/.config/<organisation>/<application>
+// .conf"), which is opened by its name so that it is checked first: something other than a
+// regular file there is set aside. Every instance reads and writes the same store; reads always
+// go to the store, so a value written through one instance is seen by the next read through any
+// other.
 class SettingsProvider : public QObject
 {
     Q_OBJECT
@@ -119,8 +121,8 @@ public:
     explicit SettingsProvider(QObject* parent = nullptr, const QString& path = QString());
 
     // Reads every preference anew; a value that is damaged, of the wrong type or out of its
-    // range reads as its default. The first call of the client's first run also writes the
-    // values read back to the store.
+    // range reads as its default, and a hotkey that breaks the hotkey rule (HotkeyRule) as none.
+    // The first call of the client's first run also writes the values read back to the store.
     SETTINGS GetCurrentSettings();
     // Writes every field, then installs or removes the autostart entry by runAtStartup.
     void SetCurrentSettings(const SETTINGS& settings);
@@ -157,10 +159,11 @@ private:
     void WriteAppearance(const SETTINGS& settings);
     void WriteHotkeys(const HOTKEYS& hotkeys);
     void WriteWindowRect(const QRect& rect);
-    void PrepareStoreFile();
     // Brings the store up to date with its file, after the file was screened for values that
-    // the store could not decode safely; every public operation starts with it.
-    void Reload();
+    // the store could not decode safely; every public operation starts with it. False, with the
+    // store left as it was read, when something other than a regular file that cannot be set
+    // aside lies at the store's file or its lock: nothing may then be written either.
+    bool Reload();
     void Store(const QString& key, const QVariant& value);
     void Flush();
 

@@ -1,5 +1,7 @@
 #include "SingleApplication.h"
 
+#include "RegularFile.h"
+
 #include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
@@ -80,8 +82,14 @@ bool SingleApplication::isRunning()
 
 bool SingleApplication::TakeOver()
 {
-    if (!lock.tryLock(0))
+    // The lock reads what is at its path to tell a stale lock: a pipe would block it for good,
+    // a folder would look held for ever. What cannot be moved away is not locked at all: two
+    // instances are better than none that starts.
+    const bool lockable = RegularFile::SetAsideUnlessRegular(LockFilePath(appId));
+    if (lockable && !lock.tryLock(0))
         return false;
+    if (!lockable)
+        qWarning() << "Starting without the single-instance lock";
     const QString socketPath = basePath + QStringLiteral(".socket");
     // A socket file left by a crashed instance would make listen() fail.
     QLocalServer::removeServer(socketPath);

@@ -35,10 +35,13 @@ bool RestrictFolder(const QString& path)
 bool PrepareFile(const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    // Without waiting for a reader, were a pipe in the file's place.
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
     if (fd < 0)
         return false;
-    const bool restricted = ::fchmod(fd, 0600) == 0;
+    struct stat status;
+    const bool restricted
+        = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::fchmod(fd, 0600) == 0;
     ::close(fd);
     return restricted;
 }

@@ -14,7 +14,8 @@ bool MakeFolder(const QString& path);
 // Gives an existing folder of the client's own mode 0700.
 bool RestrictFolder(const QString& path);
 
-// Creates the file empty with mode 0600 when it is missing, else sets that mode.
+// Creates the file empty with mode 0600 when it is missing, else sets that mode. False, without
+// waiting, when something other than a regular file is there.
 bool PrepareFile(const QString& path);
 
 } // namespace UserOnlyFiles

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HotkeyRule.h"
 #include "SettingsProvider.h"
 
 #include <QColor>
@@ -44,12 +45,7 @@ public:
     // when set, in this order) and the key's name: "Ctrl+Shift+K", "F5".
     struct HOTKEY
     {
-        enum PROBLEM
-        {
-            HOTKEY_OK,
-            HOTKEY_NO_KEY, // modifiers alone
-            HOTKEY_NO_MODIFIER, // a bare key that is not a function key
-        };
+        using PROBLEM = HotkeyRule::PROBLEM;
 
         bool ctrl = false; // the box labelled "Cmd"
         bool alt = false;
@@ -57,8 +53,8 @@ public:
         QString key;
 
         QString GetShortcutInText() const;
-        // Whether a global grab of the hotkey is acceptable. A bare "5" would take that key
-        // from every program, so only the function keys may stand alone.
+        // Whether a global grab of the hotkey is acceptable (HotkeyRule): a bare "5" would take
+        // that key from every program, so it needs Cmd or Alt unless it is a function key.
         PROBLEM Check() const;
     };
 

@@ -1,6 +1,5 @@
 #include "Preferences.h"
 
-#include "GlobalShortcut.h"
 #include "ui_Preferences.h"
 
 #include <QKeyEvent>
@@ -17,59 +16,31 @@ const std::array<QString HOTKEYS::*, 10> rowEntries { &HOTKEYS::OpenTeamRoom,
     &HOTKEYS::StartTrackingTime, &HOTKEYS::LastSnapshot, &HOTKEYS::SnapAllDesktop,
     &HOTKEYS::Snap1Display, &HOTKEYS::Snap2Display, &HOTKEYS::Snap3Display };
 
-const std::array<std::pair<QLatin1String, bool Preferences::HOTKEY::*>, 4> modifierPrefixes { {
-    { QLatin1String("Ctrl+"), &Preferences::HOTKEY::ctrl },
-    { QLatin1String("Cmd+"), &Preferences::HOTKEY::ctrl },
-    { QLatin1String("Alt+"), &Preferences::HOTKEY::alt },
-    { QLatin1String("Shift+"), &Preferences::HOTKEY::shift },
-} };
-
-bool IsFunctionKey(const QString& name)
+HotkeyRule::PARTS PartsOf(const Preferences::HOTKEY& hotkey)
 {
-    const QKeySequence sequence = QKeySequence::fromString(name, QKeySequence::PortableText);
-    return sequence.count() == 1 && sequence[0] >= Qt::Key_F1 && sequence[0] <= Qt::Key_F35;
+    return { hotkey.ctrl, hotkey.alt, hotkey.shift, hotkey.key };
 }
 
 } // namespace
 
 QString Preferences::HOTKEY::GetShortcutInText() const
 {
-    QString text;
-    if (ctrl)
-        text += QLatin1String("Ctrl+");
-    if (alt)
-        text += QLatin1String("Alt+");
-    if (shift)
-        text += QLatin1String("Shift+");
-    return text + key;
+    return HotkeyRule::Text(PartsOf(*this));
 }
 
 Preferences::HOTKEY::PROBLEM Preferences::HOTKEY::Check() const
 {
-    if (key.isEmpty())
-        return HOTKEY_NO_KEY;
-    if (!ctrl && !alt && !shift && !IsFunctionKey(key))
-        return HOTKEY_NO_MODIFIER;
-    return HOTKEY_OK;
+    return HotkeyRule::Check(PartsOf(*this));
 }
 
-// The modifiers are read off the front, so the plus key itself survives ("Ctrl++").
 Preferences::HOTKEY Preferences::GetHotKey(const QString& text)
 {
+    const HotkeyRule::PARTS parts = HotkeyRule::Parse(text);
     HOTKEY hotkey;
-    QStringRef rest(&text);
-    bool found = true;
-    while (found) {
-        found = false;
-        for (const auto& [prefix, flag] : modifierPrefixes) {
-            if (rest.startsWith(prefix)) {
-                hotkey.*flag = true;
-                rest = rest.mid(prefix.size());
-                found = true;
-            }
-        }
-    }
-    hotkey.key = rest.toString();
+    hotkey.ctrl = parts.ctrl;
+    hotkey.alt = parts.alt;
+    hotkey.shift = parts.shift;
+    hotkey.key = parts.key;
     return hotkey;
 }
 
@@ -78,7 +49,7 @@ QString Preferences::KeyName(int key)
     if (key == 0 || key == Qt::Key_unknown)
         return QString();
     const QString name = QKeySequence(key).toString(QKeySequence::PortableText);
-    return GlobalShortcut::IsHotkeyText(name) ? name : QString();
+    return HotkeyRule::IsKeyName(name) ? name : QString();
 }
 
 QString* Preferences::HotkeyOfRow(int row)
@@ -156,31 +127,38 @@ void Preferences::HotKeyChanged(int row)
 
 std::pair<int, QString> Preferences::HotkeyProblem() const
 {
+    QStringList texts;
+    for (QString HOTKEYS::*entry : rowEntries)
+        texts.append(settings.hotkeys.*entry);
+    const QList<HotkeyRule::PROBLEM> problems = HotkeyRule::CheckAll(texts);
     for (int row = 0; row < int(rowEntries.size()); ++row) {
-        const QString& text = settings.hotkeys.*rowEntries[row];
-        if (text.isEmpty())
-            continue;
         const QString name = ui->lstShortcuts->item(row)->text();
-        const HOTKEY hotkey = GetHotKey(text);
-        switch (hotkey.Check()) {
-        case HOTKEY::HOTKEY_NO_KEY:
+        switch (problems.at(row)) {
+        case HotkeyRule::HOTKEY_OK:
+            continue;
+        case HotkeyRule::HOTKEY_NO_KEY:
             return { row,
                 QStringLiteral("The hotkey of \"%1\" has no key. Choose a key, or press "
                                "Backspace in the key field to clear the hotkey.")
                     .arg(name) };
-        case HOTKEY::HOTKEY_NO_MODIFIER:
+        case HotkeyRule::HOTKEY_NOT_A_KEY:
             return { row,
-                QStringLiteral("The hotkey of \"%1\" needs Cmd, Alt or Shift: only the "
-                               "function keys may be used alone.")
+                QStringLiteral("The key of \"%1\" cannot be used for a hotkey. Choose another "
+                               "key.")
                     .arg(name) };
-        case HOTKEY::HOTKEY_OK:
-            break;
-        }
-        const int other = RowWithHotkey(hotkey.GetShortcutInText(), row);
-        if (other >= 0)
+        case HotkeyRule::HOTKEY_NO_MODIFIER:
+            return { row,
+                QStringLiteral("The hotkey of \"%1\" needs Cmd or Alt: only the function keys "
+                               "may be used without them.")
+                    .arg(name) };
+        case HotkeyRule::HOTKEY_TAKEN: {
+            const int holder = HotkeyRule::EarlierHolder(texts, row);
             return { row,
                 QStringLiteral("%1 is the hotkey of both \"%2\" and \"%3\".")
-                    .arg(hotkey.GetShortcutInText(), ui->lstShortcuts->item(other)->text(), name) };
+                    .arg(GetHotKey(texts.at(row)).GetShortcutInText(),
+                        ui->lstShortcuts->item(holder)->text(), name) };
+        }
+        }
     }
     return { -1, QString() };
 }

@@ -3,12 +3,10 @@
 #include "MacTitleWidget.h"
 #include "ServiceConfig.h"
 #include "SettingsProvider.h"
-#include "UserOnlyFiles.h"
 #include "ui_RosterWindow.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QRegularExpression>
@@ -211,18 +209,10 @@ QString RosterWindow::ApiLogPath() const
 
 void RosterWindow::ApiLog(const QString& text)
 {
-    const QString path = ApiLogPath();
-    if (!UserOnlyFiles::MakeFolder(QFileInfo(path).absolutePath())
-        || !UserOnlyFiles::PrepareFile(path))
-        return;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        qDebug() << "Cannot write the REST trace" << path << file.errorString();
-        return;
-    }
     const QString line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))
         + QStringLiteral(" ") + LogManager::Redact(text) + QStringLiteral("\r\n");
-    file.write(line.toUtf8());
+    if (!LogManager::AppendToFile(ApiLogPath(), line.toUtf8()))
+        qDebug() << "Cannot write the REST trace" << ApiLogPath();
 }
 
 void RosterWindow::OnChatConnectionStateChange(bool connected)

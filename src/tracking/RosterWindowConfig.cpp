@@ -91,12 +91,18 @@ void RosterWindow::InitConfig()
     RedrawRosterAsShown();
 }
 
-// A folder chosen in the preferences takes effect at once; the size is a limit only while
-// "Limit size" is on.
+// A folder chosen in the preferences takes effect at once, when it is one the log may go to;
+// the size is a limit only while "Limit size" is on.
 void RosterWindow::ApplyLogSettings(const SettingsProvider::SETTINGS& settings)
 {
-    logManager.SetLogPath(settings.logLocation + QLatin1Char('/') + AppInfo::applicationName
-        + QStringLiteral(".log"));
+    const QString folder
+        = LogManager::UsableFolder(settings.logLocation, AppInfo::userDataFolder());
+    if (folder != settings.logLocation)
+        qWarning().noquote() << "The log folder" << settings.logLocation
+                             << "is not an absolute folder the member may write to; logging to"
+                             << folder;
+    logManager.SetLogPath(
+        folder + QLatin1Char('/') + AppInfo::applicationName + QStringLiteral(".log"));
     logManager.SetLimitSize(settings.isLimitLogSize ? settings.totalLogSize : 0);
 }
 

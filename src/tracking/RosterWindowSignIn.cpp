@@ -3,6 +3,7 @@
 #include "ServiceConfig.h"
 #include "SettingsKeys.h"
 #include "SettingsProvider.h"
+#include "WindowPlacement.h"
 #include "ui_RosterWindow.h"
 
 #include <QGuiApplication>
@@ -15,9 +16,6 @@ const int stateCheckMs = 250;
 const int updateCheckDays = 8;
 // What the store answers for a window geometry that was never saved.
 const QRect unsavedWindowRect(0, 0, 304, 425);
-// The strip at the top of the window that must lie on some screen for the window to be moved
-// back by its title bar.
-const int titleStripHeight = 30;
 
 // "I LAST WORKED AT: " and the time of day: the tail from the last blank on, or the whole text
 // when it holds no blank.
@@ -27,16 +25,13 @@ QString LastWorkedTail(const QString& lastWork)
     return blank < 0 ? lastWork : lastWork.mid(blank);
 }
 
-bool IsOnSomeScreen(const QRect& window)
+QList<QRect> AvailableAreas()
 {
-    const QRect titleStrip(
-        window.topLeft(), QSize(window.width(), qMin(window.height(), titleStripHeight)));
+    QList<QRect> areas;
     const QList<QScreen*> screens = QGuiApplication::screens();
-    for (const QScreen* screen : screens) {
-        if (screen->availableGeometry().intersects(titleStrip))
-            return true;
-    }
-    return false;
+    for (const QScreen* screen : screens)
+        areas.append(screen->availableGeometry());
+    return areas;
 }
 
 } // namespace
@@ -148,14 +143,10 @@ void RosterWindow::RestoreWindowGeometry()
         rect.setSize(rect.size().boundedTo(target->availableGeometry().size()));
     if (rect.width() > 0 && rect.height() > 0)
         resize(rect.size());
-    // Saved on a monitor that is gone: the window comes back on the desktop, not out of reach.
+    // Saved on a monitor that is gone, or with only a sliver left on the desktop: the window
+    // comes back where it can be taken by its title bar.
     QRect frame(rect.topLeft(), frameGeometry().size());
-    if (!IsOnSomeScreen(frame) && screen) {
-        const QRect desktop = screen->availableGeometry();
-        frame.moveCenter(desktop.center());
-        // Taller or wider than the desktop: the title bar stays in reach.
-        frame.moveTopLeft(
-            QPoint(qMax(frame.left(), desktop.left()), qMax(frame.top(), desktop.top())));
-    }
+    if (screen)
+        frame = WindowPlacement::Restored(frame, AvailableAreas(), screen->availableGeometry());
     move(frame.topLeft());
 }

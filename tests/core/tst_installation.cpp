@@ -1,6 +1,7 @@
 #include "AppInfo.h"
 #include "AutostartEntry.h"
 #include "InstallLayout.h"
+#include "NotAFile.h"
 
 #include <QDir>
 #include <QImage>
@@ -142,6 +143,27 @@ private slots:
         QVERIFY(AutostartEntry::Refresh(running));
         QCOMPARE(AutostartEntry::IsInstalled(), !entryAfter.isEmpty());
         QCOMPARE(readEntry(), entryAfter);
+    }
+
+    // A pipe would block the start for good; whatever is not a file is the member's business.
+    void refreshLeavesAnEntryThatIsNotAFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : { "pipe", "folder", "link to a pipe" })
+            QTest::newRow(kind) << QString(kind);
+    }
+
+    void refreshLeavesAnEntryThatIsNotAFile()
+    {
+        QFETCH(QString, kind);
+        const QString entry = AutostartEntry::FilePath();
+        QVERIFY(MakeNotAFile(entry, kind));
+        {
+            const Deadline deadline(QTest::currentDataTag(), 10);
+            QVERIFY(AutostartEntry::Refresh(installed));
+        }
+        QVERIFY(!QFileInfo(entry).isFile());
+        QVERIFY(QDir(entry).removeRecursively() || QFile::remove(entry));
     }
 
 private:

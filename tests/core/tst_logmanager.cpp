@@ -1,5 +1,6 @@
 #include "FileMode.h"
 #include "LogManager.h"
+#include "NotAFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -244,6 +245,72 @@ private slots:
         if (change == "move")
             QVERIFY(readAll(aside).endsWith("first\r\n"));
         QCOMPARE(openDescriptorsOf(path), 1);
+    }
+
+    // A pipe at a log's path would block the open until someone reads it, that is for good:
+    // whatever is there that is not a regular file is set aside once, and a new log begun.
+    void logsThatAreNotFilesAreSetAside_data()
+    {
+        QTest::addColumn<bool>("trace"); // the REST trace, else the activity log
+        QTest::addColumn<QString>("kind");
+        for (const bool trace : { false, true }) {
+            for (const char* kind : { "pipe", "folder", "link to a pipe", "socket" }) {
+                const QString name = QStringLiteral("%1, %2").arg(
+                    trace ? QStringLiteral("REST trace") : QStringLiteral("activity log"), kind);
+                QTest::newRow(qPrintable(name)) << trace << QString(kind);
+            }
+        }
+    }
+
+    void logsThatAreNotFilesAreSetAside()
+    {
+        QFETCH(bool, trace);
+        QFETCH(QString, kind);
+        QVERIFY(MakeNotAFile(path, kind));
+        {
+            const Deadline deadline(QTest::currentDataTag(), 10);
+            LogManager log;
+            log.SetLogPath(path);
+            for (const char* text : { "first", "second" }) {
+                if (trace)
+                    QVERIFY(LogManager::AppendToFile(path, QByteArray(text) + "\r\n"));
+                else
+                    log.AddToLog(LogManager::LOG_TEXT, text);
+            }
+        }
+        QVERIFY(QFileInfo(path).isFile() && !QFileInfo(path).isSymLink());
+        QCOMPARE(fileMode(path), 0600);
+        QCOMPARE(readAll(path).count("first\r\n"), 1);
+        QVERIFY(readAll(path).endsWith("second\r\n"));
+        QCOMPARE(SetAsideBeside(path).size(), 1);
+    }
+
+    void logFolderIsAbsoluteAndWritable_data()
+    {
+        QTest::addColumn<QString>("stored"); // "<dir>" stands for a folder of the test's
+        QTest::addColumn<bool>("used");
+        QTest::newRow("a folder of the member's") << "<dir>" << true;
+        QTest::newRow("relative") << "logs" << false;
+        QTest::newRow("escaping upwards") << "../../../x" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("missing") << "<dir>/gone" << false;
+        QTest::newRow("a file") << "<dir>/file" << false;
+        QTest::newRow("not writable") << "<dir>/read-only" << false;
+    }
+
+    void logFolderIsAbsoluteAndWritable()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, used);
+        QFile file(dir->filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray readOnly = QFile::encodeName(dir->filePath("read-only"));
+        QVERIFY(::mkdir(readOnly.constData(), 0500) == 0);
+        if (stored.endsWith("read-only") && ::access(readOnly.constData(), W_OK) == 0)
+            QSKIP("this user may write to any folder");
+        stored.replace("<dir>", dir->path());
+        const QString fallback = "/the/default";
+        QCOMPARE(LogManager::UsableFolder(stored, fallback), used ? stored : fallback);
     }
 
 private:

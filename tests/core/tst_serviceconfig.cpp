@@ -1,3 +1,4 @@
+#include "NotAFile.h"
 #include "ServiceConfig.h"
 
 #include <QTemporaryDir>
@@ -84,6 +85,11 @@ private slots:
         qputenv("MOVARELQUINTASH_CA_FILE", junk.fileName().toLocal8Bit());
         QVERIFY(ServiceConfig::extraCaCertificates().isEmpty());
         qputenv("MOVARELQUINTASH_CA_FILE", dir.filePath("missing.pem").toLocal8Bit());
+        QVERIFY(ServiceConfig::extraCaCertificates().isEmpty());
+        // Read at sign-in: a pipe would block it for good.
+        QVERIFY(MakeNotAFile(dir.filePath("pipe.pem"), "pipe"));
+        qputenv("MOVARELQUINTASH_CA_FILE", dir.filePath("pipe.pem").toLocal8Bit());
+        const Deadline deadline("a pipe as the CA file", 10);
         QVERIFY(ServiceConfig::extraCaCertificates().isEmpty());
     }
 };

@@ -1,12 +1,16 @@
 #include "AppInfo.h"
 #include "AutostartEntry.h"
 #include "FileMode.h"
+#include "IniValue.h"
+#include "NotAFile.h"
 #include "SettingsKeys.h"
 #include "SettingsProvider.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <QtTest>
 
@@ -142,7 +146,7 @@ SETTINGS changedSettings()
     s.historyOutgoingMessageColor = QColor("#aaaaaa");
     s.historySelectedMessageColor = QColor("#bbbbbb");
     s.hotkeys = { "Ctrl+1", "Ctrl+,", "Alt+M", "Ctrl+Shift+S", "Ctrl+Alt+Shift+T", "F5", "Alt+D",
-        "Alt+W", "Ctrl+Alt+1", "Shift+2", "Ctrl++" };
+        "Alt+W", "Ctrl+Alt+1", "Alt+Shift+2", "Ctrl++" };
     s.prevMemo = "[]";
     s.updateDate = QDate(2026, 2, 28);
     return s;
@@ -160,6 +164,8 @@ RawStore rawStore()
 {
     return {};
 }
+
+const QByteArray utf8Mark = QByteArrayLiteral("\xef\xbb\xbf");
 
 } // namespace
 
@@ -433,6 +439,31 @@ private slots:
             "\\0\\0\\0\\x43\\t\\xff\\xff\\0\\x1\\0\\x2\\0\\x3\\0\\0)",
             "groupCursorBorder");
         row("cut-short value", "POPUP_TIMEOUT=@Variant(\\0\\0)", "popupTimeout");
+        // The same, spelled with the escapes the store's reader resolves before it decodes.
+        const QByteArray count = "\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
+        row("@ as a hex escape", "POPUP_TIMEOUT=\\x40Variant(" + count, "popupTimeout");
+        row("@ as an octal escape", "POPUP_TIMEOUT=\\100Variant(" + count, "popupTimeout");
+        row("a letter escaped", "POPUP_TIMEOUT=@Vari\\x61nt(" + count, "popupTimeout");
+        row("the bracket escaped", "POPUP_TIMEOUT=@Variant\\x28" + count, "popupTimeout");
+        row("the closing bracket escaped",
+            "POPUP_TIMEOUT=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff\\x29", "popupTimeout");
+        row("hex escape of eight digits", "POPUP_TIMEOUT=\\x00000040Variant(" + count,
+            "popupTimeout");
+        row("hex escape past 16 bits", "POPUP_TIMEOUT=\\x10040Variant(" + count, "popupTimeout");
+        row("octal escape of seven digits", "POPUP_TIMEOUT=\\0000100Variant(" + count,
+            "popupTimeout");
+        row("a line continued inside", "POPUP_TIMEOUT=@Vari\\\nant(" + count, "popupTimeout");
+        row("escaped, inside a list", "STOP_REMINDER_TYPE=1, \\x40Variant(" + count,
+            "stopReminderType");
+        row("escaped, quoted", "SOUND_MODE=\"\\x40Variant(" + count + "\"", "soundMode");
+        row("escaped key", "POPUP%5FTIMEOUT=\\x40Variant(" + count, "popupTimeout");
+        // The reader decodes date-times too, with a newer stream that flags null values.
+        row("serialized date-time", "POPUP_TIMEOUT=@DateTime(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)",
+            "popupTimeout");
+        // A file that begins with a UTF-8 mark is read as UTF-8, which drops a mark that begins
+        // a run of plain characters.
+        row("UTF-8 file, a mark before the @",
+            utf8Mark + "X=1\nPOPUP_TIMEOUT=" + utf8Mark + "@Variant(" + count, "popupTimeout");
         // Out of range: timers, indexes and sizes computed from them would overflow or miss.
         row("popup timeout overflowing in ms", "POPUP_TIMEOUT=3000000", "popupTimeout");
         row("negative popup timeout", "POPUP_TIMEOUT=-1", "popupTimeout");
@@ -456,8 +487,10 @@ private slots:
         QFETCH(QByteArray, lines);
         QFETCH(QString, field);
         QFETCH(QByteArray, damage);
-        // Intact neighbours prove that the rest of the store is still read.
-        writeStoreFile("[General]\nCONFIRM_AT_EXIT=false\n" + lines
+        // Intact neighbours prove that the rest of the store is still read. A byte-order mark
+        // must begin the file.
+        const QByteArray mark = lines.startsWith(utf8Mark) ? utf8Mark : QByteArray();
+        writeStoreFile(mark + "[General]\nCONFIRM_AT_EXIT=false\n" + lines.mid(mark.size())
             + "\n[appreance]\nUserCursorBorder=#0a0b0c\n");
         SettingsProvider provider;
         const SETTINGS s = provider.GetCurrentSettings(); // the first run: writes back
@@ -473,6 +506,58 @@ private slots:
         QCOMPARE(valueOf(provider.GetCurrentSettings(), field), valueOf(SETTINGS(), field));
     }
 
+    // The screen decides on what the store's reader will make of a value, so both must unescape
+    // alike: compared on values of the escapes, quotes, commas and blanks that matter, and on
+    // random mixtures of them.
+    void valuesUnescapeAsTheStoreReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<bool>("utf8");
+        const QList<QByteArray> forms { "\\x41", "\\x0041", "\\x10041", "\\xg", "\\x", "\\101",
+            "\\0101", "\\1234567", "\\8", "\\q", "\\\\", "\\\"", "\\n\\t", "a\\", "\\x41BCDEFG",
+            "\\x6162", "  lead and trail  ", "trail\\x20  ", "a, b ,c", "\"a, b\"",
+            "\"a\" b, \"c\"", "\"open", "x\"y\"z", "a,", ",", "\\,", "1, \\x40V(", "\\\r\nx",
+            "\\\n\rx", "\xc3\xa9\\x41", "\xef\xbb\xbf!", "\xef\xbb\xbf\xef\xbb\xbf!", "\xff\xfe" };
+        for (const QByteArray& form : forms) {
+            QTest::newRow(form.constData()) << form << false;
+            QTest::newRow(("UTF-8: " + form).constData()) << form << true;
+        }
+        QRandomGenerator random(20261207);
+        const QList<QByteArray> pieces { "\\", "x", "0", "1", "4", "7", "8", "a", "F", "f", "n",
+            "\"", ",", " ", "\t", "A", "(", ")", "@", "\xc3", "\xa9", "\xef\xbb\xbf", "\xff" };
+        for (int i = 0; i < 400; ++i) {
+            QByteArray value;
+            const int length = random.bounded(12);
+            for (int n = 0; n < length; ++n)
+                value += pieces.at(random.bounded(pieces.size()));
+            QTest::newRow(qPrintable(QStringLiteral("random %1").arg(i))) << value << (i % 2 == 1);
+        }
+    }
+
+    void valuesUnescapeAsTheStoreReadsThem()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(bool, utf8);
+        const IniValue::Text ours = IniValue::Unescape(value, utf8);
+        // A text beginning with @ is the reader's to decode further: not compared here.
+        for (const QString& part : ours.parts) {
+            if (part.startsWith(QLatin1Char('@')))
+                QSKIP("decoded further by the reader");
+        }
+        // A file of its own for every value: the reader keeps what it read of a file name.
+        static int files = 0;
+        const QString path = probeFolder.filePath(QStringLiteral("%1.conf").arg(++files));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write((utf8 ? utf8Mark + "X=1\n" : QByteArray()) + "[s]\nk=" + value);
+        file.close();
+        const QVariant theirs = QSettings(path, QSettings::IniFormat).value("s/k");
+        if (ours.isList)
+            QCOMPARE(theirs.toStringList(), ours.parts);
+        else
+            QCOMPARE(theirs, QVariant(ours.parts.value(0)));
+    }
+
     void datesOfEarlierVersionsRead()
     {
         // Written as a serialized date before dates were stored as text.
@@ -482,6 +567,99 @@ private slots:
         QCOMPARE(provider.GetCurrentSettings().updateDate, QDate(2026, 12, 1));
         provider.SetKeyByName(SettingsKeys::updateDate, QDate(2027, 1, 2));
         QCOMPARE(rawStore()->value(SettingsKeys::updateDate).toString(), QString("2027-01-02"));
+    }
+
+    // Opening a pipe waits for its other end for good, and the store's lock waits for ever on
+    // a folder: whatever is at the store's file or its lock is set aside, and the store works.
+    void storeFilesThatAreNotFilesAreSetAside_data()
+    {
+        QTest::addColumn<QString>("suffix"); // after the store file's name
+        QTest::addColumn<QString>("kind");
+        for (const char* suffix : { "", ".lock", ".lock.rmlock" }) {
+            for (const char* kind : { "pipe", "folder", "link to a pipe", "socket" }) {
+                const QString name = QStringLiteral("store%1, %2").arg(suffix, kind);
+                QTest::newRow(qPrintable(name)) << QString(suffix) << QString(kind);
+            }
+        }
+    }
+
+    void storeFilesThatAreNotFilesAreSetAside()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QString, kind);
+        const QString store = rawStore()->fileName();
+        QFile::remove(store);
+        const QString path = store + suffix;
+        QVERIFY(MakeNotAFile(path, kind));
+        {
+            const Deadline deadline(QTest::currentDataTag(), 10);
+            SettingsProvider provider;
+            QCOMPARE(provider.GetCurrentSettings().confirmAtExit, true);
+            provider.SetKeyByName(SettingsKeys::confirmAtExit, false);
+        }
+        QVERIFY(QFileInfo(store).isFile() && !QFileInfo(store).isSymLink());
+        QCOMPARE(rawStore()->value(SettingsKeys::confirmAtExit).toString(), QString("false"));
+        const QStringList aside = SetAsideBeside(path);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(
+            QFileInfo(QFileInfo(path).dir().filePath(aside.first())).isDir(), kind == "folder");
+        QVERIFY(QDir(QFileInfo(path).path()).removeRecursively());
+    }
+
+    // A stored hotkey is bound for the whole desktop, so one that breaks the hotkey rule reads as
+    // none, is said once, and is not written back.
+    void storedHotkeysFollowTheRule_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // lines under [hotkeys]
+        QTest::addColumn<QStringList>("read"); // the eleven in the order of the record
+        QTest::addColumn<int>("warnings");
+        const auto keys = [](std::initializer_list<std::pair<int, const char*>> set) {
+            QStringList list;
+            for (int i = 0; i < 11; ++i)
+                list.append(QString());
+            for (const auto& [index, text] : set)
+                list[index] = text;
+            return list;
+        };
+        // The rule's own cases are in tst_hotkeyrule; one of each kind here.
+        for (const char* bare : { "a", "Shift+1", "Ctrl+", "Ctrl+NoSuchKey" })
+            QTest::newRow(bare) << "OpenMemo=" + QByteArray(bare) << keys({}) << 1;
+        QTest::newRow("100,000 characters")
+            << "OpenMemo=Ctrl+" + QByteArray(100000, 'a') << keys({}) << 1;
+        QTest::newRow("function keys alone or with Shift")
+            << QByteArray("OpenMemo=F5\nSnap3Display=Shift+F35")
+            << keys({ { 2, "F5" }, { 10, "Shift+F35" } }) << 0;
+        // The first action keeps a hotkey two share, whatever order the file lists them in.
+        QTest::newRow("twice: the earlier action keeps it")
+            << QByteArray("Snap3Display=Ctrl+K\nOpenTeamRoom=Cmd+K\nSnap1Display=Ctrl+Alt+J\n"
+                          "OpenMemo=Alt+Ctrl+J")
+            << keys({ { 0, "Cmd+K" }, { 2, "Alt+Ctrl+J" } }) << 2;
+        QTest::newRow("the active-window snap binds nothing, so it may repeat one")
+            << QByteArray("OpenTeamRoom=Ctrl+1\nSnapActiveWindow=Ctrl+1")
+            << keys({ { 0, "Ctrl+1" }, { 7, "Ctrl+1" } }) << 0;
+        QTest::newRow("the active-window snap keeps the rule")
+            << QByteArray("SnapActiveWindow=w") << keys({}) << 1;
+    }
+
+    void storedHotkeysFollowTheRule()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QStringList, read);
+        QFETCH(int, warnings);
+        writeStoreFile("[hotkeys]\n" + stored + "\n");
+        warned.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(countWarnings);
+        SettingsProvider provider;
+        const SETTINGS first = provider.GetCurrentSettings(); // the first run: writes back
+        const SETTINGS second = provider.GetCurrentSettings();
+        qInstallMessageHandler(previous);
+        QCOMPARE(valueOf(first, "hotkeys").toStringList(), read);
+        QCOMPARE(valueOf(second, "hotkeys").toStringList(), read);
+        QCOMPARE(warned.size(), warnings);
+
+        const QStringList written = valueOf(rereadStoreFile(provider), "hotkeys").toStringList();
+        QCOMPARE(written, read);
+        QVERIFY(QFileInfo(rawStore()->fileName()).size() < 10000);
     }
 
     void storeIsUserOnly()
@@ -650,6 +828,23 @@ private slots:
     }
 
 private:
+    QTemporaryDir probeFolder;
+    static inline QStringList warned;
+
+    static void countWarnings(
+        QtMsgType type, const QMessageLogContext& context, const QString& text)
+    {
+        if (type == QtWarningMsg && QByteArray(context.category) == "movarelquintash.settings")
+            warned.append(text);
+    }
+
+    // What a new process reads from the file as it is now.
+    static SETTINGS rereadStoreFile(SettingsProvider& provider)
+    {
+        reloadStoreFile();
+        return provider.GetCurrentSettings();
+    }
+
     static QVariant valueOf(const SETTINGS& s, const QString& field)
     {
         const auto all = fields(s);

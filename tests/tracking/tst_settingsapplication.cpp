@@ -226,6 +226,18 @@ private slots:
         window.InitConfig();
         QVERIFY(log.size() < 1024);
         QVERIFY(ActivityLog().contains("Load style"));
+
+        // A folder that is not absolute would follow the working folder out of the profile: the
+        // log goes to the default folder instead.
+        const QString relative = "../../mq-relative-logs";
+        QVERIFY(!QFileInfo::exists(relative));
+        ChangeSettings([&relative](SettingsProvider::SETTINGS& s) { s.logLocation = relative; });
+        QFile fallback(AppInfo::userDataFolder() + "/" + AppInfo::applicationName + ".log");
+        const qint64 before = fallback.size();
+        window.InitConfig();
+        QVERIFY(!QFileInfo::exists(relative));
+        QVERIFY(fallback.size() > before);
+        QCOMPARE(SettingsProvider::instance()->GetCurrentSettings().logLocation, relative);
     }
 
     void theWindowAndThePopupTakeTheStyleSheet()

@@ -2,6 +2,7 @@
 
 #include "SettingsKeys.h"
 #include "SettingsProvider.h"
+#include "tracking/WindowPlacement.h"
 
 #include <QLabel>
 #include <QScreen>
@@ -144,6 +145,52 @@ private slots:
             << QRect(10, 10, 5000, 4000) << false << QRect(10, 10, 1280, 1024);
         QTest::newRow("title bar above the desktop")
             << QRect(100, -40, 640, 720) << false << QRect();
+        // A sliver on the desktop cannot be taken to move the window back.
+        QTest::newRow("10 x 10 pixels at the bottom right")
+            << QRect(1270, 1014, 640, 720) << false << QRect();
+        QTest::newRow("50 pixels of the title bar at the left")
+            << QRect(-590, 200, 640, 720) << false << QRect();
+        QTest::newRow("the title bar cut by the bottom")
+            << QRect(100, 1010, 640, 720) << false << QRect();
+    }
+
+    void restoredWindowsCanBeTakenByTheTitleBar_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QList<QRect>>("screens");
+        QTest::addColumn<QRect>("restored"); // a null rect: as saved
+        const QRect home(0, 24, 1280, 1000); // a panel along the top
+        const QList<QRect> one { home };
+        const QList<QRect> two { home, QRect(1280, 0, 800, 600) };
+        const QRect centred(320, 164, 640, 720);
+        const auto row = [](const char* name, const QRect& frame, const QList<QRect>& screens,
+                             const QRect& restored) {
+            QTest::newRow(name) << frame << screens << restored;
+        };
+        row("wholly on", QRect(100, 100, 640, 720), one, QRect());
+        row("280 pixels of the title bar on", QRect(1000, 100, 640, 720), one, QRect());
+        row("100 pixels on", QRect(1180, 100, 640, 720), one, QRect());
+        row("99 pixels on", QRect(1181, 100, 640, 720), one, centred);
+        row("a narrow window wholly on", QRect(1200, 100, 80, 90), one, QRect());
+        row("a narrow window 79 pixels on", QRect(1201, 100, 80, 90), one, QRect(600, 479, 80, 90));
+        row("the title bar under the panel", QRect(100, 10, 640, 720), one, centred);
+        row("the title bar at the bottom", QRect(100, 994, 640, 720), one, QRect());
+        row("the title bar 1 pixel cut", QRect(100, 995, 640, 720), one, centred);
+        row("on the second screen", QRect(1500, 100, 300, 400), two, QRect());
+        row("under the second screen", QRect(1500, 700, 300, 400), two, QRect(490, 324, 300, 400));
+        row("larger than the screen, elsewhere", QRect(5000, 0, 2000, 1500), one,
+            QRect(0, 24, 2000, 1500));
+        row("no screens", QRect(100, 100, 640, 720), {}, centred);
+    }
+
+    void restoredWindowsCanBeTakenByTheTitleBar()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QList<QRect>, screens);
+        QFETCH(QRect, restored);
+        const QRect home(0, 24, 1280, 1000);
+        QCOMPARE(
+            WindowPlacement::Restored(frame, screens, home), restored.isNull() ? frame : restored);
     }
 
     void restoresTheSavedGeometry()

@@ -1,3 +1,5 @@
+#include "AppInfo.h"
+#include "SingleApplication.h"
 #include "XdoTool.h"
 
 #include <QDir>
@@ -6,12 +8,31 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 // Runs the client itself twice on the test's display and answers the second one's box as a
 // user would.
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
+    // Every start finds the throwaway home as a first start does.
+    void init()
+    {
+        for (const auto location : { QStandardPaths::GenericConfigLocation,
+                 QStandardPaths::GenericDataLocation, QStandardPaths::RuntimeLocation }) {
+            const QDir folder(QStandardPaths::writableLocation(location));
+            const QFileInfoList entries = folder.entryInfoList(
+                QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+            for (const QFileInfo& entry : entries) {
+                if (entry.isDir() && !entry.isSymLink())
+                    QVERIFY(QDir(entry.filePath()).removeRecursively());
+                else
+                    QVERIFY(QFile::remove(entry.filePath()));
+            }
+        }
+    }
+
     void secondInstanceSaysSoAndLeavesWithMinusOne()
     {
         const QProcessEnvironment environment = ClosedServiceEnvironment();
@@ -33,29 +54,77 @@ private slots:
         QVERIFY(first.waitForFinished(10000));
     }
 
-    // Values that once aborted the start or overflowed the window geometry: the client comes up
-    // with its sign-in dialog.
+    // Values that once aborted the start or overflowed the window geometry, also spelt with the
+    // escapes the store's reader resolves: the client comes up with its sign-in dialog, and the
+    // store keeps only what reads safely.
+    void startsWithADamagedPreferencesStore_data()
+    {
+        QTest::addColumn<QByteArray>("general"); // lines under [General]
+        const QByteArray count = "\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
+        QTest::newRow("serialized") << "POPUP_TIMEOUT=@Variant(" + count;
+        QTest::newRow("@ as a hex escape") << "POPUP_TIMEOUT=\\x40Variant(" + count;
+        QTest::newRow("@ as an octal escape") << "POPUP_TIMEOUT=\\100Variant(" + count;
+        QTest::newRow("escaped, inside a list") << "STOP_REMINDER_TYPE=1, \\x40Variant(" + count;
+    }
+
     void startsWithADamagedPreferencesStore()
     {
-        const QString store
-            = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-            + "/movarelquintash.com/Movarelquintash Client.conf";
+        QFETCH(QByteArray, general);
+        const QString store = StorePath();
         QVERIFY(QDir().mkpath(QFileInfo(store).path()));
         QFile file(store);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("[General]\nFIRST_RUN=false\n"
-                   "POPUP_TIMEOUT=@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)\n"
-                   "[interface]\nRosterWindowX=2147483647\nRosterWindowWidth=3000000\n"
-                   "[appreance]\nGroupCursorBorder=@Variant(\\0\\0\\0\\x43\\t\\xff\\xff\\0"
-                   "\\0\\0\\0\\0\\0\\0\\0)\n");
+        file.write("[General]\nFIRST_RUN=false\n" + general
+            + "\n[interface]\nRosterWindowX=2147483647\nRosterWindowWidth=3000000\n"
+              "[appreance]\nGroupCursorBorder=@Variant(\\0\\0\\0\\x43\\t\\xff\\xff\\0"
+              "\\0\\0\\0\\0\\0\\0\\0)\n");
         file.close();
 
-        QProcess client;
-        QVERIFY(start(client, ClosedServiceEnvironment()));
-        QVERIFY(!findWindow(client.processId(), "^Sign in - ").isEmpty());
-        QCOMPARE(client.state(), QProcess::Running);
-        client.terminate();
-        QVERIFY(client.waitForFinished(10000));
+        StartsToItsSignInDialog();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray kept = file.readAll();
+        QVERIFY2(!kept.contains("ariant") && !kept.contains("x40V") && !kept.contains("100V"),
+            kept.constData());
+        QVERIFY(kept.contains("FIRST_RUN=false"));
+    }
+
+    // A pipe in place of a file the client opens at start would block the open for good, a
+    // folder in place of a lock would look held for ever: set aside, the client starts.
+    void startsWithSomethingElseAtItsFiles_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("pipe"); // else a folder
+        const QString store = StorePath();
+        const QString log = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + "/Movarelquintash Client.log";
+        QTest::newRow("preferences, a pipe") << store << true;
+        QTest::newRow("preferences, a folder") << store << false;
+        QTest::newRow("preferences' lock, a pipe") << store + ".lock" << true;
+        QTest::newRow("preferences' lock, a folder") << store + ".lock" << false;
+        QTest::newRow("activity log, a pipe") << log << true;
+        QTest::newRow("single-instance lock, a pipe")
+            << SingleApplication::LockFilePath(AppInfo::applicationId) << true;
+    }
+
+    void startsWithSomethingElseAtItsFiles()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, pipe);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QVERIFY(
+            pipe ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QDir().mkpath(path));
+        StartsToItsSignInDialog();
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(!QFileInfo::exists(path) || QFileInfo(path).isFile());
+        const QFileInfo info(path);
+        QCOMPARE(QDir(info.path())
+                     .entryList({ info.fileName() + ".not-a-file-*" },
+                         QDir::AllEntries | QDir::System | QDir::Hidden)
+                     .size(),
+            1);
     }
 
     // The password digest and the session key must not travel in clear: an http service is
@@ -74,6 +143,22 @@ private slots:
     }
 
 private:
+    static QString StorePath()
+    {
+        return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+            + "/movarelquintash.com/Movarelquintash Client.conf";
+    }
+
+    static void StartsToItsSignInDialog()
+    {
+        QProcess client;
+        QVERIFY(start(client, ClosedServiceEnvironment()));
+        QVERIFY(!findWindow(client.processId(), "^Sign in - ").isEmpty());
+        QCOMPARE(client.state(), QProcess::Running);
+        client.terminate();
+        QVERIFY(client.waitForFinished(10000));
+    }
+
     static bool start(QProcess& client, const QProcessEnvironment& environment)
     {
         client.setProcessEnvironment(environment);
