@@ -46,6 +46,14 @@ void KeyRelease(ScreensnapEditor* editor, Qt::Key key, Qt::KeyboardModifiers mod
     QApplication::sendEvent(editor, &event);
 }
 
+// A key pressed and released on the picture.
+void Type(ScreensnapEditor* editor, Qt::Key key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(editor, &press);
+    KeyRelease(editor, key);
+}
+
 QImage Decoded(const QByteArray& png)
 {
     return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);
@@ -74,7 +82,7 @@ struct DrawnSnap
     {
         window->show();
         editor = window->GetEditor();
-        KeyRelease(editor, Qt::Key_R);
+        Type(editor, Qt::Key_R);
         SnapFixture::Drag(*editor, { drawn.topLeft(), drawn.center(), drawn.bottomRight() });
         drawnPicture = SnapFixture::Saved(*editor);
     }
@@ -83,7 +91,7 @@ struct DrawnSnap
     // Escape: the picture goes to a new save dialog.
     ScreenSnapSaveDialog* Finish()
     {
-        KeyRelease(editor, Qt::Key_Escape);
+        Type(editor, Qt::Key_Escape);
         return window->GetSaveDialog();
     }
 

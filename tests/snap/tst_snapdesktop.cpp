@@ -1,0 +1,398 @@
+#include "AnnotationItems.h"
+#include "PaintTools.h"
+#include "ScreenSnapSaveDialog.h"
+#include "ScreenSnapWidget.h"
+#include "ScreensnapEditor.h"
+#include "SettingsProvider.h"
+#include "SnapFixture.h"
+#include "XdoTool.h"
+#include "textTool.h"
+#include "tracking/popupWindow.h"
+
+#include <QAction>
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <functional>
+
+// The snap editor as a member uses it on a desktop with a stacking window manager: every step is
+// a key or a click through the X server, and what it did is read from the widgets and from the
+// window manager's view of the windows.
+namespace {
+
+using SnapFixture::Part;
+
+QString Run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QString Id(const QWidget* window)
+{
+    return QString::number(window->winId());
+}
+
+// The managed windows, bottom first, as the window manager stacks them.
+QList<WId> Stacking()
+{
+    const QString list = Run("xprop", { "-root", "-notype", "_NET_CLIENT_LIST_STACKING" });
+    QList<WId> windows;
+    for (const QString& id : list.section('#', 1).split(',', Qt::SkipEmptyParts))
+        windows << id.trimmed().toULong(nullptr, 16);
+    return windows;
+}
+
+bool Above(const QWidget* upper, const QWidget* lower)
+{
+    const QList<WId> windows = Stacking();
+    return windows.indexOf(upper->winId()) > windows.indexOf(lower->winId())
+        && windows.contains(lower->winId());
+}
+
+bool Click(const QWidget* window, QPoint at, int button = 1)
+{
+    return xdotool({ "mousemove", "--window", Id(window), QString::number(at.x()),
+        QString::number(at.y()), "click", QString::number(button) });
+}
+
+bool ClickOn(const QWidget* widget)
+{
+    const QPoint at = widget->mapTo(widget->window(), widget->rect().center());
+    return Click(widget->window(), at);
+}
+
+bool Key(const QString& keys)
+{
+    return xdotool({ "key", keys });
+}
+
+// A key held down until its press has done its work, then let go, as a person types it.
+bool Hold(const QString& key, const std::function<bool()>& pressed)
+{
+    return xdotool({ "keydown", key }) && QTest::qWaitFor(pressed) && xdotool({ "keyup", key });
+}
+
+bool Type(const QString& text)
+{
+    return xdotool({ "type", "--delay", "10", text });
+}
+
+template<typename T> T* TopLevel()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<T*>(window); found && found->isVisible())
+            return found;
+    return nullptr;
+}
+
+QStringList Texts(const ScreensnapEditor* editor)
+{
+    QStringList texts;
+    const QList<QGraphicsItem*> items = editor->items();
+    for (QGraphicsItem* item : items)
+        if (auto* text = dynamic_cast<QMyTextItem*>(item))
+            texts << text->GetText();
+    return texts;
+}
+
+QAction* Entry(PaintTools& tools, const QString& key)
+{
+    const QList<QAction*> actions = tools.GetContextMenu().actions();
+    for (QAction* action : actions)
+        if (action->property("toolName").toString() == key)
+            return action;
+    return nullptr;
+}
+
+// The tools ticked in the tool menu, the arrow heads and the fill included.
+QStringList Ticked(PaintTools& tools)
+{
+    QStringList ticked;
+    const QList<QAction*> actions = tools.GetContextMenu().actions();
+    for (QAction* action : actions)
+        if (action->isChecked())
+            ticked << action->property("toolName").toString();
+    return ticked;
+}
+
+// A snap window over the whole screen, as the main window opens it.
+struct Snap
+{
+    explicit Snap(const QString& company = "Atlas")
+    {
+        const QSize size = QGuiApplication::primaryScreen()->size();
+        window = new ScreenSnapWidget(
+            nullptr, QPixmap::fromImage(SnapFixture::Pattern(size)), "demo", company, 11);
+        window->move(0, 0);
+        window->show();
+        editor = window->GetEditor();
+    }
+    ~Snap() { delete window.data(); }
+
+    PaintTools& Tools() { return window->GetToolBox(); }
+    QString ToolLabel() { return Part<QLabel>(Tools(), "lblCurrentTool")->text(); }
+
+    QPointer<ScreenSnapWidget> window;
+    ScreensnapEditor* editor = nullptr;
+};
+
+} // namespace
+
+class tst_SnapDesktop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void textDialogTakesTheTypingEachTime();
+    void toolBoxStaysAboveThePicture();
+    void escapeInAMenuOrDialogClosesOnlyThat_data();
+    void escapeInAMenuOrDialogClosesOnlyThat();
+    void menuTicksFollowTheTool_data();
+    void menuTicksFollowTheTool();
+    void onePressOfDTogglesTheToolBoxOnce_data();
+    void onePressOfDTogglesTheToolBoxOnce();
+
+private:
+    // The snap window is up with the tool box above it, holding the keyboard.
+    bool Shown(Snap& snap);
+    // The tool menu opened with a right click on the picture, and the entry clicked.
+    bool ChooseFromMenu(Snap& snap, const QString& key);
+    // The snap window and the editor take the keyboard: a middle click on the picture draws
+    // nothing.
+    bool KeyboardOnPicture(Snap& snap);
+    // Escape on the picture: the save dialog, active.
+    ScreenSnapSaveDialog* Finish(Snap& snap);
+};
+
+void tst_SnapDesktop::initTestCase()
+{
+    Q_INIT_RESOURCE(Res);
+    SettingsProvider::SETTINGS settings;
+    settings.soundMode = 0;
+    SettingsProvider::instance()->SetCurrentSettings(settings);
+}
+
+bool tst_SnapDesktop::Shown(Snap& snap)
+{
+    return QTest::qWaitFor([&] { return snap.Tools().isActiveWindow(); })
+        && Above(&snap.Tools(), snap.window);
+}
+
+bool tst_SnapDesktop::ChooseFromMenu(Snap& snap, const QString& key)
+{
+    QMenu& menu = snap.Tools().GetContextMenu();
+    if (!Click(snap.window, QPoint(200, 120), 3)
+        || !QTest::qWaitFor([&] { return menu.isVisible(); }))
+        return false;
+    const QPoint at = menu.mapToGlobal(menu.actionGeometry(Entry(snap.Tools(), key)).center());
+    return xdotool({ "mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1" })
+        && QTest::qWaitFor([&] { return !menu.isVisible(); });
+}
+
+bool tst_SnapDesktop::KeyboardOnPicture(Snap& snap)
+{
+    return Click(snap.window, QPoint(20, snap.window->height() - 20), 2)
+        && QTest::qWaitFor([&] { return snap.window->isActiveWindow(); });
+}
+
+ScreenSnapSaveDialog* tst_SnapDesktop::Finish(Snap& snap)
+{
+    if (!KeyboardOnPicture(snap) || !Key("Escape"))
+        return nullptr;
+    const bool active = QTest::qWaitFor([&] {
+        return snap.window->GetSaveDialog() && snap.window->GetSaveDialog()->isActiveWindow();
+    });
+    return active ? snap.window->GetSaveDialog() : nullptr;
+}
+
+// Typed, confirmed, and typed again elsewhere: each time the text field has the keyboard.
+void tst_SnapDesktop::textDialogTakesTheTypingEachTime()
+{
+    Snap snap;
+    QVERIFY(Shown(snap));
+    QVERIFY(Key("t"));
+    QTRY_COMPARE(snap.ToolLabel(), QString("Tool: text"));
+    const QList<QPair<QPoint, QString>> texts { { { 150, 150 }, "One" }, { { 200, 800 }, "Two" } };
+    for (const auto& [at, typed] : texts) {
+        QVERIFY(Click(snap.window, at));
+        textTool* dialog = nullptr;
+        QTRY_VERIFY((dialog = TopLevel<textTool>()) && dialog->isActiveWindow());
+        QVERIFY(Type(typed));
+        QVERIFY(ClickOn(Part<QWidget>(dialog, "btnOK")));
+        QTRY_VERIFY(!dialog->isVisible());
+    }
+    QStringList typed = Texts(snap.editor);
+    typed.sort();
+    QCOMPARE(typed, QStringList({ "One", "Two" }));
+}
+
+// Clicked, cropped, and back from the save dialog: the tool box is never behind the picture.
+void tst_SnapDesktop::toolBoxStaysAboveThePicture()
+{
+    Snap snap;
+    QVERIFY(Shown(snap));
+    QVERIFY(xdotool({ "mousemove", "100", "100", "mousedown", "1", "mousemove", "300", "200",
+        "mouseup", "1" }));
+    QTRY_VERIFY(snap.window->isActiveWindow());
+    QTRY_COMPARE(snap.editor->GetTotalObject(), 1);
+    QVERIFY(Above(&snap.Tools(), snap.window));
+
+    QVERIFY(ChooseFromMenu(snap, "crop"));
+    QVERIFY(xdotool({ "mousemove", "50", "40", "mousedown", "1", "mousemove", "500", "300",
+        "mousemove", "850", "650", "mouseup", "1" }));
+    QTRY_COMPARE(snap.window->geometry(), QRect(50, 40, 800, 610));
+    QVERIFY(KeyboardOnPicture(snap));
+    QVERIFY(Above(&snap.Tools(), snap.window));
+
+    ScreenSnapSaveDialog* dialog = Finish(snap);
+    QVERIFY(dialog);
+    QVERIFY(!snap.Tools().isVisible());
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "btnDraw")));
+    QVERIFY(Shown(snap));
+    QVERIFY(KeyboardOnPicture(snap));
+    QVERIFY(Above(&snap.Tools(), snap.window));
+}
+
+void tst_SnapDesktop::escapeInAMenuOrDialogClosesOnlyThat_data()
+{
+    QTest::addColumn<QString>("open"); // what Escape closes first
+    QTest::newRow("tool menu") << "menu";
+    QTest::newRow("text dialog") << "text";
+}
+
+// Escape closes the menu or dialog it is pressed in, and its release on the picture does
+// nothing; the next Escape on the picture ends the editing.
+void tst_SnapDesktop::escapeInAMenuOrDialogClosesOnlyThat()
+{
+    QFETCH(QString, open);
+    Snap snap;
+    QVERIFY(Shown(snap));
+    QWidget* closed = &snap.Tools().GetContextMenu();
+    if (open == "menu") {
+        QVERIFY(Click(snap.window, QPoint(300, 200), 3));
+    } else {
+        QVERIFY(Key("t"));
+        QTRY_COMPARE(snap.ToolLabel(), QString("Tool: text"));
+        QVERIFY(Click(snap.window, QPoint(300, 200)));
+        QTRY_VERIFY((closed = TopLevel<textTool>()) && closed->isActiveWindow());
+    }
+    QTRY_VERIFY(closed->isVisible());
+    QVERIFY(Hold("Escape", [&] { return !closed->isVisible() && snap.window->isActiveWindow(); }));
+    // A key after it: once it acted, so had the release of Escape.
+    QVERIFY(Key("l"));
+    QTRY_COMPARE(snap.ToolLabel(), QString("Tool: line"));
+    QVERIFY(snap.window->isVisible());
+    QVERIFY(!snap.window->GetSaveDialog());
+
+    QVERIFY(Key("Escape"));
+    QTRY_VERIFY(snap.window->GetSaveDialog() && snap.window->GetSaveDialog()->isVisible());
+    QVERIFY(!snap.window->isVisible());
+}
+
+void tst_SnapDesktop::menuTicksFollowTheTool_data()
+{
+    // Steps: "menu:<entry>" clicked in the tool menu, "picture:<key>" and "box:<key>" typed with
+    // the keyboard on the picture or on the tool box; each with the label it leads to.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QStringList>("ticked");
+    QTest::addColumn<int>("tool");
+
+    QTest::newRow("menu rectangle, then L")
+        << QStringList { "menu:rect", "picture:l" } << QStringList { "rectangle", "line" }
+        << QStringList { "solid", "line" } << int(ScreensnapEditor::DRAW_LINE);
+    QTest::newRow("arrow over the rectangle, then line")
+        << QStringList { "menu:rect", "menu:endArrow", "picture:r", "menu:line" }
+        << QStringList { "rectangle", "line", "rectangle", "line" }
+        << QStringList { "solid", "endArrow", "line" } << int(ScreensnapEditor::DRAW_LINE);
+    QTest::newRow("keys on the tool box and the picture")
+        << QStringList { "box:e", "menu:callout", "picture:r", "box:p" }
+        << QStringList { "ellipse", "callout", "rectangle", "pen" }
+        << QStringList { "solid", "pen" } << int(ScreensnapEditor::DRAW_PEN);
+}
+
+// The tool box's label and the menu's ticks show the tool in use, one tool ticked, however it
+// was chosen.
+void tst_SnapDesktop::menuTicksFollowTheTool()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, labels);
+    Snap snap;
+    QVERIFY(Shown(snap));
+    // The menu's key of each tool, by the name the label shows.
+    const QMap<QString, QString> tools { { "pen", "pen" }, { "line", "line" },
+        { "rectangle", "rect" }, { "ellipse", "ellipse" }, { "callout", "callout" } };
+    for (int i = 0; i < steps.size(); ++i) {
+        const QString way = steps[i].section(':', 0, 0);
+        const QString what = steps[i].section(':', 1);
+        if (way == "menu") {
+            QVERIFY(ChooseFromMenu(snap, what));
+        } else {
+            if (way == "picture")
+                QVERIFY(KeyboardOnPicture(snap));
+            else
+                QVERIFY(Click(&snap.Tools(), QPoint(40, 48))); // on "Pen width:"
+            QTRY_VERIFY((way == "box" ? static_cast<QWidget*>(&snap.Tools()) : snap.window.data())
+                            ->isActiveWindow());
+            QVERIFY(Key(what));
+        }
+        QTRY_COMPARE(snap.ToolLabel(), "Tool: " + labels[i]);
+        QStringList toolsTicked = Ticked(snap.Tools());
+        toolsTicked.removeAll("solid");
+        toolsTicked.removeAll("startArrow");
+        toolsTicked.removeAll("endArrow");
+        QCOMPARE(toolsTicked, QStringList { tools.value(labels[i]) });
+    }
+    QTEST(Ticked(snap.Tools()), "ticked");
+    QTEST(int(snap.editor->GetCurrentDrawTool()), "tool");
+}
+
+void tst_SnapDesktop::onePressOfDTogglesTheToolBoxOnce_data()
+{
+    QTest::addColumn<bool>("onPicture"); // else the tool box holds the keyboard, as at the start
+    QTest::newRow("keyboard on the tool box") << false;
+    QTest::newRow("keyboard on the picture") << true;
+}
+
+void tst_SnapDesktop::onePressOfDTogglesTheToolBoxOnce()
+{
+    QFETCH(bool, onPicture);
+    Snap snap;
+    QVERIFY(Shown(snap));
+    if (onPicture)
+        QVERIFY(KeyboardOnPicture(snap));
+    // On the tool box the press hides it; the picture acts on the release.
+    QVERIFY(Hold("d",
+        [&] { return onPicture || (!snap.Tools().isVisible() && snap.window->isActiveWindow()); }));
+    QTRY_VERIFY(!snap.Tools().isVisible());
+    QTRY_VERIFY(snap.window->isActiveWindow());
+    // A key after it: once it acted, so had the release of D.
+    QVERIFY(Key("l"));
+    QTRY_COMPARE(snap.ToolLabel(), QString("Tool: line"));
+    QVERIFY(!snap.Tools().isVisible());
+    QCOMPARE(Entry(snap.Tools(), "toolBox")->text(), QString("Show tool box"));
+
+    QVERIFY(Key("d"));
+    QVERIFY(Shown(snap));
+    QVERIFY(Key("e"));
+    QTRY_COMPARE(snap.ToolLabel(), QString("Tool: ellipse"));
+    QVERIFY(snap.Tools().isVisible());
+    QCOMPARE(Entry(snap.Tools(), "toolBox")->text(), QString("Hide tool box"));
+}
+
+QTEST_MAIN(tst_SnapDesktop)
+#include "tst_snapdesktop.moc"
