@@ -26,6 +26,8 @@ ScreenSnapWidget::ScreenSnapWidget(
     : QWidget(parent), toolBox(nullptr)
 {
     setWindowFlags(Qt::FramelessWindowHint);
+    // What task bars and window lists show for the frameless window.
+    setWindowTitle(tr("Movarelquintash ScreenSnap"));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(picture.size());
     editor = new ScreensnapEditor(this, picture);

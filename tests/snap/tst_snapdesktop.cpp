@@ -32,6 +32,10 @@ namespace {
 
 using SnapFixture::Part;
 
+// The application icon every window of the editor carries: one colour, so its pixels tell it
+// from the window manager's stand-in.
+const QRgb iconColour = 0xff12ab34;
+
 QString Run(const QString& program, const QStringList& arguments)
 {
     QProcess process;
@@ -60,6 +64,20 @@ bool Above(const QWidget* upper, const QWidget* lower)
     const QList<WId> windows = Stacking();
     return windows.indexOf(upper->winId()) > windows.indexOf(lower->winId())
         && windows.contains(lower->winId());
+}
+
+// The title the window manager shows and the first pixel of the icon it has.
+QString TitleAndIcon(const QWidget* window)
+{
+    const QString title = Run("xprop", { "-id", Id(window), "-notype", "_NET_WM_NAME" });
+    const QString icon = Run("xprop",
+        { "-id", Id(window), "-notype", "-f", "_NET_WM_ICON", "32x", " $2", "_NET_WM_ICON" });
+    return title.section(" = ", 1) + " " + icon.section(' ', -1);
+}
+
+QString Expected(const QString& title)
+{
+    return '"' + title + "\" 0x" + QString::number(iconColour, 16);
 }
 
 bool Click(const QWidget* window, QPoint at, int button = 1)
@@ -165,6 +183,10 @@ private slots:
     void menuTicksFollowTheTool();
     void onePressOfDTogglesTheToolBoxOnce_data();
     void onePressOfDTogglesTheToolBoxOnce();
+    void saveElsewhereStartsInPicturesAndAddsPng();
+    void saveToDesktopTellsTheFileName();
+    void withoutATeamTheMemberChoosesWhoSees();
+    void windowsCarryTheProductNameAndIcon();
 
 private:
     // The snap window is up with the tool box above it, holding the keyboard.
@@ -183,7 +205,13 @@ void tst_SnapDesktop::initTestCase()
     Q_INIT_RESOURCE(Res);
     SettingsProvider::SETTINGS settings;
     settings.soundMode = 0;
+    settings.popupTimeout = 1;
     SettingsProvider::instance()->SetCurrentSettings(settings);
+    QPixmap icon(16, 16);
+    icon.fill(QColor::fromRgba(iconColour));
+    QApplication::setWindowIcon(QIcon(icon));
+    QVERIFY(QDir::home().mkpath("Pictures"));
+    QVERIFY(QDir::home().mkpath("Work"));
 }
 
 bool tst_SnapDesktop::Shown(Snap& snap)
@@ -392,6 +420,138 @@ void tst_SnapDesktop::onePressOfDTogglesTheToolBoxOnce()
     QTRY_COMPARE(snap.ToolLabel(), QString("Tool: ellipse"));
     QVERIFY(snap.Tools().isVisible());
     QCOMPARE(Entry(snap.Tools(), "toolBox")->text(), QString("Hide tool box"));
+}
+
+// "Save..." opens in the pictures folder, then where the last picture went, with the snap's
+// title and time for a name; a name typed without an extension is saved as a PNG file.
+void tst_SnapDesktop::saveElsewhereStartsInPicturesAndAddsPng()
+{
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString work = QDir::home().filePath("Work");
+    const QList<QPair<QString, QString>> rounds { { pictures, work + "/mysnap" },
+        { work, "second" } };
+    for (const auto& [startFolder, typed] : rounds) {
+        Snap snap;
+        QVERIFY(Shown(snap));
+        QVERIFY(Key("r"));
+        QVERIFY(xdotool({ "mousemove", "100", "100", "mousedown", "1", "mousemove", "200", "150",
+            "mouseup", "1" }));
+        QTRY_COMPARE(snap.editor->GetTotalObject(), 1);
+        ScreenSnapSaveDialog* dialog = Finish(snap);
+        QVERIFY(dialog);
+        const QString date = Part<QLineEdit>(dialog, "txtCurrentDate")->text();
+        QVERIFY(ClickOn(Part<QWidget>(dialog, "btnSave")));
+        QFileDialog* chooser = nullptr;
+        QTRY_VERIFY((chooser = dialog->findChild<QFileDialog*>()) && chooser->isActiveWindow());
+        QCOMPARE(chooser->directory().absolutePath(), startFolder);
+        QCOMPARE(Part<QLineEdit>(chooser, "fileNameEdit")->text(),
+            "Whole desktop(" + QString(date).replace(':', '.') + ").png");
+        QVERIFY(Key("ctrl+a"));
+        QVERIFY(Type(typed));
+        QVERIFY(Key("Return"));
+        QTRY_VERIFY(snap.window.isNull());
+        const QImage saved(QDir(work).filePath(typed.section('/', -1) + ".png"));
+        QCOMPARE(saved.pixel(150, 125), qRgb(255, 0, 0));
+    }
+}
+
+// After saving to the desktop the same notice as for the clipboard names the file; it outlives
+// the snap window and goes by itself.
+void tst_SnapDesktop::saveToDesktopTellsTheFileName()
+{
+    Snap snap;
+    QVERIFY(Shown(snap));
+    ScreenSnapSaveDialog* dialog = Finish(snap);
+    QVERIFY(dialog);
+    const QString name = "Whole desktop("
+        + Part<QLineEdit>(dialog, "txtCurrentDate")->text().replace(':', '.') + ").png";
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "btnSaveToDesktop")));
+    QTRY_VERIFY(snap.window.isNull());
+    QVERIFY(QFile::exists(
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)).filePath(name)));
+    QPointer<popupWindow> notice = TopLevel<popupWindow>();
+    QVERIFY(notice);
+    QCOMPARE(Part<QLabel>(notice, "lblPopupText")->text(),
+        "Image has been saved to the desktop as " + name);
+    QTRY_VERIFY_WITH_TIMEOUT(notice.isNull(), 10000);
+}
+
+// Without a team nothing is shared before the member says with whom.
+void tst_SnapDesktop::withoutATeamTheMemberChoosesWhoSees()
+{
+    Snap snap("");
+    QVERIFY(Shown(snap));
+    QSignalSpy requests(snap.window.data(), &ScreenSnapWidget::screenIsReady);
+    ScreenSnapSaveDialog* dialog = Finish(snap);
+    QVERIFY(dialog);
+    for (const char* name : { "radioPublic", "radioTeam", "radioPassword" })
+        QVERIFY2(!Part<QRadioButton>(dialog, name)->isChecked(), name);
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "btnUpload")));
+    QMessageBox* box = nullptr;
+    QTRY_VERIFY((box = dialog->findChild<QMessageBox*>()) && box->isActiveWindow());
+    QCOMPARE(box->text(), QString("Choose who may see this screensnap: Public or Password."));
+    QVERIFY(Key("Return"));
+    QTRY_VERIFY(!dialog->findChild<QMessageBox*>());
+    QCOMPARE(requests.count(), 0);
+
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "radioPublic")));
+    QTRY_VERIFY(Part<QRadioButton>(dialog, "radioPublic")->isChecked());
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "btnUpload")));
+    QTRY_COMPARE(requests.count(), 1);
+    QCOMPARE(requests.first().at(2).toInt(), 0);
+}
+
+// Every window of the editor carries the application's icon, and the product's name where it
+// has no title of its own: the snap window and the colour dialog.
+void tst_SnapDesktop::windowsCarryTheProductNameAndIcon()
+{
+    Snap snap("");
+    QVERIFY(Shown(snap));
+    QStringList seen { TitleAndIcon(snap.window), TitleAndIcon(&snap.Tools()) };
+    QTimer answer; // the colour dialog blocks: it is read and cancelled from within
+    connect(&answer, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget())) {
+            seen << TitleAndIcon(dialog);
+            dialog->reject();
+        }
+    });
+    answer.start(20);
+    QVERIFY(ClickOn(Part<QWidget>(snap.Tools(), "lblCurrentColor")));
+    QTRY_COMPARE(seen.size(), 3);
+    answer.stop();
+
+    QVERIFY(Key("t"));
+    QTRY_COMPARE(snap.ToolLabel(), QString("Tool: text"));
+    QVERIFY(Click(snap.window, QPoint(300, 200)));
+    textTool* text = nullptr;
+    QTRY_VERIFY((text = TopLevel<textTool>()) && text->isActiveWindow());
+    seen << TitleAndIcon(text);
+    QVERIFY(Key("Escape"));
+    QTRY_VERIFY(!text->isVisible());
+
+    ScreenSnapSaveDialog* dialog = Finish(snap);
+    QVERIFY(dialog);
+    seen << TitleAndIcon(dialog);
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "btnUpload"))); // no permission chosen
+    QMessageBox* box = nullptr;
+    QTRY_VERIFY((box = dialog->findChild<QMessageBox*>()) && box->isActiveWindow());
+    seen << TitleAndIcon(box);
+    QVERIFY(Key("Return"));
+    QTRY_VERIFY(dialog->isActiveWindow());
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "btnSave")));
+    QFileDialog* chooser = nullptr;
+    QTRY_VERIFY((chooser = dialog->findChild<QFileDialog*>()) && chooser->isActiveWindow());
+    seen << TitleAndIcon(chooser);
+    QVERIFY(Key("Escape"));
+    QTRY_VERIFY(dialog->isActiveWindow());
+
+    const QStringList titles { "Movarelquintash ScreenSnap", "ToolBox",
+        "Color - Movarelquintash ScreenSnap", "Text - Zembo Clone Screensnap",
+        "ScreenSnap is ready", "Movarelquintash ScreenSnap", "Save screensnap to..." };
+    QStringList expected;
+    for (const QString& title : titles)
+        expected << Expected(title);
+    QCOMPARE(seen, expected);
 }
 
 QTEST_MAIN(tst_SnapDesktop)

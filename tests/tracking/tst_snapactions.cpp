@@ -206,6 +206,7 @@ private slots:
         QVERIFY(log.Lines().contains("Load application config"));
         Part<QLineEdit>(dialog, "txtTitle")->setText("Draft: a/b");
         QVERIFY(!Part<QRadioButton>(dialog, "radioTeam")->isEnabled()); // no team chosen
+        QTest::mouseClick(Part<QRadioButton>(dialog, "radioPublic"), Qt::LeftButton);
         QTest::mouseClick(Part<QPushButton>(dialog, "btnUpload"), Qt::LeftButton);
 
         const QString folder = AppInfo::dataFolder() + "/screensnaps";
