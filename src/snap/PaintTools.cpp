@@ -446,21 +446,20 @@ void PaintTools::SetPen()
     SetTool(QStringLiteral("pen"), QStringLiteral("pen"), PTC_PEN, true, false);
 }
 
+// "Line" and the two arrow entries all make the line the tool, with the heads the arrow entries
+// tick, and the menu ticks "Line" alone among the tools.
 void PaintTools::SetLine()
 {
-    SetToolText(QStringLiteral("line"));
     const bool start = IsMenuItemChecked(QStringLiteral("startArrow"));
     const bool end = IsMenuItemChecked(QStringLiteral("endArrow"));
-    if (!start && !end) {
-        CheckDrawMenu(QStringLiteral("line"), true);
-        Send(PTC_LINE, int(QMyLineItem::LINE_NO_ARROWS));
-        SetMoveAndResize(true, false);
-        return;
-    }
-    const QMyLineItem::LINE_MODE mode = start && end
-        ? QMyLineItem::LINE_BOTH_ARROWS
-        : (start ? QMyLineItem::LINE_START_ARROW : QMyLineItem::LINE_END_ARROW);
+    QMyLineItem::LINE_MODE mode = QMyLineItem::LINE_NO_ARROWS;
+    if (start || end)
+        mode = start && end ? QMyLineItem::LINE_BOTH_ARROWS
+                            : (start ? QMyLineItem::LINE_START_ARROW : QMyLineItem::LINE_END_ARROW);
+    SetToolText(QStringLiteral("line"));
+    CheckDrawMenu(QStringLiteral("line"), true);
     Send(PTC_LINE, int(mode));
+    SetMoveAndResize(true, false);
 }
 
 void PaintTools::SetRectangle()

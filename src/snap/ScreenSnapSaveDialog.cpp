@@ -14,28 +14,89 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QRadioButton>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
 Q_LOGGING_CATEGORY(snapLog, "movarelquintash.snap", QtInfoMsg)
 
-const int clipboardPopupStepMs = 15;
+const int noticeStepMs = 15;
+// A notice's rise, its lifetime counted in whole seconds, and its fall take at most this long
+// beyond the lifetime.
+const int noticeSlidesMs = 2500;
 
-QString AskFileName(QWidget* parent)
+// Where "Save..." last wrote a picture, for the snaps after it.
+QString lastSaveFolder;
+
+// The folder "Save..." opens in: the last one used while it still exists, else the member's
+// pictures folder, else the home folder.
+QString SaveFolder()
 {
-    return QFileDialog::getSaveFileName(parent, ScreenSnapSaveDialog::tr("Save screensnap to..."),
-        QString(), ScreenSnapSaveDialog::tr("Png images(*.png)"));
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    for (const QString& folder : { lastSaveFolder, pictures }) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    }
+    return QDir::homePath();
 }
+
+// Deletes the widget it watches once that hides.
+class DeleteWhenHidden : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide && !event->spontaneous())
+            watched->deleteLater();
+        return false;
+    }
+};
+
+// Qt's own save dialog, which gives a name without an extension the ".png" the picture is
+// written as, before it asks whether to replace a file of that name. Its default suffix does so
+// for a name typed alone; a typed path with a dot in a folder's name is given it here.
+class PngFileDialog : public QFileDialog
+{
+public:
+    PngFileDialog(QWidget* parent, const QString& caption, const QString& folder)
+        : QFileDialog(parent, caption, folder, ScreenSnapSaveDialog::tr("Png images(*.png)"))
+    {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setAcceptMode(QFileDialog::AcceptSave);
+        setDefaultSuffix(QStringLiteral("png"));
+    }
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        const QFileInfo chosen(files.value(0));
+        if (files.size() == 1 && !chosen.isDir() && chosen.suffix().isEmpty()) {
+            // The name field keeps what is typed into it while it has the keyboard.
+            QWidget* typing = focusWidget();
+            if (typing)
+                typing->clearFocus();
+            selectFile(chosen.filePath() + QStringLiteral(".png"));
+            if (typing)
+                typing->setFocus();
+        }
+        QFileDialog::accept();
+    }
+};
 
 } // namespace
 
 ScreenSnapSaveDialog::ScreenSnapSaveDialog(QPixmap snap, QWidget* parent)
     : QDialog(parent), picture(std::move(snap)), passwordDialog(this),
-      ui(std::make_unique<Ui::ScreenSnapSaveDialog>()), fileChooser(&AskFileName)
+      ui(std::make_unique<Ui::ScreenSnapSaveDialog>())
 {
     ui->setupUi(this);
     ui->lblPicture->setPixmap(picture);
@@ -61,18 +122,15 @@ void ScreenSnapSaveDialog::SetUserCompany(const QString& company)
     ui->txtTeamName->setText(company);
 }
 
-void ScreenSnapSaveDialog::SetFileChooser(FileChooser chooser)
-{
-    fileChooser = std::move(chooser);
-}
-
 int ScreenSnapSaveDialog::Permission() const
 {
     if (ui->radioPassword->isChecked())
         return RestAPI::PasswordPermission;
     if (ui->radioTeam->isChecked())
         return RestAPI::TeamPermission;
-    return RestAPI::PublicPermission;
+    if (ui->radioPublic->isChecked())
+        return RestAPI::PublicPermission;
+    return noPermission;
 }
 
 QByteArray ScreenSnapSaveDialog::EncodedPicture() const
@@ -95,6 +153,10 @@ void ScreenSnapSaveDialog::Finish(void (ScreenSnapSaveDialog::*signal)())
 void ScreenSnapSaveDialog::on_btnUpload_clicked()
 {
     const int permission = Permission();
+    if (permission == noPermission) {
+        Warn(tr("Choose who may see this screensnap: Public or Password."));
+        return;
+    }
     const QString password = ui->txtPassword->text();
     // Shared by password means a password: ask for it rather than upload without one.
     if (permission == RestAPI::PasswordPermission && password.isEmpty()) {
@@ -146,39 +208,77 @@ bool ScreenSnapSaveDialog::SavePicture(const QString& path)
         = png.isEmpty() ? tr("The picture cannot be encoded as PNG.") : SnapFiles::Write(path, png);
     if (error.isEmpty())
         return true;
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("Screen Snap"),
-        tr("The screensnap could not be saved to %1: %2")
-            .arg(QDir::toNativeSeparators(path), error),
-        QMessageBox::Ok, this);
+    Warn(tr("The screensnap could not be saved to %1: %2")
+             .arg(QDir::toNativeSeparators(path), error));
+    return false;
+}
+
+// The message does not block: the dialog and the picture wait for the member's next step.
+void ScreenSnapSaveDialog::Warn(const QString& text)
+{
+    auto* box = new QMessageBox(
+        QMessageBox::Warning, tr("Movarelquintash ScreenSnap"), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
-    return false;
+}
+
+int ScreenSnapSaveDialog::NoticeLifeTimeMs()
+{
+    return SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
 }
 
 void ScreenSnapSaveDialog::on_btnSaveToDesktop_clicked()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const QString path = SnapFiles::UniquePath(
-        desktop, SnapFiles::FileName(ui->txtTitle->text(), ui->txtCurrentDate->text()));
-    if (SavePicture(path))
-        Finish(&ScreenSnapSaveDialog::ScreenSaved);
+    const QString path = SnapFiles::UniquePath(desktop, SuggestedFileName());
+    if (!SavePicture(path))
+        return;
+    ShowLastingNotice(
+        tr("Image has been saved to the desktop as %1").arg(QFileInfo(path).fileName()));
+    Finish(&ScreenSnapSaveDialog::ScreenSaved);
 }
 
+// The snap window and its dialogs go once the picture is saved: this notice lives on alone and
+// goes by itself. A window manager may keep it from sliding off the screen, so it is put away
+// when its time is up whether or not the slide got it there.
+void ScreenSnapSaveDialog::ShowLastingNotice(const QString& text) const
+{
+    auto* notice = new popupWindow;
+    notice->installEventFilter(new DeleteWhenHidden(notice));
+    SettingsProvider::SetStyleToWidget(notice, QStringLiteral(":/design/mac.qss"));
+    const int lifeTime = NoticeLifeTimeMs();
+    notice->ShowPopup(userName, userCompany, text, lifeTime, noticeStepMs, false);
+    QTimer::singleShot(lifeTime + noticeSlidesMs, notice, &QWidget::hide);
+}
+
+QString ScreenSnapSaveDialog::SuggestedFileName() const
+{
+    return SnapFiles::FileName(ui->txtTitle->text(), ui->txtCurrentDate->text());
+}
+
+// Opened without blocking, in the folder last used, with the name a desktop copy would get.
 void ScreenSnapSaveDialog::on_btnSave_clicked()
 {
-    const QString path = fileChooser(this);
-    if (path.isEmpty())
+    auto* chooser = new PngFileDialog(this, tr("Save screensnap to..."), SaveFolder());
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    chooser->selectFile(SuggestedFileName());
+    connect(chooser, &QFileDialog::fileSelected, this, &ScreenSnapSaveDialog::SaveElsewhere);
+    chooser->open();
+}
+
+void ScreenSnapSaveDialog::SaveElsewhere(const QString& path)
+{
+    if (!SavePicture(path))
         return;
-    if (SavePicture(path))
-        Finish(&ScreenSnapSaveDialog::ScreenSaved);
+    lastSaveFolder = QFileInfo(path).absolutePath();
+    Finish(&ScreenSnapSaveDialog::ScreenSaved);
 }
 
 void ScreenSnapSaveDialog::on_btnCopyToClipboard_clicked()
 {
     QGuiApplication::clipboard()->setImage(picture.toImage());
-    const int lifeTime = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
-    popup.ShowPopup(userName, userCompany, tr("Image has been copied to clipboard"), lifeTime,
-        clipboardPopupStepMs, false);
+    popup.ShowPopup(userName, userCompany, tr("Image has been copied to clipboard"),
+        NoticeLifeTimeMs(), noticeStepMs, false);
 }
 
 void ScreenSnapSaveDialog::on_btnDraw_clicked()
@@ -205,18 +305,27 @@ void ScreenSnapSaveDialog::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+// Checks the one button given, or none: buttons of a group left exclusive cannot all be off.
+void ScreenSnapSaveDialog::CheckPermission(QRadioButton* chosen)
+{
+    for (QRadioButton* button : { ui->radioPublic, ui->radioTeam, ui->radioPassword }) {
+        button->setAutoExclusive(false);
+        button->setChecked(button == chosen);
+        button->setAutoExclusive(true);
+    }
+}
+
 void ScreenSnapSaveDialog::showEvent(QShowEvent* event)
 {
     finished = false;
     const QDateTime now = QDateTime::currentDateTime();
     ui->txtCurrentDate->setText(now.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" - ")
         + now.toString(QStringLiteral("hh:mm")));
-    // Without a team the snap is shared publicly or by password.
+    // Without a team the snap is shared publicly or by password, as the member chooses: nothing
+    // is chosen for them.
     const bool teamOffered = !userCompany.isEmpty();
     ui->radioTeam->setEnabled(teamOffered);
-    ui->radioPublic->setChecked(!teamOffered);
-    ui->radioTeam->setChecked(teamOffered);
-    ui->radioPassword->setChecked(false);
+    CheckPermission(teamOffered ? ui->radioTeam : nullptr);
     ui->txtPassword->setEnabled(false);
     ui->txtDescription->clear();
     ui->txtTitle->setFocus(Qt::OtherFocusReason);

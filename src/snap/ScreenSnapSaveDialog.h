@@ -9,8 +9,9 @@
 #include <QPixmap>
 #include <QString>
 
-#include <functional>
 #include <memory>
+
+class QRadioButton;
 
 namespace Ui {
 class ScreenSnapSaveDialog;
@@ -25,17 +26,14 @@ class ScreenSnapSaveDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // Asks for the file "Save..." writes; empty when the member cancelled.
-    using FileChooser = std::function<QString(QWidget* parent)>;
-
     ScreenSnapSaveDialog(QPixmap picture, QWidget* parent = nullptr);
     ~ScreenSnapSaveDialog() override;
 
     void SetUserName(const QString& name);
     // The team the snap was taken for; without one (an empty name) the Team permission is not
-    // offered, since the service would get no team to share it with.
+    // offered, since the service would get no team to share it with, and no permission is
+    // chosen before the member chooses one.
     void SetUserCompany(const QString& company);
-    void SetFileChooser(FileChooser chooser);
 
 signals:
     void ScreenDrawRequest();
@@ -68,12 +66,22 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Permission() while no permission is checked.
+    static constexpr int noPermission = -1;
+
     QByteArray EncodedPicture() const;
     // Writes the picture; a failure is shown and the dialog stays.
     bool SavePicture(const QString& path);
+    void SaveElsewhere(const QString& path);
+    // The title and the date of showing, as the picture's file is named.
+    QString SuggestedFileName() const;
+    void Warn(const QString& text);
+    void ShowLastingNotice(const QString& text) const;
+    static int NoticeLifeTimeMs();
     // Ends this showing with one of the signals above.
     void Finish(void (ScreenSnapSaveDialog::*signal)());
     int Permission() const;
+    void CheckPermission(QRadioButton* chosen);
 
     QPixmap picture;
     QString userName;
@@ -82,6 +90,5 @@ private:
     Preferences preferences;
     PasswordSet passwordDialog;
     std::unique_ptr<Ui::ScreenSnapSaveDialog> ui;
-    FileChooser fileChooser;
     bool finished = false;
 };

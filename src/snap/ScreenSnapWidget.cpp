@@ -26,6 +26,8 @@ ScreenSnapWidget::ScreenSnapWidget(
     : QWidget(parent), toolBox(nullptr)
 {
     setWindowFlags(Qt::FramelessWindowHint);
+    // What task bars and window lists show for the frameless window.
+    setWindowTitle(tr("Movarelquintash ScreenSnap"));
     setAttribute(Qt::WA_DeleteOnClose);
     resize(picture.size());
     editor = new ScreensnapEditor(this, picture);
@@ -62,16 +64,26 @@ ScreenSnapWidget::~ScreenSnapWidget()
 void ScreenSnapWidget::showEvent(QShowEvent* event)
 {
     SetSystemUIMode(kUIModeAllHidden, 0, this);
-    // Window managers keep a window's transients above it, full screen or not.
+    // The picture takes the keys as soon as this window is active.
+    editor->setFocus(Qt::OtherFocusReason);
+    // This window is mapped only after its show event: a window manager knows the tool box for
+    // its transient only when the window is mapped before the tool box.
+    QMetaObject::invokeMethod(this, &ScreenSnapWidget::ShowToolBox, Qt::QueuedConnection);
+    undoCheckTimer.start();
+    event->accept();
+}
+
+// Window managers keep a window's transients above it, full screen or not, whichever of the two
+// has the focus.
+void ScreenSnapWidget::ShowToolBox()
+{
+    if (!isVisible())
+        return;
     toolBox.winId();
     toolBox.windowHandle()->setTransientParent(windowHandle());
     toolBox.show();
     toolBox.setWindowState(Qt::WindowActive);
     toolBox.setFocus(Qt::OtherFocusReason);
-    // The picture takes the keys as soon as this window is active.
-    editor->setFocus(Qt::OtherFocusReason);
-    undoCheckTimer.start();
-    event->accept();
 }
 
 void ScreenSnapWidget::paintEvent(QPaintEvent* event)
@@ -201,44 +213,70 @@ bool ScreenSnapWidget::eventFilter(QObject* watched, QEvent* event)
         activateWindow();
         editor->setFocus(Qt::OtherFocusReason);
     }
-    if (watched == editor && event->type() == QEvent::KeyRelease) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        PaintToolsHotkeysHandler(key->key(), int(key->modifiers()));
-        event->accept();
-    }
+    if (watched == editor)
+        FollowKeys(event);
     return QWidget::eventFilter(watched, event);
 }
 
+// A key acts when it is released on the picture, and only when it was pressed there too. A press
+// that the tool menu, a dialog or the tool box took has done its work there (Escape closed the
+// menu, D hid the tool box); its release, which reaches the picture once they are gone, must not
+// act a second time. Held down, a key acts once.
+void ScreenSnapWidget::FollowKeys(QEvent* event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        keysDown.clear();
+        return;
+    }
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return;
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->isAutoRepeat())
+        return;
+    if (event->type() == QEvent::KeyPress) {
+        keysDown.insert(key->key());
+        return;
+    }
+    event->accept();
+    if (keysDown.remove(key->key()))
+        PaintToolsHotkeysHandler(key->key(), int(key->modifiers()));
+}
+
+// The tools are chosen through the tool box, as its menu entries choose them, so its label and
+// the menu's ticks show the tool in use whichever way it was chosen.
 void ScreenSnapWidget::PaintToolsHotkeysHandler(int key, int modifiers)
 {
     const bool ctrl = modifiers == Qt::ControlModifier;
     switch (key) {
     case Qt::Key_C:
-        ToolAction(PTC_CALLOUT, 0);
+        toolBox.SetCallout();
         break;
     case Qt::Key_D:
         toolBox.HideToolBox();
         break;
     case Qt::Key_E:
-        ToolAction(PTC_ELLIPSE, 0);
+        toolBox.SetEllipse();
         break;
     case Qt::Key_H:
         toolBox.HighLighterAction();
         break;
     case Qt::Key_L:
-        ToolAction(PTC_LINE, 0);
+        toolBox.SetLine();
         break;
     case Qt::Key_P:
-        ToolAction(PTC_PEN, 0);
+        toolBox.SetPen();
         break;
     case Qt::Key_R:
-        ToolAction(ctrl ? PTC_RESET : PTC_RECTANGLE, 0);
+        if (ctrl)
+            ToolAction(PTC_RESET, 0);
+        else
+            toolBox.SetRectangle();
         break;
     case Qt::Key_S:
         toolBox.SolidAction();
         break;
     case Qt::Key_T:
-        ToolAction(PTC_TEXT, 0);
+        toolBox.SetText();
         break;
     case Qt::Key_Z:
         if (ctrl)

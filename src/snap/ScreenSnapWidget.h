@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
@@ -59,6 +60,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void ShowToolBox();
+    void FollowKeys(QEvent* event);
     void HandOver();
 
     PaintTools toolBox;
@@ -67,6 +70,8 @@ private:
     bool blinkState = false;
     bool closeForGood = false;
     bool closing = false; // the tool box is put away with the window
+    // Keys pressed on the picture and not yet released.
+    QSet<int> keysDown;
     QString userName;
     QString userCompany;
     int companyId;

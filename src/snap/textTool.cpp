@@ -34,6 +34,9 @@ void textTool::Init()
         ui->cmbFontSize->addItem(QString::number(size));
     ApplyStyleBoxes();
     isCalloutMode = false;
+    // The dialog gives the keyboard back to the widget that had it last, the OK button after a
+    // click on it: each use starts with the text to type.
+    ui->txtUserText->setFocus(Qt::OtherFocusReason);
 }
 
 void textTool::SetTextColor(const QColor& color)

@@ -39,8 +39,9 @@ public:
     explicit textTool(QWidget* parent = nullptr);
     ~textTool() override;
 
-    // Empties the text and returns to the default font in 6 points, out of callout mode. The
-    // style and contrast boxes keep their marks from the last use, and the font follows them.
+    // Empties the text and returns to the default font in 6 points, out of callout mode; the
+    // text field gets the keyboard. The style and contrast boxes keep their marks from the last
+    // use, and the font follows them.
     void Init();
     void SetTextColor(const QColor& color);
     void SetIsCalloutMode();

@@ -155,9 +155,9 @@ void tst_PaintTools::menuChoicesSendCommands_data()
     QTest::newRow("crop checks no tool")
         << QStringList { "crop" } << none << 0 << QStringList { C(PTC_CROP) } << "Tool: crop"
         << QStringList { "solid" } << false << false;
-    QTest::newRow("starting arrow over the pen")
+    QTest::newRow("starting arrow makes the line the tool")
         << QStringList { "startArrow" } << none << 0 << QStringList { C(PTC_LINE, "1") }
-        << "Tool: line" << QStringList { "solid", "startArrow", "pen" } << true << false;
+        << "Tool: line" << QStringList { "solid", "startArrow", "line" } << true << false;
     QTest::newRow("arrow on and off again")
         << QStringList { "startArrow", "startArrow" } << none << 0
         << QStringList { C(PTC_LINE, "1"), C(PTC_LINE, "0") } << "Tool: line"
@@ -165,12 +165,12 @@ void tst_PaintTools::menuChoicesSendCommands_data()
     QTest::newRow("both arrows") << QStringList { "startArrow", "endArrow" } << none << 0
                                  << QStringList { C(PTC_LINE, "1"), C(PTC_LINE, "3") }
                                  << "Tool: line"
-                                 << QStringList { "solid", "startArrow", "endArrow", "pen" } << true
-                                 << false;
-    QTest::newRow("line with the ending arrow")
-        << QStringList { "endArrow", "line" } << none << 0
-        << QStringList { C(PTC_LINE, "2"), C(PTC_LINE, "2") } << "Tool: line"
-        << QStringList { "solid", "endArrow", "pen", "line" } << true << false;
+                                 << QStringList { "solid", "startArrow", "endArrow", "line" }
+                                 << true << false;
+    QTest::newRow("rectangle, then the line with the ending arrow")
+        << QStringList { "rect", "endArrow", "line" } << none << 0
+        << QStringList { C(PTC_RECTANGLE), C(PTC_LINE, "2"), C(PTC_LINE, "2") } << "Tool: line"
+        << QStringList { "solid", "endArrow", "line" } << true << false;
     QTest::newRow("highlighter on, green, off")
         << QStringList { "highlighter", "Color:#00FF00", "highlighter" } << none << 0
         << QStringList { C(PTC_HIGHLIGHTER, "true"), C(PTC_COLOR, "#4bff0000"),

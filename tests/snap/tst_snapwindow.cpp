@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -44,6 +45,14 @@ void KeyRelease(ScreensnapEditor* editor, Qt::Key key, Qt::KeyboardModifiers mod
 {
     QKeyEvent event(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(editor, &event);
+}
+
+// A key pressed and released on the picture.
+void Type(ScreensnapEditor* editor, Qt::Key key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(editor, &press);
+    KeyRelease(editor, key);
 }
 
 QImage Decoded(const QByteArray& png)
@@ -81,7 +90,7 @@ struct DrawnSnap
     {
         window->show();
         editor = window->GetEditor();
-        KeyRelease(editor, Qt::Key_R);
+        Type(editor, Qt::Key_R);
         SnapFixture::Drag(*editor, { drawn.topLeft(), drawn.center(), drawn.bottomRight() });
         drawnPicture = SnapFixture::Saved(*editor);
     }
@@ -90,7 +99,7 @@ struct DrawnSnap
     // Escape: the picture goes to a new save dialog.
     ScreenSnapSaveDialog* Finish()
     {
-        KeyRelease(editor, Qt::Key_Escape);
+        Type(editor, Qt::Key_Escape);
         return window->GetSaveDialog();
     }
 
@@ -247,9 +256,12 @@ void tst_SnapWindow::uploadSendsTheDrawnPicture_data()
     QTest::newRow("password not set asks for it") << "Atlas"
                                                   << "radioPassword"
                                                   << "" << false << 0 << "";
-    QTest::newRow("no team: public by default") << ""
-                                                << ""
-                                                << "" << true << 0 << "";
+    QTest::newRow("no team: the member chooses") << ""
+                                                 << ""
+                                                 << "" << false << 0 << "";
+    QTest::newRow("no team: public chosen") << ""
+                                            << "radioPublic"
+                                            << "" << true << 0 << "";
 }
 
 void tst_SnapWindow::uploadSendsTheDrawnPicture()
@@ -267,6 +279,8 @@ void tst_SnapWindow::uploadSendsTheDrawnPicture()
     QCOMPARE(Part<QLineEdit>(dialog, "txtUserName")->text(), QString("demo"));
     QCOMPARE(Part<QLineEdit>(dialog, "txtTeamName")->text(), company);
     QCOMPARE(Part<QRadioButton>(dialog, "radioTeam")->isEnabled(), !company.isEmpty());
+    QCOMPARE(Part<QRadioButton>(dialog, "radioTeam")->isChecked(), !company.isEmpty());
+    QVERIFY(!Part<QRadioButton>(dialog, "radioPublic")->isChecked());
     QVERIFY(!Part<QLineEdit>(dialog, "txtPassword")->isEnabled());
 
     Part<QLineEdit>(dialog, "txtTitle")->setText("Checkout bug");
@@ -287,7 +301,11 @@ void tst_SnapWindow::uploadSendsTheDrawnPicture()
     if (!uploaded) {
         QCOMPARE(requests.count(), 0);
         QVERIFY(dialog->isVisible());
-        QVERIFY(dialog->findChild<PasswordSet*>()->isVisible());
+        if (company.isEmpty())
+            QCOMPARE(TakeMessages(dialog),
+                QStringList { "Choose who may see this screensnap: Public or Password." });
+        else
+            QVERIFY(dialog->findChild<PasswordSet*>()->isVisible());
         return;
     }
     QCOMPARE(requests.count(), 1);
@@ -355,19 +373,16 @@ void tst_SnapWindow::saveElsewhereAndClipboard()
     DrawnSnap snap;
     ScreenSnapSaveDialog* dialog = snap.Finish();
     QSignalSpy saved(dialog, &ScreenSnapSaveDialog::ScreenSaved);
-    QString answer;
-    dialog->SetFileChooser([&](QWidget*) { return answer; });
 
     // Copying leaves the dialog open, with a notice.
     QTest::mouseClick(Part<QPushButton>(dialog, "btnCopyToClipboard"), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
         snap.drawnPicture);
-    popupWindow* popup = nullptr;
+    QStringList notices;
     for (QWidget* window : QApplication::topLevelWidgets())
-        popup = popup ? popup : qobject_cast<popupWindow*>(window);
-    QVERIFY(popup && popup->isVisible());
-    QCOMPARE(
-        Part<QLabel>(popup, "lblPopupText")->text(), QString("Image has been copied to clipboard"));
+        if (auto* popup = qobject_cast<popupWindow*>(window); popup && popup->isVisible())
+            notices << Part<QLabel>(popup, "lblPopupText")->text();
+    QVERIFY2(notices.contains("Image has been copied to clipboard"), qPrintable(notices.join('|')));
     QVERIFY(dialog->isVisible());
 
     // Its own preferences open over it and leave it open.
@@ -380,12 +395,19 @@ void tst_SnapWindow::saveElsewhereAndClipboard()
     preferences->close();
     QVERIFY(dialog->isVisible());
 
-    // "Save..." cancelled leaves it open; a name saves there.
+    // "Save..." cancelled leaves it open; a name saves there, whatever its extension.
     QTest::mouseClick(Part<QPushButton>(dialog, "btnSave"), Qt::LeftButton);
+    QPointer<QFileDialog> chooser = dialog->findChild<QFileDialog*>();
+    QVERIFY(chooser && chooser->isVisible());
+    chooser->reject();
+    QTRY_VERIFY(chooser.isNull());
     QVERIFY(dialog->isVisible());
     QCOMPARE(saved.count(), 0);
-    answer = QDir::home().filePath("snaps/elsewhere.img");
+    const QString answer = QDir::home().filePath("snaps/elsewhere.img");
     QTest::mouseClick(Part<QPushButton>(dialog, "btnSave"), Qt::LeftButton);
+    chooser = dialog->findChild<QFileDialog*>();
+    chooser->selectFile(answer);
+    static_cast<QDialog*>(chooser.data())->accept(); // public in QDialog
     QCOMPARE(saved.count(), 1);
     QCOMPARE(Decoded([&] {
         QFile file(answer);

@@ -57,12 +57,10 @@ QStringList PopupTexts()
 ScreenSnapSaveDialog* DrawAndFinish(ScreenSnapWidget* snap, QImage* picture)
 {
     ScreensnapEditor* editor = snap->GetEditor();
-    QKeyEvent r(QEvent::KeyRelease, Qt::Key_R, Qt::NoModifier);
-    QApplication::sendEvent(editor, &r);
+    QTest::keyClick(editor, Qt::Key_R);
     SnapFixture::Drag(*editor, { drawn.topLeft(), drawn.center(), drawn.bottomRight() });
     *picture = SnapFixture::Saved(*editor);
-    QKeyEvent escape(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(editor, &escape);
+    QTest::keyClick(editor, Qt::Key_Escape);
     return snap->GetSaveDialog();
 }
 
@@ -208,6 +206,7 @@ private slots:
         QVERIFY(log.Lines().contains("Load application config"));
         Part<QLineEdit>(dialog, "txtTitle")->setText("Draft: a/b");
         QVERIFY(!Part<QRadioButton>(dialog, "radioTeam")->isEnabled()); // no team chosen
+        QTest::mouseClick(Part<QRadioButton>(dialog, "radioPublic"), Qt::LeftButton);
         QTest::mouseClick(Part<QPushButton>(dialog, "btnUpload"), Qt::LeftButton);
 
         const QString folder = AppInfo::dataFolder() + "/screensnaps";
