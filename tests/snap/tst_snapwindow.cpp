@@ -64,7 +64,10 @@ QImage Decoded(const QByteArray& png)
 QStringList printed;
 void KeepPrinted(QtMsgType, const QMessageLogContext&, const QString& message)
 {
-    printed << message;
+    // The offscreen platform of the tests says what it cannot do (raise a window, say); a
+    // member's desktop does not print that.
+    if (!message.startsWith(QLatin1String("This plugin does not support")))
+        printed << message;
 }
 
 // The messages a dialog shows without blocking; each is closed once read.
