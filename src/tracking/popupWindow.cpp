@@ -167,7 +167,8 @@ void popupWindow::ToNormalView()
 
     UpdateTargetRect();
     // Start just below the screen area and rise from there.
-    move(targetRect.x(), targetRect.bottom() + 1 + 10);
+    slideY = targetRect.bottom() + 1 + 10;
+    move(targetRect.x(), slideY);
     showNormal();
 
     isRising = true;
@@ -204,6 +205,7 @@ void popupWindow::ChangeWindowMode()
     show();
 
     UpdateTargetRect();
+    slideY = targetRect.y();
     move(targetRect.topLeft());
     ui->lblClose->move(width() - ui->lblClose->width() - 4, ui->lblClose->y());
     ui->btnDiscard->move(6, ui->btnDiscard->y());
@@ -235,20 +237,22 @@ void popupWindow::AnimationEvent()
     if (!isVisible())
         return;
     if (isRising) {
-        if (y() <= targetRect.y()) {
+        if (slideY <= targetRect.y()) {
             liveTime = 0;
             animationTimer.stop();
             liveTimer.start(secondMs);
         } else {
-            move(x(), y() - riseStep);
+            slideY -= riseStep;
+            move(x(), slideY);
         }
         return;
     }
-    if (y() > targetRect.bottom() + 1) {
+    if (slideY > targetRect.bottom() + 1) {
         animationTimer.stop();
         hide();
     } else {
-        move(x(), y() + fallStep);
+        slideY += fallStep;
+        move(x(), slideY);
     }
 }
 

@@ -95,6 +95,9 @@ private:
     std::function<QImage()> previewPicture;
     QPixmap ballPixmap;
     QRect targetRect;
+    // Where the slide has the popup's top edge. A window manager may keep the window on the
+    // screen whatever is asked, so the slide counts its own steps rather than reading y().
+    int slideY = 0;
     bool isRising = true;
     int liveTime = 0;
     bool isClosing = false;
