@@ -2,6 +2,7 @@
 #include "AutostartEntry.h"
 #include "ServiceConfig.h"
 #include "SingleApplication.h"
+#include "TerminalFilter.h"
 #include "tracking/RosterWindow.h"
 
 #include <QDebug>
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     // GL driver only to pick a visual for GL content, which takes longer than building every
     // window of the client.
     QApplication::setAttribute(Qt::AA_ForceRasterWidgets);
+    TerminalFilter::Install();
     SingleApplication app(argc, argv, AppInfo::applicationId);
     Q_INIT_RESOURCE(Res);
     QCoreApplication::setApplicationName(AppInfo::applicationName);

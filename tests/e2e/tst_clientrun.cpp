@@ -466,18 +466,31 @@ private:
     }
 
     // The first visible window of the client whose name matches, waiting for it to appear.
+    // Asks again until the window is there rather than with xdotool's --sync: under a window
+    // manager a window destroyed while xdotool walks the tree (a frame going with its window)
+    // can leave that one search waiting for ever.
     QString FindWindow(const QString& namePattern, int timeoutMs = 15000)
     {
-        QProcess search;
-        search.start("xdotool",
-            { "search", "--all", "--sync", "--onlyvisible", "--pid",
-                QString::number(m_client.processId()), "--name", namePattern });
-        if (!search.waitForFinished(timeoutMs)) {
-            search.kill();
-            search.waitForFinished();
-            return {};
-        }
-        return QString::fromLatin1(search.readAllStandardOutput()).split('\n').value(0).trimmed();
+        QString found;
+        const bool shown = QTest::qWaitFor(
+            [&] {
+                QProcess search;
+                search.start("xdotool",
+                    { "search", "--all", "--onlyvisible", "--pid",
+                        QString::number(m_client.processId()), "--name", namePattern });
+                if (!search.waitForFinished(2000)) {
+                    search.kill();
+                    search.waitForFinished();
+                    return false;
+                }
+                found = QString::fromLatin1(search.readAllStandardOutput())
+                            .split('\n')
+                            .value(0)
+                            .trimmed();
+                return !found.isEmpty();
+            },
+            timeoutMs);
+        return shown ? found : QString();
     }
 
     FakeServiceProcess m_service;
