@@ -150,6 +150,8 @@ bool ScreenSnapSaveDialog::SavePicture(const QString& path)
         tr("The screensnap could not be saved to %1: %2")
             .arg(QDir::toNativeSeparators(path), error),
         QMessageBox::Ok, this);
+    // The path holds the title as typed: shown as written, never as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     return false;
