@@ -397,19 +397,20 @@ quint64 RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
                     return;
                 }
                 emit ApiDataOk(
-                    ScreenshotUpload, QVariant::fromValue(UploadAnswer { upload, id, {} }));
+                    ScreenshotUpload, QVariant::fromValue(UploadAnswer { upload, id, {}, {} }));
             },
             upload);
     });
     return upload;
 }
 
-void RestAPI::UploadScreensnap(const QString& title, const QString& description,
+quint64 RestAPI::UploadScreensnap(const QString& title, const QString& description,
     const QString& activeWindow, int keyStrokes, int mouseClicks, int teamId,
     ScreensnapPermission permission, const QString& password, const QByteArray& png)
 {
-    if (!RequireLogin(ScreensnapUpload))
-        return;
+    const quint64 upload = ++lastUpload;
+    if (!RequireLogin(ScreensnapUpload, upload))
+        return upload;
     QString permissionName;
     switch (permission) {
     case PublicPermission:
@@ -424,11 +425,12 @@ void RestAPI::UploadScreensnap(const QString& title, const QString& description,
     }
     if (permissionName.isEmpty() || png.isEmpty()) {
         ReportLater(ScreensnapUpload, false,
-            png.isEmpty() ? tr("the snap has no image") : tr("unknown permission"));
-        return;
+            FailureValue(
+                png.isEmpty() ? tr("the snap has no image") : tr("unknown permission"), upload));
+        return upload;
     }
-    if (!CheckCanSend(ScreensnapUpload))
-        return;
+    if (!CheckCanSend(ScreensnapUpload, upload))
+        return upload;
     const Fields fields {
         { ScreensnapUploadFields::title, title },
         { ScreensnapUploadFields::description, description },
@@ -442,17 +444,22 @@ void RestAPI::UploadScreensnap(const QString& title, const QString& description,
     };
     QNetworkReply* reply = PostMultipart(ScreensnapUpload, screensnapPath, WithCredentials(fields),
         ScreensnapUploadFields::image, ScreensnapUploadFields::fileName, png);
-    Watch(reply, ScreensnapUpload, maxAnswerBytes, {}, [this](const Outcome& outcome) {
-        HandleApiOutcome(ScreensnapUpload, outcome, [this](const ApiXmlParser& answer) {
-            // The address goes to the clipboard and into a link the member clicks.
-            const QString shortUrl = answer.ReadShortUrl();
-            if (!IsWebAddress(QUrl(shortUrl, QUrl::StrictMode))) {
-                Fail(ScreensnapUpload, tr("the answer holds no short address"));
-                return;
-            }
-            emit ApiDataOk(ScreensnapUpload, shortUrl);
-        });
+    Watch(reply, ScreensnapUpload, maxAnswerBytes, {}, [this, upload](const Outcome& outcome) {
+        HandleApiOutcome(
+            ScreensnapUpload, outcome,
+            [this, upload](const ApiXmlParser& answer) {
+                // The address goes to the clipboard and into a link the member clicks.
+                const QString shortUrl = answer.ReadShortUrl();
+                if (!IsWebAddress(QUrl(shortUrl, QUrl::StrictMode))) {
+                    Fail(ScreensnapUpload, tr("the answer holds no short address"), upload);
+                    return;
+                }
+                emit ApiDataOk(ScreensnapUpload,
+                    QVariant::fromValue(UploadAnswer { upload, 0, {}, shortUrl }));
+            },
+            upload);
     });
+    return upload;
 }
 
 void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
@@ -563,7 +570,7 @@ bool RestAPI::RequireLogin(ApiState state, quint64 upload)
 // The text alone, or with the upload it answers for.
 QVariant RestAPI::FailureValue(const QString& why, quint64 upload)
 {
-    return upload ? QVariant::fromValue(UploadAnswer { upload, 0, why }) : QVariant(why);
+    return upload ? QVariant::fromValue(UploadAnswer { upload, 0, why, {} }) : QVariant(why);
 }
 
 // Answers that arise without a request still arrive from the event loop, like every other.

@@ -103,19 +103,26 @@ public:
         bool imageLoaded = false;
     };
 
-    // What the answer to a capture's upload carries, in ApiDataOk(ScreenshotUpload) and in
-    // ApiDataError with ScreenshotUpload or, when the upload never left, NoConnection: the
-    // number UploadScreenshot gave the upload, and the service's id or why it failed. It
-    // converts to that id (toInt) and to a text (toString: the reason, else the id), which
-    // receivers that filter by the state alone read as before.
+    // What the answer to an upload (a capture's or a snap's) carries, in ApiDataOk with its
+    // state and in ApiDataError with its state or, when the upload never left, NoConnection:
+    // the number UploadScreenshot or UploadScreensnap gave the upload, and the capture's id at
+    // the service, the snap's short address or why it failed. It converts to that id (toInt)
+    // and to a text (toString: the reason, else the address, else the id), which receivers
+    // that filter by the state alone read as before.
     struct UploadAnswer
     {
         quint64 upload = 0;
         int id = 0;
         QString error;
+        QString shortUrl;
 
         int Id() const { return id; }
-        QString Text() const { return error.isEmpty() ? QString::number(id) : error; }
+        QString Text() const
+        {
+            if (!error.isEmpty())
+                return error;
+            return shortUrl.isEmpty() ? QString::number(id) : shortUrl;
+        }
     };
 
     explicit RestAPI(QObject* parent = nullptr);
@@ -160,8 +167,9 @@ public:
     // Work-diary capture; the value of the answer is an UploadAnswer with the number returned
     // here, so answers are told apart by capture, not by order.
     quint64 UploadScreenshot(const ScreenshotRecord& shot);
-    // Screen snap; the value of the answer is its short address.
-    void UploadScreensnap(const QString& title, const QString& description,
+    // Screen snap; the value of the answer is an UploadAnswer with the number returned here
+    // and, on success, the snap's short address.
+    quint64 UploadScreensnap(const QString& title, const QString& description,
         const QString& activeWindow, int keyStrokes, int mouseClicks, int teamId,
         ScreensnapPermission permission, const QString& password, const QByteArray& png);
 

@@ -218,6 +218,8 @@ void ScreenSnapSaveDialog::Warn(const QString& text)
 {
     auto* box = new QMessageBox(
         QMessageBox::Warning, tr("Movarelquintash ScreenSnap"), text, QMessageBox::Ok, this);
+    // A path holds the title as typed: shown as written, never as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

@@ -241,27 +241,49 @@ void MiscFunctions::OnScreenIsReady(const QString& title, const QString& descrip
         keyStrokes += sample.keyEvents;
         mouseClicks += sample.mouseEvents;
     }
-    pendingSnaps.append({ title, picture });
     if (!apiHandle) {
         qDebug() << "No REST client to upload the screen snap through; kept in"
-                 << KeepFailedScreensnap();
+                 << KeepSnap({ 0, title, picture });
         return;
     }
-    apiHandle->UploadScreensnap(title, description, QStringLiteral(" "), keyStrokes, mouseClicks,
-        snapCompanyId, RestAPI::ScreensnapPermission(permission), password, picture);
+    const quint64 upload = apiHandle->UploadScreensnap(title, description, QStringLiteral(" "),
+        keyStrokes, mouseClicks, snapCompanyId, RestAPI::ScreensnapPermission(permission), password,
+        picture);
+    // Every answer, even one decided at once, comes from the event loop, after this.
+    pendingSnaps.append({ upload, title, picture });
 }
 
-void MiscFunctions::ForgetUploadedScreensnap()
+int MiscFunctions::PendingSnapIndex(const QVariant& answer) const
 {
-    if (!pendingSnaps.isEmpty())
-        pendingSnaps.removeFirst();
+    if (answer.userType() != qMetaTypeId<RestAPI::UploadAnswer>())
+        return -1;
+    const quint64 upload = answer.value<RestAPI::UploadAnswer>().upload;
+    for (int index = 0; index < pendingSnaps.size(); ++index)
+        if (pendingSnaps.at(index).upload == upload)
+            return index;
+    return -1;
 }
 
-QString MiscFunctions::KeepFailedScreensnap()
+bool MiscFunctions::AwaitsScreensnap(const QVariant& answer) const
 {
-    if (pendingSnaps.isEmpty())
-        return QString();
-    const PendingSnap snap = pendingSnaps.takeFirst();
+    return PendingSnapIndex(answer) >= 0;
+}
+
+void MiscFunctions::ForgetUploadedScreensnap(const QVariant& answer)
+{
+    const int index = PendingSnapIndex(answer);
+    if (index >= 0)
+        pendingSnaps.removeAt(index);
+}
+
+QString MiscFunctions::KeepFailedScreensnap(const QVariant& answer)
+{
+    const int index = PendingSnapIndex(answer);
+    return index < 0 ? QString() : KeepSnap(pendingSnaps.takeAt(index));
+}
+
+QString MiscFunctions::KeepSnap(const PendingSnap& snap)
+{
     const QString date
         = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy - hh:mm:ss"));
     const QString path

@@ -19,6 +19,7 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <QVariant>
 
 #include <array>
 #include <functional>
@@ -125,11 +126,16 @@ public:
         SCREENSNAP_PICTURE_MODE mode);
     // The open snap window, or null.
     ScreenSnapWidget* GetScreensnapEditor() const;
-    // The service answered the oldest snap upload: kept for nothing more.
-    void ForgetUploadedScreensnap();
-    // The oldest snap upload failed: its picture goes to a file in the data folder, whose path
-    // is returned (empty when it could not be written either).
-    QString KeepFailedScreensnap();
+    // Snap uploads are told apart by the number each answer carries (RestAPI::UploadAnswer),
+    // never by order. Whether the answer is for a snap uploaded here and not answered yet:
+    // a NoConnection may be a snap's, or another request's.
+    bool AwaitsScreensnap(const QVariant& answer) const;
+    // The service took the snap the answer is for: kept for nothing more.
+    void ForgetUploadedScreensnap(const QVariant& answer);
+    // The snap the answer is for failed, or never left: its picture goes to a file in the data
+    // folder, whose path is returned (empty when it is no snap of this hub, or could not be
+    // written either).
+    QString KeepFailedScreensnap(const QVariant& answer);
 
     // The latest capture, its picture a thumbnail; each capture overwrites it.
     SCREENSHOT currentShot;
@@ -177,10 +183,14 @@ private:
     // Screen snaps.
     struct PendingSnap
     {
+        quint64 upload = 0; // the number its answer carries
         QString title;
         QByteArray png;
     };
+    static QString KeepSnap(const PendingSnap& snap);
+    int PendingSnapIndex(const QVariant& answer) const;
+
     QPointer<ScreenSnapWidget> snapWindow;
     int snapCompanyId = -1;
-    QList<PendingSnap> pendingSnaps; // uploads sent, oldest first, until the service answers
+    QList<PendingSnap> pendingSnaps; // uploads sent, until the service answers for each
 };

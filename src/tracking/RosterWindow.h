@@ -245,7 +245,7 @@ public slots:
 
 private:
     void SnapDisplay(int display);
-    void OnScreensnapUploadFailed();
+    void OnScreensnapUploadFailed(const QVariant& answer);
 
 private:
     void SetUpTitleBar();
@@ -348,7 +348,7 @@ private:
     void OnTeamsReceived();
     void OnRosterReceived();
     void OnAvatarsReceived();
-    void OnScreensnapUploaded(const QString& shortUrl);
+    void OnScreensnapUploaded(const QVariant& answer);
     void OnUpdateInfoReceived();
     void OnUserAvatarReceived(const QByteArray& bytes);
     void OnAboutReceived();

@@ -79,7 +79,7 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
         OnAvatarsReceived();
         break;
     case RestAPI::ScreensnapUpload:
-        OnScreensnapUploaded(arg.toString());
+        OnScreensnapUploaded(arg);
         break;
     case RestAPI::GetUpdate:
         OnUpdateInfoReceived();
@@ -111,7 +111,6 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
 
 void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& arg)
 {
-    Q_UNUSED(arg)
     switch (currentState) {
     case RestAPI::GetTeamsState:
         ShowRosterPage(false);
@@ -121,12 +120,15 @@ void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& 
         logManager.AddToLog(LogManager::LOG_NETWORK_ERROR);
         // Nothing goes out without the network: no notice will be answered.
         workNoticesPending = 0;
+        // A snap that never left fails as one the service refused.
+        if (misc.AwaitsScreensnap(arg))
+            OnScreensnapUploadFailed(arg);
         break;
     case RestAPI::WorkState:
         workNoticesPending = qMax(0, workNoticesPending - 1);
         break;
     case RestAPI::ScreensnapUpload:
-        OnScreensnapUploadFailed();
+        OnScreensnapUploadFailed(arg);
         break;
     default:
         break;
@@ -157,9 +159,10 @@ void RosterWindow::OnTeamsReceived()
     ShowRosterPage(true);
 }
 
-void RosterWindow::OnScreensnapUploaded(const QString& shortUrl)
+void RosterWindow::OnScreensnapUploaded(const QVariant& answer)
 {
-    misc.ForgetUploadedScreensnap();
+    misc.ForgetUploadedScreensnap(answer);
+    const QString shortUrl = answer.toString();
     logManager.AddToLog(
         LogManager::LOG_TEXT, QStringLiteral("Screensnap was successfully uploaded"));
     // The address is the service's text: shown as text, never as markup.

@@ -60,6 +60,8 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     restApi.Roster_GetTeams();
     misc.SetApiHandle(&restApi);
 
+    // The service's texts, shown as written: as markup a picture they name would be read.
+    ui->lblUserName->setTextFormat(Qt::PlainText);
     ui->lblUserName->setText(info.fullName);
     ui->line->show();
     ui->lstRoster->show();
@@ -100,6 +102,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     ui->btnTimeControl->setEnabled(false);
     ui->btnAboutMQT->setEnabled(false);
 
+    ui->lblUserLastWorked->setTextFormat(Qt::PlainText);
     ui->lblUserLastWorked->setText(tr("I LAST WORKED AT: ") + LastWorkedTail(info.lastWork));
 
     CheckForUpdates();

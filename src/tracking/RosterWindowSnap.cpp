@@ -102,11 +102,11 @@ void RosterWindow::on_actionLast_snapshot_triggered()
     dialog.showNormal();
 }
 
-// The picture is not lost with the upload: it waits in the data folder.
-void RosterWindow::OnScreensnapUploadFailed()
+// The picture is not lost with the upload: the one the answer is for waits in the data folder.
+void RosterWindow::OnScreensnapUploadFailed(const QVariant& answer)
 {
     QString text = tr("The screensnap could not be uploaded. Please try again later.");
-    const QString kept = misc.KeepFailedScreensnap();
+    const QString kept = misc.KeepFailedScreensnap(answer);
     if (!kept.isEmpty())
         text += QLatin1Char(' ') + tr("It was kept in %1").arg(QDir::toNativeSeparators(kept));
     ShowSnapPopup(text, false);

@@ -2,6 +2,23 @@
 
 #include "ui_RosterWindow.h"
 
+#include <QTextDocument>
+
+namespace {
+
+// A tool tip is taken as markup whenever it looks like some, and a picture it names would be
+// read from any file: such a text (a member's name) is escaped, on one line, so it shows as
+// written. Any other text stays as it is.
+QString ToolTipAsWritten(const QString& text)
+{
+    if (!Qt::mightBeRichText(text))
+        return text;
+    return QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped()
+        + QStringLiteral("</p>");
+}
+
+} // namespace
+
 void RosterWindow::ChangeStatus(RosterManager::STATUS status)
 {
     currentStatus = status;
@@ -61,7 +78,7 @@ void RosterWindow::ChangeStatus(RosterManager::STATUS status)
             + QLatin1Char('(') + misc.GetUsername() + QLatin1Char(')')
                                   : QString();
     logManager.AddToLog(LogManager::LOG_USER_STATUS_CHANGED, toolTip);
-    tray.setToolTip(toolTip);
+    tray.setToolTip(ToolTipAsWritten(toolTip));
     if (!tray.isVisible())
         tray.show();
 }

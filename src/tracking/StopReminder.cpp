@@ -39,6 +39,7 @@ int StopReminder::RemindInterval(int index)
 void StopReminder::SetCurrentMemo(const QString& memo)
 {
     currentMemo = memo;
+    ui->lblMemo->setTextFormat(Qt::PlainText); // shown as typed, never as markup
     ui->lblMemo->setText(ui->lblMemo->fontMetrics().elidedText(
         QStringLiteral("Memo: ") + memo, Qt::ElideRight, ui->lblMemo->width()));
 }

@@ -28,6 +28,14 @@ QString elidedToLabel(const QLabel* label, const QString& text)
     return label->fontMetrics().elidedText(text, Qt::ElideRight, label->width());
 }
 
+// Names, memos and window titles come from the service and from other programs: shown as
+// written, never as markup, whose pictures the label would read from any file.
+void setPlainText(QLabel* label, const QString& text)
+{
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+}
+
 } // namespace
 
 // A tool window shown without activation: sliding in must not take the keyboard away from
@@ -67,9 +75,9 @@ bool popupWindow::ShowPopup(const QString& caption1, const QString& caption2,
         return true;
     popupMode = POPUP_MODE_SCREENSHOT;
     isDiscarded = false;
-    ui->lblCaption->setText(elidedToLabel(ui->lblCaption, caption1 + " - " + caption2));
+    setPlainText(ui->lblCaption, elidedToLabel(ui->lblCaption, caption1 + " - " + caption2));
     ui->lblCaption->show();
-    ui->lblActiveWindowName->setText(elidedToLabel(ui->lblActiveWindowName, activeWindow));
+    setPlainText(ui->lblActiveWindowName, elidedToLabel(ui->lblActiveWindowName, activeWindow));
     ui->lblActiveWindowName->show();
     shotPixmap = shot;
     ui->lblLastScreenshot->setPixmap(shotPixmap);
@@ -92,7 +100,7 @@ bool popupWindow::ShowPopup(const QString& caption1, const QString& caption2, co
         return true;
     ui->lblCaption->hide();
     popupMode = POPUP_MODE_TEXT;
-    ui->lblActiveWindowName->setText(
+    setPlainText(ui->lblActiveWindowName,
         elidedToLabel(ui->lblActiveWindowName, caption1 + " - " + caption2));
     ui->lblActiveWindowName->show();
     ui->lblLastScreenshot->hide();
@@ -119,8 +127,8 @@ bool popupWindow::ShowPopup(const QString& caption1, const QString& caption2, co
     animationInterval = n * 3;
     lifeTime = lifeTimeMs;
     ToNormalView();
-    ui->lblCaption_2->setText(caption1 + " - " + caption2);
-    ui->lblMemo->setText(elidedToLabel(ui->lblMemo, memo));
+    setPlainText(ui->lblCaption_2, caption1 + " - " + caption2);
+    setPlainText(ui->lblMemo, elidedToLabel(ui->lblMemo, memo));
     ui->btnMemo->setText(buttonText);
     StartShowing();
     return false;

@@ -1,4 +1,5 @@
 #include "FakeServiceProcess.h"
+#include "ScreenSnapSaveDialog.h"
 #include "SignedInWindow.h"
 #include "tracking/popupWindow.h"
 #include "updateDialog.h"
@@ -7,12 +8,60 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTextBrowser>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 #include <QtTest>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <sys/stat.h>
 
 using namespace TrackingFixture;
 
 namespace {
+
+// What a text in this format shows: as markup, its document's text (read without drawing it,
+// so nothing it names is loaded).
+QString AsShown(const QString& text, Qt::TextFormat format)
+{
+    const bool markup
+        = format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
+    return markup ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
+}
+
+// Ends the run when the scope is not left in time: a road that reads what a text names (a pipe,
+// /dev/zero) never returns, and a test must say so rather than wait for its own time limit.
+class Deadline
+{
+public:
+    explicit Deadline(int ms)
+        : watcher([this, ms] {
+              std::unique_lock<std::mutex> lock(mutex);
+              if (!left.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done; }))
+                  qFatal("Not done within %d ms", ms);
+          })
+    { }
+    ~Deadline()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            done = true;
+        }
+        left.notify_one();
+        watcher.join();
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable left;
+    bool done = false;
+    std::thread watcher; // last: started once the rest is there
+};
 
 QString LastLogLine()
 {
@@ -32,6 +81,7 @@ private slots:
         ChangeSettings([](SettingsProvider::SETTINGS& settings) { settings.soundMode = 0; });
         QVERIFY(m_service.Start());
         m_service.PointClientsHere();
+        qputenv("MOVARELQUINTASH_CHAT_HOST", "127.0.0.1"); // nothing leaves the machine
     }
 
     void init() { QVERIFY(m_service.Control("reset")); }
@@ -305,9 +355,122 @@ private slots:
         QVERIFY(label->sizeHint().width() < 1000 && label->sizeHint().height() < 1000);
     }
 
+    // Names, memos and window titles come from the service and other programs. Looking like
+    // markup, they still show as written on every road, and nothing they name is read: a pipe
+    // or /dev/zero never ends, a picture stating a huge size would be drawn at it.
+    void outsideTextShowsAsWritten_data()
+    {
+        QTest::addColumn<QString>("road");
+        QTest::addColumn<QString>("text");
+        // Short enough that the popup's narrow labels show the whole tag.
+        const QString pipe = m_pipes.filePath("p");
+        QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0 || QFile::exists(pipe));
+        const QByteArray huge = "<svg xmlns='http://www.w3.org/2000/svg' width='90000' "
+                                "height='90000'><rect width='90000' height='90000'/></svg>";
+        for (const char* road : { "capture", "sign-in", "reminders", "roster", "save failure" }) {
+            QTest::addRow("%s, device", road) << road << "<img src=/dev/zero>";
+            QTest::addRow("%s, pipe", road) << road << "<img src=" + pipe + ">";
+            QTest::addRow("%s, huge picture", road)
+                << road
+                << "<img src=\"data:image/svg+xml;base64," + QString(huge.toBase64()) + "\">";
+            QTest::addRow("%s, markup", road) << road << "<b>x</b> & <i>y</i>";
+        }
+    }
+
+    void outsideTextShowsAsWritten()
+    {
+        QFETCH(QString, road);
+        QFETCH(QString, text);
+        const Deadline deadline(15000);
+        SignedInWindow s;
+        auto* misc = s.window->findChild<MiscFunctions*>();
+        QStringList holders; // each holds the text (its start, when elided) as it shows
+        QString toolTip;
+        const auto label = [&holders](QObject* in, const char* name, bool holds = true) {
+            const QLabel* label = in->findChild<QLabel*>(name);
+            QCOMPARE(AsShown(label->text(), label->textFormat()), label->text());
+            if (holds)
+                holders << label->text();
+        };
+        if (road == "capture") {
+            QVERIFY(SignIn(*s.window));
+            FakeDesktop desktop;
+            desktop.windowTitle = text;
+            desktop.Install(*s.window);
+            misc->SetUserName(text);
+            StartTracking(*s.window, "Atlas", "memo");
+            s.window->GetScreenshot();
+            label(ScreenshotPopup(), "lblCaption");
+            label(ScreenshotPopup(), "lblActiveWindowName");
+            toolTip = ToolTip(*s.window);
+            holders << AsShown(toolTip, Qt::AutoText);
+            s.window->on_actionLast_snapshot_triggered();
+            holders << misc->GetLastSnapshot().findChild<QTextBrowser*>()->toPlainText();
+        } else if (road == "sign-in") {
+            QVERIFY(s.SignIn(false));
+            RestAPI::SecurityUserInfo info = s.rest->GetCurrentUserInfo();
+            info.fullName = text;
+            info.lastWork = "Monday " + text;
+            emit misc->GetAuthDialog().OnAuthComplete("demo", info);
+            label(s.window.get(), "lblUserLastWorked", false); // the text from its last blank
+            label(s.window.get(), "lblUserName");
+        } else if (road == "reminders") {
+            ChangeSettings([](SettingsProvider::SETTINGS& settings) {
+                settings.memoReminderType = 1; // the popup
+            });
+            misc->SetUserName(text);
+            s.window->SetMemo(text, 1);
+            QTRY_VERIFY(ScreenshotPopup()->isVisible());
+            label(ScreenshotPopup(), "lblCaption_2");
+            label(ScreenshotPopup(), "lblMemo");
+            misc->GetStopReminder().SetCurrentMemo(text);
+            label(&misc->GetStopReminder(), "lblMemo");
+        } else if (road == "roster") {
+            RosterManager::ROSTER_ITEM member;
+            member.contactID = 1002;
+            member.fullName = member.memo = text;
+            member.isWorking = true;
+            member.status = RosterManager::STATUS_ONLINE_WORKING;
+            RosterManager::ROSTER_GROUP_ITEM team { 11, text, text, 1, true, { member } };
+            ListWidgetManager().DrawRosterToListWidget(s.list, { team }, true, true);
+            s.window->show();
+            for (int row = 0; row < s.list->count(); ++row) {
+                QVERIFY(s.list->item(row)->data(Qt::ToolTipRole).isNull());
+                holders << s.list->item(row)->text();
+            }
+        } else {
+            ScreenSnapSaveDialog dialog(QPixmap(8, 8));
+            const QString file = m_pipes.filePath("p/" + text + ".png"); // under a pipe
+            dialog.SetFileChooser([file](QWidget*) { return file; });
+            dialog.on_btnSave_clicked();
+            auto* box = TopLevel<QMessageBox>();
+            QVERIFY(box && box->isVisible());
+            QCOMPARE(AsShown(box->text(), box->textFormat()), box->text());
+            holders << box->text();
+        }
+        if (QTest::currentTestFailed())
+            return; // drawn, markup would read what it names
+        for (const QString& holder : qAsConst(holders))
+            QVERIFY2(holder.contains(text.left(8)), qPrintable(holder.left(200)));
+
+        // Drawn, every window the road showed ends at once.
+        QElapsedTimer clock;
+        clock.start();
+        if (!toolTip.isEmpty())
+            QToolTip::showText(QPoint(10, 10), toolTip);
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible())
+                window->grab();
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QToolTip::hideText();
+        for (QWidget* window : QApplication::topLevelWidgets())
+            window->hide();
+    }
+
 private:
     FakeServiceProcess m_service;
     QTemporaryDir m_pictures;
+    QTemporaryDir m_pipes { "/tmp/mqXXXXXX" };
 };
 
 QTEST_MAIN(TestApiAnswers)

@@ -4,6 +4,7 @@
 #include "TrackingFixture.h"
 #include "preferences/Preferences.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QDir>
 #include <QHostInfo>
@@ -220,6 +221,58 @@ private slots:
             QStringList { "The screensnap could not be uploaded. Please try again later. It was "
                           "kept in "
                 + QDir(folder).filePath(file) });
+        HideScreenshotPopup();
+    }
+
+    // Each answer finds its own snap by the number its upload carries: the first, which never
+    // leaves (no network) or fails after the second's success, is kept under its own title;
+    // the second reaches the service.
+    void eachAnswerFindsItsOwnSnap_data()
+    {
+        QTest::addColumn<bool>("late"); // the first fails late rather than never leaving
+        QTest::newRow("no network for the first") << false;
+        QTest::newRow("the first fails last") << true;
+    }
+
+    void eachAnswerFindsItsOwnSnap()
+    {
+        QFETCH(bool, late);
+        const QString folder = AppInfo::dataFolder() + "/screensnaps";
+        QDir(folder).removeRecursively();
+        const int before = m_service.Uploads().size();
+        RosterWindow window;
+        QVERIFY(SignIn(window));
+        auto* api = Find<RestAPI>(window, "restApi");
+        bool online = late;
+        api->SetNetworkCheck([&online] { return online; });
+        api->SetRequestTimeout(1000);
+        QVERIFY(!late
+            || m_service.Control("fail",
+                { { "mode", "slow" }, { "path", "/k4p/snaps/upload:var" }, { "times", "1" },
+                    { "delay", "3000" } }));
+        QList<QByteArray> pictures;
+        auto* misc = window.findChild<MiscFunctions*>();
+        for (const QString title : { "first", "second" }) {
+            QBuffer png;
+            png.open(QIODevice::WriteOnly);
+            SnapFixture::Pattern(QSize(20 + pictures.size(), 10)).save(&png, "PNG");
+            pictures << png.data();
+            misc->OnScreenIsReady(title, "", RestAPI::PublicPermission, "", pictures.last());
+            online = true;
+        }
+
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(folder).entryList(QDir::Files).size(), 1, 10000);
+        const QString kept = QDir(folder).entryList(QDir::Files).first();
+        QVERIFY2(kept.startsWith("first("), qPrintable(kept));
+        QFile file(QDir(folder).filePath(kept));
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == pictures.first());
+        const auto second = [this, before] {
+            for (const QJsonObject& upload : m_service.Uploads().mid(before))
+                if (upload.value("fields").toObject().value("title") == "second")
+                    return m_service.UploadImage(upload);
+            return QByteArray();
+        };
+        QTRY_COMPARE(second(), pictures.last());
         HideScreenshotPopup();
     }
 
