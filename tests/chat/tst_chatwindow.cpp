@@ -3,6 +3,7 @@
 #include "HistoryRecord.h"
 #include "ProsodyServer.h"
 #include "ShownText.h"
+#include "XdoTool.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -62,6 +63,25 @@ void choosePeriod(ChatWindowDialog& window, const QString& caption)
 {
     emit window.findChild<QLabel*>("historyModeSwitcher")
         ->linkActivated(periodLinks(window).value(caption));
+}
+
+// Clicks the link of the period switcher as a member does; false when there is no display.
+bool clickPeriod(ChatWindowDialog& window, const QString& caption)
+{
+    const auto* label = window.findChild<QLabel*>("historyModeSwitcher");
+    QTextDocument text;
+    text.setHtml(label->text());
+    const QString line = text.toPlainText();
+    const QFontMetrics metrics = label->fontMetrics();
+    // The line is centred in the label.
+    const int left = (label->width() - metrics.horizontalAdvance(line)) / 2;
+    const int at = line.indexOf(caption);
+    const QPoint point = label->mapTo(&window,
+        QPoint(left + metrics.horizontalAdvance(line.left(at))
+                + metrics.horizontalAdvance(caption) / 2,
+            label->height() / 2));
+    return xdotool({ "mousemove", "--window", QString::number(window.winId()),
+        QString::number(point.x()), QString::number(point.y()), "click", "1" });
 }
 
 } // namespace
@@ -286,7 +306,10 @@ private slots:
         int largestChange = 0;
         connect(view, &QTextDocument::contentsChange, this,
             [&largestChange](int, int, int added) { largestChange = qMax(largestChange, added); });
-        choosePeriod(window, "Last 30 days");
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(clickPeriod(window, "Last 30 days"));
+        // Taken once the view shows the oldest message, or is on its way there.
+        QTRY_VERIFY(window.IsLoadingHistory() || shown(window).contains(textOf(0).left(20)));
         const QString coming = comingLength ? QString(comingLength, 'c') : QString("just now");
         window.OnMessageRecieved("bob@localhost/QXmpp", coming);
         QTRY_VERIFY(!window.IsLoadingHistory());
