@@ -24,8 +24,8 @@ inline QString TextOf(int n, int length)
     return text;
 }
 
-inline bool Write(const QString& fileName, int count, int length, int partnerId,
-    const QString& partnerName)
+inline bool Write(
+    const QString& fileName, int count, int length, int partnerId, const QString& partnerName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -35,9 +35,9 @@ inline bool Write(const QString& fileName, int count, int length, int partnerId,
     const QDateTime newest = QDateTime::currentDateTime().addSecs(-60);
     for (int n = 0; n < count; ++n) {
         const bool mine = n % 3 == 0;
-        file.write(HistoryRecord::Encode({ mine ? -1 : 11, mine ? 1001 : partnerId,
-            newest.addSecs(-600LL * (count - 1 - n)), mine ? "Demo Member" : partnerName,
-            TextOf(n, length) }));
+        file.write(HistoryRecord::Encode(
+            { mine ? -1 : 11, mine ? 1001 : partnerId, newest.addSecs(-600LL * (count - 1 - n)),
+                mine ? "Demo Member" : partnerName, TextOf(n, length) }));
     }
     return file.error() == QFile::NoError;
 }

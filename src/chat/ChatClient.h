@@ -38,8 +38,8 @@ signals:
     void OnConnectionStateChange(bool connectionState);
     // A message with text: `fromUser` is the sender's full address as the server gives it,
     // `sentAt` the local time it was sent (see SentAt).
-    void MessageRecived(const QString& fromUser, const QString& messageText,
-        const QDateTime& sentAt = QDateTime());
+    void MessageRecived(
+        const QString& fromUser, const QString& messageText, const QDateTime& sentAt = QDateTime());
     void CatchXmppError();
 
 public slots:

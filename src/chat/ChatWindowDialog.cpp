@@ -115,8 +115,7 @@ QString ChatWindowDialog::GetFormatedMessage(const ChatHistory::HistoryEntry& en
         html += QLatin1String("<i>");
     html += entry.dateTime.toString(QStringLiteral("hh:mm:ss - dd/MM/yyyy - "))
         + asHtml(entry.fullName) + QLatin1String(":<br>")
-        + asHtml(ShownText::Of(entry.message, entry.omitted))
-        + QLatin1String("<br><br></font>");
+        + asHtml(ShownText::Of(entry.message, entry.omitted)) + QLatin1String("<br><br></font>");
     if (bold)
         html += QLatin1String("</b>");
     if (font.italic())
@@ -146,8 +145,8 @@ void ChatWindowDialog::LoadHistory()
     if (historyMode == ChatHistory::HISTORY_LAST_CONVERSATION)
         return;
     TakeLook();
-    historyReader = std::make_unique<HistoryPeriodReader>(
-        historyFileName, historyMode, QDate::currentDate());
+    historyReader
+        = std::make_unique<HistoryPeriodReader>(historyFileName, historyMode, QDate::currentDate());
     ShowOlderMessages();
 }
 
@@ -213,7 +212,8 @@ void ChatWindowDialog::AppendMessage(const ChatHistory::HistoryEntry& entry)
     MoveDown();
 }
 
-void ChatWindowDialog::InsertMessage(QTextCursor& cursor, const ChatHistory::HistoryEntry& entry) const
+void ChatWindowDialog::InsertMessage(
+    QTextCursor& cursor, const ChatHistory::HistoryEntry& entry) const
 {
     const QChar line = QChar::LineSeparator;
     // One paragraph per message: a new one costs the layout of itself alone.
@@ -230,8 +230,7 @@ void ChatWindowDialog::OnMessageRecieved(
     if (isHidden() || !ChatAddress::IsFrom(from, withUser.userName))
         return;
     StoreAndShow(ChatHistory::HistoryEntry(withUser.groupID, withUser.contactID,
-        sentAt.isValid() ? sentAt : QDateTime::currentDateTime(), withUser.fullName,
-        messageText));
+        sentAt.isValid() ? sentAt : QDateTime::currentDateTime(), withUser.fullName, messageText));
 }
 
 bool ChatWindowDialog::eventFilter(QObject* watched, QEvent* event)

@@ -93,7 +93,8 @@ bool HistoryPeriodReader::NextMessage(ChatHistory::HistoryEntry* entry)
     HistoryRecord::Piece piece;
     while (NextPiece(&piece)) {
         if (records > 0
-            && (records == maxRecordsPerMessage || !HistoryRecord::Continues(piece, kept.first()))) {
+            && (records == maxRecordsPerMessage
+                || !HistoryRecord::Continues(piece, kept.first()))) {
             nextPiece = std::move(piece);
             break;
         }

@@ -128,7 +128,8 @@ void RosterWindow::OnChatMessageRecived(
     RouteChatMessage(from, text, sent);
 }
 
-void RosterWindow::RouteChatMessage(const QString& from, const QString& text, const QDateTime& sentAt)
+void RosterWindow::RouteChatMessage(
+    const QString& from, const QString& text, const QDateTime& sentAt)
 {
     const QString user = ChatAddress::UserPart(from);
     if (ChatWindowDialog* window = FindConversation(user)) {
@@ -174,6 +175,6 @@ void RosterWindow::DropWaitingChatMessages(const QString& why)
 
 void RosterWindow::NoteChatMessageNotStored(const QString& from, const QString& why)
 {
-    logManager.AddToLog(LogManager::LOG_TEXT,
-        QStringLiteral("Chat message from %1 not stored: %2").arg(from, why));
+    logManager.AddToLog(
+        LogManager::LOG_TEXT, QStringLiteral("Chat message from %1 not stored: %2").arg(from, why));
 }

@@ -4,7 +4,6 @@
 #include <QSignalSpy>
 #include <QXmppConfiguration.h>
 #include <QXmppMessage.h>
-#include <QXmppPingIq.h>
 #include <QtTest>
 
 namespace {
@@ -36,20 +35,6 @@ private:
         return connected.wait(timeout) || client.isConnected();
     }
 
-    // True once the server has answered a ping sent after everything `client` sent before:
-    // the server handles a stream's stanzas in order.
-    static bool serverHasHandled(ChatClient& client)
-    {
-        QXmppPingIq ping;
-        ping.setTo("localhost");
-        bool answered = false;
-        const QMetaObject::Connection watch = connect(&client, &QXmppClient::iqReceived,
-            [&](const QXmppIq& iq) { answered = answered || iq.id() == ping.id(); });
-        const bool sent = client.sendPacket(ping) && QTest::qWaitFor([&] { return answered; }, timeout);
-        disconnect(watch);
-        return sent;
-    }
-
     static bool wasEverConnected(const QSignalSpy& stateChanges)
     {
         for (const QList<QVariant>& change : stateChanges) {
@@ -65,7 +50,6 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.error()));
         QVERIFY2(server.addAccount("alice", alicePassword), qPrintable(server.error()));
         QVERIFY2(server.addAccount("bob", bobPassword), qPrintable(server.error()));
-        QVERIFY2(server.addAccount("carol", "carol-secret"), qPrintable(server.error()));
         qputenv("MOVARELQUINTASH_CHAT_DOMAIN", "localhost");
         qputenv("MOVARELQUINTASH_CHAT_HOST", "127.0.0.1");
         qputenv("MOVARELQUINTASH_CA_FILE", TEST_CA_DIR "/ca.pem");
@@ -130,17 +114,17 @@ private slots:
         QCOMPARE(received.size(), 1);
     }
 
+    // A message keeps the time it was sent: the stamp of a server that kept it, unless the
+    // server's clock runs ahead of ours.
     void sentAt_data()
     {
         QTest::addColumn<QDateTime>("stamp");
         QTest::addColumn<QDateTime>("sentAt");
 
         const QDateTime now(QDate(2026, 3, 6), QTime(16, 52, 30));
-        QTest::newRow("no stamp: now") << QDateTime() << now;
-        QTest::newRow("a stamp before now")
-            << now.addSecs(-208).toUTC() << QDateTime(QDate(2026, 3, 6), QTime(16, 49, 2));
-        QTest::newRow("a year before") << now.addYears(-1).toUTC() << now.addYears(-1);
-        QTest::newRow("the clock of the server ahead") << now.addSecs(5).toUTC() << now;
+        QTest::newRow("no stamp") << QDateTime() << now;
+        QTest::newRow("a stamp before now") << now.addSecs(-208).toUTC() << now.addSecs(-208);
+        QTest::newRow("a stamp ahead of now") << now.addSecs(5).toUTC() << now;
     }
 
     void sentAt()
@@ -150,38 +134,6 @@ private slots:
         const QDateTime now(QDate(2026, 3, 6), QTime(16, 52, 30));
         QCOMPARE(ChatClient::SentAt(stamp, now), sentAt);
         QCOMPARE(ChatClient::SentAt(stamp, now).timeSpec(), Qt::LocalTime);
-    }
-
-    // Signed in, the member gets nothing sent to the member's address until the client
-    // accepts messages: the server keeps it, and then hands it over with the time it was sent.
-    // The session's own address reaches the client at once.
-    void keepsMessagesUntilAccepted()
-    {
-        ChatClient sender;
-        QVERIFY(signIn(sender, alice, alicePassword));
-        const QDateTime sentFrom = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
-        sender.sendMessage("carol@localhost", "while you were away");
-        QVERIFY(serverHasHandled(sender));
-        const qint64 keptBy = QDateTime::currentSecsSinceEpoch();
-        // Its arrival comes in a later second than its keeping.
-        QTRY_VERIFY(QDateTime::currentSecsSinceEpoch() > keptBy);
-
-        ChatClient receiver;
-        QSignalSpy received(&receiver, &ChatClient::MessageRecived);
-        QSignalSpy connected(&receiver, &QXmppClient::connected);
-        receiver.connectToServer("carol@localhost", "carol-secret");
-        QVERIFY(connected.wait(timeout));
-        sender.sendMessage("carol@localhost/QXmpp", "to the session");
-        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, timeout);
-        QCOMPARE(received.first().at(1).toString(), QString("to the session"));
-
-        receiver.AcceptMessages();
-        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, timeout);
-        QCOMPARE(received.last().at(1).toString(), QString("while you were away"));
-        const QDateTime sentAt = received.last().at(2).toDateTime();
-        QVERIFY2(sentAt >= sentFrom && sentAt.toSecsSinceEpoch() <= keptBy,
-            qPrintable(sentAt.toString(Qt::ISODate)));
-        QCOMPARE(sentAt.timeSpec(), Qt::LocalTime);
     }
 
     void refusesServersItCannotVerify()

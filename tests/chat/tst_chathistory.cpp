@@ -208,8 +208,8 @@ private slots:
         QTest::newRow("100,000 cyrillic letters")
             << QString(100000, QChar(0x044F)) << QList<int>({ 100000 });
         // 1,536 records: the last 1,024 read as one message, the 512 before them as another.
-        QTest::newRow("3 MB read as two") << QString(3 << 20, 'y')
-                                          << QList<int>({ 1 << 20, 2 << 20 });
+        QTest::newRow("3 MB read as two")
+            << QString(3 << 20, 'y') << QList<int>({ 1 << 20, 2 << 20 });
     }
 
     // Of a long message only its start is read, however long the chain of its records; the
@@ -423,8 +423,8 @@ private slots:
             << QList<QDateTime>({ daysAgo(0), daysAgo(-1), daysAgo(0) }) << QList<int>({ 0, 2 });
         QTest::newRow("week around a clock set back")
             << int(ChatHistory::HISTORY_LAST_WEEK)
-            << QList<QDateTime>({ daysAgo(9), daysAgo(2), daysAgo(400), daysAgo(400),
-                   daysAgo(30), daysAgo(1), daysAgo(45), daysAgo(0) })
+            << QList<QDateTime>({ daysAgo(9), daysAgo(2), daysAgo(400), daysAgo(400), daysAgo(30),
+                   daysAgo(1), daysAgo(45), daysAgo(0) })
             << QList<int>({ 1, 5, 7 });
         QTest::newRow("30 days of 40, 20, 1, delivered late in that order")
             << int(ChatHistory::HISTORY_LAST_30_DAYS)

@@ -282,9 +282,9 @@ private slots:
         QFETCH(int, comingLength);
 
         const auto textOf = [length](int n) {
-            return length ? QString::number(n) + QString(length - 6, QChar('a' + n % 26)) + "z"
-                          : QString::fromUtf8("<b>m%1</b> & café 😀\nsecond line").arg(n, 4, 10,
-                              QChar('0'));
+            return length
+                ? QString::number(n) + QString(length - 6, QChar('a' + n % 26)) + "z"
+                : QString::fromUtf8("<b>m%1</b> & café 😀\nsecond line").arg(n, 4, 10, QChar('0'));
         };
         const QString file = ChatWindowDialog::GetHisotryFileNameForCurrentChat(bob);
         QVERIFY(QDir().mkpath(QFileInfo(file).path()));

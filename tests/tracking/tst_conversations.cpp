@@ -158,7 +158,6 @@ private slots:
         }
     }
 
-
     void signingOutClosesTheConversations()
     {
         m_s->window->StartConversation(m_anna, QString());
@@ -187,9 +186,9 @@ private slots:
             << false << true << member << "anna.k" << false << true << fromAnna;
         QTest::newRow("to the session before the roster")
             << false << true << session << "anna.k" << false << true << fromAnna;
-        QTest::newRow("from a stranger before the roster") << false << true << session
-                                                           << "stranger" << false << false
-                                                           << "New message from: stranger";
+        QTest::newRow("from a stranger before the roster")
+            << false << true << session << "stranger" << false << false
+            << "New message from: stranger";
         QTest::newRow("to the member, signed out before the roster")
             << false << true << member << "anna.k" << true << true << fromAnna;
         QTest::newRow("to the session, signed out before the roster")
@@ -213,7 +212,8 @@ private slots:
             SignOut();
         ChatClient& partner = Partner(sender);
         const QString text = QString("%1, %2").arg(QTest::currentDataTag(), "<i>&</i>");
-        const QDateTime sentFrom = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
+        const QDateTime sentFrom
+            = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
         qint64 keptBy = 0;
         if (whileSignedOut) {
             partner.sendMessage(to, text);
@@ -222,8 +222,8 @@ private slots:
             QTRY_VERIFY(QDateTime::currentSecsSinceEpoch() > keptBy);
         }
         if (rosterLate)
-            QVERIFY(m_service.Control("fail",
-                { { "mode", "http500" }, { "path", "/k4p/teams/list:var" } }));
+            QVERIFY(m_service.Control(
+                "fail", { { "mode", "http500" }, { "path", "/k4p/teams/list:var" } }));
         LogReader log;
         const qint64 signedInFrom = QDateTime::currentSecsSinceEpoch();
         QVERIFY(BeginSignIn());
@@ -250,27 +250,31 @@ private slots:
         // Everything before it is routed once anna's next message is stored.
         m_annaChat.sendMessage("demo@localhost", "barrier");
         QTRY_VERIFY_WITH_TIMEOUT(AnnasMessages().contains("barrier"), 10000);
-        const QList<ChatHistory::HistoryEntry> history = ChatHistory::LoadHistory(
-            ChatWindowDialog::GetHisotryFileNameForCurrentChat(m_anna), ChatHistory::HISTORY_TODAY);
         QCOMPARE(AnnasMessages().count(text), stored ? 1 : 0);
         if (whileSignedOut) {
-            const QDateTime sentAt = history.first().dateTime;
+            const QDateTime sentAt = ChatHistory::LoadHistory(
+                ChatWindowDialog::GetHisotryFileNameForCurrentChat(m_anna),
+                ChatHistory::HISTORY_TODAY)
+                                         .first()
+                                         .dateTime;
             QVERIFY2(sentAt >= sentFrom && sentAt.toSecsSinceEpoch() <= keptBy
                     && sentAt.toSecsSinceEpoch() < signedInFrom,
                 qPrintable(sentAt.toString(Qt::ISODate)));
         }
-        QCOMPARE(m_desktop.trayNotices.count({ notice, text }), notice.isEmpty() ? 0 : 1);
-        if (!stored && notice.isEmpty()) {
+        int notices = 0; // that show the message, whatever their title
+        for (const auto& shownNotice : qAsConst(m_desktop.trayNotices))
+            notices += shownNotice.second == text;
+        QCOMPARE(notices, notice.isEmpty() ? 0 : 1);
+        QVERIFY(notice.isEmpty() || m_desktop.trayNotices.contains({ notice, text }));
+        if (!stored && notice.isEmpty())
             QVERIFY(log.Lines().contains("Chat message from " + sender + "@localhost/QXmpp"
                 + " not stored: signed out before the roster came"));
-            for (const auto& shownNotice : qAsConst(m_desktop.trayNotices))
-                QVERIFY(shownNotice.second != text);
-        }
     }
 
     void cleanupTestCase() { m_s.reset(); }
 
 private:
+    // The partner's own client, signed in.
     ChatClient& Partner(const QString& user)
     {
         ChatClient& client = user == "anna.k" ? m_annaChat : m_strangerChat;
