@@ -174,25 +174,35 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("sender");
         QTest::addColumn<bool>("signOut"); // the member signs out before a roster, then in again
-        QTest::addColumn<bool>("stored");
-        QTest::addColumn<QString>("notice"); // of the message; empty: none
+        QTest::addColumn<int>("sent"); // copies of the message
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("notices"); // that show it
+        QTest::addColumn<QString>("notice"); // the title of one of them
+        QTest::addColumn<QString>("logged"); // the activity log's word on it
 
         const QString member = "demo@localhost";
         const QString session = "demo@localhost/QXmpp";
         const QString fromAnna = "New message from: Anna Kovalenko";
         QTest::newRow("sent while signed out")
-            << true << false << member << "anna.k" << false << true << fromAnna;
+            << true << false << member << "anna.k" << false << 1 << 1 << 1 << fromAnna << "";
         QTest::newRow("to the member before the roster")
-            << false << true << member << "anna.k" << false << true << fromAnna;
+            << false << true << member << "anna.k" << false << 1 << 1 << 1 << fromAnna << "";
         QTest::newRow("to the session before the roster")
-            << false << true << session << "anna.k" << false << true << fromAnna;
+            << false << true << session << "anna.k" << false << 1 << 1 << 1 << fromAnna << "";
         QTest::newRow("from a stranger before the roster")
-            << false << true << session << "stranger" << false << false
-            << "New message from: stranger";
+            << false << true << session << "stranger" << false << 1 << 0 << 1
+            << "New message from: stranger"
+            << "";
+        const int most = WaitingMessages::maxMessages;
+        QTest::newRow("more than may wait")
+            << false << true << session << "anna.k" << false << most + 1 << most << most + 1
+            << "New message from: anna.k"
+            << "not stored: too many messages wait for the roster";
         QTest::newRow("to the member, signed out before the roster")
-            << false << true << member << "anna.k" << true << true << fromAnna;
+            << false << true << member << "anna.k" << true << 1 << 1 << 1 << fromAnna << "";
         QTest::newRow("to the session, signed out before the roster")
-            << false << true << session << "anna.k" << true << false << "";
+            << false << true << session << "anna.k" << true << 1 << 0 << 0 << ""
+            << "not stored: signed out before the roster came";
     }
 
     // A message that comes before the first roster of a sign-in waits for it, then is routed
@@ -205,8 +215,11 @@ private slots:
         QFETCH(QString, to);
         QFETCH(QString, sender);
         QFETCH(bool, signOut);
-        QFETCH(bool, stored);
+        QFETCH(int, sent);
+        QFETCH(int, stored);
+        QFETCH(int, notices);
         QFETCH(QString, notice);
+        QFETCH(QString, logged);
 
         if (m_s->window->isVisible())
             SignOut();
@@ -215,9 +228,13 @@ private slots:
         const QDateTime sentFrom
             = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch());
         qint64 keptBy = 0;
+        const auto send = [&] {
+            for (int copy = 0; copy < sent; ++copy)
+                partner.sendMessage(to, text);
+            return ServerHasHandled(partner);
+        };
         if (whileSignedOut) {
-            partner.sendMessage(to, text);
-            QVERIFY(ServerHasHandled(partner));
+            QVERIFY(send());
             keptBy = QDateTime::currentSecsSinceEpoch();
             QTRY_VERIFY(QDateTime::currentSecsSinceEpoch() > keptBy);
         }
@@ -231,12 +248,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(chat.isConnected(), 10000);
         if (rosterLate) {
             QVERIFY(m_s->WaitForFailure(RestAPI::GetTeamsState));
-            partner.sendMessage(to, text);
-            QVERIFY(ServerHasHandled(partner));
+            QVERIFY(send());
             if (to.contains('/'))
-                QTRY_COMPARE(log.Lines().count("New message from chat"), 1);
+                QTRY_COMPARE(log.Lines().count("New message from chat"), sent);
             QVERIFY(AnnasMessages().isEmpty());
-            QVERIFY(m_desktop.trayNotices.isEmpty());
+            // Only what no longer fits the queue shows before the roster.
+            QCOMPARE(m_desktop.trayNotices.size(), qMax(0, sent - WaitingMessages::maxMessages));
             QVERIFY(m_service.Control("reset"));
             if (signOut) {
                 SignOut();
@@ -250,25 +267,20 @@ private slots:
         // Everything before it is routed once anna's next message is stored.
         m_annaChat.sendMessage("demo@localhost", "barrier");
         QTRY_VERIFY_WITH_TIMEOUT(AnnasMessages().contains("barrier"), 10000);
-        QCOMPARE(AnnasMessages().count(text), stored ? 1 : 0);
+        QCOMPARE(AnnasMessages().count(text), stored);
         if (whileSignedOut) {
-            const QDateTime sentAt = ChatHistory::LoadHistory(
-                ChatWindowDialog::GetHisotryFileNameForCurrentChat(m_anna),
-                ChatHistory::HISTORY_TODAY)
-                                         .first()
-                                         .dateTime;
+            const QDateTime sentAt = AnnasHistory().first().dateTime;
             QVERIFY2(sentAt >= sentFrom && sentAt.toSecsSinceEpoch() <= keptBy
                     && sentAt.toSecsSinceEpoch() < signedInFrom,
                 qPrintable(sentAt.toString(Qt::ISODate)));
         }
-        int notices = 0; // that show the message, whatever their title
+        int shown = 0; // notices that show the message, whatever their title
         for (const auto& shownNotice : qAsConst(m_desktop.trayNotices))
-            notices += shownNotice.second == text;
-        QCOMPARE(notices, notice.isEmpty() ? 0 : 1);
+            shown += shownNotice.second == text;
+        QCOMPARE(shown, notices);
         QVERIFY(notice.isEmpty() || m_desktop.trayNotices.contains({ notice, text }));
-        if (!stored && notice.isEmpty())
-            QVERIFY(log.Lines().contains("Chat message from " + sender + "@localhost/QXmpp"
-                + " not stored: signed out before the roster came"));
+        QVERIFY(logged.isEmpty()
+            || log.Lines().contains("Chat message from " + sender + "@localhost/QXmpp " + logged));
     }
 
     void cleanupTestCase() { m_s.reset(); }
@@ -325,11 +337,16 @@ private:
         QVERIFY(!ended.isEmpty() || ended.wait(10000));
     }
 
+    QList<ChatHistory::HistoryEntry> AnnasHistory() const
+    {
+        return ChatHistory::LoadHistory(
+            ChatWindowDialog::GetHisotryFileNameForCurrentChat(m_anna), ChatHistory::HISTORY_TODAY);
+    }
+
     QStringList AnnasMessages() const
     {
         QStringList messages;
-        const QList<ChatHistory::HistoryEntry> history = ChatHistory::LoadHistory(
-            ChatWindowDialog::GetHisotryFileNameForCurrentChat(m_anna), ChatHistory::HISTORY_TODAY);
+        const QList<ChatHistory::HistoryEntry> history = AnnasHistory();
         for (const ChatHistory::HistoryEntry& entry : history)
             messages << entry.message;
         return messages;
