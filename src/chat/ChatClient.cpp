@@ -4,6 +4,7 @@
 
 #include <QXmppConfiguration.h>
 #include <QXmppMessage.h>
+#include <QXmppPresence.h>
 
 ChatClient::ChatClient(QObject* parent) : QXmppClient(parent)
 {
@@ -24,11 +25,38 @@ void ChatClient::connectToServer(const QString& jid, const QString& password)
     config.setCaCertificates(ServiceConfig::trustedCaCertificates());
     // Stated, not left to the library's default: a certificate error ends the connection.
     config.setIgnoreSslErrors(false);
-    QXmppClient::connectToServer(config);
+    acceptsMessages = false;
+    // Signed in but not available: the server keeps the member's messages meanwhile.
+    QXmppClient::connectToServer(config, QXmppPresence(QXmppPresence::Unavailable));
+}
+
+void ChatClient::AcceptMessages()
+{
+    acceptsMessages = true;
+    if (isConnected())
+        Announce();
+}
+
+QDateTime ChatClient::SentAt(const QDateTime& stamp, const QDateTime& now)
+{
+    // A stamp ahead of the clock is the server's clock running ahead, or no time at all.
+    if (!stamp.isValid() || stamp > now)
+        return now;
+    return stamp.toLocalTime();
+}
+
+void ChatClient::Announce()
+{
+    // Only while connected: the library would connect to make it known otherwise.
+    if (clientPresence().type() != QXmppPresence::Available)
+        setClientPresence(QXmppPresence(QXmppPresence::Available));
 }
 
 void ChatClient::OnConnected()
 {
+    // The library's reconnection sends the presence it holds: announced once, always again.
+    if (acceptsMessages)
+        Announce();
     emit OnConnectionStateChange(true);
 }
 
@@ -43,7 +71,8 @@ void ChatClient::OnMessageRecieved(const QXmppMessage& message)
     // partner's words.
     if (message.type() == QXmppMessage::Error || message.body().isEmpty())
         return;
-    emit MessageRecived(message.from(), message.body());
+    emit MessageRecived(
+        message.from(), message.body(), SentAt(message.stamp(), QDateTime::currentDateTime()));
 }
 
 void ChatClient::OnErrorHandler(QXmppClient::Error error)

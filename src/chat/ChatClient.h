@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QXmppClient.h>
 
 class QXmppMessage;
@@ -8,6 +9,11 @@ class QXmppMessage;
 // service configuration over verified TLS only, and turns the library's signals into the
 // client's own. Its relays are made once, in the constructor: signing out with
 // disconnectFromServer() keeps them, so the next sign-in chats again.
+//
+// A member's messages can be stored only once the roster names their senders. So the client
+// signs in without announcing itself, and the server keeps what comes for the member, the
+// messages sent while the member was signed out too, until AcceptMessages() announces the
+// member: then the server hands them over, each with the time it was sent.
 class ChatClient : public QXmppClient
 {
     Q_OBJECT
@@ -15,15 +21,25 @@ public:
     explicit ChatClient(QObject* parent = nullptr);
 
     // Signs in as `jid` (user name, at sign, chat domain) with `password` at the configured chat
-    // host and port. Returns at once; the outcome arrives as OnConnectionStateChange(true), or
-    // as CatchXmppError() and OnConnectionStateChange(false). A server whose certificate does
-    // not verify against ServiceConfig::trustedCaCertificates() is never talked to.
+    // host and port, not yet announced. Returns at once; the outcome arrives as
+    // OnConnectionStateChange(true), or as CatchXmppError() and OnConnectionStateChange(false).
+    // A server whose certificate does not verify against ServiceConfig::trustedCaCertificates()
+    // is never talked to.
     void connectToServer(const QString& jid, const QString& password);
+    // Announces the member, now or as soon as the connection is up (again): the server hands
+    // over the messages it kept and sends every new one. Until the next connectToServer().
+    void AcceptMessages();
+
+    // When a message was sent: the delay stamp that a server puts on a message it kept, or a
+    // sender on one it sent late, when it is valid and not after `now`; else `now`. Local time.
+    static QDateTime SentAt(const QDateTime& stamp, const QDateTime& now);
 
 signals:
     void OnConnectionStateChange(bool connectionState);
-    // A message with text: `fromUser` is the sender's full address as the server gives it.
-    void MessageRecived(const QString& fromUser, const QString& messageText);
+    // A message with text: `fromUser` is the sender's full address as the server gives it,
+    // `sentAt` the local time it was sent (see SentAt).
+    void MessageRecived(
+        const QString& fromUser, const QString& messageText, const QDateTime& sentAt = QDateTime());
     void CatchXmppError();
 
 public slots:
@@ -31,4 +47,9 @@ public slots:
     void OnDisConnected();
     void OnMessageRecieved(const QXmppMessage& message);
     void OnErrorHandler(QXmppClient::Error error);
+
+private:
+    void Announce();
+
+    bool acceptsMessages = false;
 };

@@ -1,6 +1,6 @@
 #include "ChatHistory.h"
 
-#include "HistoryFileReader.h"
+#include "HistoryPeriodReader.h"
 #include "HistoryRecord.h"
 #include "RegularFile.h"
 
@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <sys/stat.h>
 
 namespace {
@@ -101,53 +102,7 @@ QList<ChatHistory::HistoryEntry> ChatHistory::LoadHistory(const QString& fileNam
 QList<ChatHistory::HistoryEntry> ChatHistory::LoadHistory(
     const QString& fileName, HistoryMode mode, const QDate& today)
 {
-    if (mode == HISTORY_LAST_CONVERSATION)
-        return {};
-    HistoryFileReader reader(fileName);
-    if (!reader.open())
-        return {};
-
-    // Records are in append order, so reading back stops at the first one older than the period.
-    QDate oldest;
-    if (mode == HISTORY_TODAY)
-        oldest = today;
-    else if (mode == HISTORY_LAST_WEEK)
-        oldest = today.addDays(-7);
-    else if (mode == HISTORY_LAST_30_DAYS)
-        oldest = today.addDays(-30);
-    const int wanted = mode == HISTORY_LAST_50_MESSAGES ? 50 : -1;
-
-    QList<HistoryEntry> newestFirst;
-    QList<HistoryRecord::Piece> message; // the pieces of the message being read, oldest first
-    HistoryRecord::Piece piece;
-    while (reader.previous(&piece)) {
-        if (oldest.isValid() && piece.entry.dateTime.date() < oldest)
-            break;
-        if (!message.isEmpty() && !HistoryRecord::Continues(piece, message.first())) {
-            newestFirst.append(HistoryRecord::Join(message));
-            message.clear();
-            if (newestFirst.size() == wanted)
-                break;
-        }
-        message.prepend(piece);
-    }
-    if (!message.isEmpty())
-        newestFirst.append(HistoryRecord::Join(message));
-    std::reverse(newestFirst.begin(), newestFirst.end());
-
-    switch (mode) {
-    case HISTORY_LAST_50_MESSAGES:
-        return GetLastMessages(newestFirst, 50);
-    case HISTORY_TODAY:
-        return GetLastMessages(newestFirst, today);
-    case HISTORY_LAST_WEEK:
-        return GetLastMessages(newestFirst, today, 7);
-    case HISTORY_LAST_30_DAYS:
-        return GetLastMessages(newestFirst, today, 30);
-    case HISTORY_LAST_CONVERSATION:
-        break;
-    }
-    return {};
+    return HistoryPeriodReader(fileName, mode, today).Older(std::numeric_limits<qint64>::max());
 }
 
 QByteArray ChatHistory::LoadFile(const QString& fileName)

@@ -39,6 +39,9 @@ public:
         QDateTime dateTime; // local time, whole seconds in the file
         QString fullName; // the author's shown name
         QString message; // plain text, line breaks included
+        // Read back from a file: the characters of a long message after `message`, counted but
+        // not read (see HistoryPeriodReader).
+        int omitted = 0;
     };
 
     // Appends one message, creating the folder (user-only) and the file when missing. Returns
@@ -47,8 +50,8 @@ public:
     // identifiers.
     static bool AppendHistory(const QString& fileName, const HistoryEntry& entry);
 
-    // The messages of `mode` in file order. Only the records shown are read, from the end of
-    // the file back. A missing, empty or foreign file reads as an empty list.
+    // The messages of `mode` in file order, read from the end of the file back (see
+    // HistoryPeriodReader). A missing, empty or foreign file reads as an empty list.
     static QList<HistoryEntry> LoadHistory(const QString& fileName, HistoryMode mode);
     // As above, with the periods counted back from `today` instead of the current date.
     static QList<HistoryEntry> LoadHistory(

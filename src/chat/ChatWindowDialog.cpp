@@ -3,6 +3,8 @@
 #include "AppInfo.h"
 #include "ChatAddress.h"
 #include "ChatClient.h"
+#include "HistoryPeriodReader.h"
+#include "ShownText.h"
 #include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_ChatWindowDialog.h"
@@ -12,6 +14,7 @@
 #include <QLoggingCategory>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QXmppConfiguration.h>
 #include <QXmppMessage.h>
 
@@ -29,6 +32,20 @@ QString asHtml(const QString& text)
     return html;
 }
 
+// Plain text as lines of one paragraph: every kind of line or paragraph break becomes a line
+// separator, and the characters by which a document marks its frames are not taken as such.
+QString asLinesOfOneParagraph(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QString(QChar::LineSeparator));
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator)
+            c = QChar::LineSeparator;
+        else if (c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1)
+            c = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
 } // namespace
 
 ChatWindowDialog::ChatWindowDialog(QWidget* parent)
@@ -38,6 +55,11 @@ ChatWindowDialog::ChatWindowDialog(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     ui->messageText->installEventFilter(this);
     WindowSystem::SetWindowTitleDialogStyle(this, false);
+    // A view only: an undo history would keep a copy of everything ever shown.
+    ui->chatText->setUndoRedoEnabled(false);
+    olderMessagesTimer.setSingleShot(true);
+    olderMessagesTimer.setInterval(0);
+    connect(&olderMessagesTimer, &QTimer::timeout, this, &ChatWindowDialog::ShowOlderMessages);
     connect(ui->chatText, &QTextEdit::textChanged, this, &ChatWindowDialog::MoveDown);
     connect(ui->historyModeSwitcher, &QLabel::linkActivated, this,
         &ChatWindowDialog::on_historyModeSwitcher_linkActivated);
@@ -76,12 +98,7 @@ QString ChatWindowDialog::GetHisotryFileNameForCurrentChat(const RosterManager::
 
 QString ChatWindowDialog::GetFormatedMessage(const ChatHistory::HistoryEntry& entry)
 {
-    return FormatMessage(entry, SettingsProvider::instance()->GetCurrentSettings());
-}
-
-QString ChatWindowDialog::FormatMessage(
-    const ChatHistory::HistoryEntry& entry, const SettingsProvider::SETTINGS& settings)
-{
+    const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     const SettingsProvider::FONT_BLOCK& block = settings.chatMessagesFont;
     const QFont font(
         block.name, block.size, block.bold ? QFont::Bold : QFont::Normal, block.italic);
@@ -97,8 +114,8 @@ QString ChatWindowDialog::FormatMessage(
     if (font.italic())
         html += QLatin1String("<i>");
     html += entry.dateTime.toString(QStringLiteral("hh:mm:ss - dd/MM/yyyy - "))
-        + asHtml(entry.fullName) + QLatin1String(":<br>") + asHtml(entry.message)
-        + QLatin1String("<br><br></font>");
+        + asHtml(entry.fullName) + QLatin1String(":<br>")
+        + asHtml(ShownText::Of(entry.message, entry.omitted)) + QLatin1String("<br><br></font>");
     if (bold)
         html += QLatin1String("</b>");
     if (font.italic())
@@ -112,32 +129,108 @@ void ChatWindowDialog::AppendChatText(const QString& html)
     // selection.
     QTextCursor end(ui->chatText->document());
     end.movePosition(QTextCursor::End);
+    end.beginEditBlock();
+    if (!ui->chatText->document()->isEmpty())
+        end.insertBlock();
     end.insertHtml(html);
+    end.endEditBlock();
     MoveDown();
 }
 
 void ChatWindowDialog::LoadHistory()
 {
-    const QList<ChatHistory::HistoryEntry> entries
-        = ChatHistory::LoadHistory(historyFileName, historyMode);
+    olderMessagesTimer.stop();
+    historyReader.reset();
     ui->chatText->clear();
-    if (historyMode == ChatHistory::HISTORY_LAST_CONVERSATION || entries.isEmpty())
+    if (historyMode == ChatHistory::HISTORY_LAST_CONVERSATION)
         return;
-    const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    QString html;
-    for (const ChatHistory::HistoryEntry& entry : entries)
-        html += FormatMessage(entry, settings);
-    // One insertion for the whole period: a month of messages lays out once.
-    AppendChatText(html);
+    TakeLook();
+    historyReader
+        = std::make_unique<HistoryPeriodReader>(historyFileName, historyMode, QDate::currentDate());
+    ShowOlderMessages();
 }
 
-void ChatWindowDialog::OnMessageRecieved(const QString& from, const QString& messageText)
+void ChatWindowDialog::ShowOlderMessages()
+{
+    if (!historyReader)
+        return;
+    InsertAtStart(historyReader->Older(viewBatchCharacters));
+    if (historyReader->AtEnd())
+        historyReader.reset();
+    else
+        olderMessagesTimer.start();
+}
+
+void ChatWindowDialog::TakeLook()
+{
+    const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
+    const SettingsProvider::FONT_BLOCK& block = settings.chatMessagesFont;
+    const QFont font(
+        block.name, block.size, block.bold ? QFont::Bold : QFont::Normal, block.italic);
+    ui->chatText->setFont(font);
+    outgoingFormat = QTextCharFormat();
+    outgoingFormat.setFont(font);
+    incomingFormat = outgoingFormat;
+    outgoingFormat.setForeground(settings.chatOutgoingMessagesColor);
+    incomingFormat.setForeground(settings.chatIncomingMessagesColor);
+}
+
+const QTextCharFormat& ChatWindowDialog::FormatOf(const ChatHistory::HistoryEntry& entry) const
+{
+    return entry.contactID == me.contactID ? outgoingFormat : incomingFormat;
+}
+
+void ChatWindowDialog::InsertAtStart(const QList<ChatHistory::HistoryEntry>& entries)
+{
+    if (entries.isEmpty())
+        return;
+    QTextDocument* document = ui->chatText->document();
+    const bool empty = document->isEmpty();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (int i = 0; i < entries.size(); ++i) {
+        if (empty && i > 0)
+            cursor.insertBlock();
+        InsertMessage(cursor, entries.at(i));
+        // Written before the first paragraph shown, then parted from it.
+        if (!empty)
+            cursor.insertBlock();
+    }
+    cursor.endEditBlock();
+}
+
+void ChatWindowDialog::AppendMessage(const ChatHistory::HistoryEntry& entry)
+{
+    TakeLook();
+    QTextCursor end(ui->chatText->document());
+    end.movePosition(QTextCursor::End);
+    end.beginEditBlock();
+    if (!ui->chatText->document()->isEmpty())
+        end.insertBlock();
+    InsertMessage(end, entry);
+    end.endEditBlock();
+    MoveDown();
+}
+
+void ChatWindowDialog::InsertMessage(
+    QTextCursor& cursor, const ChatHistory::HistoryEntry& entry) const
+{
+    const QChar line = QChar::LineSeparator;
+    // One paragraph per message: a new one costs the layout of itself alone.
+    cursor.insertText(entry.dateTime.toString(QStringLiteral("hh:mm:ss - dd/MM/yyyy - "))
+            + asLinesOfOneParagraph(entry.fullName) + QLatin1Char(':') + line
+            + asLinesOfOneParagraph(ShownText::Of(entry.message, entry.omitted)) + line + line,
+        FormatOf(entry));
+}
+
+void ChatWindowDialog::OnMessageRecieved(
+    const QString& from, const QString& messageText, const QDateTime& sentAt)
 {
     // A closed window lingers hidden until it is deleted; the main window stores for it.
     if (isHidden() || !ChatAddress::IsFrom(from, withUser.userName))
         return;
     StoreAndShow(ChatHistory::HistoryEntry(withUser.groupID, withUser.contactID,
-        QDateTime::currentDateTime(), withUser.fullName, messageText));
+        sentAt.isValid() ? sentAt : QDateTime::currentDateTime(), withUser.fullName, messageText));
 }
 
 bool ChatWindowDialog::eventFilter(QObject* watched, QEvent* event)
@@ -222,11 +315,11 @@ bool ChatWindowDialog::SendToPartner(const QString& text)
 void ChatWindowDialog::StoreAndShow(const ChatHistory::HistoryEntry& entry)
 {
     ChatHistory::AppendHistory(historyFileName, entry);
-    AppendChatText(GetFormatedMessage(entry));
+    // Shown after every message of the period, however many are still to come above.
+    AppendMessage(entry);
 }
 
 void ChatWindowDialog::ShowNotice(const QString& text)
 {
-    AppendChatText(
-        QStringLiteral("<font color=#c00000><i>%1</i></font><br><br>").arg(asHtml(text)));
+    AppendChatText(QStringLiteral("<font color=#c00000><i>%1</i></font><br>").arg(asHtml(text)));
 }

@@ -4,9 +4,12 @@
 #include "RosterManager.h"
 #include "SettingsProvider.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <QTextCharFormat>
+#include <QTimer>
 
 #include <memory>
 
@@ -14,6 +17,8 @@ namespace Ui {
 class ChatWindowDialog;
 }
 class ChatClient;
+class HistoryPeriodReader;
+class QTextCursor;
 
 // The link targets of the period switcher, one per history mode.
 namespace ChatConstants {
@@ -29,10 +34,16 @@ inline const QString last30days = QStringLiteral("url:last30days");
 // stores what the partner sends; every message goes to the partner's history file. The main
 // window makes one per partner, connects the chat client's MessageRecived to it and opens it
 // with showChatWithUser; it deletes itself when closed.
+//
+// Each message is one paragraph of the view, its text shortened as ShownText says. A period is
+// shown from its newest messages back, a batch of at most viewBatchCharacters of text per turn
+// of the event loop, so a month of messages never holds the window up.
 class ChatWindowDialog : public QDialog
 {
     Q_OBJECT
 public:
+    static constexpr int viewBatchCharacters = 16 * 1024;
+
     explicit ChatWindowDialog(QWidget* parent = nullptr);
     ~ChatWindowDialog() override;
 
@@ -49,16 +60,22 @@ public:
     // when the user name cannot name a file (see ChatAddress::IsUsableUserName).
     static QString GetHisotryFileNameForCurrentChat(const RosterManager::ROSTER_ITEM& item);
 
-    // The HTML of one message, its name and text shown as plain text.
+    // The HTML of one message, its name and text shown as plain text (its text shortened as
+    // the view shows it).
     QString GetFormatedMessage(const ChatHistory::HistoryEntry& entry);
-    // Adds a fragment at the end of the view and scrolls to it.
+    // Adds a fragment as a paragraph at the end of the view and scrolls to it.
     void AppendChatText(const QString& html);
-    // Refills the view with the stored messages of the chosen period.
+    // Refills the view with the stored messages of the chosen period: the newest at once, the
+    // older ones above them in the turns of the event loop that follow.
     void LoadHistory();
+    // True while older messages of the period are still to be shown.
+    bool IsLoadingHistory() const { return historyReader != nullptr; }
 
 public slots:
-    // Every message the chat client receives; only the partner's are stored and shown.
-    void OnMessageRecieved(const QString& from, const QString& messageText);
+    // Every message the chat client receives; only the partner's are stored and shown, with
+    // the time they were sent (now when `sentAt` is not valid).
+    void OnMessageRecieved(
+        const QString& from, const QString& messageText, const QDateTime& sentAt = QDateTime());
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -74,9 +91,17 @@ private:
     // Sends `text` to the partner; false when it could not go out.
     bool SendToPartner(const QString& text);
     void StoreAndShow(const ChatHistory::HistoryEntry& entry);
-    QString FormatMessage(
-        const ChatHistory::HistoryEntry& entry, const SettingsProvider::SETTINGS& settings);
     void ShowNotice(const QString& text);
+
+    // The font and colours of the preferences, for the messages shown from now on.
+    void TakeLook();
+    const QTextCharFormat& FormatOf(const ChatHistory::HistoryEntry& entry) const;
+    // Shows the next older batch of the period above what is shown.
+    void ShowOlderMessages();
+    void InsertAtStart(const QList<ChatHistory::HistoryEntry>& entries);
+    void AppendMessage(const ChatHistory::HistoryEntry& entry);
+    // Writes `entry` as one paragraph at `cursor`: header, text and two empty lines.
+    void InsertMessage(QTextCursor& cursor, const ChatHistory::HistoryEntry& entry) const;
 
     std::unique_ptr<Ui::ChatWindowDialog> ui;
     RosterManager::ROSTER_ITEM me; // the signed-in member, author of sent messages
@@ -84,4 +109,10 @@ private:
     ChatHistory::HistoryMode historyMode = ChatHistory::HISTORY_TODAY;
     QString historyFileName;
     QPointer<ChatClient> chatClient;
+    QTextCharFormat outgoingFormat; // the member's own messages
+    QTextCharFormat incomingFormat; // the partner's
+    // The period being shown, while older messages of it are left; the timer shows the next
+    // batch once the event loop has had its turn.
+    std::unique_ptr<HistoryPeriodReader> historyReader;
+    QTimer olderMessagesTimer;
 };

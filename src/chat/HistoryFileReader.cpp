@@ -14,13 +14,6 @@ bool IsRecordEnd(char byte)
     return byte == HistoryRecord::endOfMessage || byte == HistoryRecord::continued;
 }
 
-// A record whose last byte ends a record and that holds a valid date and time.
-bool IsWhole(const char* record, HistoryRecord::Piece* piece)
-{
-    return IsRecordEnd(record[HistoryRecord::separatorOffset])
-        && HistoryRecord::Decode(record, piece);
-}
-
 } // namespace
 
 HistoryFileReader::HistoryFileReader(const QString& fileName) : fileName(fileName) { }
@@ -35,25 +28,24 @@ bool HistoryFileReader::open()
     return true;
 }
 
-bool HistoryFileReader::previous(HistoryRecord::Piece* piece)
+const char* HistoryFileReader::previous()
 {
     while (end - HistoryRecord::size >= HistoryRecord::headerSize) {
         const char* record = At(end - HistoryRecord::size, HistoryRecord::size);
         if (!record)
-            return false;
-        if (IsWhole(record, piece)) {
+            return nullptr;
+        if (HistoryRecord::IsWhole(record)) {
             end -= HistoryRecord::size;
-            return true;
+            return record;
         }
         if (!FindStep())
-            return false;
+            return nullptr;
     }
-    return false;
+    return nullptr;
 }
 
 bool HistoryFileReader::FindStep()
 {
-    HistoryRecord::Piece candidate;
     for (qint64 step = end - 1; step - HistoryRecord::size >= HistoryRecord::headerSize; --step) {
         if (++passedOver > maxPassedOver)
             return false;
@@ -63,7 +55,7 @@ bool HistoryFileReader::FindStep()
         if (!IsRecordEnd(*last))
             continue;
         const char* record = At(step - HistoryRecord::size, HistoryRecord::size);
-        if (record && IsWhole(record, &candidate)) {
+        if (record && HistoryRecord::IsWhole(record)) {
             end = step;
             return true;
         }

@@ -20,9 +20,10 @@ public:
     // False when the file is missing, unreadable, not a regular file or does not start with the
     // history header.
     bool open();
-    // The next older whole record; false at the start of the file, on a read error or once the
-    // bound of bytes passed over is reached.
-    bool previous(HistoryRecord::Piece* piece);
+    // The bytes of the next older whole record (HistoryRecord::size of them, valid until the
+    // next call); null at the start of the file, on a read error or once the bound of bytes
+    // passed over is reached.
+    const char* previous();
 
 private:
     // The file's bytes from `offset` on, at least `length` of them; null when they cannot be read.

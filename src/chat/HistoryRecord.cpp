@@ -96,18 +96,28 @@ int readId(const char* data)
     return QByteArray::fromRawData(data, idWidth).trimmed().toInt();
 }
 
-QDateTime readDateTime(const char* data)
+struct Stamp
 {
     int day, month, year, hour, minute, second;
-    if (!readDigits(data, 2, &day) || !readDigits(data + 2, 2, &month)
-        || !readDigits(data + 4, 4, &year) || !readDigits(data + 8, 2, &hour)
-        || !readDigits(data + 10, 2, &minute) || !readDigits(data + 12, 2, &second))
+};
+
+// The date and time fields; false when they are not digits or name no real day and time.
+bool readStamp(const char* data, Stamp* stamp)
+{
+    return readDigits(data, 2, &stamp->day) && readDigits(data + 2, 2, &stamp->month)
+        && readDigits(data + 4, 4, &stamp->year) && readDigits(data + 8, 2, &stamp->hour)
+        && readDigits(data + 10, 2, &stamp->minute) && readDigits(data + 12, 2, &stamp->second)
+        && QDate::isValid(stamp->year, stamp->month, stamp->day)
+        && QTime::isValid(stamp->hour, stamp->minute, stamp->second);
+}
+
+QDateTime readDateTime(const char* data)
+{
+    Stamp stamp;
+    if (!readStamp(data, &stamp))
         return {};
-    const QDate date(year, month, day);
-    const QTime time(hour, minute, second);
-    if (!date.isValid() || !time.isValid())
-        return {};
-    return QDateTime(date, time, Qt::LocalTime);
+    return QDateTime(QDate(stamp.year, stamp.month, stamp.day),
+        QTime(stamp.hour, stamp.minute, stamp.second), Qt::LocalTime);
 }
 
 } // namespace
@@ -153,6 +163,21 @@ bool Decode(const char* record, Piece* piece)
         fieldText(record + messageOffset, messageWidth));
     piece->continued = record[separatorOffset] == continued;
     return true;
+}
+
+bool IsWhole(const char* record)
+{
+    const char last = record[separatorOffset];
+    Stamp stamp;
+    return (last == endOfMessage || last == continued) && readStamp(record + dateOffset, &stamp);
+}
+
+QDate DateOf(const char* record)
+{
+    Stamp stamp;
+    if (!readStamp(record + dateOffset, &stamp))
+        return {};
+    return QDate(stamp.year, stamp.month, stamp.day);
 }
 
 bool Continues(const Piece& previous, const Piece& next)

@@ -36,6 +36,12 @@ QByteArray Encode(const ChatHistory::HistoryEntry& entry);
 // Reads the `size` bytes at `record`. False when the record has no valid date and time.
 bool Decode(const char* record, Piece* piece);
 
+// True when the `size` bytes at `record` end a record and hold a valid date and time. Reads no
+// text, so a record can be judged or passed over for the cost of its first bytes.
+bool IsWhole(const char* record);
+// The date of a whole record.
+QDate DateOf(const char* record);
+
 // True when `next` is the following piece of the message that `previous` belongs to.
 bool Continues(const Piece& previous, const Piece& next);
 

@@ -13,6 +13,7 @@
 #include "RosterManager.h"
 #include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
+#include "WaitingMessages.h"
 #include "popupWindow.h"
 #include "updateDialog.h"
 
@@ -178,8 +179,11 @@ public slots:
     // window is open gets that window back instead of a second one.
     void StartConversation(const QString& textMessage = QString());
     // Every chat message that arrives: broadcasts become a tray notice, a partner with an open
-    // window is left to that window, and the messages of other members are stored here.
-    void OnChatMessageRecived(const QString& from, const QString& text);
+    // window is left to that window, and the messages of other members are stored here, with
+    // the time they were sent (now when `sentAt` is not valid). Before the first roster of a
+    // sign-in they wait for it.
+    void OnChatMessageRecived(
+        const QString& from, const QString& text, const QDateTime& sentAt = QDateTime());
 
 public:
     // The same with the partner given; the own record is the signed-in member's as it stands.
@@ -318,6 +322,13 @@ private:
     // The open conversation with the member of this chat user name, or null.
     ChatWindowDialog* FindConversation(const QString& userName) const;
     void CloseConversations();
+    void RouteChatMessage(const QString& from, const QString& text, const QDateTime& sentAt);
+    // The first roster has come: the messages that waited for it are routed, and the chat
+    // server hands over what it kept.
+    void RouteWaitingChatMessages();
+    // The messages still waiting go unstored, each noted in the activity log.
+    void DropWaitingChatMessages(const QString& why);
+    void NoteChatMessageNotStored(const QString& from, const QString& why);
 
     // Sign-out, close and exit.
     void EndTracking();
@@ -382,6 +393,7 @@ private:
     // Made at the first sign-in rather than with the window: the chat library sets up TLS as
     // it is built, which would hold up the sign-in dialog.
     std::optional<ChatClient> chatClient;
+    WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
 
     bool isTracking = false;

@@ -4,6 +4,7 @@
 #include "ChatHistory.h"
 #include "ChatWindowDialog.h"
 #include "ServiceConfig.h"
+#include "ShownText.h"
 #include "ui_RosterWindow.h"
 
 #include <QApplication>
@@ -14,6 +15,12 @@ namespace {
 
 // The name by which open conversations are found among the top-level windows.
 const QString chatDialogName = QStringLiteral("ChatDialog");
+
+// A message as a tray notice shows it.
+QString NoticeText(const QString& text)
+{
+    return ShownText::Of(text, 0, ShownText::maxNoticeCharacters);
+}
 
 } // namespace
 
@@ -95,19 +102,41 @@ void RosterWindow::CloseConversations()
     }
 }
 
-void RosterWindow::OnChatMessageRecived(const QString& from, const QString& text)
+void RosterWindow::OnChatMessageRecived(
+    const QString& from, const QString& text, const QDateTime& sentAt)
 {
     logManager.AddToLog(LogManager::LOG_NEW_CHAT_MESSAGE);
     if (ChatAddress::IsServer(from, ServiceConfig::chatDomain())) {
-        environment.showTrayNotice(tr("Broadcast message:"), text);
+        environment.showTrayNotice(tr("Broadcast message:"), NoticeText(text));
         return;
     }
+    const QDateTime sent = sentAt.isValid() ? sentAt : QDateTime::currentDateTime();
+    if (!isSignedIn) {
+        // Came as the session ended: the next member must not see it.
+        NoteChatMessageNotStored(from, QStringLiteral("signed out"));
+        return;
+    }
+    // Only the roster tells a partner from a stranger: until the first one, messages wait.
+    if (isFirstRosterLoad) {
+        if (!waitingChatMessages.Add({ from, text, sent })) {
+            NoteChatMessageNotStored(from, QStringLiteral("too many messages wait for the roster"));
+            environment.showTrayNotice(
+                tr("New message from: ") + ChatAddress::UserPart(from), NoticeText(text));
+        }
+        return;
+    }
+    RouteChatMessage(from, text, sent);
+}
+
+void RosterWindow::RouteChatMessage(
+    const QString& from, const QString& text, const QDateTime& sentAt)
+{
     const QString user = ChatAddress::UserPart(from);
     if (ChatWindowDialog* window = FindConversation(user)) {
         // The window stores and shows the message itself.
         if (window->isMinimized())
             environment.showTrayNotice(
-                tr("New message from ") + window->GetWithUserChatName().fullName, text);
+                tr("New message from ") + window->GetWithUserChatName().fullName, NoticeText(text));
         return;
     }
 
@@ -115,13 +144,37 @@ void RosterWindow::OnChatMessageRecived(const QString& from, const QString& text
         ? RosterManager::ROSTER_ITEM()
         : rosterManager.GetRosterItemByUserName(user);
     if (entry.contactID == -1 && entry.groupID == -1) {
-        environment.showTrayNotice(tr("New message from: ") + (user.isEmpty() ? from : user), text);
+        environment.showTrayNotice(
+            tr("New message from: ") + (user.isEmpty() ? from : user), NoticeText(text));
         return;
     }
-    environment.showTrayNotice(tr("New message from: ") + entry.fullName, text);
+    environment.showTrayNotice(tr("New message from: ") + entry.fullName, NoticeText(text));
     const QString file = ChatWindowDialog::GetHisotryFileNameForCurrentChat(entry);
     if (!file.isEmpty())
         ChatHistory::AppendHistory(file,
-            ChatHistory::HistoryEntry(entry.groupID, entry.contactID, QDateTime::currentDateTime(),
-                entry.fullName, text));
+            ChatHistory::HistoryEntry(
+                entry.groupID, entry.contactID, sentAt, entry.fullName, text));
+}
+
+void RosterWindow::RouteWaitingChatMessages()
+{
+    const QList<WaitingMessages::Message> waiting = waitingChatMessages.Take();
+    for (const WaitingMessages::Message& message : waiting)
+        RouteChatMessage(message.from, message.text, message.sentAt);
+    // What the server kept for the member comes now, and is routed as it comes.
+    if (chatClient)
+        chatClient->AcceptMessages();
+}
+
+void RosterWindow::DropWaitingChatMessages(const QString& why)
+{
+    const QList<WaitingMessages::Message> waiting = waitingChatMessages.Take();
+    for (const WaitingMessages::Message& message : waiting)
+        NoteChatMessageNotStored(message.from, why);
+}
+
+void RosterWindow::NoteChatMessageNotStored(const QString& from, const QString& why)
+{
+    logManager.AddToLog(
+        LogManager::LOG_TEXT, QStringLiteral("Chat message from %1 not stored: %2").arg(from, why));
 }

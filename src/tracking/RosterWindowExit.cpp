@@ -54,6 +54,7 @@ void RosterWindow::OnAboutToQuit()
             WaitForWorkNotices(quitWaitMs);
     }
     KeepUnsavedCaptures();
+    DropWaitingChatMessages(QStringLiteral("the client quit before the roster came"));
 }
 
 // The event loop has ended; a loop of its own lets the answers in.
@@ -106,6 +107,7 @@ void RosterWindow::SignOut()
     if (chatClient)
         chatClient->disconnectFromServer();
     CloseConversations();
+    DropWaitingChatMessages(QStringLiteral("signed out before the roster came"));
 
     ui->cmbCurrentCompany->clear();
     ui->lstRoster->clear();

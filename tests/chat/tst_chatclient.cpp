@@ -31,6 +31,7 @@ private:
     {
         QSignalSpy connected(&client, &QXmppClient::connected);
         client.connectToServer(jid, password);
+        client.AcceptMessages();
         return connected.wait(timeout) || client.isConnected();
     }
 
@@ -111,6 +112,28 @@ private slots:
         bounce.setType(QXmppMessage::Error);
         receiver.OnMessageRecieved(bounce);
         QCOMPARE(received.size(), 1);
+    }
+
+    // A message keeps the time it was sent: the stamp of a server that kept it, unless the
+    // server's clock runs ahead of ours.
+    void sentAt_data()
+    {
+        QTest::addColumn<QDateTime>("stamp");
+        QTest::addColumn<QDateTime>("sentAt");
+
+        const QDateTime now(QDate(2026, 3, 6), QTime(16, 52, 30));
+        QTest::newRow("no stamp") << QDateTime() << now;
+        QTest::newRow("a stamp before now") << now.addSecs(-208).toUTC() << now.addSecs(-208);
+        QTest::newRow("a stamp ahead of now") << now.addSecs(5).toUTC() << now;
+    }
+
+    void sentAt()
+    {
+        QFETCH(QDateTime, stamp);
+        QFETCH(QDateTime, sentAt);
+        const QDateTime now(QDate(2026, 3, 6), QTime(16, 52, 30));
+        QCOMPARE(ChatClient::SentAt(stamp, now), sentAt);
+        QCOMPARE(ChatClient::SentAt(stamp, now).timeSpec(), Qt::LocalTime);
     }
 
     void refusesServersItCannotVerify()

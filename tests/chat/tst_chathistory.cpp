@@ -1,4 +1,6 @@
 #include "ChatHistory.h"
+#include "HistoryPeriodReader.h"
+#include "ShownText.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -195,6 +197,47 @@ private slots:
         QCOMPARE(readAll(), QStringList({ "before", message, "after" }));
     }
 
+    void longMessagesReadBounded_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QList<int>>("parts"); // the length of each message it reads back as
+
+        QTest::newRow("as long as is kept")
+            << QString(ShownText::maxCharacters, 'k') << QList<int>({ ShownText::maxCharacters });
+        QTest::newRow("1 MB without spaces") << QString(1 << 20, 'x') << QList<int>({ 1 << 20 });
+        QTest::newRow("100,000 cyrillic letters")
+            << QString(100000, QChar(0x044F)) << QList<int>({ 100000 });
+        // 1,536 records: the last 1,024 read as one message, the 512 before them as another.
+        QTest::newRow("3 MB read as two")
+            << QString(3 << 20, 'y') << QList<int>({ 1 << 20, 2 << 20 });
+    }
+
+    // Of a long message only its start is read, however long the chain of its records; the
+    // file keeps it whole.
+    void longMessagesReadBounded()
+    {
+        QFETCH(QString, message);
+        QFETCH(QList<int>, parts);
+
+        QVERIFY(append("before"));
+        QVERIFY(append(message));
+        QVERIFY(append("after"));
+        const QList<Entry> entries
+            = ChatHistory::LoadHistory(fileName, ChatHistory::HISTORY_TODAY, today);
+        QCOMPARE(entries.size(), parts.size() + 2);
+        QCOMPARE(entries.first().message, QString("before"));
+        QCOMPARE(entries.last().message, QString("after"));
+        int offset = 0;
+        for (int i = 0; i < parts.size(); ++i) {
+            const Entry& part = entries.at(i + 1);
+            QCOMPARE(part.message.size() + part.omitted, parts.at(i));
+            QVERIFY(part.message.size() >= qMin(parts.at(i), ShownText::maxCharacters));
+            QVERIFY(part.message.size() <= ShownText::maxCharacters + 2048);
+            QCOMPARE(part.message, message.mid(offset, part.message.size()));
+            offset += parts.at(i);
+        }
+    }
+
     void namesAreCutAtCharacterBoundaries()
     {
         const QString name(300, QChar(0x00E9)); // two bytes each
@@ -369,6 +412,35 @@ private slots:
             << QList<QDateTime>({ daysAgo(40), daysAgo(20), daysAgo(1) }) << QList<int>({ 1, 2 });
         QTest::newRow("last conversation") << int(ChatHistory::HISTORY_LAST_CONVERSATION)
                                            << QList<QDateTime>({ daysAgo(0) }) << QList<int>();
+
+        // Dates out of order: a message delivered late keeps the time it was sent, a clock set
+        // back dates records in the past. Every record of the period is shown all the same.
+        QTest::newRow("today, three days ago, today")
+            << int(ChatHistory::HISTORY_TODAY)
+            << QList<QDateTime>({ daysAgo(0), daysAgo(3), daysAgo(0) }) << QList<int>({ 0, 2 });
+        QTest::newRow("today after tomorrow's")
+            << int(ChatHistory::HISTORY_TODAY)
+            << QList<QDateTime>({ daysAgo(0), daysAgo(-1), daysAgo(0) }) << QList<int>({ 0, 2 });
+        QTest::newRow("week around a clock set back")
+            << int(ChatHistory::HISTORY_LAST_WEEK)
+            << QList<QDateTime>({ daysAgo(9), daysAgo(2), daysAgo(400), daysAgo(400), daysAgo(30),
+                   daysAgo(1), daysAgo(45), daysAgo(0) })
+            << QList<int>({ 1, 5, 7 });
+        QTest::newRow("30 days of 40, 20, 1, delivered late in that order")
+            << int(ChatHistory::HISTORY_LAST_30_DAYS)
+            << QList<QDateTime>({ daysAgo(1), daysAgo(40), daysAgo(20), daysAgo(60) })
+            << QList<int>({ 0, 2 });
+        // The read ends after a bounded run of records outside the period.
+        const int bound = HistoryPeriodReader::maxRecordsOutside;
+        for (const int run : { bound, bound + 1 }) {
+            QList<QDateTime> written({ daysAgo(0) });
+            for (int i = 0; i < run; ++i)
+                written << daysAgo(5);
+            written << daysAgo(0);
+            QTest::addRow("today behind %d older records", run)
+                << int(ChatHistory::HISTORY_TODAY) << written
+                << (run > bound ? QList<int>({ run + 1 }) : QList<int>({ 0, run + 1 }));
+        }
     }
 
     void periods()
@@ -378,11 +450,13 @@ private slots:
         QFETCH(QList<int>, shown);
 
         QStringList expected;
+        QByteArray records;
         for (int i = 0; i < written.size(); ++i) {
-            QVERIFY(append(QString::number(i), written.at(i)));
+            records += oneByteRecord(QByteArray::number(i), written.at(i));
             if (shown.contains(i))
                 expected << QString::number(i);
         }
+        writeFile(HistoryFileConstants::fileHeader + records);
         const auto entries
             = ChatHistory::LoadHistory(fileName, ChatHistory::HistoryMode(mode), today);
         QCOMPARE(messagesOf(entries), expected);

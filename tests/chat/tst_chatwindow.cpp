@@ -1,6 +1,9 @@
 #include "ChatClient.h"
 #include "ChatWindowDialog.h"
+#include "HistoryRecord.h"
 #include "ProsodyServer.h"
+#include "ShownText.h"
+#include "XdoTool.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -62,6 +65,25 @@ void choosePeriod(ChatWindowDialog& window, const QString& caption)
         ->linkActivated(periodLinks(window).value(caption));
 }
 
+// Clicks the link of the period switcher as a member does; false when there is no display.
+bool clickPeriod(ChatWindowDialog& window, const QString& caption)
+{
+    const auto* label = window.findChild<QLabel*>("historyModeSwitcher");
+    QTextDocument text;
+    text.setHtml(label->text());
+    const QString line = text.toPlainText();
+    const QFontMetrics metrics = label->fontMetrics();
+    // The line is centred in the label.
+    const int left = (label->width() - metrics.horizontalAdvance(line)) / 2;
+    const int at = line.indexOf(caption);
+    const QPoint point = label->mapTo(&window,
+        QPoint(left + metrics.horizontalAdvance(line.left(at))
+                + metrics.horizontalAdvance(caption) / 2,
+            label->height() / 2));
+    return xdotool({ "mousemove", "--window", QString::number(window.winId()),
+        QString::number(point.x()), QString::number(point.y()), "click", "1" });
+}
+
 } // namespace
 
 // The chat window: its form, the Return key, what it accepts, how it shows messages, and a
@@ -80,6 +102,7 @@ private:
     {
         QSignalSpy connected(&client, &QXmppClient::connected);
         client.connectToServer(jid, password);
+        client.AcceptMessages();
         return connected.wait(timeout) || client.isConnected();
     }
 
@@ -234,6 +257,80 @@ private slots:
         QVERIFY(html.contains("color:#008000;"));
         QVERIFY(!html.contains("color:#000080;"));
         SettingsProvider::instance()->SetCurrentSettings(SettingsProvider::SETTINGS());
+    }
+
+    void showsEveryMessageBounded_data()
+    {
+        QTest::addColumn<int>("count"); // messages in the history file, one every ten minutes
+        QTest::addColumn<int>("length"); // characters of each, 0 for a short message
+        QTest::addColumn<int>("comingLength"); // of the message that comes as the view fills
+
+        QTest::newRow("a month of 4,320 messages") << 4320 << 0 << 0;
+        QTest::newRow("as long as is shown") << 3 << ShownText::maxCharacters << 0;
+        QTest::newRow("1 MB without spaces") << 1 << (1 << 20) << 0;
+        QTest::newRow("ten of them") << 10 << (1 << 20) << 0;
+        QTest::newRow("1 MB comes") << 2 << 0 << (1 << 20);
+    }
+
+    // "Last 30 days" shows every message of the period in file order, escaped, with its line
+    // breaks and characters; each at most ShownText::maxCharacters of it, a long one with its
+    // length; the view takes a bounded amount of text at a time; the file keeps everything.
+    void showsEveryMessageBounded()
+    {
+        QFETCH(int, count);
+        QFETCH(int, length);
+        QFETCH(int, comingLength);
+
+        const auto textOf = [length](int n) {
+            return length
+                ? QString::number(n) + QString(length - 6, QChar('a' + n % 26)) + "z"
+                : QString::fromUtf8("<b>m%1</b> & café 😀\nsecond line").arg(n, 4, 10, QChar('0'));
+        };
+        const QString file = ChatWindowDialog::GetHisotryFileNameForCurrentChat(bob);
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QFile history(file);
+        QVERIFY(history.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        history.write(HistoryFileConstants::fileHeader);
+        const QDateTime newest = QDateTime::currentDateTime().addSecs(-60);
+        for (int n = 0; n < count; ++n) {
+            const bool mine = n % 3 == 0;
+            history.write(HistoryRecord::Encode({ mine ? alice.groupID : bob.groupID,
+                mine ? alice.contactID : bob.contactID, newest.addSecs(-600LL * (count - 1 - n)),
+                mine ? alice.fullName : bob.fullName, textOf(n) }));
+        }
+        history.close();
+
+        ChatWindowDialog window;
+        QVERIFY(window.showChatWithUser(nullptr, alice, bob, QString()));
+        QTextDocument* view = window.findChild<QTextEdit*>("chatText")->document();
+        int largestChange = 0;
+        connect(view, &QTextDocument::contentsChange, this,
+            [&largestChange](int, int, int added) { largestChange = qMax(largestChange, added); });
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(clickPeriod(window, "Last 30 days"));
+        // Taken once the view shows the oldest message, or is on its way there.
+        QTRY_VERIFY(window.IsLoadingHistory() || shown(window).contains(textOf(0).left(20)));
+        const QString coming = comingLength ? QString(comingLength, 'c') : QString("just now");
+        window.OnMessageRecieved("bob@localhost/QXmpp", coming);
+        QTRY_VERIFY(!window.IsLoadingHistory());
+
+        QStringList expected;
+        for (int n = 0; n < count; ++n)
+            expected << ShownText::Of(textOf(n));
+        expected << ShownText::Of(coming);
+        const QString text = shown(window);
+        int at = 0;
+        for (const QString& message : expected) {
+            at = text.indexOf(":\n" + message + "\n", at);
+            QVERIFY2(at >= 0, qPrintable(message.left(40)));
+        }
+        QCOMPARE(text.count(" - " + bob.fullName + ":"), count - (count + 2) / 3 + 1);
+        QVERIFY2(largestChange <= ChatWindowDialog::viewBatchCharacters + 256,
+            qPrintable(QString::number(largestChange)));
+
+        const QList<ChatHistory::HistoryEntry> kept = stored(bob);
+        QCOMPARE(kept.size(), count + 1);
+        QCOMPARE(kept.last().message.size() + kept.last().omitted, coming.size());
     }
 
     // A user name from the network must not choose where a file is written.

@@ -204,6 +204,7 @@ private slots:
         QSignalSpy heard(&m_partner, &ChatClient::MessageRecived);
         QSignalSpy connected(&m_partner, &QXmppClient::connected);
         m_partner.connectToServer("bruno.m@localhost", "bruno123");
+        m_partner.AcceptMessages();
         QVERIFY(connected.wait(10000));
 
         // The chat button of Bruno's row: Atlas, the member, Anna, then Bruno.

@@ -781,7 +781,8 @@ private:
                     window.show();
                 } },
             { "chat: message", Anything,
-                Emitting(chat, &ChatClient::MessageRecived, "bruno.m@localhost/QXmpp", "Wiring"),
+                Emitting(chat, &ChatClient::MessageRecived, "bruno.m@localhost/QXmpp", "Wiring",
+                    QDateTime()),
                 [&desktop] {
                     return desktop.trayNotices.size();
                 } },
