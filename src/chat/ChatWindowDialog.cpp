@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "ChatAddress.h"
 #include "ChatClient.h"
+#include "FormFit.h"
 #include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_ChatWindowDialog.h"
@@ -35,6 +36,7 @@ ChatWindowDialog::ChatWindowDialog(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::ChatWindowDialog>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     setAttribute(Qt::WA_DeleteOnClose);
     ui->messageText->installEventFilter(this);
     WindowSystem::SetWindowTitleDialogStyle(this, false);

@@ -303,7 +303,10 @@ private:
     void paintOnWidget(QPaintEvent* event, QWidget* widget);
     void ShowMainMenu(QPoint pos, QMenu* menu, int dx);
     static void ResizeWidgetToText(QWidget* widget, const QString& text);
+    void FitToFont();
+    QList<QLabel*> Links() const;
     void FitLinksToTheirText();
+    void KeepRoomForName();
     void SearchJobs(const QString& text);
     void ShowSignedOutLook();
     void ShowMemberRowMenu(const QPoint& listPos);
@@ -384,6 +387,7 @@ private:
     // it is built, which would hold up the sign-in dialog.
     std::optional<ChatClient> chatClient;
     MacTitleWidget* titleWidget = nullptr;
+    int formMinimumWidth = 0; // the form's, fitted to the font
 
     bool isTracking = false;
     bool isSignedIn = false;

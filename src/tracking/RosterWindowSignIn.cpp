@@ -66,6 +66,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     misc.SetApiHandle(&restApi);
 
     ui->lblUserName->setText(info.fullName);
+    KeepRoomForName();
     ui->line->show();
     ui->lstRoster->show();
     ui->lblNoTeams->hide();

@@ -1,5 +1,6 @@
 #include "popupWindow.h"
 
+#include "FormFit.h"
 #include "PreviewWidget.h"
 #include "RegularFile.h"
 #include "SettingsProvider.h"
@@ -17,9 +18,9 @@
 
 namespace {
 
-const int normalWidth = 247;
-const int normalHeight = 143;
+// The form's places at 96 dpi; the popup grows with the density like its form.
 const int compactWidth = 80;
+const QPoint ballPlace(44, 50);
 const int compactLifeTime = 12000;
 const int riseStep = 5;
 const int fallStep = 10;
@@ -39,6 +40,12 @@ popupWindow::popupWindow(QWidget* parent)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     ui->setupUi(this);
+    FormFit::Fit(this);
+    // The normal view comes back to the fitted form's places each time.
+    normalSize = size();
+    closePlace = ui->lblClose->pos();
+    discardPlace = ui->btnDiscard->pos();
+    density = FormFit::Density(logicalDpiY());
     ui->lblDiscard_2->hide();
     const QList<QWidget*> watched = { ui->lblClose, ui->lblDiscard_2, ui->lblLastScreenshot,
         ui->lblClose_2, ui->stackedWidget };
@@ -47,7 +54,7 @@ popupWindow::popupWindow(QWidget* parent)
 
     const QPixmap back(QStringLiteral(":/design/popupBack.png"));
     if (!back.isNull())
-        setMask(back.mask());
+        setMask(back.scaled(normalSize).mask());
 
     animationTimer.setObjectName(QStringLiteral("animationTimer"));
     liveTimer.setObjectName(QStringLiteral("liveTimer"));
@@ -162,9 +169,9 @@ void popupWindow::UpdateTargetRect()
 
 void popupWindow::ToNormalView()
 {
-    ui->lblClose->move(222, 9);
-    ui->btnDiscard->move(29, 100);
-    resize(normalWidth, normalHeight);
+    ui->lblClose->move(closePlace);
+    ui->btnDiscard->move(discardPlace);
+    resize(normalSize);
 
     UpdateTargetRect();
     // Start just below the screen area and rise from there.
@@ -201,7 +208,7 @@ void popupWindow::ChangeWindowMode()
     ui->lblDiscard_2->hide();
     ui->lblPopupText->hide();
     ui->btnDiscard->show();
-    resize(compactWidth, height());
+    resize(qRound(compactWidth * density), height());
     show();
 
     UpdateTargetRect();
@@ -277,8 +284,9 @@ void popupWindow::PopupTimeLive()
 void popupWindow::PaintCountdown()
 {
     QPainter painter(ui->stackedWidget);
-    const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ballPixmap.width() / 2 : 44;
-    const int top = 50;
+    const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ballPixmap.width() / 2
+                                                     : qRound(ballPlace.x() * density);
+    const int top = qRound(ballPlace.y() * density);
     painter.drawPixmap(left, top, ballPixmap);
 
     const QString seconds = QString::number((lifeTime - liveTime) / secondMs);
@@ -288,8 +296,8 @@ void popupWindow::PaintCountdown()
     painter.setPen(Qt::black);
     const int centreX = left + ballPixmap.width() / 2;
     painter.drawText(QRect(centreX - textSize.width() / 2,
-                         (ballPixmap.height() + 99) / 2 - textSize.height() / 2, ballPixmap.width(),
-                         ballPixmap.height()),
+                         top + (ballPixmap.height() - 1) / 2 - textSize.height() / 2,
+                         ballPixmap.width(), ballPixmap.height()),
         0, seconds);
 }
 

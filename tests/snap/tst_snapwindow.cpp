@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "PaintTools.h"
 #include "PasswordSet.h"
 #include "ScreenSnapSaveDialog.h"
@@ -117,6 +118,7 @@ private slots:
 void tst_SnapWindow::initTestCase()
 {
     Q_INIT_RESOURCE(Res);
+    UseDesignFont();
     SettingsProvider::SETTINGS settings;
     settings.soundMode = 0;
     SettingsProvider::instance()->SetCurrentSettings(settings);
@@ -127,7 +129,7 @@ void tst_SnapWindow::initTestCase()
 void tst_SnapWindow::captionsFitTheirWidgets()
 {
     const QFont before = QApplication::font();
-    QApplication::setFont(QFont("Sans Serif", 9));
+    UseDesignFont();
     PaintTools tools;
     PasswordSet password;
     ScreenSnapSaveDialog save(QPixmap(10, 10));

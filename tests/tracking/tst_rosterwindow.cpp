@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "SignedInWindow.h"
 
 #include "ChatWindowDialog.h"
@@ -101,6 +102,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
+        UseDesignFont();
         defaultHandler = qInstallMessageHandler(KeepMessage);
         qputenv("MOVARELQUINTASH_WEB_URL", "http://web.test:8080/portal/");
         QVERIFY(m_service.Start());
