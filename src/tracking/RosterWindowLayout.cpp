@@ -2,6 +2,7 @@
 
 #include "FormFit.h"
 #include "MacTitleWidget.h"
+#include "WindowEdges.h"
 #include "ui_RosterWindow.h"
 
 #include <QFontMetrics>
@@ -20,6 +21,9 @@ namespace {
 const QString searchPath = QStringLiteral("/Sites/1/Main/Brows_Jobs_Result.php");
 const QString logoPath = QStringLiteral(":/design/movarelquintash_logo.png");
 
+// The strips along the window's edges that resize it, and how far from a corner it resizes both.
+const int edgeThickness = 5;
+const int edgeCorner = 16;
 // Between the member's name, status and last work and the time button beside them.
 const int userBlockGap = 6;
 
@@ -57,6 +61,8 @@ void RosterWindow::ConstructInterface()
         &RosterWindow::ShowMemberRowMenu);
 
     ShowSignedOutLook();
+    // The window has no frame of its own: its edges and corners resize it.
+    new WindowEdges(this, edgeThickness, edgeCorner);
 
     statusLabel.setText(QString());
     statusLabel.setObjectName(QStringLiteral("statusLabel"));
