@@ -1,5 +1,7 @@
 #include "MacTitleWidget.h"
 
+#include "WindowEdges.h"
+
 #include <QEvent>
 #include <QMouseEvent>
 #include <QWindow>
@@ -97,8 +99,10 @@ void MacTitleWidget::mousePressEvent(QMouseEvent* event)
     event->accept();
     // The window manager moves the window as it moves framed ones (snapping, screen edges).
     QWindow* handle = window()->windowHandle();
-    if (handle && handle->startSystemMove())
+    if (handle && handle->startSystemMove()) {
+        EndPressHandedOver(this, event->globalPos());
         return;
+    }
     m_dragging = true;
     m_dragOffset = event->globalPos() - window()->frameGeometry().topLeft();
 }

@@ -1,5 +1,6 @@
 #include "WindowEdges.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QWidget>
@@ -66,8 +67,10 @@ protected:
         dragged = EdgesUnder(event->pos());
         // The window manager resizes as it does framed windows, and knows the minimum size.
         QWindow* handle = window()->windowHandle();
-        if (handle && handle->startSystemResize(dragged))
+        if (handle && handle->startSystemResize(dragged)) {
+            EndPressHandedOver(this, event->globalPos());
             return;
+        }
         dragging = true;
         startPointer = event->globalPos();
         startGeometry = window()->geometry();
@@ -90,6 +93,18 @@ private:
 };
 
 } // namespace
+
+void EndPressHandedOver(QWidget* pressed, QPoint globalPos)
+{
+    QWidget* window = pressed->window();
+    if (!window->windowHandle())
+        return;
+    const QPointF local = window->mapFromGlobal(globalPos);
+    // After the press is through: the release goes where the press went, and ends its grab.
+    QCoreApplication::postEvent(window->windowHandle(),
+        new QMouseEvent(QEvent::MouseButtonRelease, local, local, QPointF(globalPos),
+            Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
 
 WindowEdges::WindowEdges(QWidget* window, int thickness, int corner)
     : QObject(window), window(window), thickness(thickness), corner(corner)

@@ -8,6 +8,10 @@
 
 class QWidget;
 
+// A press that handed its drag to the window manager never sees its button released: the
+// window is told so here, or the pointer's next moves would all go to the pressed widget.
+void EndPressHandedOver(QWidget* pressed, QPoint globalPos);
+
 // The edges and corners of a frameless window, made to resize it as a window manager's frame
 // would: a thin strip along each edge, above the window's contents, showing the resize cursor of
 // the edge, or of the corner within `corner` pixels of either end. A press hands the drag to the
