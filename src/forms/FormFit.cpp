@@ -149,7 +149,7 @@ QSize LabelShortfall(const QLabel* label)
 {
     const bool picture = (label->pixmap() && !label->pixmap()->isNull()) || label->movie();
     if (label->text().isEmpty() || picture)
-        return QSize();
+        return QSize(0, 0);
     // Lines of a wrapped text start at its top: their height is needed whole.
     if (label->wordWrap())
         return QSize(0, std::max(0, label->heightForWidth(label->width()) - label->height()));
@@ -160,7 +160,7 @@ QSize LabelShortfall(const QLabel* label)
 QSize IndicatorButtonShortfall(const QAbstractButton* button)
 {
     if (button->text().isEmpty())
-        return QSize();
+        return QSize(0, 0);
     const QStyleOptionButton option = ButtonOption(button);
     const QStyle::SubElement contents = qobject_cast<const QRadioButton*>(button)
         ? QStyle::SE_RadioButtonContents
@@ -176,7 +176,7 @@ QSize IndicatorButtonShortfall(const QAbstractButton* button)
 QSize PushButtonShortfall(const QAbstractButton* button)
 {
     if (button->text().isEmpty())
-        return QSize();
+        return QSize(0, 0);
     QStyleOptionButton option = ButtonOption(button);
     const QRect room
         = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
@@ -414,9 +414,9 @@ QSize TextShortfall(const QWidget* widget)
         return LineEditShortfall(edit);
     if (const auto* group = qobject_cast<const QGroupBox*>(widget))
         return group->title().isEmpty()
-            ? QSize()
+            ? QSize(0, 0)
             : Lacking(QSize(group->minimumSizeHint().width(), 0), group->size());
-    return QSize();
+    return QSize(0, 0);
 }
 
 double Density(int logicalDpi)
