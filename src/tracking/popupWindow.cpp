@@ -284,20 +284,23 @@ void popupWindow::PopupTimeLive()
 void popupWindow::PaintCountdown()
 {
     QPainter painter(ui->stackedWidget);
-    const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ballPixmap.width() / 2
+    // The ball grows with the density, as the seconds in it do.
+    const QSize ball = ballPixmap.size() * density;
+    const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ball.width() / 2
                                                      : qRound(ballPlace.x() * density);
     const int top = qRound(ballPlace.y() * density);
-    painter.drawPixmap(left, top, ballPixmap);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(QRect(QPoint(left, top), ball), ballPixmap);
 
     const QString seconds = QString::number((lifeTime - liveTime) / secondMs);
     const QFont font(QStringLiteral("Lucida Grande"), 13, QFont::Bold);
     const QSize textSize = QFontMetrics(font).size(0, seconds);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    const int centreX = left + ballPixmap.width() / 2;
-    painter.drawText(QRect(centreX - textSize.width() / 2,
-                         top + (ballPixmap.height() - 1) / 2 - textSize.height() / 2,
-                         ballPixmap.width(), ballPixmap.height()),
+    const int centreX = left + ball.width() / 2;
+    painter.drawText(
+        QRect(centreX - textSize.width() / 2, top + (ball.height() - 1) / 2 - textSize.height() / 2,
+            ball.width(), ball.height()),
         0, seconds);
 }
 
