@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMainWindow>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -243,6 +244,35 @@ QRect TitleRect(const QGroupBox* box)
 
 QSize FitBox(QWidget* box, QSize area);
 
+// Some styles make a box's title as wide as the bounding box of its glyphs, and cut a last
+// letter that reaches past it (an "n" at 18 pixels): the title is given its advance.
+class TitleRoomStyle : public QProxyStyle
+{
+public:
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+        const QWidget* widget) const override
+    {
+        QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control == CC_GroupBox && part == SC_GroupBoxLabel && box) {
+            const int advance = box->fontMetrics.horizontalAdvance(box->text) + titleGap;
+            rect.setWidth(std::max(rect.width(), advance));
+        }
+        return rect;
+    }
+};
+
+void GiveTitleItsAdvance(QGroupBox* box)
+{
+    const QRect title = TitleRect(box);
+    if (title.isValid()
+        && title.width() < box->fontMetrics().horizontalAdvance(box->title()) + titleGap) {
+        auto* style = new TitleRoomStyle;
+        style->setParent(box);
+        box->setStyle(style);
+    }
+}
+
 // The size the child's contents need: a box its fitted contents, a page stack its largest page.
 QSize ContentsNeed(QWidget* child)
 {
@@ -252,6 +282,8 @@ QSize ContentsNeed(QWidget* child)
             largest = largest.expandedTo(FitBox(stack->widget(page), stack->size()));
         return largest;
     }
+    if (auto* group = qobject_cast<QGroupBox*>(child))
+        GiveTitleItsAdvance(group);
     if (IsBox(child))
         return FitBox(child, child->size());
     return child->size();

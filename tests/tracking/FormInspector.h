@@ -57,6 +57,20 @@ inline QStyleOptionButton ButtonOption(const QAbstractButton* button)
     return option;
 }
 
+inline QRect TitleOf(const QGroupBox* box)
+{
+    if (box->title().isEmpty())
+        return QRect();
+    QStyleOptionGroupBox option;
+    option.initFrom(box);
+    option.text = box->title();
+    option.lineWidth = 1;
+    option.textAlignment = box->alignment();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    return box->style()->subControlRect(
+        QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+}
+
 // The size the text needs and the room it has, or an empty pair when the widget shows none.
 inline QPair<QSize, QSize> TextAndRoom(const QWidget* widget)
 {
@@ -153,20 +167,6 @@ inline bool Overlap(const QRect& a, const QRect& b)
     return common.width() > 2 && common.height() > 2;
 }
 
-inline QRect TitleOf(const QGroupBox* box)
-{
-    if (box->title().isEmpty())
-        return QRect();
-    QStyleOptionGroupBox option;
-    option.initFrom(box);
-    option.text = box->title();
-    option.lineWidth = 1;
-    option.textAlignment = box->alignment();
-    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    return box->style()->subControlRect(
-        QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
-}
-
 // Whether `allowed` names the widget (or, with a trailing "*", starts it) or the pair "a/b".
 inline bool Allowed(const QStringList& allowed, const QString& name, const QString& other = {})
 {
@@ -201,6 +201,13 @@ inline QStringList Inspect(QWidget* window, const QStringList& allowed = {})
         if (!parent->rect().adjusted(-2, -2, 2, 2).contains(Occupied(widget))
             && !Allowed(allowed, name))
             found << QStringLiteral("%1 reaches out of %2").arg(name, parent->objectName());
+        // The style draws a box's title as wide as it is written.
+        if (const auto* box = qobject_cast<const QGroupBox*>(widget); box && !box->title().isEmpty()
+            && TitleOf(box).width() < box->fontMetrics().horizontalAdvance(box->title()))
+            found << QStringLiteral("%1's title is drawn %2 wide, it is written %3 wide")
+                         .arg(name)
+                         .arg(TitleOf(box).width())
+                         .arg(box->fontMetrics().horizontalAdvance(box->title()));
         if (const auto* box = qobject_cast<const QGroupBox*>(parent))
             if (Overlap(TitleOf(box), Occupied(widget)))
                 found
