@@ -20,6 +20,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(AppInfo::applicationName);
     QCoreApplication::setOrganizationName(AppInfo::organizationName);
     QCoreApplication::setApplicationVersion(AppInfo::version());
+    // Every window carries the icon, and the desktop matches the windows to the launcher entry.
+    QGuiApplication::setDesktopFileName(AppInfo::desktopFileName);
+    QApplication::setWindowIcon(AppInfo::icon());
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString serviceProblem = ServiceConfig::apiBaseUrlProblem();

@@ -1,6 +1,7 @@
 #include "updateDialog.h"
 
 #include "AppInfo.h"
+#include "FormFit.h"
 #include "SettingsKeys.h"
 #include "SettingsProvider.h"
 #include "WindowSystem.h"
@@ -33,6 +34,7 @@ updateDialog::updateDialog(QWidget* parent)
     // Flags before the style sheet: changing them afterwards would restyle every control again.
     WindowSystem::SetWindowTitleDialogStyle(this, true);
     SettingsProvider::SetStyleToWidget(this, QStringLiteral(":/design/mac.qss"));
+    FormFit::Fit(this);
     ShowIdle();
     connect(&api, &RestAPI::ApiDataOk, this, &updateDialog::OnDownloaded);
     connect(&api, &RestAPI::ApiDataError, this,

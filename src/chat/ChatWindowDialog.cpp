@@ -3,6 +3,7 @@
 #include "AppInfo.h"
 #include "ChatAddress.h"
 #include "ChatClient.h"
+#include "FormFit.h"
 #include "HistoryPeriodReader.h"
 #include "ShownText.h"
 #include "WindowSystem.h"
@@ -52,6 +53,7 @@ ChatWindowDialog::ChatWindowDialog(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::ChatWindowDialog>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     setAttribute(Qt::WA_DeleteOnClose);
     ui->messageText->installEventFilter(this);
     WindowSystem::SetWindowTitleDialogStyle(this, false);

@@ -1,7 +1,10 @@
 #include "MacTitleWidget.h"
 
+#include "WindowEdges.h"
+
 #include <QEvent>
 #include <QMouseEvent>
+#include <QWindow>
 
 namespace {
 const int buttonSpacing = 2;
@@ -93,9 +96,15 @@ void MacTitleWidget::mousePressEvent(QMouseEvent* event)
         QWidget::mousePressEvent(event);
         return;
     }
+    event->accept();
+    // The window manager moves the window as it moves framed ones (snapping, screen edges).
+    QWindow* handle = window()->windowHandle();
+    if (handle && handle->startSystemMove()) {
+        EndPressHandedOver(this, event->globalPos());
+        return;
+    }
     m_dragging = true;
     m_dragOffset = event->globalPos() - window()->frameGeometry().topLeft();
-    event->accept();
 }
 
 void MacTitleWidget::mouseMoveEvent(QMouseEvent* event)

@@ -5,7 +5,8 @@
 #include <QWidget>
 
 // The title bar of a frameless window: close, minimise and maximise buttons at the left, the
-// title in the middle. Dragging the bar moves the window it heads. An inactive button shows the
+// title in the middle. Dragging the bar moves the window it heads: the window manager moves it
+// where there is one, else the window follows the pointer. An inactive button shows the
 // inactive picture and does nothing.
 class MacTitleWidget : public QWidget
 {

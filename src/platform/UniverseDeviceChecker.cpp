@@ -1,5 +1,6 @@
 #include "UniverseDeviceChecker.h"
 
+#include "FormFit.h"
 #include "WindowSystem.h"
 #include "ui_UniverseDeviceChecker.h"
 
@@ -8,6 +9,7 @@ UniverseDeviceChecker::UniverseDeviceChecker(QWidget* parent)
 {
     ui->setupUi(this);
     WindowSystem::SetWindowTitleDialogStyle(this, true);
+    FormFit::Fit(this);
 }
 
 UniverseDeviceChecker::~UniverseDeviceChecker() = default;

@@ -1,5 +1,6 @@
 #include "Preferences.h"
 
+#include "FormFit.h"
 #include "LogManager.h"
 #include "NoticeSound.h"
 #include "RegularFile.h"
@@ -58,6 +59,7 @@ int CheckedIndex(const std::array<QAbstractButton*, 3>& buttons, int fallback)
 Preferences::Preferences(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Preferences>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     SetDefaultPrompts();
     // Controls whose only effect is that there is something to apply.
     for (QAbstractButton* button : std::initializer_list<QAbstractButton*> { ui->chkAtSystemStartup,
@@ -106,35 +108,10 @@ void Preferences::SetDefaultPrompts()
     prompts.playSound = &NoticeSound::Play;
 }
 
-// The form was drawn for a narrower font than the desktop may give: a text that does not fit
-// widens its control as far as its parent allows.
-void Preferences::WidenToText(QWidget* widget) const
-{
-    const QWidget* parent = widget->parentWidget();
-    const int room = (parent->parentWidget() == ui->optionsWidget ? ui->optionsWidget->width()
-                                                                  : parent->width())
-        - widget->x();
-    if (widget->sizeHint().width() > widget->width())
-        widget->resize(qMin(widget->sizeHint().width(), room), widget->height());
-}
-
-// A wrapped label keeps its width and takes the height of its lines.
-void Preferences::HeightenToText(QLabel* label) const
-{
-    label->resize(label->width(), qMax(label->height(), label->heightForWidth(label->width())));
-}
-
-// Labels take the width of their text, and what stands beside them follows.
+// Labels take the width of their text, and what stands beside them follows. (Every other text
+// got its room when the form was fitted to the font.)
 void Preferences::SetInterface()
 {
-    const QList<QWidget*> widgets = findChildren<QWidget*>();
-    for (QWidget* widget : widgets) {
-        auto* label = qobject_cast<QLabel*>(widget);
-        if (label && label->wordWrap())
-            HeightenToText(label);
-        else if (label || qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget))
-            WidenToText(widget);
-    }
     for (QWidget* widget : std::initializer_list<QWidget*> {
              ui->label_9, ui->label_10, ui->label_2, ui->btnResetAllSettings })
         widget->resize(widget->sizeHint());
@@ -148,12 +125,6 @@ void Preferences::SetInterface()
         widget->setGeometry(listX, widget->y(), rightOf(widget) - listX, widget->height());
     ui->txtPopupTime->move(rightOf(ui->label_2) + 2, ui->txtPopupTime->y());
     ui->label_3->move(rightOf(ui->txtPopupTime) + 2, ui->label_3->y());
-    // The sound choices stand right of "Sound:".
-    const int shift = qMax(0, rightOf(ui->label_4) + 4 - ui->radioSoundOff->x());
-    for (QWidget* widget : std::initializer_list<QWidget*> {
-             ui->radioSoundOff, ui->radionSoundDefault, ui->radionOwnSound, ui->txtSoundPath })
-        widget->move(widget->x() + shift, widget->y());
-    ui->txtSoundPath->resize(ui->txtSoundPath->width() - shift, ui->txtSoundPath->height());
 }
 
 void Preferences::EnableApply()

@@ -136,8 +136,6 @@ private:
     using SETTINGS = SettingsProvider::SETTINGS;
 
     void SetInterface();
-    void WidenToText(QWidget* widget) const;
-    void HeightenToText(QLabel* label) const;
     void SetDefaultPrompts();
     void EnableApply();
     bool Apply();

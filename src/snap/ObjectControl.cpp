@@ -1,5 +1,6 @@
 #include "ObjectControl.h"
 
+#include "FormFit.h"
 #include "ui_ObjectControl.h"
 
 #include <QCloseEvent>
@@ -8,6 +9,7 @@ ObjectControl::ObjectControl(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::ObjectControl>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);

@@ -1,6 +1,7 @@
 #include "PaintTools.h"
 
 #include "AnnotationItems.h"
+#include "FormFit.h"
 #include "PaintToolCommand.h"
 #include "ui_PaintTools.h"
 
@@ -80,6 +81,7 @@ PaintTools::PaintTools(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::PaintTools>()), widthChooser(&AskWidthFromDialog)
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     contextMenu.clear();
     colorMenu = new QMenu(tr("Color"), this);
     widthMenu = new QMenu(tr("Width"), this);

@@ -1,5 +1,6 @@
 #include "PasswordSet.h"
 
+#include "FormFit.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_PasswordSet.h"
 
@@ -9,6 +10,7 @@
 PasswordSet::PasswordSet(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::PasswordSet>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowCloseButtonHint);
 }
 

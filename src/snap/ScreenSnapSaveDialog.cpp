@@ -1,5 +1,6 @@
 #include "ScreenSnapSaveDialog.h"
 
+#include "FormFit.h"
 #include "RestAPI.h"
 #include "SettingsProvider.h"
 #include "SnapFiles.h"
@@ -101,6 +102,7 @@ ScreenSnapSaveDialog::ScreenSnapSaveDialog(QPixmap snap, QWidget* parent)
     ui->setupUi(this);
     ui->lblPicture->setPixmap(picture);
     WindowSystem::SetWindowTitleDialogStyle(this, false);
+    FormFit::Fit(this);
     connect(&passwordDialog, &PasswordSet::SetPasswordSignal, this,
         &ScreenSnapSaveDialog::OnSetPassword);
     SettingsProvider::SetStyleToWidget(&popup, QStringLiteral(":/design/mac.qss"));

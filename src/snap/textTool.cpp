@@ -1,5 +1,6 @@
 #include "textTool.h"
 
+#include "FormFit.h"
 #include "ui_textTool.h"
 
 namespace {
@@ -16,6 +17,7 @@ QColor InvertedColor(const QColor& color)
 textTool::textTool(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::textTool>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     Init();
 }

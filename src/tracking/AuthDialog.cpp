@@ -1,6 +1,7 @@
 #include "AuthDialog.h"
 
 #include "DialogPlacement.h"
+#include "FormFit.h"
 #include "SettingsProvider.h"
 #include "ui_AuthDialog.h"
 
@@ -29,6 +30,7 @@ AuthDialog::AuthDialog(QWidget* parent) : QDialog(parent), ui(std::make_unique<U
 {
     ui->setupUi(this);
     DialogPlacement::StyleDialog(this);
+    FormFit::Fit(this);
     connect(&api, &RestAPI::ApiDataOk, this, &AuthDialog::OnApiDataOk);
     connect(&api, &RestAPI::ApiDataError, this, &AuthDialog::OnApiDataError);
 }

@@ -1,5 +1,6 @@
 #include "ExitConfirm.h"
 
+#include "FormFit.h"
 #include "SettingsKeys.h"
 #include "SettingsProvider.h"
 #include "WindowSystem.h"
@@ -12,6 +13,7 @@
 ExitConfirm::ExitConfirm(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::ExitConfirm>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     SetWindowCaptionStyle();
 }
 

@@ -1,5 +1,6 @@
 #include "LastSnapshot.h"
 
+#include "FormFit.h"
 #include "WindowSystem.h"
 #include "ui_LastSnapshot.h"
 
@@ -13,6 +14,7 @@ LastSnapshot::LastSnapshot(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::LastSnapshot>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     WindowSystem::SetWindowTitleDialogStyle(this, false);
 }
 

@@ -1,6 +1,7 @@
 #include "Memo.h"
 
 #include "DialogPlacement.h"
+#include "FormFit.h"
 #include "SettingsProvider.h"
 #include "ui_Memo.h"
 
@@ -20,6 +21,7 @@ Memo::Memo(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Memo>())
 {
     ui->setupUi(this);
     DialogPlacement::StyleDialog(this);
+    FormFit::Fit(this);
     ui->txtMemo->installEventFilter(this);
     connect(ui->txtMemo, &QPlainTextEdit::textChanged, this, &Memo::UpdateOkButton);
     UpdateOkButton();

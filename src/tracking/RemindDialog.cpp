@@ -1,6 +1,7 @@
 #include "RemindDialog.h"
 
 #include "DialogPlacement.h"
+#include "FormFit.h"
 #include "ui_RemindDialog.h"
 
 RemindDialog::RemindDialog(QWidget* parent)
@@ -8,6 +9,7 @@ RemindDialog::RemindDialog(QWidget* parent)
 {
     ui->setupUi(this);
     DialogPlacement::StyleDialog(this);
+    FormFit::Fit(this);
 }
 
 RemindDialog::~RemindDialog() = default;

@@ -88,6 +88,7 @@ RosterWindow::RosterWindow(QWidget* parent)
     misc.GetPreferences().SetLogManager(&logManager);
 
     InitConfig();
+    FitToFont();
     MakeRoomForTitleAndMenuBar();
     // Only the start: applying the preferences leaves the window as the member has it.
     if (settings.startMinimized)

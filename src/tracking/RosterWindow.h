@@ -306,7 +306,10 @@ private:
     void paintOnWidget(QPaintEvent* event, QWidget* widget);
     void ShowMainMenu(QPoint pos, QMenu* menu, int dx);
     static void ResizeWidgetToText(QWidget* widget, const QString& text);
+    void FitToFont();
+    QList<QLabel*> Links() const;
     void FitLinksToTheirText();
+    void KeepRoomForName();
     void SearchJobs(const QString& text);
     void ShowSignedOutLook();
     void ShowMemberRowMenu(const QPoint& listPos);
@@ -395,6 +398,7 @@ private:
     std::optional<ChatClient> chatClient;
     WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
+    int formMinimumWidth = 0; // the form's, fitted to the font
 
     bool isTracking = false;
     bool isSignedIn = false;

@@ -88,6 +88,7 @@ void RosterWindow::InitConfig()
     ConnectShortcuts();
     logManager.AddToLog(LogManager::LOG_HOTKEYS_ENABLED, 0);
     ui->lblUserName->setFont(itemStyle.nameFont);
+    KeepRoomForName();
     RedrawRosterAsShown();
 }
 

@@ -1,6 +1,8 @@
 #include "RosterWindow.h"
 
+#include "FormFit.h"
 #include "MacTitleWidget.h"
+#include "WindowEdges.h"
 #include "ui_RosterWindow.h"
 
 #include <QFontMetrics>
@@ -8,13 +10,22 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextDocumentFragment>
+
+#include <algorithm>
 
 namespace {
 
 const QString searchPath = QStringLiteral("/Sites/1/Main/Brows_Jobs_Result.php");
 const QString logoPath = QStringLiteral(":/design/movarelquintash_logo.png");
+
+// The strips along the window's edges that resize it, and how far from a corner it resizes both.
+const int edgeThickness = 5;
+const int edgeCorner = 16;
+// Between the member's name, status and last work and the time button beside them.
+const int userBlockGap = 6;
 
 int LineHeight(const QWidget* widget)
 {
@@ -50,6 +61,8 @@ void RosterWindow::ConstructInterface()
         &RosterWindow::ShowMemberRowMenu);
 
     ShowSignedOutLook();
+    // The window has no frame of its own: its edges and corners resize it.
+    new WindowEdges(this, edgeThickness, edgeCorner);
 
     statusLabel.setText(QString());
     statusLabel.setObjectName(QStringLiteral("statusLabel"));
@@ -66,6 +79,27 @@ void RosterWindow::ShowSignedOutLook()
     for (QWidget* widget : signedInOnly)
         widget->hide();
     ui->leftPanelWidget->setEnabled(false);
+}
+
+// The form grows where its texts need more room at the desktop's font; the panels keep their
+// places otherwise, since the window places them by hand. The links stay level with their marks,
+// which are one picture.
+void RosterWindow::FitToFont()
+{
+    QList<int> linkRows;
+    const QList<QLabel*> links = Links();
+    for (const QLabel* link : links)
+        linkRows << link->geometry().center().y();
+    FormFit::Fit(this, FormFit::Scaling::TextOnly);
+    for (int i = 0; i < links.size(); ++i)
+        links[i]->move(links[i]->x(), linkRows[i] - (links[i]->height() - 1) / 2);
+    formMinimumWidth = minimumWidth();
+    KeepRoomForName();
+}
+
+QList<QLabel*> RosterWindow::Links() const
+{
+    return { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy };
 }
 
 // The title bar lies over the top of the window; the menu bar belongs below it, inside the
@@ -95,11 +129,14 @@ void RosterWindow::SetInterface()
 {
     QLabel* timeState = ui->lblTimeState;
     timeState->resize(timeState->sizeHint());
-    ui->lblUserLastWorked->move(ui->lblUserLastWorked->x(),
-        ui->picUserAvatar->y() + ui->picUserAvatar->height() - LineHeight(ui->lblUserLastWorked));
+    QLabel* status = ui->lblUserStatus;
     ui->lblUserName->move(ui->lblUserName->x(), ui->picUserAvatar->y());
-    ui->lblUserStatus->move(
-        ui->lblUserName->x(), ui->lblUserName->y() + LineHeight(ui->lblUserName));
+    status->move(ui->lblUserName->x(), ui->lblUserName->y() + LineHeight(ui->lblUserName));
+    // Level with the avatar's foot, unless the name and status lines reach lower (a large font).
+    ui->lblUserLastWorked->move(ui->lblUserLastWorked->x(),
+        std::max(ui->picUserAvatar->y() + ui->picUserAvatar->height()
+                - LineHeight(ui->lblUserLastWorked),
+            status->y() + LineHeight(status)));
     timeState->setAlignment(Qt::AlignRight);
     timeState->resize(timeState->sizeHint());
     const QRect button = ui->btnTimeControl->geometry();
@@ -116,8 +153,8 @@ void RosterWindow::SetInterface()
 // The links take the width their text needs, so "Find Tessivanors" is not cut short.
 void RosterWindow::FitLinksToTheirText()
 {
-    for (QLabel* link :
-        { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy })
+    const QList<QLabel*> links = Links();
+    for (QLabel* link : links)
         ResizeWidgetToText(link, QTextDocumentFragment::fromHtml(link->text()).toPlainText());
 }
 
@@ -161,6 +198,9 @@ void RosterWindow::LayOutPanels()
     time->move(user->width() - time->width() - 10, time->y());
     ui->lblTimeState->move(
         time->x() + time->width() - ui->lblTimeState->width(), ui->lblTimeState->y());
+    // The member's lines take what the button leaves, so a long name shows whole.
+    for (QLabel* label : { ui->lblUserName, ui->lblUserStatus, ui->lblUserLastWorked })
+        label->resize(std::max(0, time->x() - userBlockGap - label->x()), label->height());
     ui->cmbCurrentCompany->resize(user->width(), ui->cmbCurrentCompany->height());
 
     const QSize area(W - panel->width() - 16, H - 20 - ui->showArea->y() - bottom->height());
@@ -183,6 +223,22 @@ void RosterWindow::LayOutPanels()
     QLabel* noTeams = ui->lblNoTeams;
     noTeams->move(ui->showArea->width() / 2 - noTeams->width() / 2,
         ui->showArea->height() / 2 - noTeams->height() / 2);
+}
+
+// The window is never so narrow that the member's name is cut beside the time button (nor
+// wider than the screen for it).
+void RosterWindow::KeepRoomForName()
+{
+    if (formMinimumWidth == 0)
+        return; // the constructor fits the form to the font first
+    // The user panel takes the window's width less the left panel and 16; the button keeps 10
+    // from the panel's end.
+    const int forName = ui->leftPanelWidget->width() + 16 + ui->lblUserName->x()
+        + ui->lblUserName->sizeHint().width() + userBlockGap + ui->btnTimeControl->width() + 10;
+    int width = std::max(formMinimumWidth, forName);
+    if (const QScreen* screen = this->screen())
+        width = std::min(width, screen->availableGeometry().width());
+    setMinimumWidth(width);
 }
 
 bool RosterWindow::eventFilter(QObject* watched, QEvent* event)

@@ -1,5 +1,6 @@
 #include "StopReminder.h"
 
+#include "FormFit.h"
 #include "WindowSystem.h"
 #include "ui_StopReminder.h"
 
@@ -21,6 +22,7 @@ StopReminder::StopReminder(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::StopReminder>())
 {
     ui->setupUi(this);
+    FormFit::Fit(this);
     WindowSystem::SetWindowTitleDialogStyle(this, false);
     SetInterface();
     remindTimer.setObjectName(QStringLiteral("remindTimer"));

@@ -1,5 +1,6 @@
 #include "popupWindow.h"
 
+#include "FormFit.h"
 #include "NoticeSound.h"
 #include "PreviewWidget.h"
 #include "RegularFile.h"
@@ -16,9 +17,9 @@
 
 namespace {
 
-const int normalWidth = 247;
-const int normalHeight = 143;
+// The form's places at 96 dpi; the popup grows with the density like its form.
 const int compactWidth = 80;
+const QPoint ballPlace(44, 50);
 const int compactLifeTime = 12000;
 const int riseStep = 5;
 const int fallStep = 10;
@@ -46,6 +47,12 @@ popupWindow::popupWindow(QWidget* parent)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     ui->setupUi(this);
+    FormFit::Fit(this);
+    // The normal view comes back to the fitted form's places each time.
+    normalSize = size();
+    closePlace = ui->lblClose->pos();
+    discardPlace = ui->btnDiscard->pos();
+    density = FormFit::Density(logicalDpiY());
     ui->lblDiscard_2->hide();
     const QList<QWidget*> watched = { ui->lblClose, ui->lblDiscard_2, ui->lblLastScreenshot,
         ui->lblClose_2, ui->stackedWidget };
@@ -54,7 +61,7 @@ popupWindow::popupWindow(QWidget* parent)
 
     const QPixmap back(QStringLiteral(":/design/popupBack.png"));
     if (!back.isNull())
-        setMask(back.mask());
+        setMask(back.scaled(normalSize).mask());
 
     animationTimer.setObjectName(QStringLiteral("animationTimer"));
     liveTimer.setObjectName(QStringLiteral("liveTimer"));
@@ -169,9 +176,9 @@ void popupWindow::UpdateTargetRect()
 
 void popupWindow::ToNormalView()
 {
-    ui->lblClose->move(222, 9);
-    ui->btnDiscard->move(29, 100);
-    resize(normalWidth, normalHeight);
+    ui->lblClose->move(closePlace);
+    ui->btnDiscard->move(discardPlace);
+    resize(normalSize);
 
     UpdateTargetRect();
     // Start just below the screen area and rise from there.
@@ -209,7 +216,7 @@ void popupWindow::ChangeWindowMode()
     ui->lblDiscard_2->hide();
     ui->lblPopupText->hide();
     ui->btnDiscard->show();
-    resize(compactWidth, height());
+    resize(qRound(compactWidth * density), height());
     show();
 
     UpdateTargetRect();
@@ -282,19 +289,23 @@ void popupWindow::PopupTimeLive()
 void popupWindow::PaintCountdown()
 {
     QPainter painter(ui->stackedWidget);
-    const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ballPixmap.width() / 2 : 44;
-    const int top = 50;
-    painter.drawPixmap(left, top, ballPixmap);
+    // The ball grows with the density, as the seconds in it do.
+    const QSize ball = ballPixmap.size() * density;
+    const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ball.width() / 2
+                                                     : qRound(ballPlace.x() * density);
+    const int top = qRound(ballPlace.y() * density);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(QRect(QPoint(left, top), ball), ballPixmap);
 
     const QString seconds = QString::number((lifeTime - liveTime) / secondMs);
     const QFont font(QStringLiteral("Lucida Grande"), 13, QFont::Bold);
     const QSize textSize = QFontMetrics(font).size(0, seconds);
     painter.setFont(font);
     painter.setPen(Qt::black);
-    const int centreX = left + ballPixmap.width() / 2;
-    painter.drawText(QRect(centreX - textSize.width() / 2,
-                         (ballPixmap.height() + 99) / 2 - textSize.height() / 2, ballPixmap.width(),
-                         ballPixmap.height()),
+    const int centreX = left + ball.width() / 2;
+    painter.drawText(
+        QRect(centreX - textSize.width() / 2, top + (ball.height() - 1) / 2 - textSize.height() / 2,
+            ball.width(), ball.height()),
         0, seconds);
 }
 

@@ -89,6 +89,10 @@ private:
 
     QString soundPath;
     std::unique_ptr<Ui::popupWindow> ui;
+    QSize normalSize;
+    QPoint closePlace;
+    QPoint discardPlace;
+    double density = 1;
     int animationInterval = 100;
     int lifeTime = 4000;
     QPixmap shotPixmap;

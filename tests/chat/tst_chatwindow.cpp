@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "ChatClient.h"
 #include "ChatWindowDialog.h"
 #include "HistoryRecord.h"
@@ -109,6 +110,7 @@ private:
 private slots:
     void initTestCase()
     {
+        UseDesignFont();
         QVERIFY2(server.start(), qPrintable(server.error()));
         QVERIFY2(server.addAccount("alice", "alice-secret"), qPrintable(server.error()));
         QVERIFY2(server.addAccount("bob", "bob-secret"), qPrintable(server.error()));

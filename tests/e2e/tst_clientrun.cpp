@@ -96,13 +96,14 @@ private slots:
     {
         const QString dialog = FindWindow("^Sign in - ");
         QVERIFY(!dialog.isEmpty());
+        QVERIFY(CarriesTheClientsIconAndClass(dialog));
         QVERIFY(xdotool({ "windowfocus", "--sync", dialog }));
         QVERIFY(xdotool({ "type", "--delay", "10", "demo" }));
         QVERIFY(xdotool({ "key", "Tab" }));
         QVERIFY(xdotool({ "type", "--delay", "10", "demo123" }));
         QVERIFY(xdotool({ "key", "Return" }));
         QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Signed in: demo\r\n"); }));
-        QVERIFY(!FindWindow("^Movarelquintash - Team Room$").isEmpty());
+        QVERIFY(CarriesTheClientsIconAndClass(FindWindow("^Movarelquintash - Team Room$")));
     }
 
     void showsTheRoster()
@@ -240,7 +241,7 @@ private slots:
     {
         QVERIFY(xdotool({ "key", "ctrl+alt+shift+p" }));
         const QString dialog = FindWindow("^Preferences - Movarelquintash Team Room$");
-        QVERIFY(!dialog.isEmpty());
+        QVERIFY(CarriesTheClientsIconAndClass(dialog));
         // Places in the dialog: the "Hotkeys" page in the tree, its row "Stop tracking time",
         // the boxes Cmd, Alt and Shift, the key field, then Apply and OK.
         const QList<QPair<int, int>> clicks { { 80, 121 }, { 295, 70 }, { 247, 299 }, { 326, 299 },
@@ -346,7 +347,7 @@ private slots:
             return teams.size() >= 2;
         }));
         QCOMPARE(teams, QStringList({ "11", "12" }));
-        QVERIFY(!FindWindow("^Movarelquintash - Team Room$").isEmpty());
+        QVERIFY(CarriesTheClientsIconAndClass(FindWindow("^Movarelquintash - Team Room$")));
     }
 
     // The tray's Exit while tracking: after the confirmation the client tells the service that
@@ -464,6 +465,45 @@ private:
             { "search", "--all", "--onlyvisible", "--pid", QString::number(m_client.processId()),
                 "--name", namePattern });
         return search.waitForFinished(10000) && search.exitCode() == 0;
+    }
+
+    // The window shows the client's icon (the 32-pixel one, pixel for pixel) and names the class
+    // the launcher entry gives as the class of its windows, so the desktop matches the two.
+    static bool CarriesTheClientsIconAndClass(const QString& window)
+    {
+        const QString wmClass = Property(window, { "WM_CLASS" });
+        QFile entry(TEST_SOURCE_DIR "/src/resources/movarelquintash-client.desktop");
+        entry.open(QIODevice::ReadOnly);
+        const QString entryClass
+            = QString::fromUtf8(entry.readAll()).section("StartupWMClass=", 1).section('\n', 0, 0);
+        if (window.isEmpty() || !wmClass.endsWith(", \"" + entryClass + "\""))
+            return false;
+        // Width, height and the pixels as ARGB, one icon after the other.
+        QVector<quint32> icons;
+        const QString values = Property(
+            window, { "-len", "100000000", "-f", "_NET_WM_ICON", "32c", " $0+", "_NET_WM_ICON" });
+        for (const QString& value : values.section(' ', 1).split(','))
+            icons << value.trimmed().toUInt();
+        const QImage icon = QImage(
+            TEST_SOURCE_DIR "/src/resources/icons/hicolor/32x32/apps/movarelquintash-client.png")
+                                .convertToFormat(QImage::Format_ARGB32);
+        for (int at = 0; at + 1 < icons.size(); at += 2 + int(icons[at] * icons[at + 1])) {
+            if (icons[at] != 32 || icons[at + 1] != 32)
+                continue;
+            for (int pixel = 0; pixel < 32 * 32; ++pixel)
+                if (icons.value(at + 2 + pixel) != icon.pixel(pixel % 32, pixel / 32))
+                    return false;
+            return true;
+        }
+        return false;
+    }
+
+    static QString Property(const QString& window, const QStringList& arguments)
+    {
+        QProcess xprop;
+        xprop.start("xprop", QStringList { "-id", window, "-notype" } + arguments);
+        xprop.waitForFinished(10000);
+        return QString::fromLatin1(xprop.readAllStandardOutput()).trimmed();
     }
 
     // The first visible window of the client whose name matches, waiting for it to appear.

@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "PaintToolCommand.h"
 #include "PaintTools.h"
 
@@ -105,6 +106,7 @@ class tst_PaintTools : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { UseDesignFont(); }
     void startsWithPenRedAndOnePixel();
     void menuChoicesSendCommands_data();
     void menuChoicesSendCommands();

@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "ObjectControl.h"
 #include "SnapFixture.h"
 #include "textTool.h"
@@ -42,6 +43,7 @@ private slots:
 
 void tst_SnapDialogs::initTestCase()
 {
+    UseDesignFont();
     qRegisterMetaType<textTool::TEXT_PROPERTY>();
     qRegisterMetaType<ObjectControl::OBJECT_CONTROL_COMMAND>();
 }

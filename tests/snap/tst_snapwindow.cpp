@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "PaintTools.h"
 #include "PasswordSet.h"
 #include "ScreenSnapSaveDialog.h"
@@ -136,6 +137,7 @@ private slots:
 void tst_SnapWindow::initTestCase()
 {
     Q_INIT_RESOURCE(Res);
+    UseDesignFont();
     SettingsProvider::SETTINGS settings;
     settings.soundMode = 0;
     SettingsProvider::instance()->SetCurrentSettings(settings);
@@ -146,7 +148,7 @@ void tst_SnapWindow::initTestCase()
 void tst_SnapWindow::captionsFitTheirWidgets()
 {
     const QFont before = QApplication::font();
-    QApplication::setFont(QFont("Sans Serif", 9));
+    UseDesignFont();
     PaintTools tools;
     PasswordSet password;
     ScreenSnapSaveDialog save(QPixmap(10, 10));

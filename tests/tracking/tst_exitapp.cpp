@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "TrackingFixture.h"
 
 #include <QCheckBox>
@@ -15,6 +16,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
+        UseDesignFont();
         qputenv("MOVARELQUINTASH_API_URL", "https://127.0.0.1:9");
     }
 

@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "tracking/PreviewWidget.h"
 #include "tracking/popupWindow.h"
 
@@ -142,6 +143,7 @@ private:
 void tst_PopupWindow::initTestCase()
 {
     Q_INIT_RESOURCE(Res);
+    UseDesignFont();
     for (const char* scheme : { "http", "https", "file", "ftp", "mailto", "javascript", "smb" })
         QDesktopServices::setUrlHandler(QLatin1String(scheme), &urls, "open");
 }

@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "TrackingFixture.h"
 
 #include <QPushButton>
@@ -14,6 +15,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
+        UseDesignFont();
         QVERIFY(m_service.Start());
         m_service.PointClientsHere();
     }

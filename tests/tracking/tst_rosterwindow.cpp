@@ -1,3 +1,4 @@
+#include "../DesignFont.h"
 #include "SignedInWindow.h"
 
 #include "ChatWindowDialog.h"
@@ -104,6 +105,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
+        UseDesignFont();
         defaultHandler = qInstallMessageHandler(KeepMessage);
         // Slots that only leave a diagnostic are counted by it.
         QLoggingCategory::setFilterRules(QStringLiteral("movarelquintash.*.debug=true"));
