@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPixmap>
@@ -95,8 +96,12 @@ public:
 private:
     // The member in the first team with this id that holds it.
     ROSTER_ITEM* FindContact(int groupID, int contactID);
+    void IndexGroups();
 
     QList<ROSTER_GROUP_ITEM> rosterList;
+    // The list position of the first team of each id: a refresh looks up every member of
+    // hundreds of teams.
+    QHash<int, int> groupPositions;
 };
 
 Q_DECLARE_METATYPE(RosterManager::ROSTER_ITEM)

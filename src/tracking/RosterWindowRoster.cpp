@@ -1,6 +1,8 @@
 #include "RosterWindow.h"
 
 #include "RosterDelegate.h"
+#include "RosterMerge.h"
+#include "RosterRowIndex.h"
 #include "ui_RosterWindow.h"
 
 #include <QAction>
@@ -15,38 +17,13 @@ using Member = RosterManager::ROSTER_ITEM;
 
 bool HasPicture(const QPixmap& picture)
 {
-    return picture.width() > 0 && picture.height() > 0;
+    return RosterMerge::HasPicture(picture);
 }
 
 // Lookups answer a record with both ids -1 when the member is not there.
 bool IsFound(const Member& member)
 {
     return member.contactID != -1 || member.groupID != -1;
-}
-
-// A picture the service lists but that did not arrive: the one shown stays.
-bool DownloadFailed(const QPixmap& picture, const QString& address)
-{
-    return !HasPicture(picture) && !address.isEmpty();
-}
-
-// Rows can only be patched when both lists hold the same teams with the same members in the
-// same order; equal counts alone would keep a leaver's row and hide a newcomer.
-bool HasSameMembers(const GroupList& shown, const GroupList& received)
-{
-    if (shown.size() != received.size())
-        return false;
-    for (int team = 0; team < shown.size(); ++team) {
-        const QList<Member>& before = shown.at(team).contacts;
-        const QList<Member>& now = received.at(team).contacts;
-        if (shown.at(team).groupID != received.at(team).groupID || before.size() != now.size())
-            return false;
-        for (int member = 0; member < before.size(); ++member) {
-            if (before.at(member).contactID != now.at(member).contactID)
-                return false;
-        }
-    }
-    return true;
 }
 
 // A full reload arrives without pictures; members who stay keep the ones already downloaded
@@ -76,18 +53,19 @@ GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
 }
 
 // Calls `merge` with each received member the model holds, the model's copy of that member and
-// its row; the copy goes back into the model when `merge` answers that it changed.
+// its row; the copy goes back into the model when `merge` answers that it changed. The rows are
+// indexed once, so a roster of thousands costs one pass over the list, not one per member.
 template<typename Merge>
 void MergeReceivedMembers(
     const GroupList& received, RosterManager& model, QListWidget* list, Merge merge)
 {
+    const RosterRowIndex rows(list);
     for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
         for (const Member& update : team.contacts) {
             Member member = model.GetRosterItemByIndexes(update.groupID, update.contactID);
             if (!IsFound(member))
                 continue;
-            const int row = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
-                list, update.groupID, update.contactID);
+            const int row = rows.Row(update.groupID, update.contactID);
             if (merge(update, member, row, list->item(row)))
                 model.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
         }
@@ -195,7 +173,7 @@ void RosterWindow::OnRosterReceived()
     } else {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get next list load"));
         const GroupList shown = rosterManager.GetRosterList();
-        if (HasSameMembers(shown, received)) {
+        if (RosterMerge::PlanFor(shown, received) == RosterMerge::Plan::PatchRows) {
             logManager.AddToLog(
                 LogManager::LOG_TEXT, QStringLiteral("Start checking for roster updates"));
             CheckForRosterUpdates();
@@ -223,40 +201,33 @@ void RosterWindow::CheckForRosterUpdates()
 
     MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
         [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
-            bool changed = false;
-
-            if (member.isWorking != update.isWorking) {
+            const RosterMerge::Changes changes = RosterMerge::Compare(member, update, item);
+            if (changes & RosterMerge::WorkingChanged) {
                 member.isWorking = update.isWorking;
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_WORKING, member.isWorking);
-                changed = true;
             }
-            if (member.memo != update.memo) {
+            if (changes & RosterMerge::MemoChanged) {
                 member.memo = update.memo;
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_MEMO, member.memo);
-                changed = true;
             }
-            if (member.workedTime != update.workedTime) {
+            if (changes & RosterMerge::WorkedTimeChanged) {
                 member.workedTime = update.workedTime;
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_WORKED_TIME, member.workedTime);
-                changed = true;
             }
-            if (!HasPicture(member.screenshot) && HasPicture(update.screenshot) && item) {
+            if (changes & RosterMerge::ScreenshotArrived) {
                 member.screenshot = update.screenshot;
                 listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
-                changed = true;
             }
-            if (member.status != update.status) {
-                const bool wasOffline = member.status == RosterManager::STATUS_OFFLINE;
+            if (changes & RosterMerge::StatusChanged) {
                 member.status = update.status;
                 listWidgetManager.ConstructListWidgetItemWithUserStatus(item, member);
-                if (!showOffline && wasOffline != (update.status == RosterManager::STATUS_OFFLINE))
+                if (!showOffline && (changes & RosterMerge::CrossedOffline))
                     rowsChange = true;
-                changed = true;
             }
-            return changed;
+            return changes != RosterMerge::NoChange;
         });
     if (rowsChange)
         RedrawRoster(groupByTeam, showOffline);
@@ -352,7 +323,7 @@ void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
         if (ids.size() != 2)
             continue;
         const Member received = lookup.GetRosterItemByIndexes(ids.at(0), ids.at(1));
-        if (!IsFound(received) || DownloadFailed(received.avatar, received.avatarUrl))
+        if (!IsFound(received) || RosterMerge::DownloadFailed(received.avatar, received.avatarUrl))
             continue;
         listWidgetManager.UpdateItemByIndex(
             list, row, ListWidgetManager::ROLE_AVATAR, QVariant::fromValue(received.avatar));
@@ -370,13 +341,16 @@ void RosterWindow::CheckForScreensUpdates()
     QListWidget* list = ui->lstRoster;
     MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
         [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
-            if (!item || DownloadFailed(update.screenshot, update.screenshotUrl))
+            if (!item)
                 return false;
-            if (HasPicture(update.screenshot)) {
+            switch (RosterMerge::ScreenshotPass(member, update)) {
+            case RosterMerge::ScreenshotStep::Keep:
+                return false;
+            case RosterMerge::ScreenshotStep::Take:
                 member.screenshot = update.screenshot;
                 listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
-            } else if (HasPicture(member.screenshot)) {
-                // No screenshot any more: the member stopped working.
+                return true;
+            case RosterMerge::ScreenshotStep::StoppedWorking:
                 member.isWorking = false;
                 member.memo.clear();
                 member.screenshot = QPixmap();
@@ -384,10 +358,9 @@ void RosterWindow::CheckForScreensUpdates()
                 item->setData(ListWidgetManager::ROLE_MEMO, QString());
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_SCREENSHOT, QVariant::fromValue(QPixmap()));
-            } else {
-                return false;
+                return true;
             }
-            return true;
+            return false;
         });
 }
 
