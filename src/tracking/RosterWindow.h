@@ -4,6 +4,7 @@
 #include "ChatClient.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
+#include "MadeOnFirstUse.h"
 #include "MiscFunctions.h"
 #include "NetworkChecker.h"
 #include "OfflineStorage.h"
@@ -74,6 +75,8 @@ public:
     static constexpr int ROLE_TOOL_URL = Qt::UserRole;
     // True when the server's dotted version is newer than the application's.
     bool isNeedUpdate(const QString& version);
+    // The update window, made (and wired) when first asked for.
+    updateDialog& UpdateWindow() { return updateWindow.Get(); }
 
 public slots:
     // The one place where the own status changes: published to the service, shown in the
@@ -376,7 +379,8 @@ private:
     QMenu itemMenu;
     QMenu* userStatusMenu = nullptr; // a child of the window
     QLabel statusLabel;
-    updateDialog updateWindow;
+    // Made when the first update is offered.
+    MadeOnFirstUse<updateDialog> updateWindow;
     ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
     UniverseDeviceChecker universeDeviceChecker;

@@ -482,7 +482,7 @@ private:
         StopReminder* reminder = &misc.GetStopReminder();
         popupWindow* popup = ScreenshotPopup();
         ChatClient* chat = &window.Chat();
-        auto* update = TopLevel<updateDialog>();
+        auto* update = &s.window->UpdateWindow();
         QMenu* rowMenu = nullptr;
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget* widget : windows)
