@@ -120,12 +120,40 @@ private:
     int m_refreshes = 10;
 };
 
+// With BENCH_SLOW_EVENTS=<ms>, every event whose handling takes longer is named: where a gap
+// comes from.
+class TimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_slowMs <= 0)
+            return QApplication::notify(receiver, event);
+        // Named before: the event may delete its receiver.
+        const int type = event->type();
+        const QString to
+            = receiver->metaObject()->className() + QLatin1Char(' ') + receiver->objectName();
+        QElapsedTimer clock;
+        clock.start();
+        const bool handled = QApplication::notify(receiver, event);
+        const double ms = clock.nsecsElapsed() / 1e6;
+        if (ms > m_slowMs)
+            qInfo("slow event: %.1f ms, type %d, to %s", ms, type, qPrintable(to));
+        return handled;
+    }
+
+private:
+    const int m_slowMs = qEnvironmentVariableIntValue("BENCH_SLOW_EVENTS");
+};
+
 int main(int argc, char** argv)
 {
     // Ten refreshes with 5,000 avatars take longer than QtTest's five minutes for a function.
     if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
         qputenv("QTEST_FUNCTION_TIMEOUT", "3600000");
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     BenchRosterRefresh bench;
     return QTest::qExec(&bench, argc, argv);
 }

@@ -70,14 +70,20 @@ bool RosterManager::IsNeedFullRedraw(const QList<ROSTER_GROUP_ITEM>& groups) con
 
 RosterManager::ROSTER_ITEM RosterManager::GetRosterItemByIndexes(int groupID, int contactID) const
 {
+    const ROSTER_ITEM* found = FindRosterItem(groupID, contactID);
+    return found ? *found : ROSTER_ITEM();
+}
+
+const RosterManager::ROSTER_ITEM* RosterManager::FindRosterItem(int groupID, int contactID) const
+{
     const int index = GetGroupIndexByID(groupID);
     if (index >= 0) {
         for (const ROSTER_ITEM& contact : rosterList.at(index).contacts) {
             if (contact.contactID == contactID)
-                return contact;
+                return &contact;
         }
     }
-    return ROSTER_ITEM();
+    return nullptr;
 }
 
 void RosterManager::SetRosterItemByIndexrs(int groupID, int contactID, const ROSTER_ITEM& item)

@@ -69,6 +69,8 @@ public:
 
     // The member in the first team with this id, or the not-found record (both ids -1).
     ROSTER_ITEM GetRosterItemByIndexes(int groupID, int contactID) const;
+    // The same member without a copy, null when not found; valid until the model changes.
+    const ROSTER_ITEM* FindRosterItem(int groupID, int contactID) const;
     // Overwrites the member in the first team with this id that holds it; no match, no change.
     void SetRosterItemByIndexrs(int groupID, int contactID, const ROSTER_ITEM& item);
     // The first member with this chat user name (compared case-insensitively), or the

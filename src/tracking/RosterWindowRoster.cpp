@@ -6,6 +6,7 @@
 #include "ui_RosterWindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QHash>
 #include <QListWidget>
 #include <QScrollBar>
@@ -52,24 +53,38 @@ GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
     return groups;
 }
 
-// Calls `merge` with each received member the model holds, the model's copy of that member and
-// its row; the copy goes back into the model when `merge` answers that it changed. The rows are
-// indexed once, so a roster of thousands costs one pass over the list, not one per member.
-template<typename Merge>
-void MergeReceivedMembers(
-    const GroupList& received, RosterManager& model, QListWidget* list, Merge merge)
+// Calls `merge` with each received member the model holds and `changes` names, a copy of the
+// model's record of that member and its row; the copy goes back into the model when `merge`
+// answers that it changed. The rows are indexed once, so a roster of thousands costs one pass
+// over the list, not one per member, and only the members that changed are copied.
+template<typename Changes, typename Merge>
+void MergeReceivedMembers(const GroupList& received, RosterManager& model, QListWidget* list,
+    Changes changes, Merge merge)
 {
     const RosterRowIndex rows(list);
     for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
         for (const Member& update : team.contacts) {
-            Member member = model.GetRosterItemByIndexes(update.groupID, update.contactID);
-            if (!IsFound(member))
+            const Member* shown = model.FindRosterItem(update.groupID, update.contactID);
+            const int row = shown ? rows.Row(update.groupID, update.contactID) : -1;
+            if (!shown || !changes(*shown, update, row))
                 continue;
-            const int row = rows.Row(update.groupID, update.contactID);
+            Member member = *shown;
             if (merge(update, member, row, list->item(row)))
                 model.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
         }
     }
+}
+
+// Whether the selector lists exactly these teams' names, in order.
+bool HasTeamNames(const QComboBox* combo, const GroupList& teams)
+{
+    if (combo->count() != teams.size())
+        return false;
+    for (int index = 0; index < teams.size(); ++index) {
+        if (combo->itemText(index) != teams.at(index).name)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -122,10 +137,13 @@ void RosterWindow::updateGroupsCombo()
         text = combo->currentText();
         count = combo->count();
     }
-    combo->clear();
     const GroupList teams = rosterManager.GetRosterList();
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : teams)
-        combo->addItem(team.name);
+    // The same teams under the same names: refilling would end where the selector is now.
+    if (!HasTeamNames(combo, teams)) {
+        combo->clear();
+        for (const RosterManager::ROSTER_GROUP_ITEM& team : teams)
+            combo->addItem(team.name);
+    }
     if (index != -1) {
         if (combo->count() == count) {
             combo->setCurrentIndex(index);
@@ -199,7 +217,11 @@ void RosterWindow::CheckForRosterUpdates()
     // With offline members hidden, a member crossing offline gets or loses a row.
     bool rowsChange = false;
 
-    MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
+    MergeReceivedMembers(
+        restApi.GetRosterList(), rosterManager, list,
+        [](const Member& shown, const Member& update, int row) {
+            return RosterMerge::Compare(shown, update, row >= 0) != RosterMerge::NoChange;
+        },
         [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
             const RosterMerge::Changes changes = RosterMerge::Compare(member, update, item);
             if (changes & RosterMerge::WorkingChanged) {
@@ -339,7 +361,12 @@ void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
 void RosterWindow::CheckForScreensUpdates()
 {
     QListWidget* list = ui->lstRoster;
-    MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
+    MergeReceivedMembers(
+        restApi.GetRosterList(), rosterManager, list,
+        [](const Member& shown, const Member& update, int row) {
+            return row >= 0
+                && RosterMerge::ScreenshotPass(shown, update) != RosterMerge::ScreenshotStep::Keep;
+        },
         [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
             if (!item)
                 return false;
