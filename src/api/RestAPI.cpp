@@ -747,7 +747,7 @@ void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
     if (teamIndex >= rosterList.size()) {
         emit ApiDataOk(AllTeamsLoaded, {});
         if (chain == rosterChain)
-            LoadRosterPictures(
+            LoadRosterPicturesLater(
                 chain, isNeedAvatars ? PictureKind::Avatar : PictureKind::Screenshot);
         return;
     }
@@ -859,7 +859,21 @@ void RestAPI::RosterPicturesDone(quint64 chain, PictureKind kind)
     }
     emit ApiDataOk(AllAvatarsLoaded, {});
     if (chain == rosterChain && isNeedScreenshots)
-        LoadRosterPictures(chain, PictureKind::Screenshot);
+        LoadRosterPicturesLater(chain, PictureKind::Screenshot);
+}
+
+// The answer just delivered may have kept the GUI thread busy with a whole roster: the pass
+// starts from an event of its own, so the window can paint in between. The flags were read when
+// the answer went out, as ever.
+void RestAPI::LoadRosterPicturesLater(quint64 chain, PictureKind kind)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, chain, kind] {
+            if (chain == rosterChain)
+                LoadRosterPictures(chain, kind);
+        },
+        Qt::QueuedConnection);
 }
 
 void RestAPI::DropRosterChain()

@@ -218,6 +218,7 @@ private:
     bool RequireLogin(ApiState state);
     void LoadTeamMembers(quint64 chain, int teamIndex);
     void LoadRosterPictures(quint64 chain, PictureKind kind);
+    void LoadRosterPicturesLater(quint64 chain, PictureKind kind);
     void FetchNextRosterPicture(quint64 chain, PictureKind kind);
     QPixmap RosterPicture(PictureKind kind, const QString& address, const QByteArray& bytes);
     void RosterPicturesDone(quint64 chain, PictureKind kind);

@@ -11,6 +11,7 @@
 #include "RestAPI.h"
 #include "RosterDelegate.h"
 #include "RosterManager.h"
+#include "RosterRowIndex.h"
 #include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
 #include "popupWindow.h"
@@ -431,6 +432,9 @@ private:
 
     // Roster upkeep and pictures.
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster
+    // The drawn rows by team and member id, made again after rows are added, removed or moved.
+    std::optional<RosterRowIndex> rowIndex;
+    const RosterRowIndex& RowIndex();
     bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
 
     // REST answers and the update check.

@@ -55,13 +55,13 @@ GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
 
 // Calls `merge` with each received member the model holds and `changes` names, a copy of the
 // model's record of that member and its row; the copy goes back into the model when `merge`
-// answers that it changed. The rows are indexed once, so a roster of thousands costs one pass
-// over the list, not one per member, and only the members that changed are copied.
+// answers that it changed. Rows are found through the index (a shared copy, which a change of
+// rows meanwhile cannot take away), not by walking the list for each member, and only the
+// members that changed are copied.
 template<typename Changes, typename Merge>
 void MergeReceivedMembers(const GroupList& received, RosterManager& model, QListWidget* list,
-    Changes changes, Merge merge)
+    const RosterRowIndex rows, Changes changes, Merge merge)
 {
-    const RosterRowIndex rows(list);
     for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
         for (const Member& update : team.contacts) {
             const Member* shown = model.FindRosterItem(update.groupID, update.contactID);
@@ -95,6 +95,29 @@ void RosterWindow::ConstructRosterList()
     ui->lstRoster->setItemDelegate(rosterDelegate);
     connect(
         rosterDelegate, &RosterDelegate::OnItemClickAction, this, &RosterWindow::OnItemMenuRequest);
+    // Whatever adds, removes or moves rows, or gives a row other ids, outdates the index.
+    const QAbstractItemModel* rows = ui->lstRoster->model();
+    const auto outdated = [this] {
+        rowIndex.reset();
+    };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, outdated);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, outdated);
+    connect(rows, &QAbstractItemModel::rowsMoved, this, outdated);
+    connect(rows, &QAbstractItemModel::modelReset, this, outdated);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, outdated);
+    connect(rows, &QAbstractItemModel::dataChanged, this,
+        [this](const QModelIndex&, const QModelIndex&, const QVector<int>& roles) {
+            if (roles.isEmpty() || roles.contains(ListWidgetManager::ROLE_GROUP_ID)
+                || roles.contains(ListWidgetManager::ROLE_CONTACT_ID))
+                rowIndex.reset();
+        });
+}
+
+const RosterRowIndex& RosterWindow::RowIndex()
+{
+    if (!rowIndex)
+        rowIndex.emplace(ui->lstRoster);
+    return *rowIndex;
 }
 
 void RosterWindow::SetSignedIn(bool signedIn)
@@ -218,7 +241,7 @@ void RosterWindow::CheckForRosterUpdates()
     bool rowsChange = false;
 
     MergeReceivedMembers(
-        restApi.GetRosterList(), rosterManager, list,
+        restApi.GetRosterList(), rosterManager, list, RowIndex(),
         [](const Member& shown, const Member& update, int row) {
             return RosterMerge::Compare(shown, update, row >= 0) != RosterMerge::NoChange;
         },
@@ -362,7 +385,7 @@ void RosterWindow::CheckForScreensUpdates()
 {
     QListWidget* list = ui->lstRoster;
     MergeReceivedMembers(
-        restApi.GetRosterList(), rosterManager, list,
+        restApi.GetRosterList(), rosterManager, list, RowIndex(),
         [](const Member& shown, const Member& update, int row) {
             return row >= 0
                 && RosterMerge::ScreenshotPass(shown, update) != RosterMerge::ScreenshotStep::Keep;
