@@ -76,19 +76,21 @@ private slots:
 
 private:
     // One refresh to its last answer; a large roster's pictures take longer than a test waits.
+    // An event loop waits, not QTest::qWaitFor, whose sleeps between its looks would count as
+    // gaps of the window.
     bool Refresh()
     {
-        m_window->answers.clear();
+        QEventLoop loop;
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        connect(&deadline, &QTimer::timeout, &loop, [&loop] { loop.exit(1); });
+        connect(m_window->rest, &RestAPI::ApiDataOk, &loop, [&loop](RestAPI::ApiState state) {
+            if (state == RestAPI::AllSnapshotsLoaded)
+                loop.exit(0);
+        });
+        deadline.start(180000);
         m_window->rest->Roster_GetTeams();
-        return QTest::qWaitFor(
-            [this] {
-                for (const QList<QVariant>& answer : qAsConst(m_window->answers)) {
-                    if (answer.at(0).value<RestAPI::ApiState>() == RestAPI::AllSnapshotsLoaded)
-                        return true;
-                }
-                return false;
-            },
-            180000);
+        return loop.exec() == 0;
     }
 
     // The longest gap of each of the refreshes, `prepare(n)` run before the n-th.
