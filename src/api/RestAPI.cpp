@@ -20,6 +20,7 @@
 
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -46,6 +47,7 @@ const char* const tooLargeProperty = "mqTooLarge";
 constexpr qint64 maxAnswerBytes = ApiXmlParser::maxAnswerSize;
 constexpr qint64 maxPictureBytes = 16 * 1024 * 1024;
 constexpr qint64 maxInstallerBytes = 1024LL * 1024 * 1024;
+constexpr int maxRosterPicturesInFlight = 12;
 const char* const canceledProperty = "mqCanceled";
 
 QString StateName(RestAPI::ApiState state)
@@ -837,7 +839,7 @@ void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
     if (teamIndex >= rosterList.size()) {
         emit ApiDataOk(AllTeamsLoaded, {});
         if (chain == rosterChain)
-            LoadRosterPictures(
+            LoadRosterPicturesLater(
                 chain, isNeedAvatars ? PictureKind::Avatar : PictureKind::Screenshot);
         return;
     }
@@ -881,34 +883,69 @@ void RestAPI::LoadRosterPictures(quint64 chain, PictureKind kind)
     if (!CheckCanSend(state))
         return;
     pendingRosterPictures = owners.size();
-    for (auto it = owners.cbegin(); it != owners.cend(); ++it) {
-        const QString address = it.key();
-        const QList<QPair<int, int>> targets = it.value();
-        QNetworkReply* reply = FetchPicture(
-            state, address, [this, chain] { return chain == rosterChain; },
-            [this, chain, kind, avatars, state, address, targets](const Outcome& outcome) {
-                QString why;
-                const QImage image = outcome.ok
-                    ? ServicePicture::Decode(outcome.body,
-                        avatars ? ServicePicture::Kind::Avatar : ServicePicture::Kind::Screenshot,
-                        &why)
-                    : QImage();
-                if (!image.isNull()) {
-                    const QPixmap picture = QPixmap::fromImage(image);
-                    for (const auto& target : targets) {
-                        RosterManager::ROSTER_ITEM& member
-                            = rosterList[target.first].contacts[target.second];
-                        (avatars ? member.avatar : member.screenshot) = picture;
-                    }
-                } else {
-                    Fail(state, outcome.ok ? address + QStringLiteral(": ") + why : outcome.error);
+    rosterPictureQueue.clear();
+    for (auto it = owners.cbegin(); it != owners.cend(); ++it)
+        rosterPictureQueue.append({ it.key(), it.value() });
+    // The pictures of the last pass are the yardstick of this one's.
+    previousPictures = std::exchange(loadedPictures[int(kind)], {});
+    // Thousands of requests made at once would hold the GUI thread for as long; a few at a time
+    // keep every connection busy (the network manager opens six per host).
+    for (int started = 0; started < maxRosterPicturesInFlight; ++started)
+        FetchNextRosterPicture(chain, kind);
+}
+
+void RestAPI::FetchNextRosterPicture(quint64 chain, PictureKind kind)
+{
+    if (chain != rosterChain || rosterPictureQueue.isEmpty())
+        return;
+    const bool avatars = kind == PictureKind::Avatar;
+    const ApiState state = avatars ? UsersAvatarsState : GetUserSnapshotState;
+    const RosterPictureFetch fetch = rosterPictureQueue.takeFirst();
+    QNetworkReply* reply = FetchPicture(
+        state, fetch.address, [this, chain] { return chain == rosterChain; },
+        [this, chain, kind, avatars, state, fetch](const Outcome& outcome) {
+            QString why;
+            const QPixmap picture
+                = outcome.ok ? RosterPicture(kind, fetch.address, outcome.body, &why) : QPixmap();
+            if (!picture.isNull()) {
+                for (const auto& target : fetch.targets) {
+                    RosterManager::ROSTER_ITEM& member
+                        = rosterList[target.first].contacts[target.second];
+                    (avatars ? member.avatar : member.screenshot) = picture;
                 }
-                if (chain == rosterChain && --pendingRosterPictures == 0)
-                    RosterPicturesDone(chain, kind);
-            });
-        if (reply)
-            rosterReplies.append(reply);
+            } else {
+                Fail(state, outcome.ok ? fetch.address + QStringLiteral(": ") + why : outcome.error);
+            }
+            if (chain != rosterChain)
+                return;
+            if (--pendingRosterPictures == 0)
+                RosterPicturesDone(chain, kind);
+            else
+                FetchNextRosterPicture(chain, kind);
+        });
+    if (reply)
+        rosterReplies.append(reply);
+}
+
+// The same bytes at the same address as in the last pass give the picture of the last pass: no
+// decoding, and the roster sees that nothing changed, so it repaints nothing.
+QPixmap RestAPI::RosterPicture(
+    PictureKind kind, const QString& address, const QByteArray& bytes, QString* why)
+{
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
+    LoadedPicture loaded = previousPictures.value(address);
+    if (loaded.digest != digest || loaded.picture.isNull()) {
+        const QImage image = ServicePicture::Decode(bytes,
+            kind == PictureKind::Avatar ? ServicePicture::Kind::Avatar
+                                        : ServicePicture::Kind::Screenshot,
+            why);
+        if (image.isNull())
+            return QPixmap();
+        loaded.digest = digest;
+        loaded.picture = QPixmap::fromImage(image);
     }
+    loadedPictures[int(kind)].insert(address, loaded);
+    return loaded.picture;
 }
 
 void RestAPI::RosterPicturesDone(quint64 chain, PictureKind kind)
@@ -919,7 +956,21 @@ void RestAPI::RosterPicturesDone(quint64 chain, PictureKind kind)
     }
     emit ApiDataOk(AllAvatarsLoaded, {});
     if (chain == rosterChain && isNeedScreenshots)
-        LoadRosterPictures(chain, PictureKind::Screenshot);
+        LoadRosterPicturesLater(chain, PictureKind::Screenshot);
+}
+
+// The answer just delivered may have kept the GUI thread busy with a whole roster: the pass
+// starts from an event of its own, so the window can paint in between. The flags were read when
+// the answer went out, as ever.
+void RestAPI::LoadRosterPicturesLater(quint64 chain, PictureKind kind)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, chain, kind] {
+            if (chain == rosterChain)
+                LoadRosterPictures(chain, kind);
+        },
+        Qt::QueuedConnection);
 }
 
 void RestAPI::DropRosterChain()
@@ -933,6 +984,7 @@ void RestAPI::DropRosterChain()
             reply->abort();
     }
     rosterList.clear();
+    rosterPictureQueue.clear();
     pendingRosterPictures = 0;
 }
 

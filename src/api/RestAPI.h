@@ -5,6 +5,7 @@
 #include "ScreenshotRecord.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QMetaType>
 #include <QNetworkAccessManager>
@@ -19,6 +20,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -247,6 +249,10 @@ private:
     bool RequireLogin(ApiState state, quint64 upload = 0);
     void LoadTeamMembers(quint64 chain, int teamIndex);
     void LoadRosterPictures(quint64 chain, PictureKind kind);
+    void LoadRosterPicturesLater(quint64 chain, PictureKind kind);
+    void FetchNextRosterPicture(quint64 chain, PictureKind kind);
+    QPixmap RosterPicture(
+        PictureKind kind, const QString& address, const QByteArray& bytes, QString* why);
     void RosterPicturesDone(quint64 chain, PictureKind kind);
     void DropRosterChain();
     void LoadToolImages(quint64 round);
@@ -272,6 +278,22 @@ private:
     QList<QPointer<QNetworkReply>> rosterReplies;
     quint64 rosterChain = 0;
     int pendingRosterPictures = 0;
+    // The pictures of a pass still to be asked for: address and the members showing it.
+    struct RosterPictureFetch
+    {
+        QString address;
+        QList<QPair<int, int>> targets; // team and member positions
+    };
+    QList<RosterPictureFetch> rosterPictureQueue;
+    struct LoadedPicture
+    {
+        QByteArray digest; // of the bytes it was decoded from
+        QPixmap picture;
+    };
+    // By address: the avatars and the screenshots of the latest pass of each, and those of the
+    // pass before the running one.
+    std::array<QHash<QString, LoadedPicture>, 2> loadedPictures;
+    QHash<QString, LoadedPicture> previousPictures;
     bool isNeedAvatars = true;
     bool isNeedScreenshots = true;
 

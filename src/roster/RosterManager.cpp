@@ -33,6 +33,7 @@ void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool k
         }
     }
     rosterList = groups;
+    IndexGroups();
     if (oldExpanded.isEmpty())
         return;
     for (ROSTER_GROUP_ITEM& group : rosterList) {
@@ -45,6 +46,14 @@ void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool k
 void RosterManager::ClearRoster()
 {
     rosterList.clear();
+    groupPositions.clear();
+}
+
+void RosterManager::IndexGroups()
+{
+    groupPositions.clear();
+    for (int i = rosterList.size() - 1; i >= 0; --i)
+        groupPositions.insert(rosterList.at(i).groupID, i);
 }
 
 bool RosterManager::IsNeedFullRedraw(const QList<ROSTER_GROUP_ITEM>& groups) const
@@ -61,14 +70,20 @@ bool RosterManager::IsNeedFullRedraw(const QList<ROSTER_GROUP_ITEM>& groups) con
 
 RosterManager::ROSTER_ITEM RosterManager::GetRosterItemByIndexes(int groupID, int contactID) const
 {
+    const ROSTER_ITEM* found = FindRosterItem(groupID, contactID);
+    return found ? *found : ROSTER_ITEM();
+}
+
+const RosterManager::ROSTER_ITEM* RosterManager::FindRosterItem(int groupID, int contactID) const
+{
     const int index = GetGroupIndexByID(groupID);
     if (index >= 0) {
         for (const ROSTER_ITEM& contact : rosterList.at(index).contacts) {
             if (contact.contactID == contactID)
-                return contact;
+                return &contact;
         }
     }
-    return ROSTER_ITEM();
+    return nullptr;
 }
 
 void RosterManager::SetRosterItemByIndexrs(int groupID, int contactID, const ROSTER_ITEM& item)
@@ -92,7 +107,11 @@ RosterManager::ROSTER_ITEM RosterManager::GetRosterItemByUserName(const QString&
 
 RosterManager::ROSTER_ITEM* RosterManager::FindContact(int groupID, int contactID)
 {
-    for (ROSTER_GROUP_ITEM& group : rosterList) {
+    const int first = GetGroupIndexByID(groupID);
+    if (first < 0)
+        return nullptr;
+    for (int index = first; index < rosterList.size(); ++index) {
+        ROSTER_GROUP_ITEM& group = rosterList[index];
         if (group.groupID != groupID)
             continue;
         for (ROSTER_ITEM& contact : group.contacts) {
@@ -142,11 +161,7 @@ RosterManager::ROSTER_GROUP_ITEM RosterManager::GetGroupRosterByID(int groupID) 
 
 int RosterManager::GetGroupIndexByID(int groupID) const
 {
-    for (int i = 0; i < rosterList.size(); ++i) {
-        if (rosterList.at(i).groupID == groupID)
-            return i;
-    }
-    return -1;
+    return groupPositions.value(groupID, -1);
 }
 
 void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group)
@@ -155,7 +170,10 @@ void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group
         qWarning("RosterManager: no team at position %d", index);
         return;
     }
+    const int oldID = rosterList.at(index).groupID;
     rosterList[index] = group;
+    if (oldID != group.groupID)
+        IndexGroups();
 }
 
 void RosterManager::ExpandAll()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPixmap>
@@ -68,6 +69,8 @@ public:
 
     // The member in the first team with this id, or the not-found record (both ids -1).
     ROSTER_ITEM GetRosterItemByIndexes(int groupID, int contactID) const;
+    // The same member without a copy, null when not found; valid until the model changes.
+    const ROSTER_ITEM* FindRosterItem(int groupID, int contactID) const;
     // Overwrites the member in the first team with this id that holds it; no match, no change.
     void SetRosterItemByIndexrs(int groupID, int contactID, const ROSTER_ITEM& item);
     // The first member with this chat user name (compared case-insensitively), or the
@@ -95,8 +98,12 @@ public:
 private:
     // The member in the first team with this id that holds it.
     ROSTER_ITEM* FindContact(int groupID, int contactID);
+    void IndexGroups();
 
     QList<ROSTER_GROUP_ITEM> rosterList;
+    // The list position of the first team of each id: a refresh looks up every member of
+    // hundreds of teams.
+    QHash<int, int> groupPositions;
 };
 
 Q_DECLARE_METATYPE(RosterManager::ROSTER_ITEM)

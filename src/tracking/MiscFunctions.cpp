@@ -26,8 +26,9 @@ MiscFunctions::MiscFunctions(QObject* parent)
     }
     sampleTimer.setInterval(sampleIntervalMs);
     connect(&sampleTimer, &QTimer::timeout, this, &MiscFunctions::TakeSample);
-    connect(
-        &remindDialog, &RemindDialog::OnChangeMemo_Signal, this, &MiscFunctions::OpenMemoDialog);
+    remindDialog.Wire([this](RemindDialog& dialog) {
+        connect(&dialog, &RemindDialog::OnChangeMemo_Signal, this, &MiscFunctions::OpenMemoDialog);
+    });
 }
 
 // A snap window still open goes with the hub: it has no parent to take it.
@@ -180,21 +181,22 @@ void MiscFunctions::SetLinkOpener(std::function<bool(const QUrl&)> opener)
 
 void MiscFunctions::OpenMemoDialog()
 {
-    memoDialog.SetCurrentUserAndCompany(userName, companyName);
-    memoDialog.setModal(true);
-    memoDialog.show();
-    memoDialog.activateWindow();
+    Memo& dialog = memoDialog.Get();
+    dialog.SetCurrentUserAndCompany(userName, companyName);
+    dialog.setModal(true);
+    dialog.show();
+    dialog.activateWindow();
 }
 
 void MiscFunctions::ShowPreferences()
 {
     // Its show event reloads it from the store; an open dialog keeps what the member edits.
-    preferences.setWindowState(
-        (preferences.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    preferences.raise();
-    preferences.setModal(true);
-    preferences.showNormal();
-    preferences.activateWindow();
+    Preferences& dialog = preferences.Get();
+    dialog.setWindowState((dialog.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    dialog.raise();
+    dialog.setModal(true);
+    dialog.showNormal();
+    dialog.activateWindow();
 }
 
 void MiscFunctions::openLink(const QString& link)

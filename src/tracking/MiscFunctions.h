@@ -4,6 +4,7 @@
 #include "ExitConfirm.h"
 #include "InputEventCounter.h"
 #include "LastSnapshot.h"
+#include "MadeOnFirstUse.h"
 #include "Memo.h"
 #include "MyShortcut.h"
 #include "RemindDialog.h"
@@ -111,14 +112,24 @@ public:
     // comes forward, keeping the edits in it.
     void ShowPreferences();
 
+    // The dialogs and the tray icon, the same objects for the whole run. Only the sign-in
+    // dialog and the tray icon are made with the hub; each other dialog is made when first
+    // asked for, so start-up builds none that it does not show.
     AuthDialog& GetAuthDialog() { return authDialog; }
-    ExitConfirm& GetExitConfirm() { return exitConfirm; }
-    Memo& GetMemoDialog() { return memoDialog; }
-    Preferences& GetPreferences() { return preferences; }
-    StopReminder& GetStopReminder() { return stopReminder; }
-    RemindDialog& GetRemindDialog() { return remindDialog; }
+    ExitConfirm& GetExitConfirm() { return exitConfirm.Get(); }
+    Memo& GetMemoDialog() { return memoDialog.Get(); }
+    Preferences& GetPreferences() { return preferences.Get(); }
+    StopReminder& GetStopReminder() { return stopReminder.Get(); }
+    RemindDialog& GetRemindDialog() { return remindDialog.Get(); }
     TrayIcon& GetTrayIcon() { return trayIcon; }
-    LastSnapshot& GetLastSnapshot() { return lastSnapshot; }
+    LastSnapshot& GetLastSnapshot() { return lastSnapshot.Get(); }
+    // The same dialogs for wiring them as they are made, and for steps that only concern a
+    // dialog already made (IfMade), such as hiding it at sign-out.
+    MadeOnFirstUse<ExitConfirm>& ExitConfirmHolder() { return exitConfirm; }
+    MadeOnFirstUse<Memo>& MemoHolder() { return memoDialog; }
+    MadeOnFirstUse<Preferences>& PreferencesHolder() { return preferences; }
+    MadeOnFirstUse<StopReminder>& StopReminderHolder() { return stopReminder; }
+    MadeOnFirstUse<RemindDialog>& RemindDialogHolder() { return remindDialog; }
 
     // Screen snaps: opens the snap window on the picture, at the desktop's origin whatever the
     // mode, unless one is open already. The snap is uploaded for the team given here.
@@ -158,12 +169,12 @@ private:
     void TakeSample();
 
     AuthDialog authDialog;
-    ExitConfirm exitConfirm;
-    Memo memoDialog;
-    Preferences preferences;
-    StopReminder stopReminder;
-    RemindDialog remindDialog;
-    LastSnapshot lastSnapshot;
+    MadeOnFirstUse<ExitConfirm> exitConfirm;
+    MadeOnFirstUse<Memo> memoDialog;
+    MadeOnFirstUse<Preferences> preferences;
+    MadeOnFirstUse<StopReminder> stopReminder;
+    MadeOnFirstUse<RemindDialog> remindDialog;
+    MadeOnFirstUse<LastSnapshot> lastSnapshot;
     TrayIcon trayIcon;
     std::array<MyShortcut, 10> shortcuts;
     InputEventCounter eventCounter;

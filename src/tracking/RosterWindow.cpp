@@ -51,14 +51,19 @@ RosterWindow::RosterWindow(QWidget* parent)
 
     ConnectTimers();
     ConnectTray();
-    connect(&misc.GetPreferences(), &Preferences::OnSettingsApply, this, &RosterWindow::InitConfig);
+    // The hub's dialogs other than sign-in are made when first shown; each is wired then.
+    misc.PreferencesHolder().Wire([this](Preferences& preferences) {
+        connect(&preferences, &Preferences::OnSettingsApply, this, &RosterWindow::InitConfig);
+        connect(&preferences, &Preferences::StopStartLoggingRequest, this,
+            &RosterWindow::StartOrStopLogging);
+        preferences.SetLogManager(&logManager);
+    });
     connect(&misc, &MiscFunctions::ScreensnapSettingsApplied, this, &RosterWindow::InitConfig);
-    connect(&misc.GetPreferences(), &Preferences::StopStartLoggingRequest, this,
-        &RosterWindow::StartOrStopLogging);
     connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);
-    Memo& memo = misc.GetMemoDialog();
-    connect(&memo, &Memo::MemoIsChanged, this, &RosterWindow::SetMemo);
-    connect(&memo, &Memo::MemoIsCanceled, this, &RosterWindow::MemoIsCanceled);
+    misc.MemoHolder().Wire([this](Memo& memo) {
+        connect(&memo, &Memo::MemoIsChanged, this, &RosterWindow::SetMemo);
+        connect(&memo, &Memo::MemoIsCanceled, this, &RosterWindow::MemoIsCanceled);
+    });
     connect(
         &screenshotPopup, &popupWindow::OnPopupWindowClose, this, &RosterWindow::SaveScreenshot);
     connect(
@@ -66,12 +71,13 @@ RosterWindow::RosterWindow(QWidget* parent)
     connect(&screenshotPopup, &popupWindow::OnDiscardButtonClick, this,
         &RosterWindow::ResetWorkingTime);
     ConnectCapture();
-    StopReminder& stopReminder = misc.GetStopReminder();
-    // Its button says Start: should tracking have begun meanwhile, it must not stop it.
-    connect(&stopReminder, &StopReminder::OnStartTrackingTime_Signal, this,
-        &RosterWindow::StartTrackingTime);
-    connect(&stopReminder, &StopReminder::OnChangeMemo_Signal, this,
-        &RosterWindow::on_actionMemo_triggered);
+    misc.StopReminderHolder().Wire([this](StopReminder& stopReminder) {
+        // Its button says Start: should tracking have begun meanwhile, it must not stop it.
+        connect(&stopReminder, &StopReminder::OnStartTrackingTime_Signal, this,
+            &RosterWindow::StartTrackingTime);
+        connect(&stopReminder, &StopReminder::OnChangeMemo_Signal, this,
+            &RosterWindow::on_actionMemo_triggered);
+    });
     for (RestAPI* api : { &restApi, &infoApi }) {
         connect(api, &RestAPI::ApiDataOk, this, &RosterWindow::ApiDataOk);
         connect(api, &RestAPI::ApiDataError, this, &RosterWindow::ApiDataError);
@@ -85,7 +91,6 @@ RosterWindow::RosterWindow(QWidget* parent)
     ApplyLogSettings(settings);
     logManager.StartLog();
     InstallEventFilters();
-    misc.GetPreferences().SetLogManager(&logManager);
 
     InitConfig();
     FitToFont();
@@ -171,19 +176,21 @@ void RosterWindow::ConnectTray()
 void RosterWindow::ConnectMisc()
 {
     connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthComplete, this, &RosterWindow::OnAuthCompete);
-    connect(&misc.GetExitConfirm(), &ExitConfirm::ExitConfirm_Signal, this, &RosterWindow::ExitApp);
-    // Cancel (or closing the question) takes the answer back: the next exit asks again.
-    connect(
-        &misc.GetExitConfirm(), &QDialog::rejected, this, [this] { exitConfirmPending = false; });
+    misc.ExitConfirmHolder().Wire([this](ExitConfirm& confirm) {
+        connect(&confirm, &ExitConfirm::ExitConfirm_Signal, this, &RosterWindow::ExitApp);
+        // Cancel (or closing the question) takes the answer back: the next exit asks again.
+        connect(&confirm, &QDialog::rejected, this, [this] { exitConfirmPending = false; });
+    });
     connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthFailed, this, &RosterWindow::OnAuthFailed);
     for (QLabel* label :
         { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy })
         connect(label, &QLabel::linkActivated, &misc, &MiscFunctions::openLink);
-    connect(&updateWindow, &updateDialog::DownloadUpdate, this, &RosterWindow::StartDownloadUpdate);
-    connect(
-        &updateWindow, &updateDialog::DownloadUpdateError, this, &RosterWindow::StopDownloadUpdate);
-    connect(
-        &updateWindow, &updateDialog::DownloadCanceled, this, &RosterWindow::StopDownloadUpdate);
+    updateWindow.Wire([this](updateDialog& update) {
+        connect(&update, &updateDialog::DownloadUpdate, this, &RosterWindow::StartDownloadUpdate);
+        connect(
+            &update, &updateDialog::DownloadUpdateError, this, &RosterWindow::StopDownloadUpdate);
+        connect(&update, &updateDialog::DownloadCanceled, this, &RosterWindow::StopDownloadUpdate);
+    });
 }
 
 void RosterWindow::showLoginDialog()

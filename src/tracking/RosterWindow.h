@@ -5,12 +5,14 @@
 #include "ChatClient.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
+#include "MadeOnFirstUse.h"
 #include "MiscFunctions.h"
 #include "NetworkChecker.h"
 #include "OfflineStorage.h"
 #include "RestAPI.h"
 #include "RosterDelegate.h"
 #include "RosterManager.h"
+#include "RosterRowIndex.h"
 #include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
 #include "WaitingMessages.h"
@@ -76,6 +78,8 @@ public:
     static constexpr int ROLE_TOOL_URL = Qt::UserRole;
     // True when the server's dotted version is newer than the application's.
     bool isNeedUpdate(const QString& version);
+    // The update window, made (and wired) when first asked for.
+    updateDialog& UpdateWindow() { return updateWindow.Get(); }
 
 public slots:
     // The one place where the own status changes: published to the service, shown in the
@@ -389,7 +393,8 @@ private:
     QMenu itemMenu;
     QMenu* userStatusMenu = nullptr; // a child of the window
     QLabel statusLabel;
-    updateDialog updateWindow;
+    // Made when the first update is offered.
+    MadeOnFirstUse<updateDialog> updateWindow;
     ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
     UniverseDeviceChecker universeDeviceChecker;
@@ -442,6 +447,9 @@ private:
 
     // Roster upkeep and pictures.
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster
+    // The drawn rows by team and member id, made again after rows are added, removed or moved.
+    std::optional<RosterRowIndex> rowIndex;
+    const RosterRowIndex& RowIndex();
     bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
 
     // REST answers and the update check.

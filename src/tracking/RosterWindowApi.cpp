@@ -201,9 +201,10 @@ void RosterWindow::OnUpdateInfoReceived()
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog"));
     // The offer may wait: shown modal it would shut out the memo dialog that tracking opens, and
     // without a memo no capture is uploaded.
-    updateWindow.setWindowModality(Qt::NonModal);
-    updateWindow.showUpdate(restApi.GetCurrentUserInfo(), update,
-        QCoreApplication::applicationVersion(), update.version);
+    updateDialog& window = UpdateWindow();
+    window.setWindowModality(Qt::NonModal);
+    window.showUpdate(restApi.GetCurrentUserInfo(), update, QCoreApplication::applicationVersion(),
+        update.version);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show update dialog - success"));
 }
 

@@ -139,8 +139,10 @@ void RosterWindow::ForgetMember()
     ui->picUserAvatar->clear();
     ui->lblUserName->clear();
     misc.SetUserCompany(-1, QString());
-    misc.GetMemoDialog().hide();
-    misc.GetRemindDialog().hide();
+    if (Memo* memo = misc.MemoHolder().IfMade())
+        memo->hide();
+    if (RemindDialog* reminder = misc.RemindDialogHolder().IfMade())
+        reminder->hide();
     cacheStatusText.clear();
     savedStatus = RosterManager::STATUS_ONLINE;
     isIdle = false;

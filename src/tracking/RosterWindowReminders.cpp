@@ -47,7 +47,8 @@ void RosterWindow::OnStopTimerReminder()
 // Tracking has started or the member signed out: a snoozed reminder must not come back.
 void RosterWindow::DismissStopReminder()
 {
-    misc.GetStopReminder().close();
+    if (StopReminder* reminder = misc.StopReminderHolder().IfMade())
+        reminder->close();
 }
 
 void RosterWindow::SetMemo(const QString& memoText, int timeOut)

@@ -1,9 +1,12 @@
 #include "RosterWindow.h"
 
 #include "RosterDelegate.h"
+#include "RosterMerge.h"
+#include "RosterRowIndex.h"
 #include "ui_RosterWindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QHash>
 #include <QListWidget>
 #include <QScrollBar>
@@ -15,38 +18,13 @@ using Member = RosterManager::ROSTER_ITEM;
 
 bool HasPicture(const QPixmap& picture)
 {
-    return picture.width() > 0 && picture.height() > 0;
+    return RosterMerge::HasPicture(picture);
 }
 
 // Lookups answer a record with both ids -1 when the member is not there.
 bool IsFound(const Member& member)
 {
     return member.contactID != -1 || member.groupID != -1;
-}
-
-// A picture the service lists but that did not arrive: the one shown stays.
-bool DownloadFailed(const QPixmap& picture, const QString& address)
-{
-    return !HasPicture(picture) && !address.isEmpty();
-}
-
-// Rows can only be patched when both lists hold the same teams with the same members in the
-// same order; equal counts alone would keep a leaver's row and hide a newcomer.
-bool HasSameMembers(const GroupList& shown, const GroupList& received)
-{
-    if (shown.size() != received.size())
-        return false;
-    for (int team = 0; team < shown.size(); ++team) {
-        const QList<Member>& before = shown.at(team).contacts;
-        const QList<Member>& now = received.at(team).contacts;
-        if (shown.at(team).groupID != received.at(team).groupID || before.size() != now.size())
-            return false;
-        for (int member = 0; member < before.size(); ++member) {
-            if (before.at(member).contactID != now.at(member).contactID)
-                return false;
-        }
-    }
-    return true;
 }
 
 // A full reload arrives without pictures; members who stay keep the ones already downloaded
@@ -75,23 +53,38 @@ GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
     return groups;
 }
 
-// Calls `merge` with each received member the model holds, the model's copy of that member and
-// its row; the copy goes back into the model when `merge` answers that it changed.
-template<typename Merge>
-void MergeReceivedMembers(
-    const GroupList& received, RosterManager& model, QListWidget* list, Merge merge)
+// Calls `merge` with each received member the model holds and `changes` names, a copy of the
+// model's record of that member and its row; the copy goes back into the model when `merge`
+// answers that it changed. Rows are found through the index (a shared copy, which a change of
+// rows meanwhile cannot take away), not by walking the list for each member, and only the
+// members that changed are copied.
+template<typename Changes, typename Merge>
+void MergeReceivedMembers(const GroupList& received, RosterManager& model, QListWidget* list,
+    const RosterRowIndex rows, Changes changes, Merge merge)
 {
     for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
         for (const Member& update : team.contacts) {
-            Member member = model.GetRosterItemByIndexes(update.groupID, update.contactID);
-            if (!IsFound(member))
+            const Member* shown = model.FindRosterItem(update.groupID, update.contactID);
+            const int row = shown ? rows.Row(update.groupID, update.contactID) : -1;
+            if (!shown || !changes(*shown, update, row))
                 continue;
-            const int row = ListWidgetManager::GetListWidgetItemIndexByGroupIDAndContactID(
-                list, update.groupID, update.contactID);
+            Member member = *shown;
             if (merge(update, member, row, list->item(row)))
                 model.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
         }
     }
+}
+
+// Whether the selector lists exactly these teams' names, in order.
+bool HasTeamNames(const QComboBox* combo, const GroupList& teams)
+{
+    if (combo->count() != teams.size())
+        return false;
+    for (int index = 0; index < teams.size(); ++index) {
+        if (combo->itemText(index) != teams.at(index).name)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -102,6 +95,29 @@ void RosterWindow::ConstructRosterList()
     ui->lstRoster->setItemDelegate(rosterDelegate);
     connect(
         rosterDelegate, &RosterDelegate::OnItemClickAction, this, &RosterWindow::OnItemMenuRequest);
+    // Whatever adds, removes or moves rows, or gives a row other ids, outdates the index.
+    const QAbstractItemModel* rows = ui->lstRoster->model();
+    const auto outdated = [this] {
+        rowIndex.reset();
+    };
+    connect(rows, &QAbstractItemModel::rowsInserted, this, outdated);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, outdated);
+    connect(rows, &QAbstractItemModel::rowsMoved, this, outdated);
+    connect(rows, &QAbstractItemModel::modelReset, this, outdated);
+    connect(rows, &QAbstractItemModel::layoutChanged, this, outdated);
+    connect(rows, &QAbstractItemModel::dataChanged, this,
+        [this](const QModelIndex&, const QModelIndex&, const QVector<int>& roles) {
+            if (roles.isEmpty() || roles.contains(ListWidgetManager::ROLE_GROUP_ID)
+                || roles.contains(ListWidgetManager::ROLE_CONTACT_ID))
+                rowIndex.reset();
+        });
+}
+
+const RosterRowIndex& RosterWindow::RowIndex()
+{
+    if (!rowIndex)
+        rowIndex.emplace(ui->lstRoster);
+    return *rowIndex;
 }
 
 void RosterWindow::SetSignedIn(bool signedIn)
@@ -144,10 +160,13 @@ void RosterWindow::updateGroupsCombo()
         text = combo->currentText();
         count = combo->count();
     }
-    combo->clear();
     const GroupList teams = rosterManager.GetRosterList();
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : teams)
-        combo->addItem(team.name);
+    // The same teams under the same names: refilling would end where the selector is now.
+    if (!HasTeamNames(combo, teams)) {
+        combo->clear();
+        for (const RosterManager::ROSTER_GROUP_ITEM& team : teams)
+            combo->addItem(team.name);
+    }
     if (index != -1) {
         if (combo->count() == count) {
             combo->setCurrentIndex(index);
@@ -196,7 +215,7 @@ void RosterWindow::OnRosterReceived()
     } else {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get next list load"));
         const GroupList shown = rosterManager.GetRosterList();
-        if (HasSameMembers(shown, received)) {
+        if (RosterMerge::PlanFor(shown, received) == RosterMerge::Plan::PatchRows) {
             logManager.AddToLog(
                 LogManager::LOG_TEXT, QStringLiteral("Start checking for roster updates"));
             CheckForRosterUpdates();
@@ -222,42 +241,39 @@ void RosterWindow::CheckForRosterUpdates()
     // With offline members hidden, a member crossing offline gets or loses a row.
     bool rowsChange = false;
 
-    MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
+    MergeReceivedMembers(
+        restApi.GetRosterList(), rosterManager, list, RowIndex(),
+        [](const Member& shown, const Member& update, int row) {
+            return RosterMerge::Compare(shown, update, row >= 0) != RosterMerge::NoChange;
+        },
         [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
-            bool changed = false;
-
-            if (member.isWorking != update.isWorking) {
+            const RosterMerge::Changes changes = RosterMerge::Compare(member, update, item);
+            if (changes & RosterMerge::WorkingChanged) {
                 member.isWorking = update.isWorking;
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_WORKING, member.isWorking);
-                changed = true;
             }
-            if (member.memo != update.memo) {
+            if (changes & RosterMerge::MemoChanged) {
                 member.memo = update.memo;
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_MEMO, member.memo);
-                changed = true;
             }
-            if (member.workedTime != update.workedTime) {
+            if (changes & RosterMerge::WorkedTimeChanged) {
                 member.workedTime = update.workedTime;
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_WORKED_TIME, member.workedTime);
-                changed = true;
             }
-            if (!HasPicture(member.screenshot) && HasPicture(update.screenshot) && item) {
+            if (changes & RosterMerge::ScreenshotArrived) {
                 member.screenshot = update.screenshot;
                 listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
-                changed = true;
             }
-            if (member.status != update.status) {
-                const bool wasOffline = member.status == RosterManager::STATUS_OFFLINE;
+            if (changes & RosterMerge::StatusChanged) {
                 member.status = update.status;
                 listWidgetManager.ConstructListWidgetItemWithUserStatus(item, member);
-                if (!showOffline && wasOffline != (update.status == RosterManager::STATUS_OFFLINE))
+                if (!showOffline && (changes & RosterMerge::CrossedOffline))
                     rowsChange = true;
-                changed = true;
             }
-            return changed;
+            return changes != RosterMerge::NoChange;
         });
     if (rowsChange)
         RedrawRoster(groupByTeam, showOffline);
@@ -353,7 +369,7 @@ void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
         if (ids.size() != 2)
             continue;
         const Member received = lookup.GetRosterItemByIndexes(ids.at(0), ids.at(1));
-        if (!IsFound(received) || DownloadFailed(received.avatar, received.avatarUrl))
+        if (!IsFound(received) || RosterMerge::DownloadFailed(received.avatar, received.avatarUrl))
             continue;
         listWidgetManager.UpdateItemByIndex(
             list, row, ListWidgetManager::ROLE_AVATAR, QVariant::fromValue(received.avatar));
@@ -369,15 +385,23 @@ void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
 void RosterWindow::CheckForScreensUpdates()
 {
     QListWidget* list = ui->lstRoster;
-    MergeReceivedMembers(restApi.GetRosterList(), rosterManager, list,
+    MergeReceivedMembers(
+        restApi.GetRosterList(), rosterManager, list, RowIndex(),
+        [](const Member& shown, const Member& update, int row) {
+            return row >= 0
+                && RosterMerge::ScreenshotPass(shown, update) != RosterMerge::ScreenshotStep::Keep;
+        },
         [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
-            if (!item || DownloadFailed(update.screenshot, update.screenshotUrl))
+            if (!item)
                 return false;
-            if (HasPicture(update.screenshot)) {
+            switch (RosterMerge::ScreenshotPass(member, update)) {
+            case RosterMerge::ScreenshotStep::Keep:
+                return false;
+            case RosterMerge::ScreenshotStep::Take:
                 member.screenshot = update.screenshot;
                 listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
-            } else if (HasPicture(member.screenshot)) {
-                // No screenshot any more: the member stopped working.
+                return true;
+            case RosterMerge::ScreenshotStep::StoppedWorking:
                 member.isWorking = false;
                 member.memo.clear();
                 member.screenshot = QPixmap();
@@ -385,10 +409,9 @@ void RosterWindow::CheckForScreensUpdates()
                 item->setData(ListWidgetManager::ROLE_MEMO, QString());
                 listWidgetManager.UpdateItemByIndex(
                     list, row, ListWidgetManager::ROLE_SCREENSHOT, QVariant::fromValue(QPixmap()));
-            } else {
-                return false;
+                return true;
             }
-            return true;
+            return false;
         });
 }
 

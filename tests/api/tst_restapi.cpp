@@ -186,6 +186,37 @@ private slots:
         QCOMPARE(api->GetRosterList().size(), 3);
     }
 
+    // A pass whose picture at an address has the bytes of the last pass gives back that pass's
+    // picture (nothing decoded, nothing for the roster to repaint); other bytes, a new one.
+    void theSameBytesGiveTheSamePicture()
+    {
+        SignIn();
+        const auto pass = [this] {
+            recorder->Clear();
+            api->Roster_GetTeams();
+            return recorder->WaitFor(RestAPI::AllSnapshotsLoaded).ok;
+        };
+        const auto screenshot = [this](int team, int member) {
+            return api->GetRosterList().at(team).contacts.at(member).screenshot;
+        };
+        QVERIFY(pass());
+        const QPixmap anna = screenshot(0, 1);
+        const QPixmap bruno = screenshot(0, 2);
+        const qint64 avatar = api->GetRosterList().at(0).contacts.at(0).avatar.cacheKey();
+
+        QVERIFY(service.Control("member", { { "id", "1003" }, { "snapshot", "broken" } }));
+        QVERIFY(pass());
+        QCOMPARE(screenshot(0, 1).cacheKey(), anna.cacheKey());
+        QCOMPARE(api->GetRosterList().at(0).contacts.at(0).avatar.cacheKey(), avatar);
+        QVERIFY(screenshot(0, 2).isNull());
+
+        QVERIFY(service.Control("member", { { "id", "1003" }, { "snapshot", "yes" } }));
+        QVERIFY(pass());
+        QVERIFY(screenshot(0, 2).cacheKey() != bruno.cacheKey());
+        QCOMPARE(screenshot(0, 2).toImage(), bruno.toImage());
+        QVERIFY(service.Control("reset"));
+    }
+
     void aMemberWithoutTeamsGetsTheTeamsError()
     {
         api->Login("empty", "empty123");

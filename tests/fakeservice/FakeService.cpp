@@ -169,6 +169,47 @@ void FakeService::RestoreSampleData()
     servedPictures.clear();
     aboutDescription
         = QStringLiteral("Track your time, share your progress & chat with your team.");
+    if (options.rosterTeams > 0)
+        GenerateLargeRoster();
+}
+
+// The member "demo" first in every team, then members of that team only: every seventh offline,
+// every fifth of the others tracking time with a screenshot, every one with an avatar.
+void FakeService::GenerateLargeRoster()
+{
+    constexpr int demoId = 1001;
+    teams.clear();
+    for (int t = 0; t < options.rosterTeams; ++t) {
+        SampleData::Team team { 100 + t, QStringLiteral("Team %1").arg(t + 1, 3, 10, QChar('0')),
+            QStringLiteral("Generated team %1").arg(t + 1), { demoId } };
+        for (int m = 1; m < options.rosterMembers; ++m) {
+            const int id = 100000 + t * options.rosterMembers + m;
+            const bool offline = m % 7 == 0;
+            const bool working = !offline && m % 5 == 0;
+            members.insert(id,
+                { id, QStringLiteral("member%1").arg(id), QStringLiteral("Member %1").arg(id),
+                    QStringLiteral("Task %1").arg(id),
+                    offline       ? 7
+                        : working ? 1
+                                  : 4,
+                    working, working ? QStringLiteral("02:10:00") : QStringLiteral("00:00:00"),
+                    true, working });
+            team.memberIds.append(id);
+        }
+        teams.append(team);
+    }
+}
+
+QByteArray FakeService::Picture(const QString& kind, int memberId)
+{
+    const QString key = kind + QString::number(memberId);
+    auto cached = pictureCache.constFind(key);
+    if (cached == pictureCache.constEnd()) {
+        cached = pictureCache.insert(key,
+            kind == QLatin1String("avatar") ? SampleData::AvatarPng(memberId)
+                                            : SampleData::SnapshotPng(memberId));
+    }
+    return cached.value();
 }
 
 QList<SampleData::Team> FakeService::TeamsOf(int memberId) const
@@ -584,10 +625,10 @@ FakeHttpServer::Response FakeService::HandleGet(const QString& path)
         const SampleData::Member member = members.value(id, SampleData::FindMember(0));
         if (ok && parts.at(1) == QLatin1String("avatar") && member.hasAvatar)
             return png(
-                brokenAvatars.contains(id) ? SampleData::EmptyPng() : SampleData::AvatarPng(id));
+                brokenAvatars.contains(id) ? SampleData::EmptyPng() : Picture(parts.at(1), id));
         if (ok && parts.at(1) == QLatin1String("snapshot") && member.hasSnapshot)
-            return png(brokenSnapshots.contains(id) ? SampleData::EmptyPng()
-                                                    : SampleData::SnapshotPng(id));
+            return png(
+                brokenSnapshots.contains(id) ? SampleData::EmptyPng() : Picture(parts.at(1), id));
         if (ok && parts.at(1) == QLatin1String("tool") && id >= 0
             && id < SampleData::Tools().size())
             return png(SampleData::ToolPng(id));

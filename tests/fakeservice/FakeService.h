@@ -4,6 +4,7 @@
 #include "FormParser.h"
 #include "SampleData.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
@@ -36,6 +37,10 @@ public:
         QString recordDir; // empty: record nothing
         QString updateVersion = QStringLiteral("1.1"); // empty: nothing newer
         FailRule failRule;
+        // Above 0: the member "demo" belongs to this many generated teams of `rosterMembers`
+        // members each (the benchmarks' large roster) instead of the sample teams.
+        int rosterTeams = 0;
+        int rosterMembers = 0;
     };
 
     explicit FakeService(const Options& options, QObject* parent = nullptr);
@@ -54,6 +59,8 @@ private:
     Response ChangeMember(const FormParser& form);
     Response ServePicture(const FormParser& form);
     void RestoreSampleData();
+    void GenerateLargeRoster();
+    QByteArray Picture(const QString& kind, int memberId);
     void Resume();
     void SaveSessions() const;
     QList<SampleData::Team> TeamsOf(int memberId) const;
@@ -77,6 +84,8 @@ private:
     QSet<int> brokenSnapshots;
     QMap<QString, Response> servedPictures; // path -> the picture served there instead
     QString aboutDescription;
+    // Pictures as served, drawn once: a large roster asks for thousands at every refresh.
+    QHash<QString, QByteArray> pictureCache;
     int requestCount = 0;
     int uploadCount = 0;
 };

@@ -58,7 +58,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption updateVersion(QStringLiteral("update-version"),
         QStringLiteral("Version the update check offers; empty for none (default 1.1)."),
         QStringLiteral("version"), QStringLiteral("1.1"));
-    parser.addOptions({ cert, key, port, record, fail, failPath, slowMs, updateVersion });
+    const QCommandLineOption roster(QStringLiteral("roster"),
+        QStringLiteral("A large roster for \"demo\": TEAMSxMEMBERS generated teams, e.g. 200x25."),
+        QStringLiteral("size"));
+    parser.addOptions({ cert, key, port, record, fail, failPath, slowMs, updateVersion, roster });
     parser.process(app);
 
     if (!parser.isSet(cert) || !parser.isSet(key))
@@ -76,6 +79,13 @@ int main(int argc, char* argv[])
     options.failRule.mode = parser.value(fail);
     options.failRule.path = parser.value(failPath);
     options.failRule.delayMs = parser.value(slowMs).toInt();
+    if (parser.isSet(roster)) {
+        const QStringList size = parser.value(roster).split(QLatin1Char('x'));
+        options.rosterTeams = size.value(0).toInt();
+        options.rosterMembers = size.value(1).toInt();
+        if (size.size() != 2 || options.rosterTeams < 1 || options.rosterMembers < 1)
+            return Die(QStringLiteral("--roster wants TEAMSxMEMBERS, e.g. 200x25"));
+    }
     if (!options.failRule.mode.isEmpty()
         && !FakeService::FailModes().contains(options.failRule.mode))
         return Die(QStringLiteral("unknown --fail mode ") + options.failRule.mode);

@@ -195,6 +195,14 @@ void TestRosterManager::setListItemByIndexIgnoresInvalidPositions()
 
     roster.SetListItemByIndex(0, renamed);
     QCOMPARE(roster.GetRosterList().first().name, renamed.name);
+
+    // A team written back under another id is found by that id only.
+    roster.SetListItemByIndex(0, Team(5, { Member(5, 50) }));
+    QCOMPARE(roster.GetGroupIndexByID(5), 0);
+    QCOMPARE(roster.GetGroupIndexByID(1), -1);
+    QCOMPARE(roster.GetRosterItemByIndexes(5, 50).contactID, 50);
+    roster.ClearRoster();
+    QCOMPARE(roster.GetGroupIndexByID(5), -1);
 }
 
 QTEST_MAIN(TestRosterManager)

@@ -114,6 +114,32 @@ private slots:
         m_service.PointClientsHere();
     }
 
+    // Start-up builds the sign-in dialog alone; the hub's other dialogs and the update window come
+    // with their first use, wired then, the same object every time. Hiding them at a sign-out
+    // makes none.
+    void makesTheOtherDialogsOnFirstUse()
+    {
+        RosterWindow window;
+        MiscFunctions& misc = *window.findChild<MiscFunctions*>();
+        const auto made = [] {
+            return TopLevelCount<Preferences>() + TopLevelCount<Memo>()
+                + TopLevelCount<ExitConfirm>() + TopLevelCount<StopReminder>()
+                + TopLevelCount<RemindDialog>() + TopLevelCount<LastSnapshot>()
+                + TopLevelCount<updateDialog>();
+        };
+        QCOMPARE(TopLevelCount<AuthDialog>(), 1);
+        QCOMPARE(made(), 0);
+        window.SignOut();
+        QCOMPARE(made(), 0);
+
+        Preferences* preferences = &misc.GetPreferences();
+        QCOMPARE(&misc.GetPreferences(), preferences);
+        QCOMPARE(&window.UpdateWindow(), &window.UpdateWindow());
+        QCOMPARE(made(), 2);
+        // Wired as it was made: it knows the activity log, so it offers to switch it off.
+        QVERIFY(!preferences->findChild<QPushButton*>("btnStopStartLogging")->isHidden());
+    }
+
     void buildsItsTitleBarAndAbsoluteLinks()
     {
         RosterWindow window;
@@ -501,7 +527,7 @@ private:
         StopReminder* reminder = &misc.GetStopReminder();
         popupWindow* popup = ScreenshotPopup();
         ChatClient* chat = &window.Chat();
-        auto* update = TopLevel<updateDialog>();
+        auto* update = &s.window->UpdateWindow();
         QMenu* rowMenu = nullptr;
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget* widget : windows)
