@@ -137,8 +137,8 @@ private:
                     return Shown(&Misc().GetLastSnapshot());
                 } },
             { "update",
-                [] {
-                    return Shown(TopLevel<updateDialog>());
+                [this] {
+                    return Shown(&m_s->window->UpdateWindow());
                 } },
             { "popup",
                 [this] {
