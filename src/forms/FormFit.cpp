@@ -120,24 +120,6 @@ void ScaleChildren(QWidget* parent, double factor)
     }
 }
 
-QStyleOptionButton ButtonOption(const QAbstractButton* button)
-{
-    QStyleOptionButton option;
-    option.initFrom(button);
-    option.text = button->text();
-    option.icon = button->icon();
-    option.iconSize = button->iconSize();
-    if (const auto* push = qobject_cast<const QPushButton*>(button)) {
-        if (push->isFlat())
-            option.features |= QStyleOptionButton::Flat;
-        if (push->autoDefault() || push->isDefault())
-            option.features |= QStyleOptionButton::AutoDefaultButton;
-        if (push->isDefault())
-            option.features |= QStyleOptionButton::DefaultButton;
-    }
-    return option;
-}
-
 // A text is centred in the height it has: one pixel less is half a pixel at each edge of its
 // line, blank in every face.
 QSize Lacking(const QSize& needed, const QSize& room)
@@ -373,6 +355,24 @@ void GrowWindow(QWidget* window, QSize growth)
 }
 
 } // namespace
+
+QStyleOptionButton ButtonOption(const QAbstractButton* button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    option.icon = button->icon();
+    option.iconSize = button->iconSize();
+    if (const auto* push = qobject_cast<const QPushButton*>(button)) {
+        if (push->isFlat())
+            option.features |= QStyleOptionButton::Flat;
+        if (push->autoDefault() || push->isDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        if (push->isDefault())
+            option.features |= QStyleOptionButton::DefaultButton;
+    }
+    return option;
+}
 
 QRect Scaled(const QRect& rect, double factor)
 {

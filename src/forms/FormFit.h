@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QRect>
+#include <QStyleOptionButton>
 #include <QSize>
 #include <QVector>
 
+class QAbstractButton;
 class QWidget;
 
 // The forms place their widgets by absolute geometry drawn at 96 dpi with a 9-point font. On a
@@ -47,6 +49,9 @@ struct AxisFit
 };
 AxisFit GrowAlong(Qt::Orientation axis, const QVector<QRect>& rects, const QVector<int>& needed,
     int length, const QVector<int>& reach = {});
+
+// The style option `button` is drawn with: its text, its icon and the frame its kind adds.
+QStyleOptionButton ButtonOption(const QAbstractButton* button);
 
 // A rectangle of a form drawn at 96 dpi, at `factor` times the size: edges that met still meet.
 QRect Scaled(const QRect& rect, double factor);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FormFit.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -41,22 +43,6 @@ inline bool ShowsText(const QLabel* label)
     return !label->text().isEmpty() && !picture;
 }
 
-inline QStyleOptionButton ButtonOption(const QAbstractButton* button)
-{
-    QStyleOptionButton option;
-    option.initFrom(button);
-    option.text = button->text();
-    option.icon = button->icon();
-    option.iconSize = button->iconSize();
-    if (const auto* push = qobject_cast<const QPushButton*>(button)) {
-        if (push->isFlat())
-            option.features |= QStyleOptionButton::Flat;
-        if (push->autoDefault() || push->isDefault())
-            option.features |= QStyleOptionButton::AutoDefaultButton;
-    }
-    return option;
-}
-
 inline QRect TitleOf(const QGroupBox* box)
 {
     if (box->title().isEmpty())
@@ -92,7 +78,7 @@ inline QPair<QSize, QSize> TextAndRoom(const QWidget* widget)
     if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
         if (button->text().isEmpty())
             return {};
-        const QStyleOptionButton option = ButtonOption(button);
+        const QStyleOptionButton option = FormFit::ButtonOption(button);
         QSize text = metrics.size(Qt::TextShowMnemonic, button->text());
         if (!button->icon().isNull())
             text.rwidth() += button->iconSize().width();

@@ -1,3 +1,4 @@
+#include "../Deadline.h"
 #include "FakeServiceProcess.h"
 #include "ScreenSnapSaveDialog.h"
 #include "SignedInWindow.h"
@@ -16,9 +17,6 @@
 #include <QToolTip>
 #include <QtTest>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include <sys/stat.h>
 
@@ -34,35 +32,6 @@ QString AsShown(const QString& text, Qt::TextFormat format)
         = format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text));
     return markup ? QTextDocumentFragment::fromHtml(text).toPlainText() : text;
 }
-
-// Ends the run when the scope is not left in time: a road that reads what a text names (a pipe,
-// /dev/zero) never returns, and a test must say so rather than wait for its own time limit.
-class Deadline
-{
-public:
-    explicit Deadline(int ms)
-        : watcher([this, ms] {
-              std::unique_lock<std::mutex> lock(mutex);
-              if (!left.wait_for(lock, std::chrono::milliseconds(ms), [this] { return done; }))
-                  qFatal("Not done within %d ms", ms);
-          })
-    { }
-    ~Deadline()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            done = true;
-        }
-        left.notify_one();
-        watcher.join();
-    }
-
-private:
-    std::mutex mutex;
-    std::condition_variable left;
-    bool done = false;
-    std::thread watcher; // last: started once the rest is there
-};
 
 QString LastLogLine()
 {
@@ -382,7 +351,7 @@ private slots:
     {
         QFETCH(QString, road);
         QFETCH(QString, text);
-        const Deadline deadline(15000);
+        const Deadline deadline(QTest::currentDataTag(), 15);
         SignedInWindow s;
         auto* misc = s.window->findChild<MiscFunctions*>();
         QStringList holders; // each holds the text (its start, when elided) as it shows
