@@ -1,8 +1,7 @@
 #include "GapMeter.h"
+#include "TextDesktop.h"
 #include "TrackingFixture.h"
 
-#include <QDirIterator>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -166,44 +165,6 @@ private:
     bool m_online = true;
     QList<double> m_captureCalls;
 };
-
-// The project's own sources in four columns of a small face over the whole desktop; says
-// "shown" on its output once they are.
-int ShowTextDesktop(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    const QSize size = QGuiApplication::primaryScreen()->virtualGeometry().size();
-    const int columns = 4;
-    QStringList texts;
-    QDirIterator files(
-        SOURCE_DIR "/src", { "*.cpp", "*.h" }, QDir::Files, QDirIterator::Subdirectories);
-    QString text;
-    while (files.hasNext() && texts.size() < columns) {
-        QFile file(files.next());
-        if (file.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(file.readAll());
-        if (text.count('\n') > 400) {
-            texts << text;
-            text.clear();
-        }
-    }
-    std::vector<std::unique_ptr<QPlainTextEdit>> editors;
-    const int width = size.width() / columns;
-    for (int column = 0; column < texts.size(); ++column) {
-        auto editor = std::make_unique<QPlainTextEdit>();
-        editor->setWindowFlags(Qt::FramelessWindowHint);
-        editor->setFont(QFont("DejaVu Sans Mono", 8));
-        editor->setPlainText(texts.at(column));
-        editor->setGeometry(column * width, 0, width, size.height());
-        editor->show();
-        if (!QTest::qWaitForWindowExposed(editor.get()))
-            return 1;
-        editors.push_back(std::move(editor));
-    }
-    QTest::qWait(300);
-    QTextStream(stdout) << "shown" << Qt::endl;
-    return app.exec();
-}
 
 int main(int argc, char** argv)
 {
