@@ -468,7 +468,7 @@ private:
             StartTracking(window, "Atlas", "Wiring");
         if (need == Captured) {
             window.SetMemo("Wiring", 0);
-            window.GetScreenshot();
+            QVERIFY(TakeCapture(window));
         }
     }
 
