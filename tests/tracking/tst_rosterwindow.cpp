@@ -563,6 +563,8 @@ private:
             preferences->hide();
         };
         const auto closeSnap = [&misc] {
+            // The editor opens once the desktop's grab is back.
+            QTRY_VERIFY(misc.GetScreensnapEditor());
             delete misc.GetScreensnapEditor();
         };
         const auto closeWindows = [] {
