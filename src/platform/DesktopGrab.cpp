@@ -6,17 +6,50 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
 const quint32 opaque = 0xff000000u;
+const int bandBytes = 2 * 1024 * 1024;
+
+int bandRows(int bytesPerLine)
+{
+    return std::max(1, bandBytes / bytesPerLine);
+}
 
 bool IsRgb32(Display* display, const Visual* visual, int depth)
 {
     return (depth == 24 || depth == 32) && visual->red_mask == 0xff0000
         && visual->green_mask == 0xff00 && visual->blue_mask == 0xff
         && ImageByteOrder(display) == LSBFirst;
+}
+
+void Unmap(void* info)
+{
+    const auto* mapping = static_cast<const std::pair<void*, std::size_t>*>(info);
+    munmap(mapping->first, mapping->second);
+    delete mapping;
+}
+
+// A picture with memory of its own straight from the system, given back to it when the picture
+// goes. A 4K grab lives only until its PNG is made; through the allocator, 33 MB blocks would
+// stay with the thread that freed them.
+QImage NewPicture(QSize size)
+{
+    const std::size_t bytesPerLine = std::size_t(size.width()) * 4;
+    const std::size_t bytes = bytesPerLine * std::size_t(size.height());
+    void* memory = bytes
+        ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+        : MAP_FAILED;
+    if (memory == MAP_FAILED)
+        return {};
+    return QImage(static_cast<uchar*>(memory), size.width(), size.height(), qsizetype(bytesPerLine),
+        QImage::Format_RGB32, Unmap, new std::pair<void*, std::size_t>(memory, bytes));
 }
 
 // 32-bit rows into the picture with each pixel's fourth byte set, as RGB32 is painted: the
@@ -69,6 +102,28 @@ QImage FromTrueColour(XImage* image, const Visual* visual)
     return picture;
 }
 
+// The rows from `top` on, as many as a band holds, into their place in the segment. The server
+// serves no other client while it copies: a band at a time, the window's own requests wait
+// for one band at most, not for the whole desktop (which a server coming out of idleness can
+// take 100 ms and more to copy).
+bool GrabBand(
+    Display* display, XShmSegmentInfo& segment, const QRect& area, int top, int bytesPerLine)
+{
+    const int screen = DefaultScreen(display);
+    const int rows = std::min(bandRows(bytesPerLine), area.height() - top);
+    XImage* band = XShmCreateImage(display, DefaultVisual(display, screen),
+        DefaultDepth(display, screen), ZPixmap, nullptr, &segment, area.width(), rows);
+    if (!band)
+        return false;
+    // The server writes at the band's offset in the segment.
+    band->data = segment.shmaddr + std::size_t(top) * std::size_t(bytesPerLine);
+    const bool grabbed = XShmGetImage(
+        display, DefaultRootWindow(display), band, area.x(), area.y() + top, AllPlanes);
+    band->data = nullptr; // the segment stays for the next grab
+    XDestroyImage(band);
+    return grabbed;
+}
+
 } // namespace
 
 DesktopGrabber::DesktopGrabber() = default;
@@ -118,32 +173,33 @@ QImage DesktopGrabber::GrabShared(const QRect& area)
     Display* display = x->display();
     const int screen = DefaultScreen(display);
     XShmSegmentInfo segment {};
-    XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
+    XImage* whole = XShmCreateImage(display, DefaultVisual(display, screen),
         DefaultDepth(display, screen), ZPixmap, nullptr, &segment, area.width(), area.height());
-    if (!image)
+    if (!whole)
         return {};
-    const int bytesPerLine = image->bytes_per_line;
-    QImage picture;
-    if (image->bits_per_pixel != 32) {
+    const int bitsPerPixel = whole->bits_per_pixel;
+    const int bytesPerLine = whole->bytes_per_line;
+    XDestroyImage(whole);
+    if (bitsPerPixel != 32) {
         sharedMemory = false;
-    } else if (ReserveSegment(std::size_t(bytesPerLine) * std::size_t(area.height()))) {
-        segment.shmid = segmentId;
-        segment.shmseg = segmentSeg;
-        segment.shmaddr = image->data = static_cast<char*>(segmentAddress);
-        segment.readOnly = False;
-        bool grabbed = false;
-        x->trapErrors([&] {
-            grabbed = XShmGetImage(
-                display, DefaultRootWindow(display), image, area.x(), area.y(), AllPlanes);
-        });
-        if (grabbed) {
-            picture = QImage(area.size(), QImage::Format_RGB32);
-            if (!picture.isNull())
-                CopyOpaque(static_cast<const char*>(segmentAddress), bytesPerLine, picture);
-        }
+        return {};
     }
-    image->data = nullptr; // the segment stays for the next grab
-    XDestroyImage(image);
+    if (!ReserveSegment(std::size_t(bytesPerLine) * std::size_t(area.height())))
+        return {};
+    segment.shmid = segmentId;
+    segment.shmseg = segmentSeg;
+    segment.shmaddr = static_cast<char*>(segmentAddress);
+    segment.readOnly = False;
+    bool grabbed = true;
+    x->trapErrors([&] {
+        for (int top = 0; grabbed && top < area.height(); top += bandRows(bytesPerLine))
+            grabbed = GrabBand(display, segment, area, top, bytesPerLine);
+    });
+    if (!grabbed)
+        return {};
+    QImage picture = NewPicture(area.size());
+    if (!picture.isNull())
+        CopyOpaque(static_cast<const char*>(segmentAddress), bytesPerLine, picture);
     return picture;
 }
 
@@ -161,7 +217,7 @@ QImage DesktopGrabber::GrabThroughConnection(const QRect& area)
     const Visual* visual = DefaultVisual(display, screen);
     QImage picture;
     if (image->bits_per_pixel == 32 && IsRgb32(display, visual, image->depth)) {
-        picture = QImage(image->width, image->height, QImage::Format_RGB32);
+        picture = NewPicture(QSize(image->width, image->height));
         if (!picture.isNull())
             CopyOpaque(image->data, image->bytes_per_line, picture);
     } else {

@@ -28,8 +28,9 @@ public:
     // The root window, which spans every screen as they lie in the virtual desktop, as an
     // opaque RGB32 picture of its own. The server copies it into memory shared with the client
     // when it can (one segment, kept from grab to grab and grown when the desktop grows: no
-    // new 33 MB of pages to fault in on either side per 4K grab), else sends it through the
-    // connection. Null without an X display.
+    // new 33 MB of pages to fault in on either side per 4K grab), in bands of 2 MB so that
+    // other clients' requests are served in between; else it sends it through the connection.
+    // Null without an X display.
     QImage Grab();
 
 private:

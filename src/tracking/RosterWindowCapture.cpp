@@ -72,17 +72,18 @@ void RosterWindow::GetScreenshot()
         ui->actionLast_snapshot->setEnabled(true);
         misc.GetTrayIcon().SetLastSnapshotEnabled(true);
     }
-    // The desktop is grabbed, made small for the popup and encoded on the encoder's threads;
-    // the record is taken now and gets its thumbnail when the grab comes back, and so does the
-    // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself.
-    const CaptureEncoder::JobPtr encoding
-        = captureEncoder.Start(environment.grabDesktop, screenshotPopup.ShotSize());
-    newestCapture = encoding;
     shot.workingTime = workingTime;
     shot.time = QTime::currentTime();
     shot.date = QDate::currentDate();
     shot.memo = misc.GetMemo();
     shot.activeWindow = environment.activeWindowTitle();
+    // The desktop is grabbed, made small for the popup and encoded on the encoder's threads;
+    // the record is taken now and gets its thumbnail when the grab comes back, and so does the
+    // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself. Started after
+    // the title is read: that query would wait behind the grab at the X server.
+    const CaptureEncoder::JobPtr encoding
+        = captureEncoder.Start(environment.grabDesktop, screenshotPopup.ShotSize());
+    newestCapture = encoding;
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     if (settings.enableSnapshots)
