@@ -13,6 +13,9 @@
 #include <QPainter>
 
 #include <chrono>
+#include <cstring>
+#include <sys/mman.h>
+#include <utility>
 
 namespace {
 
@@ -21,6 +24,13 @@ namespace {
 const int cropFrameInset = 3;
 const int contrastBackAlpha = 50;
 const int canvasDelayMs = 100;
+
+void UnmapCanvas(void* info)
+{
+    const auto* mapping = static_cast<const std::pair<void*, std::size_t>*>(info);
+    munmap(mapping->first, mapping->second);
+    delete mapping;
+}
 
 } // namespace
 
@@ -252,11 +262,22 @@ void ScreensnapEditor::PrepareCanvas()
     spareCanvas = std::async(std::launch::async, &CanvasOf, shown.toImage());
 }
 
-// A picture of its own with the pixels of `shown`, in the format the view paints into.
+// A picture of its own with the pixels of `shown`, in the format the view paints into. Its
+// memory comes straight from the system and goes back with the picture: made on a passing
+// thread, a 4K copy would otherwise stay with that thread's allocator when freed.
 QImage ScreensnapEditor::CanvasOf(const QImage& shown)
 {
-    return shown.format() == QImage::Format_RGB32 ? shown.copy()
-                                                  : shown.convertToFormat(QImage::Format_RGB32);
+    if (shown.format() != QImage::Format_RGB32)
+        return shown.convertToFormat(QImage::Format_RGB32);
+    const std::size_t bytes = std::size_t(shown.sizeInBytes());
+    void* memory = bytes
+        ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+        : MAP_FAILED;
+    if (memory == MAP_FAILED)
+        return shown.copy();
+    std::memcpy(memory, shown.constBits(), bytes);
+    return QImage(static_cast<uchar*>(memory), shown.width(), shown.height(), shown.bytesPerLine(),
+        QImage::Format_RGB32, UnmapCanvas, new std::pair<void*, std::size_t>(memory, bytes));
 }
 
 void ScreensnapEditor::onTextEditComplete(textTool::TEXT_PROPERTY text, bool isCalloutMode)
