@@ -242,7 +242,9 @@ QImage ScreensnapEditor::TakeCanvas()
         if (spareCanvasOf == shown.cacheKey())
             return spare;
     }
-    return CanvasOf(shown.toImage());
+    const QImage image = shown.toImage();
+    return image.format() == QImage::Format_RGB32 ? image.copy()
+                                                  : image.convertToFormat(QImage::Format_RGB32);
 }
 
 // Starts the copy of the shown picture for the next saved picture, unless one is still under
@@ -262,9 +264,9 @@ void ScreensnapEditor::PrepareCanvas()
     spareCanvas = std::async(std::launch::async, &CanvasOf, shown.toImage());
 }
 
-// A picture of its own with the pixels of `shown`, in the format the view paints into. Its
-// memory comes straight from the system and goes back with the picture: made on a passing
-// thread, a 4K copy would otherwise stay with that thread's allocator when freed.
+// What TakeCanvas makes on the GUI thread, made on a thread of its own. Its memory comes
+// straight from the system and goes back with the picture: made on a passing thread, a 4K copy
+// would otherwise stay with that thread's allocator when freed.
 QImage ScreensnapEditor::CanvasOf(const QImage& shown)
 {
     if (shown.format() != QImage::Format_RGB32)
