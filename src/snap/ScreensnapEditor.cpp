@@ -311,7 +311,7 @@ void ScreensnapEditor::mousePressEvent(QMouseEvent* event)
         break;
     case DRAW_LINE:
         if (lineFlag == QMyLineItem::LINE_NO_ARROWS) {
-            currentLine = new QGraphicsLineItem;
+            currentLine = new QStrokeItem;
             currentLine->setPos(at);
             currentLine->setPen(pen);
             startPoint = endPoint = QPointF(0, 0);
