@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QScreen>
+#include <QWindow>
 #include <QtTest>
 
 // The snap window opened on a picture of the whole desktop as the hub opens it once the grab is
@@ -42,10 +43,10 @@ private slots:
                 window->move(0, 0);
                 ShowInSlices(window);
             });
-            QVERIFY(QTest::qWaitFor([&] { return window && window->isVisible(); }));
-            QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+            QVERIFY(RunUntil([&] { return window && window->isVisible(); }, 5000));
+            QVERIFY(RunUntil([&] { return window->windowHandle()->isExposed(); }, 5000));
             shown << clock.nsecsElapsed() / 1e6;
-            QTest::qWait(300);
+            RunUntil([] { return false; }, 300);
             gaps << gap.Stop();
             delete window.data();
             QTest::qWait(200);

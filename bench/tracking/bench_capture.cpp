@@ -52,18 +52,23 @@ private slots:
     void tenCapturesOnline()
     {
         m_online = true;
-        QTest::qWait(500);
-        const double before = ResidentMegabytes();
+        RunUntil([] { return false; }, 500);
         QList<double> gaps;
-        for (int n = 0; n < 10; ++n) {
+        double afterFirst = 0;
+        for (int n = 0; n < 11; ++n) {
             const int uploads = m_service.Uploads().size();
             gaps << Capture([&] { return m_service.Uploads().size() > uploads; });
+            if (n == 0) {
+                RunUntil([] { return false; }, 2000);
+                afterFirst = ResidentMegabytes();
+            }
         }
-        QTest::qWait(2000);
+        RunUntil([] { return false; }, 2000);
         const double after = ResidentMegabytes();
         Report("online", gaps);
-        qInfo("memory: %.1f MB before the first capture, %.1f MB after ten (%+.1f MB)", before,
-            after, after - before);
+        // From the first capture on: the first makes the grab's shared memory, kept for the next.
+        qInfo("memory: %.1f MB after the first capture, %.1f MB after ten more (%+.1f MB)",
+            afterFirst, after, after - afterFirst);
     }
 
     // The grab as the capture's worker makes it, here timed on the benchmark's own thread.
@@ -109,7 +114,7 @@ private slots:
         gap.Start();
         m_cache->SetSecurityInfo(Find<RestAPI>(*m_window, "restApi")->GetCurrentUserInfo());
         m_cache->UploadOfflineStorage();
-        QVERIFY(QTest::qWaitFor([&] { return m_cache->GetTotalStorageItems() == 0; }, 120000));
+        QVERIFY(RunUntil([&] { return m_cache->GetTotalStorageItems() == 0; }, 120000));
         const double longest = gap.Stop();
         QCOMPARE(m_service.Uploads().size(), uploads + OfflineStorage::maxItems);
         qInfo("twelve cached captures sent: longest gap %.1f ms", longest);
@@ -134,9 +139,9 @@ private:
             m_window->GetScreenshot();
             m_captureCalls << clock.nsecsElapsed() / 1e6;
         });
-        const bool done = QTest::qWaitFor([&] { return ScreenshotPopup()->isVisible(); }, 5000)
-            && QTest::qWaitFor([&] { return !ScreenshotPopup()->isVisible(); }, 10000)
-            && QTest::qWaitFor(saved, 30000);
+        const bool done = RunUntil([&] { return ScreenshotPopup()->isVisible(); }, 5000)
+            && RunUntil([&] { return !ScreenshotPopup()->isVisible(); }, 10000)
+            && RunUntil(saved, 30000);
         const double longest = gap.Stop();
         if (!done)
             qWarning("a capture was not saved in time");

@@ -116,6 +116,7 @@ private slots:
     void cropGivesTheSelectedPixels_data();
     void cropGivesTheSelectedPixels();
     void cropKeepsTheDrawingInside();
+    void cropKeepsALineThatReachesIn();
     void savedPictureIsWhatTheViewShows_data();
     void savedPictureIsWhatTheViewShows();
     void emptySelectionChangesNothing_data();
@@ -317,6 +318,25 @@ void tst_ScreensnapEditor::cropKeepsTheDrawingInside()
     snap.editor.Undo();
     QCOMPARE(snap.editor.GetTotalObject(), 0);
     QCOMPARE(Saved(snap.editor), snap.picture.copy(40, 30, 100, 60));
+}
+
+// A line is known by where it was drawn to, not by the point it started from: an arrow pressed
+// outside the crop and released inside stays, one wholly outside goes.
+void tst_ScreensnapEditor::cropKeepsALineThatReachesIn()
+{
+    Snap snap;
+    snap.editor.SetLineFlag(3);
+    snap.editor.SetCurrentDrawTool(Mode::DRAW_LINE);
+    // Painted at the press: the view has asked where the line is before it reaches in.
+    Mouse(snap.editor, QEvent::MouseButtonPress, { 10, 10 });
+    QTest::qWait(20);
+    Mouse(snap.editor, QEvent::MouseMove, { 200, 150 });
+    QTest::qWait(20);
+    Mouse(snap.editor, QEvent::MouseButtonRelease, { 200, 150 });
+    Draw(snap.editor, Mode::DRAW_LINE, { { 10, 280 }, { 60, 290 } });
+    Draw(snap.editor, Mode::DRAW_CROP, { { 150, 100 }, { 300, 250 } });
+    QCOMPARE(snap.editor.GetTotalObject(), 1);
+    QVERIFY(InkNear(Saved(snap.editor), { 45, 45 }, Qt::red));
 }
 
 void tst_ScreensnapEditor::savedPictureIsWhatTheViewShows_data()
