@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QObject>
 #include <QTimer>
 
 #include <algorithm>
+#include <functional>
 
 // How long the GUI thread was kept from its event loop: a 5 ms timer notes the longest time
 // between two of its ticks (5 ms when nothing stalls it).
@@ -45,6 +47,26 @@ private:
     qint64 last = 0;
     qint64 longest = 0;
 };
+
+// Runs the event loop until `done` holds or `timeoutMs` have passed; whether it holds. Unlike
+// QTest::qWait and qWaitFor, which sleep 10 ms at a time between their turns of the loop, this
+// keeps the loop turning, so a gap meter measures the program and not the waiting.
+inline bool RunUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || clock.elapsed() >= timeoutMs)
+            loop.quit();
+    });
+    poll.start(1);
+    if (!done())
+        loop.exec();
+    return done();
+}
 
 // The resident memory of this process in megabytes.
 inline double ResidentMegabytes()

@@ -12,7 +12,9 @@ struct TrappedError
     int code = 0;
 };
 
-TrappedError trapped;
+// Per thread: Xlib calls the handler on the thread that reads the error, and each connection is
+// used by one thread at a time, so a trap on one thread never sees another's errors.
+thread_local TrappedError trapped;
 
 int recordError(Display* display, XErrorEvent* event)
 {

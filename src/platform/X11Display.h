@@ -7,7 +7,8 @@ typedef struct _XDisplay Display;
 
 // Owns one Xlib connection to the display named by $DISPLAY. X errors on every connection opened
 // here are recorded instead of ending the process, so a window vanishing between two requests or a
-// key another client holds is an ordinary failure.
+// key another client holds is an ordinary failure. A connection is used by one thread at a time;
+// connections on different threads trap their errors apart.
 class X11Display
 {
 public:

@@ -20,12 +20,25 @@ void PlaceHead(
 
 QGraphicsLineItem* NewStroke(QGraphicsItem* parent, const QPen& pen)
 {
-    auto* stroke = new QGraphicsLineItem(parent);
+    auto* stroke = new QStrokeItem(parent);
     stroke->setPen(pen);
     return stroke;
 }
 
 } // namespace
+
+// Qt asks for the old rectangle before a new line or pen takes effect (prepareGeometryChange),
+// so comparing them finds every change.
+QRectF QStrokeItem::boundingRect() const
+{
+    if (!boundsKnown || line() != boundsLine || pen() != boundsPen) {
+        bounds = QGraphicsLineItem::boundingRect();
+        boundsLine = line();
+        boundsPen = pen();
+        boundsKnown = true;
+    }
+    return bounds;
+}
 
 QBrushItem::QBrushItem(const QPen& pen, QGraphicsItem* parent)
     : QGraphicsItemGroup(parent), pen(pen)
@@ -34,7 +47,7 @@ QBrushItem::QBrushItem(const QPen& pen, QGraphicsItem* parent)
 void QBrushItem::AddPoint(QPointF p)
 {
     const QPointF from = segments.isEmpty() ? p : segments.last()->line().p2();
-    auto* segment = new QGraphicsLineItem(QLineF(from, p), this);
+    auto* segment = new QStrokeItem(QLineF(from, p), this);
     SetNewPointColor(segment);
     segments.append(segment);
 }
@@ -194,9 +207,9 @@ void QMyTextItem::SetBorderWidth(int width)
 QMyCalloutItem::QMyCalloutItem(const QPen& pen, int width, QGraphicsItem* parent)
     : QGraphicsItemGroup(parent)
 {
-    line = new QGraphicsLineItem(this);
-    head1 = new QGraphicsLineItem(this);
-    head2 = new QGraphicsLineItem(this);
+    line = new QStrokeItem(this);
+    head1 = new QStrokeItem(this);
+    head2 = new QStrokeItem(this);
     SetPen(pen, width);
 }
 

@@ -2,12 +2,30 @@
 
 #include <QFont>
 #include <QGraphicsItemGroup>
+#include <QGraphicsLineItem>
 #include <QList>
 #include <QPen>
 
-class QGraphicsLineItem;
 class QGraphicsRectItem;
 class QGraphicsTextItem;
+
+// A line item that works out the outline of its stroke, its bounding rectangle, once for each
+// line and pen. QGraphicsLineItem strokes its path anew at every call, and the view asks at
+// every paint, for each segment of every free-hand stroke: a third of painting a 4K picture
+// with 200 objects went into it.
+class QStrokeItem : public QGraphicsLineItem
+{
+public:
+    using QGraphicsLineItem::QGraphicsLineItem;
+
+    QRectF boundingRect() const override;
+
+private:
+    mutable bool boundsKnown = false;
+    mutable QRectF bounds;
+    mutable QLineF boundsLine; // the line and the pen the bounds are of
+    mutable QPen boundsPen;
+};
 
 // The composite objects of the annotation editor. Each is a group of plain child items that
 // moves and dies with it; the plain line, rectangle, ellipse and blur patch are the toolkit's.

@@ -4,11 +4,18 @@
 #include "ObjectControl.h"
 #include "SnapGeometry.h"
 
+#include <QCoreApplication>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsLineItem>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
 #include <QMouseEvent>
+#include <QPainter>
+
+#include <chrono>
+#include <cstring>
+#include <sys/mman.h>
+#include <utility>
 
 namespace {
 
@@ -16,6 +23,34 @@ namespace {
 // selection pen.
 const int cropFrameInset = 3;
 const int contrastBackAlpha = 50;
+const int canvasDelayMs = 100;
+
+void UnmapCanvas(void* info)
+{
+    const auto* mapping = static_cast<const std::pair<void*, std::size_t>*>(info);
+    munmap(mapping->first, mapping->second);
+    delete mapping;
+}
+
+} // namespace
+
+// The grabbed picture, the scene's lowest item. A saved picture starts as a copy of its pixels,
+// so while the objects are painted over that copy it paints nothing.
+class ScreensnapEditor::ShownPicture : public QGraphicsPixmapItem
+{
+public:
+    using QGraphicsPixmapItem::QGraphicsPixmapItem;
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override
+    {
+        if (painted)
+            QGraphicsPixmapItem::paint(painter, option, widget);
+    }
+
+    bool painted = true;
+};
+
+namespace {
 
 // What an object covers on the scene, its children included: a group's own bounding rectangle
 // does not follow the lines its children are given after it was made.
@@ -35,14 +70,24 @@ ScreensnapEditor::ScreensnapEditor(QWidget* parent, const QPixmap& picture)
     setTransformationAnchor(QGraphicsView::NoAnchor);
     setResizeAnchor(QGraphicsView::NoAnchor);
     setAutoFillBackground(true);
+    // The picture covers the whole view: under an opaque one a background fill is never seen,
+    // and at 4K it costs every full repaint several milliseconds.
+    if (!grabbedPicture.hasAlphaChannel()) {
+        viewport()->setAutoFillBackground(false);
+        viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    }
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The objects are few and the one being drawn changes on every mouse move: an index would
     // be rebuilt all the time for nothing.
     scene->setItemIndexMethod(QGraphicsScene::NoIndex);
-    background = new QGraphicsPixmapItem(grabbedPicture);
+    background = new ShownPicture(grabbedPicture);
     scene->addItem(background);
     SetPictureSize(grabbedPicture.size());
+    canvasTimer.setSingleShot(true);
+    canvasTimer.setInterval(canvasDelayMs);
+    connect(&canvasTimer, &QTimer::timeout, this, &ScreensnapEditor::PrepareCanvas);
+    canvasTimer.start();
     connect(&textDialog, &textTool::TextEditCompleted, this, &ScreensnapEditor::onTextEditComplete);
 }
 
@@ -125,8 +170,9 @@ void ScreensnapEditor::ResetPicture()
     scene->clear();
     objects.clear();
     cropFrame = nullptr;
-    background = new QGraphicsPixmapItem(grabbedPicture);
+    background = new ShownPicture(grabbedPicture);
     scene->addItem(background);
+    canvasTimer.start();
     if (!cropped)
         return;
     cropped = false;
@@ -156,12 +202,84 @@ QPixmap ScreensnapEditor::GetPictureForSaving()
         if (helper)
             helper->hide();
     }
-    const QPixmap picture = grab(QRect(QPoint(0, 0), PictureSize()));
+    const QPixmap picture = RenderShownPicture();
     for (QGraphicsItem* helper : helpers) {
         if (helper)
             helper->show();
     }
     return picture;
+}
+
+// What the view shows, painted by the view itself straight into a picture of its own. An opaque
+// picture starts as a copy of the shown picture, made ahead of time on a thread of its own, and
+// only the objects are painted over it; a translucent one over the view's background.
+QPixmap ScreensnapEditor::RenderShownPicture()
+{
+    const QRect area(QPoint(0, 0), PictureSize());
+    QImage picture;
+    QWidget::RenderFlags flags;
+    if (background->pixmap().hasAlphaChannel()) {
+        picture = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+        flags = QWidget::DrawWindowBackground;
+    } else {
+        picture = TakeCanvas();
+        background->painted = false;
+    }
+    viewport()->render(&picture, QPoint(), QRegion(area), flags);
+    background->painted = true;
+    canvasTimer.start();
+    return QPixmap::fromImage(std::move(picture));
+}
+
+// The shown picture's pixels in a picture of their own: the copy made ahead when it is ready and
+// still of this picture, else one made now.
+QImage ScreensnapEditor::TakeCanvas()
+{
+    const QPixmap shown = background->pixmap();
+    if (spareCanvas.valid()
+        && spareCanvas.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        QImage spare = spareCanvas.get();
+        if (spareCanvasOf == shown.cacheKey())
+            return spare;
+    }
+    const QImage image = shown.toImage();
+    return image.format() == QImage::Format_RGB32 ? image.copy()
+                                                  : image.convertToFormat(QImage::Format_RGB32);
+}
+
+// Starts the copy of the shown picture for the next saved picture, unless one is still under
+// way (its picture is checked when it is taken). It waits a while after the picture was shown,
+// cropped or saved, so it neither competes with the window's first paint nor runs back to back
+// with a save. The shown picture is never written to: the thread may read it while the view
+// paints it.
+void ScreensnapEditor::PrepareCanvas()
+{
+    if (spareCanvas.valid()
+        && spareCanvas.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    const QPixmap shown = background->pixmap();
+    if (shown.hasAlphaChannel())
+        return;
+    spareCanvasOf = shown.cacheKey();
+    spareCanvas = std::async(std::launch::async, &CanvasOf, shown.toImage());
+}
+
+// What TakeCanvas makes on the GUI thread, made on a thread of its own. Its memory comes
+// straight from the system and goes back with the picture: made on a passing thread, a 4K copy
+// would otherwise stay with that thread's allocator when freed.
+QImage ScreensnapEditor::CanvasOf(const QImage& shown)
+{
+    if (shown.format() != QImage::Format_RGB32)
+        return shown.convertToFormat(QImage::Format_RGB32);
+    const std::size_t bytes = std::size_t(shown.sizeInBytes());
+    void* memory = bytes
+        ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+        : MAP_FAILED;
+    if (memory == MAP_FAILED)
+        return shown.copy();
+    std::memcpy(memory, shown.constBits(), bytes);
+    return QImage(static_cast<uchar*>(memory), shown.width(), shown.height(), shown.bytesPerLine(),
+        QImage::Format_RGB32, UnmapCanvas, new std::pair<void*, std::size_t>(memory, bytes));
 }
 
 void ScreensnapEditor::onTextEditComplete(textTool::TEXT_PROPERTY text, bool isCalloutMode)
@@ -193,7 +311,7 @@ void ScreensnapEditor::mousePressEvent(QMouseEvent* event)
         break;
     case DRAW_LINE:
         if (lineFlag == QMyLineItem::LINE_NO_ARROWS) {
-            currentLine = new QGraphicsLineItem;
+            currentLine = new QStrokeItem;
             currentLine->setPos(at);
             currentLine->setPen(pen);
             startPoint = endPoint = QPointF(0, 0);
@@ -285,6 +403,19 @@ void ScreensnapEditor::mouseReleaseEvent(QMouseEvent* event)
         emit ScreenCrop(true);
 }
 
+// The view has no frame and nothing shows focus, so QWidget's handlers would paint the whole
+// picture again for nothing (a 4K repaint right after the window first shows); the scene still
+// hears of the change.
+void ScreensnapEditor::focusInEvent(QFocusEvent* event)
+{
+    QCoreApplication::sendEvent(scene, event);
+}
+
+void ScreensnapEditor::focusOutEvent(QFocusEvent* event)
+{
+    QCoreApplication::sendEvent(scene, event);
+}
+
 // The view never scrolls: scene coordinates stay the widget's.
 void ScreensnapEditor::scrollContentsBy(int, int) { }
 
@@ -355,6 +486,7 @@ bool ScreensnapEditor::CropImage()
         uncroppedGeometry = snapWindow->geometry();
     cropOffset += area.topLeft();
     background->setPixmap(grabbedPicture.copy(QRect(cropOffset, area.size())));
+    canvasTimer.start();
 
     // What was drawn inside the area stays on the same spot of the picture.
     const QRectF shown(QPointF(0, 0), area.size());

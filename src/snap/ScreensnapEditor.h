@@ -7,6 +7,9 @@
 #include <QList>
 #include <QPixmap>
 #include <QPointer>
+#include <QTimer>
+
+#include <future>
 
 class ObjectControl;
 class QAbstractGraphicsShapeItem;
@@ -96,9 +99,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
 private:
+    class ShownPicture;
+
     void AddGraphicsItem(QGraphicsItem* item);
     void RemoveGraphicsItem(QGraphicsItem* item);
     void StartShape(QAbstractGraphicsShapeItem* shape, QPointF at, const QPen& pen);
@@ -108,6 +115,10 @@ private:
     bool CropImage();
     QRect SelectedArea() const;
     QSize PictureSize() const;
+    QPixmap RenderShownPicture();
+    QImage TakeCanvas();
+    void PrepareCanvas();
+    static QImage CanvasOf(const QImage& shown);
     void SetPictureSize(QSize size);
     QPen ConstructPen() const;
     static QPen ConstructPenForSelection();
@@ -142,7 +153,12 @@ private:
     int lineFlag = 0;
     DRAW_MODE pressMode = DRAW_PEN;
     textTool textDialog;
-    QGraphicsPixmapItem* background = nullptr;
+    ShownPicture* background = nullptr;
+    // A copy of the shown picture made on a thread of its own, which the next saved picture
+    // starts from; the cache key of the picture it copies; the wait before it is made.
+    std::future<QImage> spareCanvas;
+    qint64 spareCanvasOf = 0;
+    QTimer canvasTimer;
     // The drawn objects, oldest first.
     QList<QGraphicsItem*> objects;
 };

@@ -1,46 +1,75 @@
 #include "CaptureEncoder.h"
 
-#include "DesktopGrab.h"
-
 #include <QBuffer>
 #include <QImageWriter>
 
 #include <algorithm>
 
-CaptureEncoder::Job::Job(const QImage& picture) : picture(picture) { }
+namespace {
+
+// The grab as the capture's record keeps it: twice the popup's box, which the popup and the
+// last-snapshot dialog scale down a little when they paint it. A coarse step first reads only
+// the rows and columns it keeps; the smooth step then averages a few pixels for each, which
+// looks the same at that size and costs a fraction of a smooth scaling of the whole desktop.
+QImage Thumbnail(const QImage& picture, const QSize& box)
+{
+    if (picture.isNull() || box.isEmpty())
+        return QImage();
+    const QSize size = box * 2;
+    const QSize coarse = size * 2;
+    const QImage reduced = picture.width() > coarse.width() && picture.height() > coarse.height()
+        ? picture.scaled(coarse, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        : picture;
+    return reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+CaptureEncoder::Job::Job(Grab grab, QSize thumbnailBox)
+    : grab(std::move(grab)), thumbnailBox(thumbnailBox)
+{ }
+
+bool CaptureEncoder::Job::IsGrabbed() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return grabbed;
+}
+
+QImage CaptureEncoder::Job::Thumbnail() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return thumbnail;
+}
 
 bool CaptureEncoder::Job::IsFinished() const
 {
-    std::unique_lock<std::mutex> lock(mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     return finished;
 }
 
 void CaptureEncoder::Job::Wait() const
 {
     std::unique_lock<std::mutex> lock(mutex);
-    ended.wait(lock, [this] { return finished; });
+    changed.wait(lock, [this] { return finished; });
 }
 
 QByteArray CaptureEncoder::Job::Png() const
 {
-    std::unique_lock<std::mutex> lock(mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     return finished ? png : QByteArray();
 }
 
 QImage CaptureEncoder::Job::Picture() const
 {
-    QImage grabbed;
     QByteArray made;
     {
         std::unique_lock<std::mutex> lock(mutex);
-        if (finished)
-            made = png;
-        else
-            grabbed = picture;
+        changed.wait(lock, [this] { return grabbed; });
+        // Shared, not copied: nobody writes into the grab's pixels.
+        if (!finished)
+            return picture;
+        made = png;
     }
-    // An opaque copy: the worker may still be reading the grab.
-    if (!grabbed.isNull())
-        return DesktopGrab::MakeOpaque(grabbed);
     return QImage::fromData(made, "PNG");
 }
 
@@ -49,24 +78,45 @@ void CaptureEncoder::Job::Cancel()
     cancelled = true;
 }
 
-void CaptureEncoder::Job::Run()
+void CaptureEncoder::Job::TakeGrab()
 {
-    // The worker alone touches the picture's pixels until it is dropped below. An encoding
-    // already running is let finish (a PNG writer stopped halfway leaks its rows) and its PNG
-    // dropped.
-    QByteArray out;
+    QImage taken;
+    QImage small;
     if (!cancelled) {
+        taken = grab();
+        small = ::Thumbnail(taken, thumbnailBox);
+    }
+    grab = nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    picture = taken;
+    thumbnail = small;
+    grabbed = true;
+    changed.notify_all();
+}
+
+void CaptureEncoder::Job::Encode()
+{
+    QImage source;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        source = picture;
+    }
+    // An encoding already running is let finish (a PNG writer stopped halfway leaks its rows)
+    // and its PNG dropped.
+    QByteArray out;
+    if (!cancelled && !source.isNull()) {
         QBuffer buffer(&out);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "PNG");
-        if (!writer.write(picture) || cancelled)
+        if (!writer.write(source) || cancelled)
             out.clear();
     }
-    std::unique_lock<std::mutex> lock(mutex);
+    source = QImage();
+    std::lock_guard<std::mutex> lock(mutex);
     png = out;
     picture = QImage();
     finished = true;
-    ended.notify_all();
+    changed.notify_all();
 }
 
 CaptureEncoder::CaptureEncoder(QObject* parent) : QObject(parent) { }
@@ -79,39 +129,49 @@ CaptureEncoder::~CaptureEncoder()
             if (const JobPtr job = weak.lock())
                 job->Cancel();
     }
-    worker.Release();
-    worker.WaitForIdle();
+    encodings.Release();
+    grabs.WaitForIdle();
+    encodings.WaitForIdle();
 }
 
-CaptureEncoder::JobPtr CaptureEncoder::Start(const QImage& picture)
+CaptureEncoder::JobPtr CaptureEncoder::Start(Grab grab, QSize thumbnailBox)
 {
-    auto job = std::make_shared<Job>(picture);
+    auto job = std::make_shared<Job>(std::move(grab), thumbnailBox);
     {
         std::lock_guard<std::mutex> lock(jobsMutex);
         jobs.append(job);
     }
-    worker.Post([this, job] {
-        job->Run();
-        {
-            std::lock_guard<std::mutex> lock(jobsMutex);
-            jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
-                           [&job](const std::weak_ptr<Job>& weak) {
-                               const JobPtr held = weak.lock();
-                               return !held || held == job;
-                           }),
-                jobs.end());
-        }
-        QMetaObject::invokeMethod(this, &CaptureEncoder::Finished, Qt::QueuedConnection);
+    grabs.Post([this, job] {
+        job->TakeGrab();
+        QMetaObject::invokeMethod(this, &CaptureEncoder::Grabbed, Qt::QueuedConnection);
+        encodings.Post([this, job] {
+            job->Encode();
+            {
+                std::lock_guard<std::mutex> lock(jobsMutex);
+                jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
+                               [&job](const std::weak_ptr<Job>& weak) {
+                                   const JobPtr held = weak.lock();
+                                   return !held || held == job;
+                               }),
+                    jobs.end());
+            }
+            QMetaObject::invokeMethod(this, &CaptureEncoder::Finished, Qt::QueuedConnection);
+        });
     });
     return job;
 }
 
+CaptureEncoder::JobPtr CaptureEncoder::Start(const QImage& picture)
+{
+    return Start([picture] { return picture; });
+}
+
 void CaptureEncoder::Hold()
 {
-    worker.Hold();
+    encodings.Hold();
 }
 
 void CaptureEncoder::Release()
 {
-    worker.Release();
+    encodings.Release();
 }

@@ -6,66 +6,90 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QSize>
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
-// Makes the PNG of each capture on a worker thread, so the window keeps answering while a
-// whole desktop is compressed. One capture at a time, in the order they were started.
+// Grabs each capture's desktop and makes its PNG away from the GUI thread, so the window keeps
+// answering while the X server copies a whole desktop and while it is compressed. Grabs run on
+// one thread, encodings on another, each one capture at a time in the order they were started;
+// a grab does not wait for the encoding before it.
 class CaptureEncoder : public QObject
 {
     Q_OBJECT
 public:
-    // One capture's encoding, shared by its owner and the worker. The full picture is held
-    // only until the PNG is made.
+    // Makes the picture of a capture; run on the grab thread.
+    using Grab = std::function<QImage()>;
+
+    // One capture's grab and encoding, shared by its owner and the workers. The full picture is
+    // held only until the PNG is made.
     class Job
     {
     public:
-        explicit Job(const QImage& picture);
+        Job(Grab grab, QSize thumbnailBox);
 
+        // The grab is made (a null picture when it failed or the job was cancelled first).
+        bool IsGrabbed() const;
+        // The grab scaled to twice the box the job was started with; null before the grab or
+        // without a box.
+        QImage Thumbnail() const;
         bool IsFinished() const;
         // Blocks until the encoding has ended.
         void Wait() const;
-        // The PNG once finished; empty when the encoding failed or was cancelled.
+        // The PNG once finished; empty when the grab or the encoding failed or was cancelled.
         QByteArray Png() const;
-        // The full picture, opaque: a copy of the grab while the encoding runs, read back from
-        // the PNG after.
+        // The full picture, opaque: the grab while the encoding runs, read back from the PNG
+        // after. Blocks until the grab is made.
         QImage Picture() const;
-        // The capture is not wanted: the encoding never starts, or its PNG is dropped.
+        // The capture is not wanted: what has not started never starts, a PNG made is dropped.
         void Cancel();
 
     private:
         friend class CaptureEncoder;
-        void Run();
+        void TakeGrab();
+        void Encode();
 
         std::atomic<bool> cancelled { false };
         mutable std::mutex mutex;
-        mutable std::condition_variable ended;
+        mutable std::condition_variable changed;
+        Grab grab; // run and let go by the grab thread
+        const QSize thumbnailBox;
+        bool grabbed = false;
         bool finished = false;
         QImage picture;
+        QImage thumbnail;
         QByteArray png;
     };
     using JobPtr = std::shared_ptr<Job>;
 
     explicit CaptureEncoder(QObject* parent = nullptr);
-    // Cancels what is still queued, lets a running encoding end and waits for the worker.
+    // Cancels what is still queued, lets a running grab and encoding end and waits for both
+    // workers.
     ~CaptureEncoder() override;
 
+    // A capture grabbed by `grab` on the grab thread, with a thumbnail for `thumbnailBox`.
+    JobPtr Start(Grab grab, QSize thumbnailBox = QSize());
+    // A capture of a picture at hand.
     JobPtr Start(const QImage& picture);
 
-    // Keeps the worker from starting further jobs until Release, so tests can act on captures
-    // that are still encoding.
+    // Keeps the encoding worker from starting further jobs until Release (grabs go on), so
+    // tests can act on captures that are still encoding.
     void Hold();
     void Release();
 
 signals:
+    // A job's grab is made; delivered on the encoder's thread, before that job's Finished.
+    void Grabbed();
     // A job has ended, with or without a PNG; delivered on the encoder's thread.
     void Finished();
 
 private:
     std::mutex jobsMutex;
     QList<std::weak_ptr<Job>> jobs; // started and not yet ended
-    SerialWorker worker; // last: its jobs are done before the rest goes
+    SerialWorker encodings;
+    SerialWorker grabs; // last, so it ends first: its jobs hand on to the encodings
 };

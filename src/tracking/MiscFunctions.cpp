@@ -1,6 +1,7 @@
 #include "MiscFunctions.h"
 
 #include "AppInfo.h"
+#include "FirstShow.h"
 #include "RestAPI.h"
 #include "ScreenSnapWidget.h"
 #include "SnapFiles.h"
@@ -226,7 +227,8 @@ void MiscFunctions::StartScreensnapEditor(
     connect(snapWindow, &ScreenSnapWidget::SettingsApplied, this,
         &MiscFunctions::ScreensnapSettingsApplied);
     snapWindow->move(0, 0);
-    snapWindow->show();
+    // A whole desktop's window: shown without one long stall of its first paint.
+    ShowInSlices(snapWindow);
 }
 
 ScreenSnapWidget* MiscFunctions::GetScreensnapEditor() const

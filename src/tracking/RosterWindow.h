@@ -9,6 +9,7 @@
 #include "MiscFunctions.h"
 #include "NetworkChecker.h"
 #include "OfflineStorage.h"
+#include "PictureGrab.h"
 #include "RestAPI.h"
 #include "RosterDelegate.h"
 #include "RosterManager.h"
@@ -282,6 +283,9 @@ private:
     // Screenshot capture and saving.
     struct PendingCapture; // declared with the members below
     void ConnectCapture();
+    void ShowGrabbedCaptures();
+    void TakeInThumbnail(PendingCapture& capture);
+    void ShowCaptureInPopup(const PendingCapture& capture);
     PendingCapture* CaptureInPopup();
     void DiscardCapture();
     void SaveEncodedCaptures();
@@ -422,21 +426,26 @@ private:
 
     // Screenshot capture and saving.
     double timeScale = 1;
-    // A capture from its grab until it is uploaded or cached. Its PNG is made on the encoder's
-    // worker from the grab on, so the save rarely waits when its popup closes.
+    // A capture from the timer until it is uploaded or cached. It is grabbed and its PNG made
+    // on the encoder's workers, so the save rarely waits when its popup closes.
     struct PendingCapture
     {
-        MiscFunctions::SCREENSHOT shot; // without the picture; the PNG put in when saved
+        MiscFunctions::SCREENSHOT shot; // the thumbnail put in when grabbed, the PNG when saved
         CaptureEncoder::JobPtr encoding;
         bool saveAsked = false; // its popup closed without a discard, or there was none
         bool toCache = false; // kept for later rather than uploaded (sign-out, exit)
+        bool grabbed = false; // its thumbnail is in the record
     };
     CaptureEncoder captureEncoder;
+    std::weak_ptr<CaptureEncoder::Job> newestCapture; // the one MiscFunctions::currentShot holds
     QList<PendingCapture> pendingCaptures; // oldest first
     // Captures uploaded at once, each kept until the service answers for it.
     CaptureUploads captureUploads { restApi };
     TrackingEnvironment environment
         = TrackingEnvironment::Desktop(networkChecker, misc.GetTrayIcon());
+
+    // Screen snaps: the whole desktop's grab on its way to the editor.
+    PictureGrab snapGrab;
 
     // State checker.
     // The status idle time or network loss took the place of; never an idle or cached one.

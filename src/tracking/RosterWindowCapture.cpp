@@ -12,24 +12,6 @@ const int captureIntervalMs = 540 * 1000;
 const int longCaptureIntervalMs = 660 * 1000;
 const int screenshotPopupSlideMs = 2;
 
-// The grab as the record keeps it: twice the popup's box, which the popup and the last-snapshot
-// dialog scale down a little when they paint it; no whole desktop stays behind. A coarse step
-// first reads only the rows and columns it keeps, so the GUI thread does not walk (and page in)
-// every pixel of a 4K grab; the smooth step then averages a few pixels for each, which looks
-// the same at that size.
-QPixmap Thumbnail(const QImage& picture, const QSize& box)
-{
-    if (picture.isNull() || box.isEmpty())
-        return QPixmap();
-    const QSize size = box * 2;
-    const QSize coarse = size * 2;
-    const QImage reduced = picture.width() > coarse.width() && picture.height() > coarse.height()
-        ? picture.scaled(coarse, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-        : picture;
-    return QPixmap::fromImage(
-        reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-}
-
 } // namespace
 
 TrackingEnvironment RosterWindow::Environment() const
@@ -58,6 +40,7 @@ void RosterWindow::ConnectCapture()
     captureEncoder.setObjectName(QStringLiteral("captureEncoder"));
     connect(
         &screenshotPopup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
+    connect(&captureEncoder, &CaptureEncoder::Grabbed, this, &RosterWindow::ShowGrabbedCaptures);
     connect(&captureEncoder, &CaptureEncoder::Finished, this, &RosterWindow::SaveEncodedCaptures);
     connect(&offlineStorage, &OfflineStorage::NotKept, this, &RosterWindow::OnCaptureNotKept);
     connect(&captureUploads, &CaptureUploads::Failed, this, &RosterWindow::WriteToCache);
@@ -68,11 +51,14 @@ void RosterWindow::GetScreenshot()
     if (!isTracking)
         return;
     // The popup of the capture before still shows: hiding it saves that capture, with its own
-    // record, before the new capture takes the record's place.
+    // record, before the new capture takes the record's place. A capture whose picture has not
+    // come yet is saved as its popup's close would save it.
     if (screenshotPopup.isVisible()) {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close prev popup"));
         screenshotPopup.hide();
     }
+    if (CaptureInPopup())
+        SaveScreenshot();
 
     const int nextIntervalMs = GetPopupTimeout();
     networkEnabled = environment.isNetworkEnabled();
@@ -87,24 +73,23 @@ void RosterWindow::GetScreenshot()
         ui->actionLast_snapshot->setEnabled(true);
         misc.GetTrayIcon().SetLastSnapshotEnabled(true);
     }
-    // The full picture goes straight to its encoding; the record keeps a thumbnail.
-    const QImage picture = environment.grabDesktop();
-    const CaptureEncoder::JobPtr encoding = captureEncoder.Start(picture);
-    shot.picture = Thumbnail(picture, screenshotPopup.ShotSize());
     shot.workingTime = workingTime;
     shot.time = QTime::currentTime();
     shot.date = QDate::currentDate();
     shot.memo = misc.GetMemo();
     shot.activeWindow = environment.activeWindowTitle();
+    // The desktop is grabbed, made small for the popup and encoded on the encoder's threads;
+    // the record is taken now and gets its thumbnail when the grab comes back, and so does the
+    // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself. Started after
+    // the title is read: that query would wait behind the grab at the X server.
+    const CaptureEncoder::JobPtr encoding
+        = captureEncoder.Start(environment.grabDesktop, screenshotPopup.ShotSize());
+    newestCapture = encoding;
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    if (settings.enableSnapshots) {
+    if (settings.enableSnapshots)
         logManager.AddToLog(
             LogManager::LOG_TEXT, QStringLiteral("Try to show popup with screenshot"));
-        screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(), shot.activeWindow,
-            shot.picture, settings.popupTimeout * 1000, screenshotPopupSlideMs);
-        screenshotPopup.SetPreviewPicture([encoding] { return encoding->Picture(); });
-    }
     ui->actionLast_snapshot->setEnabled(true);
 
     shot.statistic = misc.GetStatistic();
@@ -115,7 +100,7 @@ void RosterWindow::GetScreenshot()
         shot.mouseClicks += sample.mouseEvents;
     }
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get statistic - success"));
-    pendingCaptures.append({ shot, encoding, false });
+    pendingCaptures.append({ shot, encoding });
 
     if (screenshotTimer.isActive()) {
         screenshotTimer.stop();
@@ -128,6 +113,54 @@ void RosterWindow::GetScreenshot()
     // Without the popup no close will come to save it: the capture is saved now.
     if (!settings.enableSnapshots)
         SaveScreenshot();
+}
+
+// The grabs that have come back, oldest first, put their thumbnails into their records; the
+// capture still waiting for its popup shows in it.
+void RosterWindow::ShowGrabbedCaptures()
+{
+    bool waitingForPopup = false;
+    for (PendingCapture& capture : pendingCaptures) {
+        if (capture.grabbed || !capture.encoding->IsGrabbed())
+            continue;
+        TakeInThumbnail(capture);
+        waitingForPopup = waitingForPopup || &capture == CaptureInPopup();
+    }
+    if (waitingForPopup)
+        ShowCaptureInPopup(*CaptureInPopup());
+}
+
+void RosterWindow::TakeInThumbnail(PendingCapture& capture)
+{
+    if (capture.grabbed)
+        return;
+    capture.grabbed = true;
+    capture.shot.picture = QPixmap::fromImage(capture.encoding->Thumbnail());
+    if (newestCapture.lock() == capture.encoding)
+        misc.currentShot.picture = capture.shot.picture;
+}
+
+void RosterWindow::ShowCaptureInPopup(const PendingCapture& capture)
+{
+    // Tracking stopped while the desktop was grabbed: saved as the stop saves one on show.
+    if (!isTracking) {
+        SaveScreenshot();
+        return;
+    }
+    const int lifeTimeMs = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
+    const auto showPopup = [&] {
+        return screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
+            capture.shot.activeWindow, capture.shot.picture, lifeTimeMs, screenshotPopupSlideMs);
+    };
+    // Another notice is on screen: it gives way.
+    if (showPopup()) {
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close prev popup"));
+        screenshotPopup.hide();
+        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show popup"));
+        showPopup();
+    }
+    const CaptureEncoder::JobPtr encoding = capture.encoding;
+    screenshotPopup.SetPreviewPicture([encoding] { return encoding->Picture(); });
 }
 
 // The capture whose popup has not closed yet: the newest, unless its save was asked already.
@@ -187,6 +220,7 @@ void RosterWindow::SaveEncodedCaptures()
 
 bool RosterWindow::TakePng(PendingCapture& capture)
 {
+    TakeInThumbnail(capture);
     capture.shot.image = capture.encoding->Png();
     // A capture without a picture would be refused at every upload and block the cache.
     if (capture.shot.image.isEmpty()) {

@@ -1,7 +1,5 @@
 #include "RosterWindow.h"
 
-#include "DesktopGrab.h"
-
 #include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
@@ -39,14 +37,24 @@ void RosterWindow::on_actionSnap_the_whole_desktop_triggered()
     if (!isSignedIn)
         return;
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Launch screen snap editor"));
-    // The editor paints the picture: its pixels made opaque, in place.
-    const QPixmap picture = QPixmap::fromImage(DesktopGrab::MakeOpaque(environment.grabDesktop()));
-    if (picture.isNull()) {
-        qDebug() << "The desktop could not be grabbed for a screen snap";
+    // An editor open or on its way stays the only one: no grab for nothing.
+    if (misc.GetScreensnapEditor() || snapGrab.IsRunning())
         return;
-    }
-    misc.StartScreensnapEditor(misc.GetUserCompanyID(), misc.GetUserCompany(), picture,
-        MiscFunctions::SNAP_MODE_ALL_DESKTOP);
+    // The snap belongs to the team of this moment, whatever the member picks while it is grabbed.
+    const int companyId = misc.GetUserCompanyID();
+    const QString company = misc.GetUserCompany();
+    snapGrab.Start(environment.grabDesktop, [this, companyId, company](QImage grabbed) {
+        if (!isSignedIn)
+            return;
+        // Handed over without a copy: the grab is the editor's own.
+        const QPixmap picture = QPixmap::fromImage(std::move(grabbed));
+        if (picture.isNull()) {
+            qDebug() << "The desktop could not be grabbed for a screen snap";
+            return;
+        }
+        misc.StartScreensnapEditor(
+            companyId, company, picture, MiscFunctions::SNAP_MODE_ALL_DESKTOP);
+    });
 }
 
 void RosterWindow::on_actionSnap_1_display_triggered()

@@ -4,12 +4,11 @@
 #include "NetworkChecker.h"
 #include "WindowSystem.h"
 
-#include <QGuiApplication>
 #include <QRandomGenerator>
-#include <QScreen>
 #include <QSystemTrayIcon>
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -21,7 +20,9 @@ TrackingEnvironment TrackingEnvironment::Desktop(
     const NetworkChecker& network, QSystemTrayIcon& tray)
 {
     TrackingEnvironment environment;
-    environment.grabDesktop = &TrackingEnvironment::GrabVirtualDesktop;
+    environment.grabDesktop = [grabber = std::make_shared<DesktopGrabber>()] {
+        return grabber->Grab();
+    };
     environment.randomDraw = [] {
         return int(QRandomGenerator::global()->generate() & quint32(RAND_MAX));
     };
@@ -44,21 +45,4 @@ TrackingEnvironment TrackingEnvironment::Desktop(
     };
     environment.isTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     return environment;
-}
-
-QImage TrackingEnvironment::GrabVirtualDesktop()
-{
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return QImage();
-    const QRect desktop = screen->virtualGeometry();
-    // The grab stands between two events of the window: the fast road when the server has it.
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        const QImage picture = DesktopGrab::SharedMemoryGrab(desktop);
-        if (!picture.isNull())
-            return picture;
-    }
-    // Window 0 is the root window, which spans every screen.
-    return screen->grabWindow(0, desktop.x(), desktop.y(), desktop.width(), desktop.height())
-        .toImage();
 }

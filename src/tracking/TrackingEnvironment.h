@@ -13,7 +13,9 @@ class QSystemTrayIcon;
 // in tests.
 struct TrackingEnvironment
 {
-    std::function<QImage()> grabDesktop; // the whole virtual desktop
+    // The whole virtual desktop, opaque. Called on worker threads (the captures' and the
+    // snaps'), never on the GUI thread, so a replacement must be safe to call from any thread.
+    std::function<QImage()> grabDesktop;
     std::function<int()> randomDraw; // 0 to RAND_MAX
     std::function<QString()> activeWindowTitle;
     std::function<int()> idleTime; // milliseconds since the last input anywhere
@@ -26,8 +28,7 @@ struct TrackingEnvironment
     std::function<void(const QString& title, const QString& text)> showTrayNotice; // information
     std::function<bool()> isTrayAvailable; // a system tray shows the client's icon
 
-    // The window system's queries, the checker's network answers and the tray's balloon.
+    // The window system's queries, the checker's network answers and the tray's balloon; the
+    // grabs through an X connection of their own (DesktopGrabber).
     static TrackingEnvironment Desktop(const NetworkChecker& network, QSystemTrayIcon& tray);
-    // Every screen in one picture, as they lie in the virtual desktop.
-    static QImage GrabVirtualDesktop();
 };

@@ -1,9 +1,12 @@
+#include "FirstShow.h"
 #include "MacTitleWidget.h"
 #include "SystemUIMode.h"
 #include "UniverseDeviceChecker.h"
 #include "WindowSystem.h"
 
+#include <QBackingStore>
 #include <QDialog>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QtTest>
@@ -146,6 +149,42 @@ private slots:
             SetSystemUIMode(kUIModeAllHidden, 0, &window);
             QVERIFY(!(window.windowState() & Qt::WindowFullScreen));
         }
+    }
+
+    // A large window shows once its backing store's pages are touched, over several turns of
+    // the event loop, and its first paint covers what the touching wrote; a window deleted
+    // meanwhile is left alone.
+    void largeWindowShowsInSlices()
+    {
+        QWidget window(nullptr, Qt::FramelessWindowHint);
+        window.setAutoFillBackground(true);
+        QPalette palette;
+        palette.setColor(QPalette::Window, QColor(30, 140, 200));
+        window.setPalette(palette);
+        window.setGeometry(0, 0, 3000, 2000); // three slices
+        ShowInSlices(&window);
+        QVERIFY(!window.isVisible());
+        QTRY_VERIFY(window.isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.backingStore()->size(), window.size());
+        QTRY_VERIFY(BackingStorePixel(window, { 2999, 1999 }) == qRgb(30, 140, 200));
+        QCOMPARE(BackingStorePixel(window, { 0, 0 }), qRgb(30, 140, 200));
+
+        QPointer<QWidget> gone = new QWidget(nullptr, Qt::FramelessWindowHint);
+        gone->resize(3000, 2000);
+        ShowInSlices(gone);
+        delete gone.data();
+        QTest::qWait(50);
+    }
+
+private:
+    static QRgb BackingStorePixel(QWidget& window, QPoint at)
+    {
+        QBackingStore* store = window.backingStore();
+        store->beginPaint(QRegion());
+        const QRgb pixel = static_cast<QImage*>(store->paintDevice())->pixel(at) | 0xff000000u;
+        store->endPaint();
+        return pixel;
     }
 };
 

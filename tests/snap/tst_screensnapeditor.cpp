@@ -116,6 +116,9 @@ private slots:
     void cropGivesTheSelectedPixels_data();
     void cropGivesTheSelectedPixels();
     void cropKeepsTheDrawingInside();
+    void cropKeepsALineThatReachesIn();
+    void savedPictureIsWhatTheViewShows_data();
+    void savedPictureIsWhatTheViewShows();
     void emptySelectionChangesNothing_data();
     void emptySelectionChangesNothing();
     void blurSoftensThePatchOnly_data();
@@ -315,6 +318,78 @@ void tst_ScreensnapEditor::cropKeepsTheDrawingInside()
     snap.editor.Undo();
     QCOMPARE(snap.editor.GetTotalObject(), 0);
     QCOMPARE(Saved(snap.editor), snap.picture.copy(40, 30, 100, 60));
+}
+
+// A line is known by where it was drawn to, not by the point it started from: an arrow pressed
+// outside the crop and released inside stays, one wholly outside goes.
+void tst_ScreensnapEditor::cropKeepsALineThatReachesIn()
+{
+    Snap snap;
+    snap.editor.SetLineFlag(3);
+    snap.editor.SetCurrentDrawTool(Mode::DRAW_LINE);
+    // Painted at the press: the view has asked where the line is before it reaches in.
+    Mouse(snap.editor, QEvent::MouseButtonPress, { 10, 10 });
+    QTest::qWait(20);
+    Mouse(snap.editor, QEvent::MouseMove, { 200, 150 });
+    QTest::qWait(20);
+    Mouse(snap.editor, QEvent::MouseButtonRelease, { 200, 150 });
+    Draw(snap.editor, Mode::DRAW_LINE, { { 10, 280 }, { 60, 290 } });
+    Draw(snap.editor, Mode::DRAW_CROP, { { 150, 100 }, { 300, 250 } });
+    QCOMPARE(snap.editor.GetTotalObject(), 1);
+    QVERIFY(InkNear(Saved(snap.editor), { 45, 45 }, Qt::red));
+}
+
+void tst_ScreensnapEditor::savedPictureIsWhatTheViewShows_data()
+{
+    QTest::addColumn<bool>("translucent");
+    QTest::addColumn<bool>("cropped");
+    QTest::newRow("opaque") << false << false;
+    QTest::newRow("opaque, cropped") << false << true;
+    QTest::newRow("translucent at the top") << true << false;
+}
+
+// The saved picture is what the view shows, pixel for pixel, with an object of every kind on
+// it; only the crop frame, which the view draws along the edges, is left out. The first starts
+// from a copy of the picture made ahead while the member drew; the next, asked for at once,
+// from one made there and then.
+void tst_ScreensnapEditor::savedPictureIsWhatTheViewShows()
+{
+    QFETCH(bool, translucent);
+    QFETCH(bool, cropped);
+    QImage picture = Pattern(pictureSize);
+    if (translucent) {
+        picture = picture.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, (picture.pixel(x, y) & 0xffffff) | 0x64000000);
+    }
+    ScreensnapEditor editor(nullptr, QPixmap::fromImage(picture));
+    editor.show();
+    if (cropped)
+        Draw(editor, Mode::DRAW_CROP, { { 20, 10 }, { 380, 290 } });
+    editor.SetSolid(true);
+    Draw(editor, Mode::DRAW_RECTANGLE, { { 30, 30 }, { 90, 70 } }, Qt::red, 3);
+    Draw(editor, Mode::DRAW_ELLIPSE, { { 60, 40 }, { 160, 120 } }, QColor(255, 255, 0, 75), 5);
+    editor.SetLineFlag(3);
+    Draw(editor, Mode::DRAW_LINE, { { 200, 40 }, { 300, 120 } }, blue, 2);
+    Draw(editor, Mode::DRAW_PEN, { { 40, 200 }, { 60, 210 }, { 90, 190 } }, Qt::green, 4);
+    Draw(editor, Mode::DRAW_BLUR, { { 150, 150 }, { 220, 200 } });
+    Draw(editor, Mode::DRAW_CALLOUT, { { 240, 160 }, { 300, 220 } }, Qt::magenta, 2);
+    AnswerTextDialog(QStringLiteral("Callout"));
+    Draw(editor, Mode::DRAW_TEXT, { { 20, 240 } }, Qt::black);
+    AnswerTextDialog(QStringLiteral("Note"));
+    QCOMPARE(editor.GetTotalObject(), 8);
+
+    QTest::qWait(300);
+    const QImage saved = Saved(editor);
+    const QImage next = Saved(editor);
+    const QImage shown = editor.grab(QRect(QPoint(0, 0), saved.size()))
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(saved.size(), shown.size());
+    const QRect inside = cropped ? saved.rect().adjusted(3, 3, -6, -6) : saved.rect();
+    QCOMPARE(saved.copy(inside), shown.copy(inside));
+    QCOMPARE(next, saved);
 }
 
 void tst_ScreensnapEditor::emptySelectionChangesNothing_data()

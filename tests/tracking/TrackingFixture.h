@@ -19,7 +19,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 // What the main window tests share: a window signed in at the fake service with the sample
 // member's teams, the settings, the activity log, and lookups of windows, menus and icons.
@@ -299,6 +302,52 @@ struct FakeDesktop
     }
 };
 
+// Holds the grabs made through it on their worker until it opens, and counts them: what the
+// window does while a grab is on its way. Its locks are the standard library's, which the
+// thread sanitizer sees; it opens when it goes, so no worker is left waiting.
+class GrabGate
+{
+public:
+    explicit GrabGate(bool open = false) { state->open = open; }
+    ~GrabGate() { Open(); }
+    GrabGate(const GrabGate&) = delete;
+    GrabGate& operator=(const GrabGate&) = delete;
+
+    std::function<QImage()> Wrap(std::function<QImage()> grab) const
+    {
+        return [state = state, grab] {
+            std::unique_lock<std::mutex> lock(state->mutex);
+            state->changed.wait(lock, [&] { return state->open; });
+            ++state->grabs;
+            lock.unlock();
+            return grab();
+        };
+    }
+    void Open()
+    {
+        {
+            std::lock_guard<std::mutex> lock(state->mutex);
+            state->open = true;
+        }
+        state->changed.notify_all();
+    }
+    int Grabs() const
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        return state->grabs;
+    }
+
+private:
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool open = false;
+        int grabs = 0;
+    };
+    std::shared_ptr<State> state = std::make_shared<State>();
+};
+
 // Tracking time for the team; the memo dialog's answer given, the dialog put away.
 inline void StartTracking(RosterWindow& window, const QString& team, const QString& memo)
 {
@@ -306,6 +355,15 @@ inline void StartTracking(RosterWindow& window, const QString& team, const QStri
     window.StartTrackingTime();
     window.SetMemo(memo, 0);
     window.findChild<MiscFunctions*>()->GetMemoDialog().hide();
+}
+
+// A capture as the capture timer takes it, until its grab has come back to the window: its
+// popup shows then (or, with notices off, its save is under way). False when no grab came.
+inline bool TakeCapture(RosterWindow& window)
+{
+    QSignalSpy grabbed(Find<CaptureEncoder>(window, "captureEncoder"), &CaptureEncoder::Grabbed);
+    window.GetScreenshot();
+    return grabbed.count() > 0 || grabbed.wait();
 }
 
 inline QString ToolTip(RosterWindow& window)

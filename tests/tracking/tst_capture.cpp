@@ -64,7 +64,7 @@ private slots:
         const int before = m_service.Uploads().size();
         LogReader log;
 
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         auto* misc = m_window->findChild<MiscFunctions*>();
         QCOMPARE(misc->currentShot.memo, QString("Writing the capture tests"));
         QCOMPARE(misc->currentShot.companyId, 12);
@@ -122,7 +122,7 @@ private slots:
         StartTracking(*m_window, "Atlas", "memo");
         auto* timer = Find<QTimer>(*m_window, "screenshotTimer");
         QCOMPARE(timer->interval(), 70000);
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), interval);
     }
@@ -210,7 +210,7 @@ private slots:
             [](SettingsProvider::SETTINGS& settings) { settings.enableSnapshots = false; });
         StartTracking(*m_window, "Atlas", "no popups please");
         const int before = m_service.Uploads().size();
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         QVERIFY(!ScreenshotPopup()->isVisible());
         QTRY_COMPARE(SentUploads(), 1);
         QTRY_COMPARE(m_service.Uploads().size(), before + 1);
@@ -224,13 +224,13 @@ private slots:
         auto* misc = m_window->findChild<MiscFunctions*>();
         m_desktop.windowTitle = "Window one";
         const int before = m_service.Uploads().size();
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         QVERIFY(ScreenshotPopup()->isVisible());
 
         misc->SetMemo("second");
         m_desktop.windowTitle = "Window two";
         m_desktop.picture = FakeDesktop::Picture(Qt::darkRed);
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         QTRY_COMPARE(SentUploads(), 1);
         QVERIFY(ScreenshotPopup()->isVisible());
         QCOMPARE(misc->currentShot.memo, QString("second"));
@@ -252,12 +252,12 @@ private slots:
         auto* misc = m_window->findChild<MiscFunctions*>();
         const int before = m_service.Uploads().size();
 
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         misc->SetMemo(QString());
         ScreenshotPopup()->hide();
         QTRY_COMPARE(SentUploads(), 1);
 
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         misc->SetMemo("set after the capture");
         ScreenshotPopup()->hide();
         QTest::qWait(50);
@@ -351,10 +351,10 @@ private slots:
         QCOMPARE(SentUploads(), 1);
         Encoder()->Hold();
         misc->SetMemo("closed, encoding");
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         ScreenshotPopup()->hide();
         misc->SetMemo("in its popup, encoding");
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         QVERIFY(ScreenshotPopup()->isVisible());
 
         // The quit waits for the encodings, which go on once the worker is let go.
@@ -396,10 +396,10 @@ private slots:
         auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
         QSignalSpy encoded(Encoder(), &CaptureEncoder::Finished);
         Encoder()->Hold();
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         ScreenshotPopup()->hide();
         m_window->findChild<MiscFunctions*>()->SetMemo("second");
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         ScreenshotPopup()->hide();
         QTest::qWait(50);
         QCOMPARE(SentUploads(), 0);
@@ -423,7 +423,7 @@ private slots:
         QSignalSpy encoded(Encoder(), &CaptureEncoder::Finished);
         QSignalSpy discarded(ScreenshotPopup(), &popupWindow::OnDiscardButtonClick);
         Encoder()->Hold();
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         QVERIFY(QMetaObject::invokeMethod(ScreenshotPopup(), "on_btnDiscard_clicked"));
         QCOMPARE(discarded.count(), 1);
         ScreenshotPopup()->hide();
@@ -437,6 +437,75 @@ private slots:
         QCOMPARE(Find<OfflineStorage>(*m_window, "offlineStorage")->GetTotalStorageItems(), 0);
     }
 
+    // The grab is still on its way when tracking stops, the next capture comes or the client
+    // quits: each capture goes once, with the record of its own moment, and only a capture
+    // still being taken shows in the popup.
+    void aCaptureWhoseGrabIsLate_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QStringList>("uploaded");
+        QTest::addColumn<QStringList>("cached");
+        QTest::newRow("tracking stops") << "stop" << QStringList { "first" } << QStringList();
+        QTest::newRow("the next capture")
+            << "capture" << QStringList { "first", "second" } << QStringList();
+        QTest::newRow("quitting") << "quit" << QStringList() << QStringList { "first" };
+    }
+
+    void aCaptureWhoseGrabIsLate()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QStringList, uploaded);
+        QFETCH(QStringList, cached);
+        GrabGate gate;
+        TrackingEnvironment environment = m_window->Environment();
+        environment.grabDesktop = gate.Wrap(environment.grabDesktop);
+        m_window->SetEnvironment(environment);
+        StartTracking(*m_window, "Atlas", "first");
+        const int before = m_service.Uploads().size();
+        m_desktop.windowTitle = "Window one";
+        m_window->GetScreenshot();
+        QTest::qWait(20);
+        QVERIFY(!ScreenshotPopup()->isVisible());
+
+        std::thread opening;
+        if (meanwhile == "stop") {
+            m_window->StopTrackingTime();
+        } else if (meanwhile == "capture") {
+            m_window->SetMemo("second", 0);
+            m_desktop.windowTitle = "Window two";
+            m_window->GetScreenshot();
+        } else {
+            // The quit waits for the grab and its encoding.
+            opening = std::thread([&gate] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                gate.Open();
+            });
+            QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
+            opening.join();
+        }
+        gate.Open();
+        QTRY_VERIFY(m_window->findChild<MiscFunctions*>()->currentShot.picture.size()
+            == ScreenshotPopup()->ShotSize() * 2);
+        QTest::qWait(50);
+        auto* shot = ScreenshotPopup()->findChild<QLabel*>("lblLastScreenshot");
+        QCOMPARE(ScreenshotPopup()->isVisible() && shot->isVisibleTo(ScreenshotPopup()),
+            meanwhile == "capture");
+        if (meanwhile == "capture")
+            QCOMPARE(ScreenshotPopup()->findChild<QLabel*>("lblActiveWindowName")->text(),
+                QString("Window two"));
+        HideScreenshotPopup();
+
+        QTRY_COMPARE(SentTitles(), uploaded);
+        auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
+        QTRY_COMPARE(Memos(cache->GetOfflineStorage()), cached);
+        QTRY_COMPARE(m_service.Uploads().size(), before + uploaded.size());
+        for (const QJsonObject& upload : m_service.Uploads().mid(before))
+            QCOMPARE(upload.value("fields").toObject().value("active_window").toString(),
+                Title(upload) == "first" ? QString("Window one") : QString("Window two"));
+        QTest::qWait(50);
+        QCOMPARE(SentTitles(), uploaded);
+    }
+
 private:
     QString CachePath() const { return m_cacheDir.filePath("storage.bin"); }
 
@@ -444,7 +513,7 @@ private:
     void Capture()
     {
         QSignalSpy encoded(Encoder(), &CaptureEncoder::Finished);
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         ScreenshotPopup()->hide();
         QVERIFY(encoded.count() == 1 || encoded.wait());
     }

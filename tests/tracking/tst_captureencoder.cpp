@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
+#include <future>
 #include <memory>
 
 namespace {
@@ -61,6 +63,48 @@ private slots:
             QCOMPARE(QImage::fromData(jobs.at(n)->Png(), "PNG"), Filled(colors.at(n)));
             QCOMPARE(jobs.at(n)->Picture(), Filled(colors.at(n)));
         }
+    }
+
+    // Grabs run on a thread of their own: they go on while the encodings are held, each job
+    // with its thumbnail at twice the box and its Grabbed before its Finished. A job cancelled
+    // while the grab before it runs never grabs.
+    void grabsGoOnWhileEncodingsWait()
+    {
+        CaptureEncoder encoder;
+        std::promise<void> letGo;
+        const std::shared_future<void> firstMayEnd = letGo.get_future().share();
+        std::atomic<int> grabs { 0 };
+        const auto grab = [&grabs](QColor color, std::shared_future<void> wait) {
+            return [&grabs, color, wait] {
+                if (wait.valid())
+                    wait.wait();
+                ++grabs;
+                return Filled(color);
+            };
+        };
+        QStringList heard;
+        connect(&encoder, &CaptureEncoder::Grabbed, this, [&] { heard << "grabbed"; });
+        connect(&encoder, &CaptureEncoder::Finished, this, [&] { heard << "finished"; });
+        encoder.Hold();
+        const CaptureEncoder::JobPtr first
+            = encoder.Start(grab(Qt::darkCyan, firstMayEnd), QSize(8, 5));
+        const CaptureEncoder::JobPtr cancelled = encoder.Start(grab(Qt::red, {}), QSize(8, 5));
+        const CaptureEncoder::JobPtr third = encoder.Start(grab(Qt::darkRed, {}), QSize(8, 5));
+        cancelled->Cancel();
+        letGo.set_value();
+        QTRY_COMPARE(heard, QStringList({ "grabbed", "grabbed", "grabbed" }));
+        QCOMPARE(grabs.load(), 2);
+        QVERIFY(!first->IsFinished() && !third->IsFinished());
+        QCOMPARE(first->Thumbnail().size(), QSize(16, 10));
+        QCOMPARE(first->Thumbnail().pixel(8, 5), QColor(Qt::darkCyan).rgb());
+        QVERIFY(cancelled->Thumbnail().isNull());
+        QCOMPARE(third->Picture(), Filled(Qt::darkRed));
+
+        encoder.Release();
+        QTRY_COMPARE(heard.count("finished"), 3);
+        QCOMPARE(QImage::fromData(first->Png(), "PNG"), Filled(Qt::darkCyan));
+        QVERIFY(cancelled->Png().isEmpty());
+        QCOMPARE(QImage::fromData(third->Png(), "PNG"), Filled(Qt::darkRed));
     }
 
     // A cancelled job ends without a PNG, whether it had started or not, and the worker goes

@@ -513,7 +513,7 @@ private:
             StartTracking(window, "Atlas", "Wiring");
         if (need == Captured) {
             window.SetMemo("Wiring", 0);
-            window.GetScreenshot();
+            QVERIFY(TakeCapture(window));
         }
     }
 
@@ -608,6 +608,8 @@ private:
             preferences->hide();
         };
         const auto closeSnap = [&misc] {
+            // The editor opens once the desktop's grab is back.
+            QTRY_VERIFY(misc.GetScreensnapEditor());
             delete misc.GetScreensnapEditor();
         };
         const auto closeWindows = [] {

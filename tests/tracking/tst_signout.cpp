@@ -57,7 +57,7 @@ private slots:
         StartTracking(*m_window, "Atlas", "Checkout review");
         QVERIFY(m_misc->IsCountingEvents());
         QTRY_VERIFY(WorkNotices(m_service).endsWith("start 11"));
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         QVERIFY(ScreenshotPopup()->isVisible());
         // The desktop's network goes: the member works from the cache.
         m_desktop.network = false;

@@ -65,6 +65,14 @@ ScreenSnapSaveDialog* DrawAndFinish(ScreenSnapWidget* snap, QImage* picture)
     return snap->GetSaveDialog();
 }
 
+// The window's grabs go through the gate, which counts them.
+void CountGrabs(RosterWindow& window, const GrabGate& gate)
+{
+    TrackingEnvironment environment = window.Environment();
+    environment.grabDesktop = gate.Wrap(environment.grabDesktop);
+    window.SetEnvironment(environment);
+}
+
 } // namespace
 
 class TestSnapActions : public QObject
@@ -104,6 +112,8 @@ private slots:
         FakeDesktop desktop;
         desktop.picture = SnapFixture::Pattern(QSize(200, 150));
         desktop.Install(window);
+        const GrabGate grabs(true);
+        CountGrabs(window, grabs);
         const char* actions[] = { "actionSnap_the_whole_desktop", "actionSnap_1_display",
             "actionSnap_2_display", "actionSnap_3_display" };
         TrayIcon& tray = window.findChild<MiscFunctions*>()->GetTrayIcon();
@@ -129,15 +139,48 @@ private slots:
             QVERIFY(!SnapWindow(window));
             return;
         }
+        // The desktop is grabbed away from the window, which opens the editor when it comes.
+        QTRY_VERIFY(SnapWindow(window) && SnapWindow(window)->isVisible());
         QPointer<ScreenSnapWidget> snap = SnapWindow(window);
-        QVERIFY(snap && snap->isVisible());
         QCOMPARE(snap->pos(), QPoint(0, 0));
         QCOMPARE(snap->size(), QSize(200, 150));
+        QCOMPARE(SnapFixture::Saved(*snap->GetEditor()), desktop.picture);
         QVERIFY(log.Lines().contains("Launch screen snap editor"));
-        // Another snap while one is open changes nothing.
+        // Another snap while one is open changes nothing, and grabs nothing.
         take();
+        QTest::qWait(50);
         QCOMPARE(SnapWindow(window), snap.data());
+        QCOMPARE(grabs.Grabs(), 1);
         delete snap;
+    }
+
+    // While the desktop is grabbed for a snap, a second snap asks for nothing more, and a
+    // sign-out in the meantime leaves the picture unshown.
+    void aSnapOnItsWay_data()
+    {
+        QTest::addColumn<bool>("signOut");
+        QTest::newRow("opens once") << false;
+        QTest::newRow("signed out meanwhile") << true;
+    }
+
+    void aSnapOnItsWay()
+    {
+        QFETCH(bool, signOut);
+        RosterWindow window;
+        FakeDesktop desktop;
+        desktop.Install(window);
+        GrabGate grabs;
+        CountGrabs(window, grabs);
+        QVERIFY(SignIn(window));
+        window.on_actionSnap_the_whole_desktop_triggered();
+        window.on_actionSnap_the_whole_desktop_triggered();
+        if (signOut)
+            Find<QAction>(window, "actionSign_out")->trigger();
+        grabs.Open();
+        QTest::qWait(100);
+        QCOMPARE(grabs.Grabs(), 1);
+        QCOMPARE(SnapWindow(window) != nullptr, !signOut);
+        delete SnapWindow(window);
     }
 
     void uploadReachesTheServiceAndTheClipboard()
@@ -150,8 +193,10 @@ private slots:
         auto* misc = window.findChild<MiscFunctions*>();
         misc->SetUserCompany(12, "Borealis");
         window.on_actionSnap_the_whole_desktop_triggered();
-        // The team the snap was taken for is the one it is shared with.
+        // The team the snap was taken for is the one it is shared with, even when the team
+        // changes while the desktop is grabbed.
         misc->SetUserCompany(-1, QString());
+        QTRY_VERIFY(SnapWindow(window));
         QImage picture;
         ScreenSnapSaveDialog* dialog = DrawAndFinish(SnapWindow(window), &picture);
         Part<QLineEdit>(dialog, "txtTitle")->setText(QString::fromUtf8("Kassenfehler – Übersicht"));
@@ -191,6 +236,7 @@ private slots:
         desktop.Install(window);
         QVERIFY(SignIn(window));
         window.on_actionSnap_the_whole_desktop_triggered();
+        QTRY_VERIFY(SnapWindow(window));
         QImage picture;
         ScreenSnapSaveDialog* dialog = DrawAndFinish(SnapWindow(window), &picture);
         // Preferences applied from the dialog are applied as the main window's own.

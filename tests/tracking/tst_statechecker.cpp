@@ -299,7 +299,7 @@ private slots:
         QSignalSpy encoded(Find<CaptureEncoder>(*m_window, "captureEncoder"),
             &CaptureEncoder::Finished);
         m_desktop.network = false;
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         m_desktop.network = true;
         ScreenshotPopup()->hide(); // saved into the cache once encoded
         QTRY_COMPARE(encoded.count(), 1);
@@ -309,7 +309,7 @@ private slots:
 
         // The last capture saved by the stop: the cached status goes while not tracking too.
         m_desktop.network = false;
-        m_window->GetScreenshot();
+        QVERIFY(TakeCapture(*m_window));
         m_desktop.network = true;
         m_window->StopTrackingTime();
         QTRY_COMPARE(encoded.count(), 2);

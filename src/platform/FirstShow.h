@@ -1,0 +1,10 @@
+#pragma once
+
+class QWidget;
+
+// Shows a large top-level window without one long stall of the GUI thread. Its first paint
+// would fault in the window's whole backing store, fresh shared memory, a page at a time: for a
+// 4K window 33 MB, some 13 ms of page faults on top of the painting. The pages are touched
+// beforehand instead, a slice per turn of the event loop, and the window shows once they all
+// are. A window deleted meanwhile is simply not shown.
+void ShowInSlices(QWidget* window);
