@@ -80,6 +80,9 @@ public:
     bool isNeedUpdate(const QString& version);
     // The update window, made (and wired) when first asked for.
     updateDialog& UpdateWindow() { return updateWindow.Get(); }
+    // The notification popup of captures, reminders and snap uploads, made (and wired) when
+    // first asked for: nothing shows it before a member signs in.
+    popupWindow& ScreenshotPopup() { return screenshotPopup.Get(); }
 
 public slots:
     // The one place where the own status changes: published to the service, shown in the
@@ -270,6 +273,8 @@ private:
     void CheckForUpdates();
     void RestoreWindowGeometry();
     void ConnectShortcuts();
+    // The client's style sheet, the main window's and the popup's.
+    static void ApplyStyleSheet(QWidget* widget);
     void ApplyLogSettings(const SettingsProvider::SETTINGS& settings);
 
     // Time tracking control.
@@ -374,7 +379,8 @@ private:
     void ShowRosterPage(bool teamsAvailable);
     void ShowSnapPopup(const QString& text, bool richText);
 
-    popupWindow screenshotPopup;
+    // The first member, so the last to go: its hiding then must not save into the others.
+    MadeOnFirstUse<popupWindow> screenshotPopup;
     MiscFunctions misc;
     std::unique_ptr<Ui::RosterWindow> ui;
     RestAPI restApi; // roster, status, work notices, uploads

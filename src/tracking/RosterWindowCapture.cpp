@@ -56,8 +56,9 @@ void RosterWindow::ConnectCapture()
 {
     captureEncoder.setParent(this);
     captureEncoder.setObjectName(QStringLiteral("captureEncoder"));
-    connect(
-        &screenshotPopup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
+    screenshotPopup.Wire([this](popupWindow& popup) {
+        connect(&popup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
+    });
     connect(&captureEncoder, &CaptureEncoder::Finished, this, &RosterWindow::SaveEncodedCaptures);
     connect(&offlineStorage, &OfflineStorage::NotKept, this, &RosterWindow::OnCaptureNotKept);
     connect(&captureUploads, &CaptureUploads::Failed, this, &RosterWindow::WriteToCache);
@@ -69,9 +70,9 @@ void RosterWindow::GetScreenshot()
         return;
     // The popup of the capture before still shows: hiding it saves that capture, with its own
     // record, before the new capture takes the record's place.
-    if (screenshotPopup.isVisible()) {
+    if (popupWindow* popup = screenshotPopup.IfMade(); popup && popup->isVisible()) {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close prev popup"));
-        screenshotPopup.hide();
+        popup->hide();
     }
 
     const int nextIntervalMs = GetPopupTimeout();
@@ -90,7 +91,7 @@ void RosterWindow::GetScreenshot()
     // The full picture goes straight to its encoding; the record keeps a thumbnail.
     const QImage picture = environment.grabDesktop();
     const CaptureEncoder::JobPtr encoding = captureEncoder.Start(picture);
-    shot.picture = Thumbnail(picture, screenshotPopup.ShotSize());
+    shot.picture = Thumbnail(picture, ScreenshotPopup().ShotSize());
     shot.workingTime = workingTime;
     shot.time = QTime::currentTime();
     shot.date = QDate::currentDate();
@@ -101,9 +102,10 @@ void RosterWindow::GetScreenshot()
     if (settings.enableSnapshots) {
         logManager.AddToLog(
             LogManager::LOG_TEXT, QStringLiteral("Try to show popup with screenshot"));
-        screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(), shot.activeWindow,
+        popupWindow& popup = ScreenshotPopup();
+        popup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(), shot.activeWindow,
             shot.picture, settings.popupTimeout * 1000, screenshotPopupSlideMs);
-        screenshotPopup.SetPreviewPicture([encoding] { return encoding->Picture(); });
+        popup.SetPreviewPicture([encoding] { return encoding->Picture(); });
     }
     ui->actionLast_snapshot->setEnabled(true);
 
@@ -246,7 +248,8 @@ void RosterWindow::KeepUnsavedCaptures()
     }
     pendingCaptures.clear();
     // Nothing is left for its closing to save.
-    screenshotPopup.hide();
+    if (popupWindow* popup = screenshotPopup.IfMade())
+        popup->hide();
     // The cache writes on a thread of its own: the process may end once it is on disk.
     offlineStorage.WaitForChanges();
 }
@@ -263,7 +266,8 @@ void RosterWindow::KeepCaptureInPopup()
     for (PendingCapture& capture : pendingCaptures)
         capture.toCache = true;
     // Nothing is left for its closing to save.
-    screenshotPopup.hide();
+    if (popupWindow* popup = screenshotPopup.IfMade())
+        popup->hide();
     SaveEncodedCaptures();
 }
 

@@ -72,8 +72,9 @@ ListWidgetManager::ListWidgetItem_Style ItemStyle(const SettingsProvider::SETTIN
 
 void RosterWindow::InitConfig()
 {
-    SettingsProvider::SetStyleToWidget(this, styleSheetPath);
-    SettingsProvider::SetStyleToWidget(&screenshotPopup, styleSheetPath);
+    ApplyStyleSheet(this);
+    if (popupWindow* popup = screenshotPopup.IfMade())
+        ApplyStyleSheet(popup);
     titleWidget->setBackColor(QColor(50, 50, 50, 255));
 
     SettingsProvider* provider = SettingsProvider::instance();
@@ -90,6 +91,11 @@ void RosterWindow::InitConfig()
     ui->lblUserName->setFont(itemStyle.nameFont);
     KeepRoomForName();
     RedrawRosterAsShown();
+}
+
+void RosterWindow::ApplyStyleSheet(QWidget* widget)
+{
+    SettingsProvider::SetStyleToWidget(widget, styleSheetPath);
 }
 
 // A folder chosen in the preferences takes effect at once, when it is one the log may go to;
