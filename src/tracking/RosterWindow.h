@@ -403,7 +403,8 @@ private:
     MadeOnFirstUse<updateDialog> updateWindow;
     ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
-    UniverseDeviceChecker universeDeviceChecker;
+    // The warning that input cannot be counted, made when first shown.
+    MadeOnFirstUse<UniverseDeviceChecker> universeDeviceChecker;
     // Made at the first sign-in rather than with the window: the chat library sets up TLS as
     // it is built, which would hold up the sign-in dialog.
     std::optional<ChatClient> chatClient;
