@@ -94,8 +94,6 @@ RosterWindow::RosterWindow(QWidget* parent)
     InstallEventFilters();
 
     InitConfig();
-    FitToFont();
-    MakeRoomForTitleAndMenuBar();
     // Only the start: applying the preferences leaves the window as the member has it.
     if (settings.startMinimized)
         setWindowState(Qt::WindowMinimized);

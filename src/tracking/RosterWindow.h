@@ -136,8 +136,8 @@ public slots:
 public slots:
     void OnAuthCompete(QString userName, RestAPI::SecurityUserInfo info);
 
-    // Settings application: style sheet, roster row styles, log limit, hotkeys and the
-    // start-minimised option, all read afresh from the preferences.
+    // Settings application: style sheet and roster row styles (once the window's look is made),
+    // log limit, hotkeys and the start-minimised option, all read afresh from the preferences.
 public slots:
     void InitConfig();
 
@@ -197,6 +197,11 @@ public:
     void StartConversation(const RosterManager::ROSTER_ITEM& item, const QString& textMessage);
     // The chat client, made with its relays at the first sign-in (or conversation).
     ChatClient& Chat();
+
+    // The window's look (its style sheet, the roster's row styles measured with their fonts,
+    // the form fitted to the font, the room for the title and menu bars) is made when it is
+    // first shown, or its roster first drawn: nothing shows it before a member signs in.
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -275,6 +280,11 @@ private:
     void ConnectShortcuts();
     // The client's style sheet, the main window's and the popup's.
     static void ApplyStyleSheet(QWidget* widget);
+    // Once: the look InitConfig applies, then the form fitted to the font and the room for the
+    // title and menu bars.
+    void PrepareLook();
+    // The style sheet, the roster's row styles and the name's font, from the preferences.
+    void ApplyLook();
     void ApplyLogSettings(const SettingsProvider::SETTINGS& settings);
 
     // Time tracking control.
@@ -411,6 +421,7 @@ private:
     WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
     int formMinimumWidth = 0; // the form's, fitted to the font
+    bool lookPrepared = false; // PrepareLook ran
 
     bool isTracking = false;
     bool isSignedIn = false;
