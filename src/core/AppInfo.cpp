@@ -18,11 +18,16 @@ QString userDataFolder()
 
 QIcon icon()
 {
+    // As QIcon::fromTheme(name, fallback) chooses, but the artwork built in, which an icon
+    // decodes as it is given each picture, is read only when the theme has no icon.
+    const QIcon themed = QIcon::fromTheme(desktopFileName);
+    if (!themed.isNull() && !themed.availableSizes().isEmpty())
+        return themed;
     QIcon builtIn;
     for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 })
         builtIn.addFile(
-            QStringLiteral(":/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(desktopFileName));
-    return QIcon::fromTheme(desktopFileName, builtIn);
+            QStringLiteral(":/appicon/hicolor/%1x%1/apps/%2.png").arg(size).arg(desktopFileName));
+    return builtIn;
 }
 
 QString dataFolder()

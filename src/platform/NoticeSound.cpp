@@ -1,38 +1,64 @@
 #include "NoticeSound.h"
 
-#include <QAudioDeviceInfo>
+#include "InstallLayout.h"
+#include "NoticeSoundModule.h"
+
 #include <QCoreApplication>
+#include <QLibrary>
 #include <QLoggingCategory>
-#include <QPointer>
-#include <QSoundEffect>
 #include <QUrl>
 
 namespace {
 
 Q_LOGGING_CATEGORY(soundLog, "movarelquintash.sound", QtInfoMsg)
 
-void Discard(QtMsgType, const QMessageLogContext&, const QString&) { }
-
-// The sound system's plugins report a missing server with warnings of their own, once for each
-// connection they try. The probe's are expected and say nothing a member could act on.
-template<typename Action> void Quietly(Action action)
+struct Module
 {
-    const QtMessageHandler previous = qInstallMessageHandler(Discard);
-    action();
-    qInstallMessageHandler(previous);
-}
+    NoticeSoundModule::AvailableFunction available = nullptr;
+    NoticeSoundModule::PlayFunction play = nullptr;
+};
 
-QPointer<QSoundEffect> player;
+// The sound module, loaded at the first sound and kept for the whole run; empty when it cannot
+// be loaded.
+const Module& SoundModule()
+{
+    static const Module module = [] {
+        if (!QCoreApplication::instance())
+            return Module();
+        QLibrary library(NoticeSound::ModulePath(QCoreApplication::applicationDirPath()));
+        if (!library.load()) {
+            qCDebug(soundLog) << "No sound module:" << library.errorString();
+            return Module();
+        }
+        Module loaded;
+        loaded.available = reinterpret_cast<NoticeSoundModule::AvailableFunction>(
+            library.resolve(NoticeSoundModule::availableName));
+        loaded.play = reinterpret_cast<NoticeSoundModule::PlayFunction>(
+            library.resolve(NoticeSoundModule::playName));
+        if (!loaded.available || !loaded.play) {
+            qCDebug(soundLog) << "The sound module" << library.fileName() << "lacks its functions";
+            return Module();
+        }
+        return loaded;
+    }();
+    return module;
+}
 
 } // namespace
 
 namespace NoticeSound {
 
+QString ModulePath(const QString& programFolder)
+{
+    return programFolder + QLatin1Char('/') + QLatin1String(MOVARELQUINTASH_MODULES_FROM_BINDIR)
+        + QLatin1Char('/') + QLatin1String(NoticeSoundModule::fileName);
+}
+
 bool Available()
 {
     static const bool available = [] {
-        bool found = false;
-        Quietly([&found] { found = !QAudioDeviceInfo::defaultOutputDevice().isNull(); });
+        const Module& module = SoundModule();
+        const bool found = module.available && module.available();
         if (!found)
             qCDebug(soundLog) << "No sound output: sounds are skipped";
         return found;
@@ -44,11 +70,7 @@ void Play(const QUrl& source)
 {
     if (!QCoreApplication::instance() || !Available())
         return;
-    if (!player)
-        Quietly([] { player = new QSoundEffect(QCoreApplication::instance()); });
-    // Loads and plays in the background.
-    player->setSource(source);
-    player->play();
+    SoundModule().play(source);
 }
 
 } // namespace NoticeSound

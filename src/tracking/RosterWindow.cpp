@@ -64,12 +64,13 @@ RosterWindow::RosterWindow(QWidget* parent)
         connect(&memo, &Memo::MemoIsChanged, this, &RosterWindow::SetMemo);
         connect(&memo, &Memo::MemoIsCanceled, this, &RosterWindow::MemoIsCanceled);
     });
-    connect(
-        &screenshotPopup, &popupWindow::OnPopupWindowClose, this, &RosterWindow::SaveScreenshot);
-    connect(
-        &screenshotPopup, &popupWindow::OnMemoCall, this, &RosterWindow::on_actionMemo_triggered);
-    connect(&screenshotPopup, &popupWindow::OnDiscardButtonClick, this,
-        &RosterWindow::ResetWorkingTime);
+    screenshotPopup.Wire([this](popupWindow& popup) {
+        ApplyStyleSheet(&popup);
+        connect(&popup, &popupWindow::OnPopupWindowClose, this, &RosterWindow::SaveScreenshot);
+        connect(&popup, &popupWindow::OnMemoCall, this, &RosterWindow::on_actionMemo_triggered);
+        connect(
+            &popup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::ResetWorkingTime);
+    });
     ConnectCapture();
     misc.StopReminderHolder().Wire([this](StopReminder& stopReminder) {
         // Its button says Start: should tracking have begun meanwhile, it must not stop it.
@@ -93,8 +94,6 @@ RosterWindow::RosterWindow(QWidget* parent)
     InstallEventFilters();
 
     InitConfig();
-    FitToFont();
-    MakeRoomForTitleAndMenuBar();
     // Only the start: applying the preferences leaves the window as the member has it.
     if (settings.startMinimized)
         setWindowState(Qt::WindowMinimized);
@@ -105,7 +104,8 @@ RosterWindow::RosterWindow(QWidget* parent)
 RosterWindow::~RosterWindow()
 {
     // The popup is the last member to go: its hiding then must not save into the others.
-    screenshotPopup.disconnect(this);
+    if (popupWindow* popup = screenshotPopup.IfMade())
+        popup->disconnect(this);
 }
 
 void RosterWindow::SetUpTitleBar()

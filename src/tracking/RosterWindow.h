@@ -81,6 +81,9 @@ public:
     bool isNeedUpdate(const QString& version);
     // The update window, made (and wired) when first asked for.
     updateDialog& UpdateWindow() { return updateWindow.Get(); }
+    // The notification popup of captures, reminders and snap uploads, made (and wired) when
+    // first asked for: nothing shows it before a member signs in.
+    popupWindow& ScreenshotPopup() { return screenshotPopup.Get(); }
 
 public slots:
     // The one place where the own status changes: published to the service, shown in the
@@ -134,8 +137,8 @@ public slots:
 public slots:
     void OnAuthCompete(QString userName, RestAPI::SecurityUserInfo info);
 
-    // Settings application: style sheet, roster row styles, log limit, hotkeys and the
-    // start-minimised option, all read afresh from the preferences.
+    // Settings application: style sheet and roster row styles (once the window's look is made),
+    // log limit, hotkeys and the start-minimised option, all read afresh from the preferences.
 public slots:
     void InitConfig();
 
@@ -195,6 +198,11 @@ public:
     void StartConversation(const RosterManager::ROSTER_ITEM& item, const QString& textMessage);
     // The chat client, made with its relays at the first sign-in (or conversation).
     ChatClient& Chat();
+
+    // The window's look (its style sheet, the roster's row styles measured with their fonts,
+    // the form fitted to the font, the room for the title and menu bars) is made when it is
+    // first shown, or its roster first drawn: nothing shows it before a member signs in.
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -271,6 +279,13 @@ private:
     void CheckForUpdates();
     void RestoreWindowGeometry();
     void ConnectShortcuts();
+    // The client's style sheet, the main window's and the popup's.
+    static void ApplyStyleSheet(QWidget* widget);
+    // Once: the look InitConfig applies, then the form fitted to the font and the room for the
+    // title and menu bars.
+    void PrepareLook();
+    // The style sheet, the roster's row styles and the name's font, from the preferences.
+    void ApplyLook();
     void ApplyLogSettings(const SettingsProvider::SETTINGS& settings);
 
     // Time tracking control.
@@ -378,7 +393,8 @@ private:
     void ShowRosterPage(bool teamsAvailable);
     void ShowSnapPopup(const QString& text, bool richText);
 
-    popupWindow screenshotPopup;
+    // The first member, so the last to go: its hiding then must not save into the others.
+    MadeOnFirstUse<popupWindow> screenshotPopup;
     MiscFunctions misc;
     std::unique_ptr<Ui::RosterWindow> ui;
     RestAPI restApi; // roster, status, work notices, uploads
@@ -401,13 +417,15 @@ private:
     MadeOnFirstUse<updateDialog> updateWindow;
     ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
-    UniverseDeviceChecker universeDeviceChecker;
+    // The warning that input cannot be counted, made when first shown.
+    MadeOnFirstUse<UniverseDeviceChecker> universeDeviceChecker;
     // Made at the first sign-in rather than with the window: the chat library sets up TLS as
     // it is built, which would hold up the sign-in dialog.
     std::optional<ChatClient> chatClient;
     WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
     int formMinimumWidth = 0; // the form's, fitted to the font
+    bool lookPrepared = false; // PrepareLook ran
 
     bool isTracking = false;
     bool isSignedIn = false;

@@ -181,13 +181,14 @@ void RosterWindow::ShowSnapPopup(const QString& text, bool richText)
     const QString caption1 = tr("Movarelquintash Team Room");
     const QString caption2 = tr("Screensnap");
     int lifeTime = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
-    if (!screenshotPopup.ShowPopup(caption1, caption2, text, lifeTime, 10, richText))
+    popupWindow& popup = ScreenshotPopup();
+    if (!popup.ShowPopup(caption1, caption2, text, lifeTime, 10, richText))
         return;
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close current popup"));
-    screenshotPopup.hide();
+    popup.hide();
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show new popup"));
     lifeTime = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
-    screenshotPopup.ShowPopup(caption1, caption2, text, lifeTime, 10, richText);
+    popup.ShowPopup(caption1, caption2, text, lifeTime, 10, richText);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Popup was showed"));
 }
 

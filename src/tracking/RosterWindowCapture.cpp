@@ -38,8 +38,9 @@ void RosterWindow::ConnectCapture()
 {
     captureEncoder.setParent(this);
     captureEncoder.setObjectName(QStringLiteral("captureEncoder"));
-    connect(
-        &screenshotPopup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
+    screenshotPopup.Wire([this](popupWindow& popup) {
+        connect(&popup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::DiscardCapture);
+    });
     connect(&captureEncoder, &CaptureEncoder::Grabbed, this, &RosterWindow::ShowGrabbedCaptures);
     connect(&captureEncoder, &CaptureEncoder::Finished, this, &RosterWindow::SaveEncodedCaptures);
     connect(&offlineStorage, &OfflineStorage::NotKept, this, &RosterWindow::OnCaptureNotKept);
@@ -53,9 +54,9 @@ void RosterWindow::GetScreenshot()
     // The popup of the capture before still shows: hiding it saves that capture, with its own
     // record, before the new capture takes the record's place. A capture whose picture has not
     // come yet is saved as its popup's close would save it.
-    if (screenshotPopup.isVisible()) {
+    if (popupWindow* popup = screenshotPopup.IfMade(); popup && popup->isVisible()) {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close prev popup"));
-        screenshotPopup.hide();
+        popup->hide();
     }
     if (CaptureInPopup())
         SaveScreenshot();
@@ -83,7 +84,7 @@ void RosterWindow::GetScreenshot()
     // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself. Started after
     // the title is read: that query would wait behind the grab at the X server.
     const CaptureEncoder::JobPtr encoding
-        = captureEncoder.Start(environment.grabDesktop, screenshotPopup.ShotSize());
+        = captureEncoder.Start(environment.grabDesktop, ScreenshotPopup().ShotSize());
     newestCapture = encoding;
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
@@ -149,18 +150,18 @@ void RosterWindow::ShowCaptureInPopup(const PendingCapture& capture)
     }
     const int lifeTimeMs = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
     const auto showPopup = [&] {
-        return screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
+        return ScreenshotPopup().ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
             capture.shot.activeWindow, capture.shot.picture, lifeTimeMs, screenshotPopupSlideMs);
     };
     // Another notice is on screen: it gives way.
     if (showPopup()) {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close prev popup"));
-        screenshotPopup.hide();
+        ScreenshotPopup().hide();
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show popup"));
         showPopup();
     }
     const CaptureEncoder::JobPtr encoding = capture.encoding;
-    screenshotPopup.SetPreviewPicture([encoding] { return encoding->Picture(); });
+    ScreenshotPopup().SetPreviewPicture([encoding] { return encoding->Picture(); });
 }
 
 // The capture whose popup has not closed yet: the newest, unless its save was asked already.
@@ -280,7 +281,8 @@ void RosterWindow::KeepUnsavedCaptures()
     }
     pendingCaptures.clear();
     // Nothing is left for its closing to save.
-    screenshotPopup.hide();
+    if (popupWindow* popup = screenshotPopup.IfMade())
+        popup->hide();
     // The cache writes on a thread of its own: the process may end once it is on disk.
     offlineStorage.WaitForChanges();
 }
@@ -297,7 +299,8 @@ void RosterWindow::KeepCaptureInPopup()
     for (PendingCapture& capture : pendingCaptures)
         capture.toCache = true;
     // Nothing is left for its closing to save.
-    screenshotPopup.hide();
+    if (popupWindow* popup = screenshotPopup.IfMade())
+        popup->hide();
     SaveEncodedCaptures();
 }
 

@@ -72,24 +72,48 @@ ListWidgetManager::ListWidgetItem_Style ItemStyle(const SettingsProvider::SETTIN
 
 void RosterWindow::InitConfig()
 {
-    SettingsProvider::SetStyleToWidget(this, styleSheetPath);
-    SettingsProvider::SetStyleToWidget(&screenshotPopup, styleSheetPath);
-    titleWidget->setBackColor(QColor(50, 50, 50, 255));
+    if (popupWindow* popup = screenshotPopup.IfMade())
+        ApplyStyleSheet(popup);
+    // Until the window is first shown its look waits for that showing (PrepareLook).
+    if (lookPrepared)
+        ApplyLook();
 
     SettingsProvider* provider = SettingsProvider::instance();
-    const SettingsProvider::SETTINGS settings = provider->GetCurrentSettings();
     logManager.AddToLog(LogManager::LOG_LOAD_APPLICATION_CONFIG, 0);
-    listWidgetManager.SetGroupStyle(GroupStyle(settings));
-    const ListWidgetManager::ListWidgetItem_Style itemStyle = ItemStyle(settings);
-    listWidgetManager.SetItemStyle(itemStyle);
-
     ApplyLogSettings(provider->GetCurrentSettings());
     logManager.AddToLog(LogManager::LOG_LOAD_STYLE, 0);
     ConnectShortcuts();
     logManager.AddToLog(LogManager::LOG_HOTKEYS_ENABLED, 0);
+}
+
+// The tray's status pictures need no roster style meanwhile: for the slots the style would
+// fill, the tray's own pictures are the same.
+void RosterWindow::PrepareLook()
+{
+    if (lookPrepared)
+        return;
+    lookPrepared = true;
+    ApplyLook();
+    FitToFont();
+    MakeRoomForTitleAndMenuBar();
+}
+
+void RosterWindow::ApplyLook()
+{
+    ApplyStyleSheet(this);
+    titleWidget->setBackColor(QColor(50, 50, 50, 255));
+    const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
+    listWidgetManager.SetGroupStyle(GroupStyle(settings));
+    const ListWidgetManager::ListWidgetItem_Style itemStyle = ItemStyle(settings);
+    listWidgetManager.SetItemStyle(itemStyle);
     ui->lblUserName->setFont(itemStyle.nameFont);
     KeepRoomForName();
     RedrawRosterAsShown();
+}
+
+void RosterWindow::ApplyStyleSheet(QWidget* widget)
+{
+    SettingsProvider::SetStyleToWidget(widget, styleSheetPath);
 }
 
 // A folder chosen in the preferences takes effect at once, when it is one the log may go to;

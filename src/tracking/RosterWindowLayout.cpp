@@ -163,6 +163,13 @@ void RosterWindow::ResizeWidgetToText(QWidget* widget, const QString& text)
     widget->resize(QFontMetrics(widget->font()).size(0, text).width(), widget->height());
 }
 
+void RosterWindow::setVisible(bool visible)
+{
+    if (visible)
+        PrepareLook();
+    QMainWindow::setVisible(visible);
+}
+
 void RosterWindow::showEvent(QShowEvent* event)
 {
     SetInterface();

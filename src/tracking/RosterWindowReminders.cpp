@@ -85,13 +85,15 @@ void RosterWindow::OnMemoReminderTimer()
         reminder.showNormal();
         break;
     }
-    case 1:
-        if (screenshotPopup.isVisible())
-            screenshotPopup.close();
-        screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
+    case 1: {
+        popupWindow& popup = ScreenshotPopup();
+        if (popup.isVisible())
+            popup.close();
+        popup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
             memo.trimmed().isEmpty() ? tr("Please set memo...") : memo, tr("Memo..."),
             settings.popupTimeout * 1000, memoPopupSlideStep);
         break;
+    }
     default:
         break;
     }

@@ -181,6 +181,8 @@ void RosterWindow::updateGroupsCombo()
 
 void RosterWindow::RedrawRoster(bool groupByTeam, bool showOffline)
 {
+    // Rows are drawn with the roster's styles, which come with the window's look.
+    PrepareLook();
     QListWidget* list = ui->lstRoster;
     const int currentRow = list->currentRow();
     updateGroupsCombo();

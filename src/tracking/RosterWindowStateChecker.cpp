@@ -123,9 +123,10 @@ void RosterWindow::CheckUniverseAccess()
         return;
     }
     warningShown = true;
-    universeDeviceChecker.setWindowState(universeDeviceChecker.windowState() | Qt::WindowActive);
+    UniverseDeviceChecker& warning = universeDeviceChecker.Get();
+    warning.setWindowState(warning.windowState() | Qt::WindowActive);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show warning window"));
-    universeDeviceChecker.show();
+    warning.show();
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show warning window - ok"));
     warningSeconds = tickSeconds;
 }

@@ -167,13 +167,13 @@ void RosterWindow::ShowTrackingStoppedPopup()
         LogManager::LOG_TEXT, QStringLiteral("Try to show time tracking stop message"));
     const int lifeTimeMs = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
     const auto showPopup = [&] {
-        return screenshotPopup.ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
+        return ScreenshotPopup().ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
             tr("Time tracking has been stopped"), lifeTimeMs, stopPopupSlideMs, false);
     };
     if (!showPopup())
         return;
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Close prev popup"));
-    screenshotPopup.hide();
+    ScreenshotPopup().hide();
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show popup"));
     showPopup();
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Popup was showed"));

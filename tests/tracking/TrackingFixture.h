@@ -118,15 +118,17 @@ template<typename T> T* TopLevel()
     return nullptr;
 }
 
+// The notification popup of the test's main window, made when first asked for.
 inline popupWindow* ScreenshotPopup()
 {
-    return TopLevel<popupWindow>();
+    RosterWindow* window = TopLevel<RosterWindow>();
+    return window ? &window->ScreenshotPopup() : nullptr;
 }
 
-// Puts away the popup a test may have left on screen.
+// Puts away the popup a test may have left on screen (none when it was never made).
 inline void HideScreenshotPopup()
 {
-    if (popupWindow* popup = ScreenshotPopup())
+    if (auto* popup = TopLevel<popupWindow>())
         popup->hide();
 }
 

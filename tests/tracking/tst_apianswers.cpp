@@ -369,7 +369,7 @@ private slots:
             desktop.Install(*s.window);
             misc->SetUserName(text);
             StartTracking(*s.window, "Atlas", "memo");
-            s.window->GetScreenshot();
+            QVERIFY(TakeCapture(*s.window));
             label(ScreenshotPopup(), "lblCaption");
             label(ScreenshotPopup(), "lblActiveWindowName");
             toolTip = ToolTip(*s.window);

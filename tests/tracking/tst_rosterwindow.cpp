@@ -152,7 +152,9 @@ private slots:
         QVERIFY(title->IsButtonActive(MacTitleWidget::CLOSE_BUTTON));
         QVERIFY(title->IsButtonActive(MacTitleWidget::MINIMIZE_BUTTON));
         QVERIFY(!title->IsButtonActive(MacTitleWidget::MAXIMIZE_BUTTON));
-        // The settings application gives the window the style sheet, the title bar included.
+        // The settings application gives the window the style sheet, the title bar included,
+        // when the window is first shown.
+        window.show();
         QCOMPARE(window.styleSheet(), ReadFile(":/design/mac.qss"));
 
         auto* misc = window.findChild<MiscFunctions*>();

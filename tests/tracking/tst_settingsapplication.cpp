@@ -40,6 +40,7 @@ private slots:
             settings.userCursorBorder = QColor(23, 23, 23);
         });
         RosterWindow window;
+        window.show(); // the roster's styles come with the window's first showing
         auto* list = Find<QListWidget>(window, "lstRoster");
         const ListWidgetManager::ListWidgetGroup_Style group
             = ListWidgetManager::GroupStyleOf(list);
@@ -87,6 +88,7 @@ private slots:
             settings.memoActiveFont.size = 30;
         });
         RosterWindow window;
+        window.show();
         const ListWidgetManager::ListWidgetItem_Style item
             = ListWidgetManager::ItemStyleOf(Find<QListWidget>(window, "lstRoster"));
         const int name = QFontMetrics(item.nameFont).size(0, "A").height();
@@ -159,6 +161,7 @@ private slots:
     void theDialogsApplyReachesTheWindow()
     {
         RosterWindow window;
+        window.show();
         window.SetSignedIn(true);
         auto* misc = window.findChild<MiscFunctions*>();
         Preferences& dialog = misc->GetPreferences();
@@ -246,6 +249,7 @@ private slots:
         QFile sheet(":/design/mac.qss");
         QVERIFY(sheet.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(sheet.readAll());
+        window.show(); // the window takes it when first shown, the popup when made
         QCOMPARE(window.styleSheet(), text);
         QVERIFY(ScreenshotPopup());
         QCOMPARE(ScreenshotPopup()->styleSheet(), text);

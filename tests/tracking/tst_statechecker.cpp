@@ -186,45 +186,49 @@ private slots:
 
     void theWarningShowsOncePerTrackingPeriod()
     {
-        QWidget* warning = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window->objectName() == "UniverseDeviceChecker")
-                warning = window;
-        QVERIFY(warning);
+        // Made when first shown.
+        const auto warning = [] {
+            QWidget* found = nullptr;
+            for (QWidget* window : QApplication::topLevelWidgets())
+                if (window->objectName() == "UniverseDeviceChecker")
+                    found = window;
+            return found;
+        };
+        const auto shown = [&warning] { return warning() && warning()->isVisible(); };
         m_desktop.universeFlag = false;
         Tick();
-        QVERIFY(!warning->isVisible()); // not tracking
+        QVERIFY(!shown()); // not tracking
 
         StartTracking(*m_window, "Atlas", "memo");
         LogReader log;
         Tick();
-        QVERIFY(warning->isVisible());
+        QVERIFY(shown());
         QVERIFY(log.HasInOrder({ "Show warning window", "Show warning window - ok" }));
-        warning->hide();
+        warning()->hide();
         Tick();
         Tick();
-        QVERIFY(!warning->isVisible());
+        QVERIFY(!shown());
 
         // Access turned on and off again while tracking: shown again.
         m_desktop.universeFlag = true;
         Tick();
         m_desktop.universeFlag = false;
         Tick();
-        QVERIFY(warning->isVisible());
-        warning->hide();
+        QVERIFY(shown());
+        warning()->hide();
 
         // The next tracking period shows it again, unless warnings are off.
         m_window->StopTrackingTime();
         m_window->StartTrackingTime();
         Tick();
-        QVERIFY(warning->isVisible());
-        warning->hide();
+        QVERIFY(shown());
+        warning()->hide();
         ChangeSettings(
             [](SettingsProvider::SETTINGS& settings) { settings.displayWarnings = false; });
         m_window->StopTrackingTime();
         m_window->StartTrackingTime();
         Tick();
-        QVERIFY(!warning->isVisible());
+        QVERIFY(!shown());
     }
 
     void networkLossAndReturnWhileTracking()
