@@ -352,6 +352,7 @@ private slots:
         QFETCH(QString, road);
         QFETCH(QString, text);
         const Deadline deadline(QTest::currentDataTag(), 15);
+        FakeDesktop desktop; // outlives the window, which asks it until it is gone
         SignedInWindow s;
         auto* misc = s.window->findChild<MiscFunctions*>();
         QStringList holders; // each holds the text (its start, when elided) as it shows
@@ -364,7 +365,6 @@ private slots:
         };
         if (road == "capture") {
             QVERIFY(SignIn(*s.window));
-            FakeDesktop desktop;
             desktop.windowTitle = text;
             desktop.Install(*s.window);
             misc->SetUserName(text);
