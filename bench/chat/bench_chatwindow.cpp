@@ -12,7 +12,7 @@
 // window opens on ten 1 MB messages without spaces, and when a 1 MB message comes into an open
 // window; and how long until the whole period is shown. The figures agree with the stall probe
 // in the real client (bench/chat/probe-chatwindow). Run:
-//   tests/run-isolated --x11 build-release/bench/chat/bench_chatwindow
+//   tests/run-isolated --x11 build-bench/bench/chat/bench_chatwindow
 class BenchChatWindow : public QObject
 {
     Q_OBJECT

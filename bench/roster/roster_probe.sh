@@ -5,7 +5,7 @@
 #
 #   bench/roster/roster_probe.sh [BUILD_DIR] [REFRESHES]
 #
-# BUILD_DIR (default build-release) is a Release build with -DBUILD_BENCHMARKS=ON;
+# BUILD_DIR (default build-bench) is a Release build with -DBUILD_BENCHMARKS=ON;
 # REFRESHES (default 5) is the number of refreshes watched after the first load, one a minute.
 # KEEP=<dir> keeps the gaps, the traces and the logs there. CLIENT=<path> measures another client binary against the same service (a build of another
 # commit, for before and after). STALL_PROBE_SRC names the probe's source
@@ -15,7 +15,7 @@
 # refresh (one teams request to the next), with the median and range over the refreshes.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-$root/build-release}" && pwd)
+build=$(cd "${1:-$root/build-bench}" && pwd)
 refreshes=${2:-5}
 
 if [ -z "${MQ_ROSTER_PROBE_INNER:-}" ]; then

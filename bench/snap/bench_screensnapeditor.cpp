@@ -33,7 +33,7 @@ protected:
 // costs what it did before the copy was made ahead. Run it under tests/run-isolated
 // (offscreen) or, for the client's own figures, with a Release build on a 4K display:
 //   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11
-//   build-release/bench/snap/bench_screensnapeditor
+//   build-bench/bench/snap/bench_screensnapeditor
 class BenchScreensnapEditor : public QObject
 {
     Q_OBJECT

@@ -13,7 +13,7 @@
 // its first picture on the screen, and the time until it shows. The client under the stall
 // probe (bench_clientstalls, snapHotkey) sees the same stall after the grab. Run it on a
 // desktop of 3840x2160:
-//   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11 build-release/bench/snap/bench_snapwindow
+//   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11 build-bench/bench/snap/bench_snapwindow
 class BenchSnapWindow : public QObject
 {
     Q_OBJECT

@@ -54,8 +54,9 @@ QString Summary(const QList<double>& values)
 //   the next (everything a capture does, from the timer to the upload, lies between), and the
 //   client's memory after the first, the 11th, the 21st ... capture.
 // Run it on a 3840x2160 display of its own, a Release build:
-//   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11 build-release/bench/tracking/bench_clientstalls
-// BENCH_SNAPS (default 20) and BENCH_CAPTURES (default 150) set the counts, STALL_PROBE another
+//   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11 build-bench/bench/tracking/bench_clientstalls
+// BENCH_SNAPS (default 20) and BENCH_CAPTURES (default 150) set the counts, BENCH_CLIENT another
+// client binary (a build of another commit), STALL_PROBE another
 // build of the probe; run one part with its name (snapHotkey, captures) as the argument.
 class BenchClientStalls : public QObject
 {
@@ -95,7 +96,7 @@ private slots:
         environment.insert("STALL_PROBE_MIN", QString::number(gapFloorMs));
         client.setProcessEnvironment(environment);
         client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        client.start(CLIENT_PATH, QStringList());
+        client.start(qEnvironmentVariable("BENCH_CLIENT", CLIENT_PATH), QStringList());
         QVERIFY(client.waitForStarted());
 
         const QString dialog = FindWindow("^Sign in - ");

@@ -9,7 +9,7 @@ using namespace TrackingFixture;
 // refresh; with avatars, as every 900 s; with a member more, which reloads the roster). The
 // window is shown, so the figures include the list's layout and painting, as the stall probe
 // sees them in the real client (bench/roster/roster_probe.sh). Run it on a display of its own:
-//   tests/run-isolated --x11 build-release/bench/tracking/bench_rosterrefresh
+//   tests/run-isolated --x11 build-bench/bench/tracking/bench_rosterrefresh
 // BENCH_REFRESHES (default 10) sets the number of refreshes of each kind.
 class BenchRosterRefresh : public QObject
 {

@@ -12,7 +12,7 @@
 // From process start to its sign-in dialog mapped on the display, for the client and for a
 // minimal Qt dialog drawn by raster only as the client is, in the same run, one after the other.
 // Run it on a display of its own:
-//   tests/run-isolated --x11 build-release/bench/tracking/bench_startup
+//   tests/run-isolated --x11 build-bench/bench/tracking/bench_startup
 // BENCH_CLIENT=<path> times another client binary (a build of another commit); BENCH_RUNS
 // (default 9) sets the number of starts of each.
 class BenchStartup : public QObject
