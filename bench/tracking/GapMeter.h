@@ -68,10 +68,10 @@ inline bool RunUntil(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-// The resident memory of this process in megabytes.
-inline double ResidentMegabytes()
+// The resident memory of a process (this one by default) in megabytes.
+inline double ResidentMegabytes(qint64 pid = 0)
 {
-    QFile status("/proc/self/status");
+    QFile status(pid ? QString("/proc/%1/status").arg(pid) : QString("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))

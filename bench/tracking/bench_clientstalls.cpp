@@ -261,17 +261,6 @@ private:
         return times;
     }
 
-    static double ResidentMegabytes(qint64 pid)
-    {
-        QFile status(QString("/proc/%1/status").arg(pid));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-        return -1;
-    }
-
     void DrainEvents()
     {
         XSync(display, False);
