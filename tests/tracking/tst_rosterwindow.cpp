@@ -528,7 +528,7 @@ private:
         Preferences* preferences = &misc.GetPreferences();
         StopReminder* reminder = &misc.GetStopReminder();
         popupWindow* popup = ScreenshotPopup();
-        ChatClient* chat = &window.Chat();
+        ChatConnection* chat = &window.Chat();
         auto* update = &s.window->UpdateWindow();
         QMenu* rowMenu = nullptr;
         const QWidgetList windows = QApplication::topLevelWidgets();
@@ -813,13 +813,13 @@ private:
                     window.show();
                 } },
             { "chat: message", Anything,
-                Emitting(chat, &ChatClient::MessageRecived, "bruno.m@localhost/QXmpp", "Wiring",
+                Emitting(chat, &ChatConnection::MessageRecived, "bruno.m@localhost/QXmpp", "Wiring",
                     QDateTime()),
                 [&desktop] {
                     return desktop.trayNotices.size();
                 } },
             { "chat: connection", Anything,
-                Emitting(chat, &ChatClient::OnConnectionStateChange, false),
+                Emitting(chat, &ChatConnection::OnConnectionStateChange, false),
                 said("Disconnected from xmpp server") },
 
             // Roster rows and their menu.
