@@ -98,6 +98,13 @@ void InsideEventLoop(const std::function<void()>& emitOnce)
 
 } // namespace
 
+// Whether a library whose file name contains `name` is loaded into this process.
+static bool IsMapped(const char* name)
+{
+    QFile maps("/proc/self/maps");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
+}
+
 class TestRosterWindow : public QObject
 {
     Q_OBJECT
@@ -131,6 +138,10 @@ private slots:
         QCOMPARE(made(), 0);
         window.SignOut();
         QCOMPARE(made(), 0);
+        // Nor is the XMPP library there before the first chat connection wants it.
+        QVERIFY(!IsMapped("libqxmpp"));
+        window.Chat().AcceptMessages();
+        QVERIFY(IsMapped("libqxmpp"));
 
         Preferences* preferences = &misc.GetPreferences();
         QCOMPARE(&misc.GetPreferences(), preferences);
