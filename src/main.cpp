@@ -1,5 +1,6 @@
 #include "AppInfo.h"
 #include "AutostartEntry.h"
+#include "FirstShow.h"
 #include "ServiceConfig.h"
 #include "SingleApplication.h"
 #include "TerminalFilter.h"
@@ -20,9 +21,13 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(AppInfo::applicationName);
     QCoreApplication::setOrganizationName(AppInfo::organizationName);
     QCoreApplication::setApplicationVersion(AppInfo::version());
-    // Every window carries the icon, and the desktop matches the windows to the launcher entry.
+    // The desktop matches the windows to the launcher entry. Every window carries the icon, given
+    // them once the first window has been drawn: asking the icon theme reads the whole index of
+    // the desktop's icons (and the pictures are decoded), which would keep the sign-in dialog
+    // from the screen for longer than the rest of the client's start. A window manager takes the
+    // icon as it comes.
     QGuiApplication::setDesktopFileName(AppInfo::desktopFileName);
-    QApplication::setWindowIcon(AppInfo::icon());
+    AfterFirstWindowDrawn(&app, [] { QApplication::setWindowIcon(AppInfo::icon()); });
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString serviceProblem = ServiceConfig::apiBaseUrlProblem();

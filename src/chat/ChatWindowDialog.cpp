@@ -2,7 +2,7 @@
 
 #include "AppInfo.h"
 #include "ChatAddress.h"
-#include "ChatClient.h"
+#include "ChatConnection.h"
 #include "FormFit.h"
 #include "HistoryPeriodReader.h"
 #include "ShownText.h"
@@ -16,8 +16,6 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QXmppConfiguration.h>
-#include <QXmppMessage.h>
 
 #include <utility>
 
@@ -69,7 +67,7 @@ ChatWindowDialog::ChatWindowDialog(QWidget* parent)
 
 ChatWindowDialog::~ChatWindowDialog() = default;
 
-bool ChatWindowDialog::showChatWithUser(ChatClient* client, const RosterManager::ROSTER_ITEM& me,
+bool ChatWindowDialog::showChatWithUser(ChatConnection* client, const RosterManager::ROSTER_ITEM& me,
     const RosterManager::ROSTER_ITEM& withUser, const QString& firstMessage)
 {
     Q_UNUSED(firstMessage)
@@ -305,12 +303,9 @@ bool ChatWindowDialog::SendToPartner(const QString& text)
 {
     if (!chatClient || !chatClient->isConnected())
         return false;
-    QXmppMessage message(QString(),
-        withUser.userName + QLatin1Char('@') + chatClient->configuration().domain(), text);
-    message.setType(QXmppMessage::Chat);
-    if (chatClient->sendPacket(message))
+    if (chatClient->SendTo(withUser.userName, text))
         return true;
-    qCWarning(chatWindowLog) << "Sending to" << message.to() << "failed";
+    qCWarning(chatWindowLog) << "Sending to" << withUser.userName << "failed";
     return false;
 }
 

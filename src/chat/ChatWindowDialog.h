@@ -16,7 +16,7 @@
 namespace Ui {
 class ChatWindowDialog;
 }
-class ChatClient;
+class ChatConnection;
 class HistoryPeriodReader;
 class QTextCursor;
 
@@ -50,7 +50,7 @@ public:
     // Opens the conversation with `withUser` and shows the window, sending through `client`.
     // Returns false, showing nothing, when the partner's user name cannot name a history file.
     // `firstMessage` is neither shown nor stored.
-    bool showChatWithUser(ChatClient* client, const RosterManager::ROSTER_ITEM& me,
+    bool showChatWithUser(ChatConnection* client, const RosterManager::ROSTER_ITEM& me,
         const RosterManager::ROSTER_ITEM& withUser, const QString& firstMessage);
 
     // The partner; the main window finds a partner's window by its user name.
@@ -108,7 +108,7 @@ private:
     RosterManager::ROSTER_ITEM withUser; // the partner
     ChatHistory::HistoryMode historyMode = ChatHistory::HISTORY_TODAY;
     QString historyFileName;
-    QPointer<ChatClient> chatClient;
+    QPointer<ChatConnection> chatClient;
     QTextCharFormat outgoingFormat; // the member's own messages
     QTextCharFormat incomingFormat; // the partner's
     // The period being shown, while older messages of it are left; the timer shows the next

@@ -20,6 +20,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -321,6 +322,29 @@ SettingsProvider::SettingsProvider(QObject* parent, const QString& path)
 SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 {
     const bool writable = Reload();
+    const SETTINGS s = ReadSettings();
+    if (writable && !firstRunCompletion && StoreReader(store).Bool(SettingsKeys::firstRun, true)) {
+        firstRunCompletion = true;
+        if (QCoreApplication::instance())
+            QTimer::singleShot(firstRunWriteMs, this, &SettingsProvider::CompleteFirstRun);
+        else
+            CompleteFirstRun();
+    }
+    return s;
+}
+
+void SettingsProvider::CompleteFirstRun()
+{
+    if (!Reload() || !StoreReader(store).Bool(SettingsKeys::firstRun, true))
+        return;
+    const SETTINGS s = ReadSettings();
+    Store(SettingsKeys::firstRun, false);
+    WriteSettings(s);
+    Flush();
+}
+
+SettingsProvider::SETTINGS SettingsProvider::ReadSettings()
+{
     const StoreReader read(store);
     const SETTINGS d;
     SETTINGS s;
@@ -402,12 +426,6 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 
     s.prevMemo = read.Text(SettingsKeys::prevMemo, d.prevMemo);
     s.updateDate = read.Date(SettingsKeys::updateDate);
-
-    if (writable && read.Bool(SettingsKeys::firstRun, true)) {
-        Store(SettingsKeys::firstRun, false);
-        WriteSettings(s);
-        Flush();
-    }
     return s;
 }
 

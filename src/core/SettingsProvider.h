@@ -122,8 +122,11 @@ public:
 
     // Reads every preference anew; a value that is damaged, of the wrong type or out of its
     // range reads as its default, and a hotkey that breaks the hotkey rule (HotkeyRule) as none.
-    // The first call of the client's first run also writes the values read back to the store.
+    // The first call of the client's first run also has the values written back to the store,
+    // firstRunWriteMs later (read again then, so what was stored meanwhile stays): a start
+    // shows its sign-in dialog without waiting for the disk to take the file.
     SETTINGS GetCurrentSettings();
+    static inline int firstRunWriteMs = 1000; // tests shorten it
     // Writes every field, then installs or removes the autostart entry by runAtStartup.
     void SetCurrentSettings(const SETTINGS& settings);
     void SetKeyByName(const QString& key, const QVariant& value);
@@ -154,6 +157,10 @@ public:
     void ForgetPassword();
 
 private:
+    // Every preference as the store holds it now, damaged values read as their defaults.
+    SETTINGS ReadSettings();
+    // Writes the values back and marks the first run done, unless that was done meanwhile.
+    void CompleteFirstRun();
     void WriteSettings(const SETTINGS& settings);
     void WriteGeneralOptions(const SETTINGS& settings);
     void WriteAppearance(const SETTINGS& settings);
@@ -168,4 +175,5 @@ private:
     void Flush();
 
     QSettings store;
+    bool firstRunCompletion = false; // asked for already
 };

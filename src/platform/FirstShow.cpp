@@ -1,12 +1,15 @@
 #include "FirstShow.h"
 
 #include <QBackingStore>
+#include <QCoreApplication>
 #include <QImage>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -59,4 +62,53 @@ void ShowInSlices(QWidget* window)
     if (QBackingStore* store = window->backingStore())
         store->resize(window->size());
     TouchThenShow(window, 0);
+}
+
+namespace {
+
+// Watches the application's events for the first exposure of a window. A window draws itself
+// while its exposure is delivered, so the action, queued from here, runs once that is done.
+class FirstDrawWatcher : public QObject
+{
+public:
+    FirstDrawWatcher(QObject* context, std::function<void()> action, int latestMs)
+        : QObject(context), action(std::move(action))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+        latest.setSingleShot(true);
+        connect(&latest, &QTimer::timeout, this, &FirstDrawWatcher::Run);
+        latest.start(latestMs);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && watched->isWindowType()
+            && static_cast<QWindow*>(watched)->isExposed()) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            latest.stop();
+            QMetaObject::invokeMethod(this, &FirstDrawWatcher::Run, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    void Run()
+    {
+        QCoreApplication::instance()->removeEventFilter(this);
+        latest.stop();
+        if (action)
+            std::exchange(action, nullptr)();
+        deleteLater();
+    }
+
+    std::function<void()> action;
+    QTimer latest;
+};
+
+} // namespace
+
+void AfterFirstWindowDrawn(QObject* context, std::function<void()> action, int latestMs)
+{
+    new FirstDrawWatcher(context, std::move(action), latestMs);
 }

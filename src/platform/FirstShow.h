@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+
+class QObject;
 class QWidget;
 
 // Shows a large top-level window without one long stall of the GUI thread. Its first paint
@@ -8,3 +11,9 @@ class QWidget;
 // beforehand instead, a slice per turn of the event loop, and the window shows once they all
 // are. A window deleted meanwhile is simply not shown.
 void ShowInSlices(QWidget* window);
+
+// Runs `action` once, as soon as the first window of the application has been exposed and
+// drawn: for work that no window needs before it shows (the application's icon, which a window
+// manager takes as it changes). Runs it after `latestMs` when no window shows before then.
+// Nothing runs once `context` is gone.
+void AfterFirstWindowDrawn(QObject* context, std::function<void()> action, int latestMs = 2000);

@@ -2,7 +2,7 @@
 
 #include "CaptureEncoder.h"
 #include "CaptureUploads.h"
-#include "ChatClient.h"
+#include "ChatConnection.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
 #include "MadeOnFirstUse.h"
@@ -197,7 +197,7 @@ public:
     // The same with the partner given; the own record is the signed-in member's as it stands.
     void StartConversation(const RosterManager::ROSTER_ITEM& item, const QString& textMessage);
     // The chat client, made with its relays at the first sign-in (or conversation).
-    ChatClient& Chat();
+    ChatConnection& Chat();
 
     // The window's look (its style sheet, the roster's row styles measured with their fonts,
     // the form fitted to the font, the room for the title and menu bars) is made when it is
@@ -421,7 +421,7 @@ private:
     MadeOnFirstUse<UniverseDeviceChecker> universeDeviceChecker;
     // Made at the first sign-in rather than with the window: the chat library sets up TLS as
     // it is built, which would hold up the sign-in dialog.
-    std::optional<ChatClient> chatClient;
+    std::optional<ChatConnection> chatClient;
     WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
     int formMinimumWidth = 0; // the form's, fitted to the font

@@ -56,22 +56,22 @@ void RosterWindow::OpenConversation(const RosterManager::ROSTER_ITEM& me,
         open->activateWindow();
         return;
     }
-    ChatClient& chat = Chat();
+    ChatConnection& chat = Chat();
     auto* window = new ChatWindowDialog;
-    connect(&chat, &ChatClient::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
+    connect(&chat, &ChatConnection::MessageRecived, window, &ChatWindowDialog::OnMessageRecieved);
     window->setObjectName(chatDialogName);
     if (!window->showChatWithUser(&chat, me, partner, textMessage))
         delete window;
 }
 
-ChatClient& RosterWindow::Chat()
+ChatConnection& RosterWindow::Chat()
 {
     if (!chatClient) {
         chatClient.emplace(this);
-        connect(&*chatClient, &ChatClient::OnConnectionStateChange, this,
+        connect(&*chatClient, &ChatConnection::OnConnectionStateChange, this,
             &RosterWindow::OnChatConnectionStateChange);
         connect(
-            &*chatClient, &ChatClient::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
+            &*chatClient, &ChatConnection::MessageRecived, this, &RosterWindow::OnChatMessageRecived);
     }
     return *chatClient;
 }

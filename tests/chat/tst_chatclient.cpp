@@ -1,4 +1,5 @@
 #include "ChatClient.h"
+#include "ChatConnection.h"
 #include "ProsodyServer.h"
 
 #include <QSignalSpy>
@@ -112,6 +113,67 @@ private slots:
         bounce.setType(QXmppMessage::Error);
         receiver.OnMessageRecieved(bounce);
         QCOMPARE(received.size(), 1);
+    }
+
+    // The client's connection makes its session in the chat module, loaded at the first
+    // connection: signed in through it, a message comes in with its sender and one goes out to a
+    // user name at the chat domain. Without the module nothing connects, nothing is sent, and
+    // the terminal is told once.
+    void connectsThroughTheModule_data()
+    {
+        QTest::addColumn<bool>("moduleThere");
+        QTest::newRow("module built") << true;
+        QTest::newRow("module missing") << false;
+    }
+
+    void connectsThroughTheModule()
+    {
+        QFETCH(bool, moduleThere);
+        if (!moduleThere)
+            ChatConnection::UseModuleAt(QDir::temp().filePath("no-such-folder/chat-connection.so"));
+        const auto restore = qScopeGuard([] { ChatConnection::UseModuleAt(CHAT_MODULE_PATH); });
+        ChatConnection connection;
+        ChatClient partner;
+        QVERIFY(signIn(partner, bob, bobPassword));
+        QSignalSpy received(&connection, &ChatConnection::MessageRecived);
+        QSignalSpy partnerReceived(&partner, &ChatClient::MessageRecived);
+        if (!moduleThere) {
+            static QStringList said;
+            said.clear();
+            const QtMessageHandler previous = qInstallMessageHandler(
+                [](QtMsgType, const QMessageLogContext&, const QString& text) { said << text; });
+            connection.connectToServer(alice, alicePassword);
+            connection.connectToServer(alice, alicePassword);
+            qInstallMessageHandler(previous);
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said.first().startsWith("Chat is off: its module cannot be loaded"),
+                qPrintable(said.first()));
+            QVERIFY(!connection.Client());
+            QVERIFY(!connection.SendTo("bob", "lost"));
+            partner.sendMessage(alice, "unheard");
+            QTest::qWait(200);
+            QVERIFY(!connection.isConnected());
+            QVERIFY(received.isEmpty() && partnerReceived.isEmpty());
+            connection.disconnectFromServer();
+            return;
+        }
+        connection.connectToServer(alice, alicePassword);
+        connection.AcceptMessages();
+        QTRY_VERIFY_WITH_TIMEOUT(connection.isConnected(), timeout);
+        QVERIFY(qobject_cast<QXmppClient*>(connection.Client()));
+
+        partner.sendMessage(alice, "to alice");
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, timeout);
+        QCOMPARE(received.first().at(0).toString(), bob + "/QXmpp");
+        QCOMPARE(received.first().at(1).toString(), QString("to alice"));
+        QVERIFY(connection.SendTo("bob", "to bob"));
+        QTRY_COMPARE_WITH_TIMEOUT(partnerReceived.size(), 1, timeout);
+        QCOMPARE(partnerReceived.first().at(0).toString(), alice + "/QXmpp");
+
+        QSignalSpy state(&connection, &ChatConnection::OnConnectionStateChange);
+        connection.disconnectFromServer();
+        QTRY_VERIFY_WITH_TIMEOUT(!state.isEmpty() && !state.last().first().toBool(), timeout);
+        QVERIFY(!connection.SendTo("bob", "after the session"));
     }
 
     // A message keeps the time it was sent: the stamp of a server that kept it, unless the

@@ -1,5 +1,6 @@
 #include "../DesignFont.h"
 #include "ChatClient.h"
+#include "ChatConnection.h"
 #include "ChatWindowDialog.h"
 #include "HistoryRecord.h"
 #include "ProsodyServer.h"
@@ -99,12 +100,13 @@ private:
     const RosterManager::ROSTER_ITEM alice = member(-1, 1, "Alice Archer", "alice");
     const RosterManager::ROSTER_ITEM bob = member(3, 7, "Bob Bäker", "bob");
 
-    static bool signIn(ChatClient& client, const QString& jid, const QString& password)
+    // The window's own connection (through the chat module) or a partner's client.
+    template<typename Client>
+    static bool signIn(Client& client, const QString& jid, const QString& password)
     {
-        QSignalSpy connected(&client, &QXmppClient::connected);
         client.connectToServer(jid, password);
         client.AcceptMessages();
-        return connected.wait(timeout) || client.isConnected();
+        return QTest::qWaitFor([&client] { return client.isConnected(); }, timeout);
     }
 
 private slots:
@@ -201,7 +203,7 @@ private slots:
         QFETCH(QString, leftInBox);
         QFETCH(bool, toldNotSent);
 
-        ChatClient offline;
+        ChatConnection offline;
         auto* window = new ChatWindowDialog;
         QPointer<ChatWindowDialog> guard(window);
         QVERIFY(window->showChatWithUser(&offline, alice, bob, QString()));
@@ -355,14 +357,14 @@ private slots:
     // Typed in the window, through prosody to the partner, and the partner's reply back.
     void conversationThroughTheServer()
     {
-        ChatClient aliceClient;
+        ChatConnection aliceClient;
         ChatClient bobClient;
         QVERIFY(signIn(aliceClient, "alice@localhost", "alice-secret"));
         QVERIFY(signIn(bobClient, "bob@localhost", "bob-secret"));
         QSignalSpy bobReceived(&bobClient, &ChatClient::MessageRecived);
 
         ChatWindowDialog window;
-        connect(&aliceClient, &ChatClient::MessageRecived, &window,
+        connect(&aliceClient, &ChatConnection::MessageRecived, &window,
             &ChatWindowDialog::OnMessageRecieved);
         QVERIFY(window.showChatWithUser(&aliceClient, alice, bob, QString()));
 

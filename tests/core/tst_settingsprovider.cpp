@@ -173,7 +173,12 @@ class TestSettingsProvider : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { Q_INIT_RESOURCE(Res); }
+    void initTestCase()
+    {
+        Q_INIT_RESOURCE(Res);
+        // A first run's values go back to the store at the next turn of the event loop.
+        SettingsProvider::firstRunWriteMs = 0;
+    }
 
     void init()
     {
@@ -209,14 +214,20 @@ private slots:
         SettingsProvider provider;
         QVERIFY(!rawStore()->contains(SettingsKeys::firstRun));
         provider.GetCurrentSettings();
+        // A moment later, not while the client starts; what is stored meanwhile stays.
+        QVERIFY(!rawStore()->contains(SettingsKeys::firstRun));
+        provider.SetKeyByName(SettingsKeys::signInAtRun, true);
+        QTRY_VERIFY(rawStore()->contains(SettingsKeys::firstRun));
         RawStore raw;
         QCOMPARE(raw->value(SettingsKeys::firstRun).toBool(), false);
         QCOMPARE(raw->value(SettingsKeys::confirmAtExit).toBool(), true);
         QCOMPARE(raw->value("/appreance/GroupFontName").toString(), QString("Arial"));
+        QCOMPARE(provider.GetCurrentSettings().signInAtRun, true);
 
         // Later reads do not overwrite what was stored meanwhile.
         provider.SetKeyByName(SettingsKeys::confirmAtExit, false);
         QCOMPARE(provider.GetCurrentSettings().confirmAtExit, false);
+        QTest::qWait(SettingsProvider::firstRunWriteMs + 100);
         QCOMPARE(provider.GetCurrentSettings().confirmAtExit, false);
     }
 
@@ -494,6 +505,7 @@ private slots:
             + "\n[appreance]\nUserCursorBorder=#0a0b0c\n");
         SettingsProvider provider;
         const SETTINGS s = provider.GetCurrentSettings(); // the first run: writes back
+        QTRY_VERIFY(rawStore()->contains(SettingsKeys::firstRun));
         QCOMPARE(s.confirmAtExit, false);
         QCOMPARE(s.userCursorBorder, QColor(0x0a, 0x0b, 0x0c));
         QCOMPARE(valueOf(s, field), valueOf(SETTINGS(), field));
@@ -652,6 +664,7 @@ private slots:
         SettingsProvider provider;
         const SETTINGS first = provider.GetCurrentSettings(); // the first run: writes back
         const SETTINGS second = provider.GetCurrentSettings();
+        QTRY_VERIFY(rawStore()->contains(SettingsKeys::firstRun));
         qInstallMessageHandler(previous);
         QCOMPARE(valueOf(first, "hotkeys").toStringList(), read);
         QCOMPARE(valueOf(second, "hotkeys").toStringList(), read);

@@ -96,7 +96,8 @@ private slots:
     {
         const QString dialog = FindWindow("^Sign in - ");
         QVERIFY(!dialog.isEmpty());
-        QVERIFY(CarriesTheClientsIconAndClass(dialog));
+        // The icon comes once the dialog has been drawn.
+        QVERIFY(WaitFor([&dialog] { return CarriesTheClientsIconAndClass(dialog); }));
         QVERIFY(xdotool({ "windowfocus", "--sync", dialog }));
         QVERIFY(xdotool({ "type", "--delay", "10", "demo" }));
         QVERIFY(xdotool({ "key", "Tab" }));

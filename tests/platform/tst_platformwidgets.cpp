@@ -11,6 +11,16 @@
 #include <QScreen>
 #include <QtTest>
 
+// A window that counts its paints.
+class PaintCounter : public QWidget
+{
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+};
+
 class TestPlatformWidgets : public QObject
 {
     Q_OBJECT
@@ -175,6 +185,53 @@ private slots:
         ShowInSlices(gone);
         delete gone.data();
         QTest::qWait(50);
+    }
+
+    // Work put off until the first window has been drawn runs once, after that window's first
+    // paint; at the latest time when no window shows; never once its context is gone.
+    void runsOnceAfterTheFirstWindowIsDrawn_data()
+    {
+        QTest::addColumn<bool>("showWindow");
+        QTest::addColumn<bool>("contextGone");
+        QTest::addColumn<int>("latestMs");
+        QTest::addColumn<int>("runs");
+        QTest::newRow("a window shows") << true << false << 10000 << 1;
+        QTest::newRow("no window by the latest time") << false << false << 100 << 1;
+        QTest::newRow("context gone") << true << true << 10000 << 0;
+    }
+
+    void runsOnceAfterTheFirstWindowIsDrawn()
+    {
+        QFETCH(bool, showWindow);
+        QFETCH(bool, contextGone);
+        QFETCH(int, latestMs);
+        QFETCH(int, runs);
+        PaintCounter first;
+        PaintCounter second;
+        auto* context = new QObject;
+        int ran = 0;
+        int paintsBefore = -1;
+        AfterFirstWindowDrawn(context, [&] {
+            ++ran;
+            paintsBefore = first.paints;
+        }, latestMs);
+        QCoreApplication::processEvents();
+        QCOMPARE(ran, 0);
+        if (contextGone)
+            delete context;
+        if (showWindow) {
+            first.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&first));
+            QTRY_COMPARE(ran, runs);
+            if (runs > 0)
+                QVERIFY(paintsBefore > 0);
+            second.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&second));
+        }
+        QTest::qWait(showWindow ? 50 : 2 * latestMs);
+        QCOMPARE(ran, runs);
+        if (!contextGone)
+            delete context;
     }
 
 private:

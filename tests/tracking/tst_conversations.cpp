@@ -1,5 +1,6 @@
 #include "SignedInWindow.h"
 
+#include "ChatClient.h"
 #include "ChatWindowDialog.h"
 #include "ProsodyServer.h"
 
@@ -244,7 +245,7 @@ private slots:
         LogReader log;
         const qint64 signedInFrom = QDateTime::currentSecsSinceEpoch();
         QVERIFY(BeginSignIn());
-        ChatClient& chat = m_s->window->Chat();
+        ChatConnection& chat = m_s->window->Chat();
         QTRY_VERIFY_WITH_TIMEOUT(chat.isConnected(), 10000);
         if (rosterLate) {
             QVERIFY(m_s->WaitForFailure(RestAPI::GetTeamsState));
@@ -331,7 +332,7 @@ private:
     // As a member signs out, the chat session ends before anyone can sign in again.
     void SignOut()
     {
-        QSignalSpy ended(&m_s->window->Chat(), &QXmppClient::disconnected);
+        QSignalSpy ended(&m_s->window->Chat(), &ChatConnection::OnConnectionStateChange);
         m_s->window->SignOut();
         m_s->window->findChild<MiscFunctions*>()->GetAuthDialog().hide();
         QVERIFY(!ended.isEmpty() || ended.wait(10000));
@@ -359,7 +360,7 @@ private:
     std::unique_ptr<SignedInWindow> m_s;
     FakeDesktop m_desktop;
     RosterManager::ROSTER_ITEM m_anna;
-    ChatClient* m_chat = nullptr;
+    ChatConnection* m_chat = nullptr;
 };
 
 QTEST_MAIN(TestConversations)

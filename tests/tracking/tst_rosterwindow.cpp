@@ -98,6 +98,13 @@ void InsideEventLoop(const std::function<void()>& emitOnce)
 
 } // namespace
 
+// Whether a library whose file name contains `name` is loaded into this process.
+static bool IsMapped(const char* name)
+{
+    QFile maps("/proc/self/maps");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
+}
+
 class TestRosterWindow : public QObject
 {
     Q_OBJECT
@@ -131,6 +138,10 @@ private slots:
         QCOMPARE(made(), 0);
         window.SignOut();
         QCOMPARE(made(), 0);
+        // Nor is the XMPP library there before the first chat connection wants it.
+        QVERIFY(!IsMapped("libqxmpp"));
+        window.Chat().AcceptMessages();
+        QVERIFY(IsMapped("libqxmpp"));
 
         Preferences* preferences = &misc.GetPreferences();
         QCOMPARE(&misc.GetPreferences(), preferences);
@@ -528,7 +539,7 @@ private:
         Preferences* preferences = &misc.GetPreferences();
         StopReminder* reminder = &misc.GetStopReminder();
         popupWindow* popup = ScreenshotPopup();
-        ChatClient* chat = &window.Chat();
+        ChatConnection* chat = &window.Chat();
         auto* update = &s.window->UpdateWindow();
         QMenu* rowMenu = nullptr;
         const QWidgetList windows = QApplication::topLevelWidgets();
@@ -813,13 +824,13 @@ private:
                     window.show();
                 } },
             { "chat: message", Anything,
-                Emitting(chat, &ChatClient::MessageRecived, "bruno.m@localhost/QXmpp", "Wiring",
+                Emitting(chat, &ChatConnection::MessageRecived, "bruno.m@localhost/QXmpp", "Wiring",
                     QDateTime()),
                 [&desktop] {
                     return desktop.trayNotices.size();
                 } },
             { "chat: connection", Anything,
-                Emitting(chat, &ChatClient::OnConnectionStateChange, false),
+                Emitting(chat, &ChatConnection::OnConnectionStateChange, false),
                 said("Disconnected from xmpp server") },
 
             // Roster rows and their menu.
