@@ -8,8 +8,8 @@
 # BUILD_DIR (default build-bench) is a Release build with -DBUILD_BENCHMARKS=ON;
 # REFRESHES (default 5) is the number of refreshes watched after the first load, one a minute.
 # KEEP=<dir> keeps the gaps, the traces and the logs there. CLIENT=<path> measures another client binary against the same service (a build of another
-# commit, for before and after). STALL_PROBE_SRC names the probe's source
-# (default /work/shared/tools/stall_probe.cpp).
+# commit, for before and after). STALL_PROBE names another build of the GUI-stall probe
+# (default the one the benchmark build made from bench/probe).
 #
 # Prints the longest GUI-thread gap of the first load (sign-in to the first refresh) and of every
 # refresh (one teams request to the next), with the median and range over the refreshes.
@@ -24,11 +24,8 @@ if [ -z "${MQ_ROSTER_PROBE_INNER:-}" ]; then
 fi
 
 client=${CLIENT:-$build/src/movarelquintash-client}
-probe=$build/bench/stall_probe.so
-if [ ! -s "$probe" ]; then
-  g++ -std=c++17 -O2 -shared -fPIC "${STALL_PROBE_SRC:-/work/shared/tools/stall_probe.cpp}" \
-    -o "$probe" $(pkg-config --cflags --libs Qt5Core)
-fi
+probe=${STALL_PROBE:-$build/bench/libstall_probe.so}
+[ -s "$probe" ] || { echo "roster_probe: no probe at $probe: build the benchmarks first" >&2; exit 2; }
 ca=$build/testca
 work=$(mktemp -d "${TMPDIR:-/tmp}/roster-probe.XXXXXX")
 service_pid=""
