@@ -184,7 +184,11 @@ void RosterWindow::SaveScreenshot()
     }
     capture->saveAsked = true;
     ResetWorkingTime();
-    SaveEncodedCaptures();
+    // Saved on the event loop's next turn: the popup's close and the upload's start (its
+    // request built around the PNG) each take a few milliseconds, and together they kept the
+    // window from its events for a frame. A quit or a sign-out before that turn still finds the
+    // capture among the pending ones.
+    QMetaObject::invokeMethod(this, &RosterWindow::SaveEncodedCaptures, Qt::QueuedConnection);
 }
 
 // Discarded in its popup: the encoding is cancelled and nothing is uploaded or cached.
@@ -301,7 +305,7 @@ void RosterWindow::KeepCaptureInPopup()
     // Nothing is left for its closing to save.
     if (popupWindow* popup = screenshotPopup.IfMade())
         popup->hide();
-    SaveEncodedCaptures();
+    QMetaObject::invokeMethod(this, &RosterWindow::SaveEncodedCaptures, Qt::QueuedConnection);
 }
 
 void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
