@@ -227,6 +227,7 @@ bool RosterWindow::TakePng(PendingCapture& capture)
 {
     TakeInThumbnail(capture);
     capture.shot.image = capture.encoding->Png();
+    capture.shot.imageHoldsBoundary = capture.encoding->PngHoldsBoundary();
     // A capture without a picture would be refused at every upload and block the cache.
     if (capture.shot.image.isEmpty()) {
         qWarning() << "The desktop could not be captured; nothing to save";
