@@ -307,7 +307,8 @@ private slots:
         m_desktop.network = true;
         ScreenshotPopup()->hide(); // saved into the cache once encoded
         QTRY_COMPARE(encoded.count(), 1);
-        QCOMPARE(Status(), QString("ONLINE - CACHED"));
+        // The save runs on the event loop's turn after the close.
+        QTRY_COMPARE(Status(), QString("ONLINE - CACHED"));
         QCOMPARE(Tick(), 1);
         QVERIFY(ToolTip(*m_window).contains("Working(demo)"));
 
@@ -317,7 +318,7 @@ private slots:
         m_desktop.network = true;
         m_window->StopTrackingTime();
         QTRY_COMPARE(encoded.count(), 2);
-        QCOMPARE(Status(), QString("ONLINE - CACHED"));
+        QTRY_COMPARE(Status(), QString("ONLINE - CACHED"));
         QCOMPARE(Tick(), 1);
         QVERIFY(ToolTip(*m_window).contains("Do not distrub(demo)"));
         QCOMPARE(Tick(), 0);
