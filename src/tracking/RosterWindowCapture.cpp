@@ -79,13 +79,6 @@ void RosterWindow::GetScreenshot()
     shot.date = QDate::currentDate();
     shot.memo = misc.GetMemo();
     shot.activeWindow = environment.activeWindowTitle();
-    // The desktop is grabbed, made small for the popup and encoded on the encoder's threads;
-    // the record is taken now and gets its thumbnail when the grab comes back, and so does the
-    // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself. Started after
-    // the title is read: that query would wait behind the grab at the X server.
-    const CaptureEncoder::JobPtr encoding
-        = captureEncoder.Start(environment.grabDesktop, ScreenshotPopup().ShotSize());
-    newestCapture = encoding;
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     if (settings.enableSnapshots)
@@ -101,7 +94,6 @@ void RosterWindow::GetScreenshot()
         shot.mouseClicks += sample.mouseEvents;
     }
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get statistic - success"));
-    pendingCaptures.append({ shot, encoding });
 
     if (screenshotTimer.isActive()) {
         screenshotTimer.stop();
@@ -110,6 +102,17 @@ void RosterWindow::GetScreenshot()
     }
     if (networkEnabled)
         networkChecker.RunTestForHost(ServiceConfig::apiHost());
+
+    // The desktop is grabbed, made small for the popup and encoded on the encoder's threads;
+    // the record is taken now and gets its thumbnail when the grab comes back, and so does the
+    // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself. Started once
+    // the rest of the record is taken: the title's query would wait behind the grab at the X
+    // server, and the settings, the log lines and the statistic took several times as long
+    // while the grab's worker set out.
+    const CaptureEncoder::JobPtr encoding
+        = captureEncoder.Start(environment.grabDesktop, ScreenshotPopup().ShotSize());
+    newestCapture = encoding;
+    pendingCaptures.append({ shot, encoding });
 
     // Without the popup no close will come to save it: the capture is saved now.
     if (!settings.enableSnapshots)
