@@ -123,6 +123,15 @@ void RosterWindow::GetScreenshot()
 // capture still waiting for its popup shows in it.
 void RosterWindow::ShowGrabbedCaptures()
 {
+    // A state check put off for the grab runs on the next turn, not in the popup's.
+    if (stateChecksPutOff > 0 && !GrabRunning())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (stateChecksPutOff > 0)
+                    StateChecker();
+            },
+            Qt::QueuedConnection);
     bool waitingForPopup = false;
     for (PendingCapture& capture : pendingCaptures) {
         if (capture.grabbed || !capture.encoding->IsGrabbed())
@@ -165,6 +174,14 @@ void RosterWindow::ShowCaptureInPopup(const PendingCapture& capture)
     }
     const CaptureEncoder::JobPtr encoding = capture.encoding;
     ScreenshotPopup().SetPreviewPicture([encoding] { return encoding->Picture(); });
+}
+
+bool RosterWindow::GrabRunning() const
+{
+    for (const PendingCapture& capture : pendingCaptures)
+        if (!capture.encoding->IsGrabbed())
+            return true;
+    return false;
 }
 
 // The capture whose popup has not closed yet: the newest, unless its save was asked already.
