@@ -11,6 +11,8 @@
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QObject>
+
+#include <optional>
 #include <QPair>
 #include <QPixmap>
 #include <QPointer>
@@ -234,7 +236,8 @@ private:
         AnswerHandler onOk, std::function<bool()> isCurrent = {});
     QNetworkReply* PostForm(ApiState state, const QString& path, const Fields& fields);
     QNetworkReply* PostMultipart(ApiState state, const QString& path, const Fields& fields,
-        const QString& fileField, const QString& fileName, const QByteArray& png);
+        const QString& fileField, const QString& fileName, const QByteArray& png,
+        std::optional<bool> pngHoldsBoundary = std::nullopt);
     void Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
         std::function<bool()> isCurrent, OutcomeHandler handler);
     void HandleApiOutcome(

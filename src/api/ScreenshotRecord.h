@@ -8,6 +8,8 @@
 #include <QString>
 #include <QTime>
 
+#include <optional>
+
 // One 60-second activity sample.
 struct EventsStatistic
 {
@@ -26,6 +28,10 @@ struct ScreenshotRecord
     QPixmap picture; // the grabbed desktop as a thumbnail; the PNG is made from the grab
     QString activeWindow; // title of the front window
     QByteArray image; // the encoded PNG bytes
+    // Whether `image` holds the uploads' fixed multipart boundary, where the maker of the PNG
+    // looked already (the capture encoder does, on its thread, while the bytes are at hand);
+    // unset when nobody looked, and the upload looks itself. Never stored in the cache.
+    std::optional<bool> imageHoldsBoundary;
     int keyStrokes = 0;
     int mouseClicks = 0;
     int companyId = -1; // the team room tracked

@@ -1,5 +1,7 @@
 #include "CaptureEncoder.h"
 
+#include "Constants.h"
+
 #include <QBuffer>
 #include <QImageWriter>
 
@@ -59,6 +61,12 @@ QByteArray CaptureEncoder::Job::Png() const
     return finished ? png : QByteArray();
 }
 
+bool CaptureEncoder::Job::PngHoldsBoundary() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return finished && pngHoldsBoundary;
+}
+
 QImage CaptureEncoder::Job::Picture() const
 {
     QByteArray made;
@@ -112,8 +120,10 @@ void CaptureEncoder::Job::Encode()
             out.clear();
     }
     source = QImage();
+    const bool holdsBoundary = out.contains(MyMimeTypes::boundary.toLatin1());
     std::lock_guard<std::mutex> lock(mutex);
     png = out;
+    pngHoldsBoundary = holdsBoundary;
     picture = QImage();
     finished = true;
     changed.notify_all();

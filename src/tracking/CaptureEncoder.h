@@ -42,6 +42,9 @@ public:
         void Wait() const;
         // The PNG once finished; empty when the grab or the encoding failed or was cancelled.
         QByteArray Png() const;
+        // Whether the PNG holds the uploads' multipart boundary, looked for on the encoding
+        // thread while the bytes are at hand; false before the PNG is made.
+        bool PngHoldsBoundary() const;
         // The full picture, opaque: the grab while the encoding runs, read back from the PNG
         // after. Blocks until the grab is made.
         QImage Picture() const;
@@ -63,6 +66,7 @@ public:
         QImage picture;
         QImage thumbnail;
         QByteArray png;
+        bool pngHoldsBoundary = false;
     };
     using JobPtr = std::shared_ptr<Job>;
 

@@ -302,6 +302,7 @@ private:
     void TakeInThumbnail(PendingCapture& capture);
     void ShowCaptureInPopup(const PendingCapture& capture);
     PendingCapture* CaptureInPopup();
+    bool GrabRunning() const;
     void DiscardCapture();
     void SaveEncodedCaptures();
     bool TakePng(PendingCapture& capture);
@@ -470,6 +471,7 @@ private:
     RosterManager::STATUS savedStatus = RosterManager::STATUS_ONLINE;
     // What the activity log was last told of the chats and the network (-1: nothing yet).
     int loggedChatCount = -1;
+    int stateChecksPutOff = 0; // ticks waiting for a grab to come back
     int loggedNetwork = -1;
 
     // Roster upkeep and pictures.

@@ -79,13 +79,6 @@ void RosterWindow::GetScreenshot()
     shot.date = QDate::currentDate();
     shot.memo = misc.GetMemo();
     shot.activeWindow = environment.activeWindowTitle();
-    // The desktop is grabbed, made small for the popup and encoded on the encoder's threads;
-    // the record is taken now and gets its thumbnail when the grab comes back, and so does the
-    // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself. Started after
-    // the title is read: that query would wait behind the grab at the X server.
-    const CaptureEncoder::JobPtr encoding
-        = captureEncoder.Start(environment.grabDesktop, ScreenshotPopup().ShotSize());
-    newestCapture = encoding;
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     if (settings.enableSnapshots)
@@ -101,7 +94,6 @@ void RosterWindow::GetScreenshot()
         shot.mouseClicks += sample.mouseEvents;
     }
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get statistic - success"));
-    pendingCaptures.append({ shot, encoding });
 
     if (screenshotTimer.isActive()) {
         screenshotTimer.stop();
@@ -110,6 +102,17 @@ void RosterWindow::GetScreenshot()
     }
     if (networkEnabled)
         networkChecker.RunTestForHost(ServiceConfig::apiHost());
+
+    // The desktop is grabbed, made small for the popup and encoded on the encoder's threads;
+    // the record is taken now and gets its thumbnail when the grab comes back, and so does the
+    // popup (ShowGrabbedCaptures), which therefore never shows in the grab itself. Started once
+    // the rest of the record is taken: the title's query would wait behind the grab at the X
+    // server, and the settings, the log lines and the statistic took several times as long
+    // while the grab's worker set out.
+    const CaptureEncoder::JobPtr encoding
+        = captureEncoder.Start(environment.grabDesktop, ScreenshotPopup().ShotSize());
+    newestCapture = encoding;
+    pendingCaptures.append({ shot, encoding });
 
     // Without the popup no close will come to save it: the capture is saved now.
     if (!settings.enableSnapshots)
@@ -120,6 +123,15 @@ void RosterWindow::GetScreenshot()
 // capture still waiting for its popup shows in it.
 void RosterWindow::ShowGrabbedCaptures()
 {
+    // A state check put off for the grab runs on the next turn, not in the popup's.
+    if (stateChecksPutOff > 0 && !GrabRunning())
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (stateChecksPutOff > 0)
+                    StateChecker();
+            },
+            Qt::QueuedConnection);
     bool waitingForPopup = false;
     for (PendingCapture& capture : pendingCaptures) {
         if (capture.grabbed || !capture.encoding->IsGrabbed())
@@ -164,6 +176,14 @@ void RosterWindow::ShowCaptureInPopup(const PendingCapture& capture)
     ScreenshotPopup().SetPreviewPicture([encoding] { return encoding->Picture(); });
 }
 
+bool RosterWindow::GrabRunning() const
+{
+    for (const PendingCapture& capture : pendingCaptures)
+        if (!capture.encoding->IsGrabbed())
+            return true;
+    return false;
+}
+
 // The capture whose popup has not closed yet: the newest, unless its save was asked already.
 RosterWindow::PendingCapture* RosterWindow::CaptureInPopup()
 {
@@ -184,7 +204,11 @@ void RosterWindow::SaveScreenshot()
     }
     capture->saveAsked = true;
     ResetWorkingTime();
-    SaveEncodedCaptures();
+    // Saved on the event loop's next turn: the popup's close and the upload's start (its
+    // request built around the PNG) each take a few milliseconds, and together they kept the
+    // window from its events for a frame. A quit or a sign-out before that turn still finds the
+    // capture among the pending ones.
+    QMetaObject::invokeMethod(this, &RosterWindow::SaveEncodedCaptures, Qt::QueuedConnection);
 }
 
 // Discarded in its popup: the encoding is cancelled and nothing is uploaded or cached.
@@ -223,6 +247,7 @@ bool RosterWindow::TakePng(PendingCapture& capture)
 {
     TakeInThumbnail(capture);
     capture.shot.image = capture.encoding->Png();
+    capture.shot.imageHoldsBoundary = capture.encoding->PngHoldsBoundary();
     // A capture without a picture would be refused at every upload and block the cache.
     if (capture.shot.image.isEmpty()) {
         qWarning() << "The desktop could not be captured; nothing to save";
@@ -301,7 +326,7 @@ void RosterWindow::KeepCaptureInPopup()
     // Nothing is left for its closing to save.
     if (popupWindow* popup = screenshotPopup.IfMade())
         popup->hide();
-    SaveEncodedCaptures();
+    QMetaObject::invokeMethod(this, &RosterWindow::SaveEncodedCaptures, Qt::QueuedConnection);
 }
 
 void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)

@@ -10,6 +10,8 @@ namespace {
 const int idleLimitMs = 900 * 1000;
 const int inputJustNowMs = 999;
 const float tickSeconds = 0.25f;
+// A grab that keeps the X server longer than this no longer holds the ticks back.
+const int maxStateChecksPutOff = 4;
 
 bool IsIdle(RosterManager::STATUS status)
 {
@@ -22,6 +24,13 @@ bool IsIdle(RosterManager::STATUS status)
 // chats, the network gone or back), so the activity log grows with events, not with time.
 void RosterWindow::StateChecker()
 {
+    // While a capture's grab runs the tick's X queries (idle time, screen saver) would wait
+    // behind its bands at the server, a frame and more: the tick runs once the grab is back.
+    if (GrabRunning() && stateChecksPutOff < maxStateChecksPutOff) {
+        ++stateChecksPutOff;
+        return;
+    }
+    stateChecksPutOff = 0;
     CheckIdleTime();
     CheckLockAndScreensaver();
     ShowChatAndTeamCount();

@@ -276,8 +276,12 @@ void popupWindow::PopupTimeLive()
     if (!isVisible())
         return;
     if (liveTime < lifeTime) {
+        // Only the seconds change, where the old ones were and where the new ones go:
+        // repainting the whole popup (its pictures, its texts shaped afresh) each second kept
+        // the window from its events for a frame and more.
+        const QRect before = CountdownRect();
         liveTime += secondMs;
-        update();
+        ui->stackedWidget->update(before.united(CountdownRect()));
         return;
     }
     liveTime = 0;
@@ -286,27 +290,51 @@ void popupWindow::PopupTimeLive()
         animationTimer.start(animationInterval);
 }
 
-void popupWindow::PaintCountdown()
+QRect popupWindow::BallRect() const
 {
-    QPainter painter(ui->stackedWidget);
     // The ball grows with the density, as the seconds in it do.
     const QSize ball = ballPixmap.size() * density;
     const int left = popupMode == POPUP_MODE_COMPACT ? width() / 2 - ball.width() / 2
                                                      : qRound(ballPlace.x() * density);
-    const int top = qRound(ballPlace.y() * density);
+    return QRect(QPoint(left, qRound(ballPlace.y() * density)), ball);
+}
+
+QFont popupWindow::CountdownFont()
+{
+    return QFont(QStringLiteral("Lucida Grande"), 13, QFont::Bold);
+}
+
+// Where the seconds are drawn, centred on the ball.
+QRect popupWindow::SecondsRect(const QString& seconds) const
+{
+    const QRect ball = BallRect();
+    const QSize textSize = QFontMetrics(CountdownFont()).size(0, seconds);
+    return QRect(ball.left() + ball.width() / 2 - textSize.width() / 2,
+        ball.top() + (ball.height() - 1) / 2 - textSize.height() / 2, textSize.width(),
+        textSize.height());
+}
+
+// What a tick of the countdown changes: the ball and the seconds on it, with room for the
+// glyphs' overhang.
+QRect popupWindow::CountdownRect() const
+{
+    const QRect seconds = SecondsRect(QString::number((lifeTime - liveTime) / secondMs));
+    const int overhang = QFontMetrics(CountdownFont()).height() / 4;
+    return BallRect().united(seconds.adjusted(-overhang, -overhang, overhang, overhang));
+}
+
+void popupWindow::PaintCountdown()
+{
+    QPainter painter(ui->stackedWidget);
+    const QRect ball = BallRect();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(QRect(QPoint(left, top), ball), ballPixmap);
+    painter.drawPixmap(ball, ballPixmap);
 
     const QString seconds = QString::number((lifeTime - liveTime) / secondMs);
-    const QFont font(QStringLiteral("Lucida Grande"), 13, QFont::Bold);
-    const QSize textSize = QFontMetrics(font).size(0, seconds);
-    painter.setFont(font);
+    const QRect text = SecondsRect(seconds);
+    painter.setFont(CountdownFont());
     painter.setPen(Qt::black);
-    const int centreX = left + ball.width() / 2;
-    painter.drawText(
-        QRect(centreX - textSize.width() / 2, top + (ball.height() - 1) / 2 - textSize.height() / 2,
-            ball.width(), ball.height()),
-        0, seconds);
+    painter.drawText(QRect(text.topLeft(), ball.size()), 0, seconds);
 }
 
 bool popupWindow::eventFilter(QObject* watched, QEvent* event)

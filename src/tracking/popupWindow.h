@@ -84,6 +84,10 @@ private:
     void ClosePreview();
     void PlaySound();
     void PaintCountdown();
+    QRect BallRect() const;
+    static QFont CountdownFont();
+    QRect SecondsRect(const QString& seconds) const;
+    QRect CountdownRect() const;
     QRect ScreenArea() const;
     void UpdateTargetRect();
 

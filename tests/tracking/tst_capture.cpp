@@ -379,6 +379,23 @@ private slots:
         QCOMPARE(cache->GetTotalStorageItems(), 3);
     }
 
+    // The popup closes and the client quits before the event loop turns to the save: the
+    // capture goes to the cache, once, and is not uploaded.
+    void aCaptureClosedJustBeforeQuittingIsKept()
+    {
+        StartTracking(*m_window, "Borealis", "closed as the client quit");
+        auto* cache = Find<OfflineStorage>(*m_window, "offlineStorage");
+        QSignalSpy encoded(Encoder(), &CaptureEncoder::Finished);
+        QVERIFY(TakeCapture(*m_window));
+        QVERIFY(encoded.count() == 1 || encoded.wait());
+        ScreenshotPopup()->hide();
+        QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
+        QCOMPARE(Memos(cache->GetOfflineStorage()), QStringList { "closed as the client quit" });
+        QTest::qWait(100);
+        QCOMPARE(SentUploads(), 0);
+        QCOMPARE(cache->GetTotalStorageItems(), 1);
+    }
+
     // The worker is held, so the first capture is still encoding when the second is saved:
     // both leave once, in the order they were taken.
     void aCaptureSavedWhileTheOneBeforeStillEncodes_data()
@@ -516,6 +533,8 @@ private:
         QVERIFY(TakeCapture(*m_window));
         ScreenshotPopup()->hide();
         QVERIFY(encoded.count() == 1 || encoded.wait());
+        // The save follows the close on the event loop's next turn.
+        QCoreApplication::sendPostedEvents(m_window.get(), QEvent::MetaCall);
     }
 
     CaptureEncoder* Encoder() const { return Find<CaptureEncoder>(*m_window, "captureEncoder"); }

@@ -1,5 +1,7 @@
 #include "tracking/CaptureEncoder.h"
 
+#include "Constants.h"
+
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
@@ -63,6 +65,40 @@ private slots:
             QCOMPARE(QImage::fromData(jobs.at(n)->Png(), "PNG"), Filled(colors.at(n)));
             QCOMPARE(jobs.at(n)->Picture(), Filled(colors.at(n)));
         }
+    }
+
+    // The encoding thread notes whether the PNG holds the uploads' fixed multipart boundary, so
+    // the upload need not search it on the GUI thread; a PNG's text chunk carries it verbatim.
+    void notesWhetherThePngHoldsTheBoundary_data()
+    {
+        const QString boundary = MyMimeTypes::boundary;
+        const QString comment = QStringLiteral("Comment");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("holds");
+        QTest::newRow("no text") << QString() << QString() << false;
+        QTest::newRow("as the text") << comment << boundary << true;
+        QTest::newRow("as the text's name") << boundary << QStringLiteral("x") << true;
+        QTest::newRow("all of it but its last letter") << comment << boundary.chopped(1) << false;
+    }
+
+    void notesWhetherThePngHoldsTheBoundary()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(bool, holds);
+        QImage picture = Filled(Qt::darkCyan);
+        if (!key.isEmpty())
+            picture.setText(key, text);
+        CaptureEncoder encoder;
+        encoder.Hold();
+        const CaptureEncoder::JobPtr job = encoder.Start(picture);
+        QTRY_VERIFY(job->IsGrabbed());
+        QVERIFY(!job->PngHoldsBoundary()); // nothing to hold yet
+        encoder.Release();
+        job->Wait();
+        QCOMPARE(job->PngHoldsBoundary(), holds);
+        QCOMPARE(job->Png().contains(MyMimeTypes::boundary.toLatin1()), holds);
     }
 
     // Grabs run on a thread of their own: they go on while the encodings are held, each job

@@ -99,6 +99,35 @@ void setSound(int mode, const QString& ownPath = QString())
     SettingsProvider::instance()->SetCurrentSettings(s);
 }
 
+// Notes the region each widget of a window is asked to paint.
+class PaintRecorder : public QObject
+{
+public:
+    explicit PaintRecorder(QWidget& window)
+    {
+        window.installEventFilter(this);
+        for (QWidget* child : window.findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
+    QMap<QString, QRegion> painted;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted[watched->objectName()] += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+void paintPending()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
 } // namespace
 
 // Stands in for the browser.
@@ -125,6 +154,8 @@ private slots:
     void lifetimeRunsOutInOneClose();
     void discardSuppressesClose();
     void previewClickClosesOnce();
+    void countdownTickRepaintsOnlyTheBall_data();
+    void countdownTickRepaintsOnlyTheBall();
     void hidingTwiceClosesOnce();
     void showWhileVisibleChangesNothing();
     void spontaneousHideIsNoClose();
@@ -274,6 +305,43 @@ void tst_PopupWindow::previewClickClosesOnce()
     QCOMPARE(popup.size(), QSize(247, 143));
     QVERIFY(part<QLabel>(popup, "lblLastScreenshot")->isVisible());
     QCOMPARE(part<QLabel>(popup, "lblClose")->pos(), QPoint(222, 9));
+}
+
+void tst_PopupWindow::countdownTickRepaintsOnlyTheBall_data()
+{
+    QTest::addColumn<bool>("compact");
+    QTest::newRow("with its thumbnail") << false;
+    QTest::newRow("compact, its preview open") << true;
+}
+
+// A tick changes the seconds alone: the pictures and texts around the ball are not painted
+// again, the ball and its seconds are.
+void tst_PopupWindow::countdownTickRepaintsOnlyTheBall()
+{
+    QFETCH(bool, compact);
+    RecordingPopup popup;
+    showShot(popup, 5000);
+    QVERIFY(riseUntilUp(popup));
+    if (compact)
+        QTest::mouseClick(part<QLabel>(popup, "lblLastScreenshot"), Qt::LeftButton);
+    paintPending();
+
+    PaintRecorder recorder(popup);
+    popup.PopupTimeLive();
+    paintPending();
+
+    // The window and the page under the ball paint their part of it too; nothing else does.
+    QStringList painted = recorder.painted.keys();
+    painted.removeAll(QStringLiteral("page"));
+    painted.removeAll(popup.objectName());
+    QCOMPARE(painted, QStringList { QStringLiteral("stackedWidget") });
+    const QRegion region = recorder.painted.value(QStringLiteral("stackedWidget"));
+    const QSize ball = QPixmap(QStringLiteral(":/design/popupBall.png")).size();
+    const QPoint ballAt = compact ? QPoint(popup.width() / 2 - ball.width() / 2, 50)
+                                  : QPoint(44, 50);
+    QVERIFY(region.contains(QRect(ballAt, ball)));
+    QVERIFY(region.boundingRect().width() * 2 < popup.width() || compact);
+    QVERIFY(region.boundingRect().height() * 2 < popup.height());
 }
 
 void tst_PopupWindow::hidingTwiceClosesOnce()

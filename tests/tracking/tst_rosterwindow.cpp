@@ -672,7 +672,12 @@ private:
 
         return {
             // Timers.
-            { "screenshot timer", Tracking, fire("screenshotTimer"), logged("Get statistic") },
+            // Until the capture's grab is back: the state check's tick waits for a running grab.
+            { "screenshot timer", Tracking, fire("screenshotTimer"), logged("Get statistic"), 1,
+                [&s] {
+                    const auto* misc = s.window->findChild<MiscFunctions*>();
+                    QTRY_VERIFY(!misc->currentShot.picture.isNull());
+                } },
             { "state timer", Anything, fire("stateTimer"),
                 [this] {
                     return m_idleQueries;

@@ -1,5 +1,10 @@
 #include "TrackingFixture.h"
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 using namespace TrackingFixture;
@@ -307,7 +312,8 @@ private slots:
         m_desktop.network = true;
         ScreenshotPopup()->hide(); // saved into the cache once encoded
         QTRY_COMPARE(encoded.count(), 1);
-        QCOMPARE(Status(), QString("ONLINE - CACHED"));
+        // The save runs on the event loop's turn after the close.
+        QTRY_COMPARE(Status(), QString("ONLINE - CACHED"));
         QCOMPARE(Tick(), 1);
         QVERIFY(ToolTip(*m_window).contains("Working(demo)"));
 
@@ -317,10 +323,60 @@ private slots:
         m_desktop.network = true;
         m_window->StopTrackingTime();
         QTRY_COMPARE(encoded.count(), 2);
-        QCOMPARE(Status(), QString("ONLINE - CACHED"));
+        QTRY_COMPARE(Status(), QString("ONLINE - CACHED"));
         QCOMPARE(Tick(), 1);
         QVERIFY(ToolTip(*m_window).contains("Do not distrub(demo)"));
         QCOMPARE(Tick(), 0);
+    }
+
+    // A tick while a capture's grab runs is put off until the grab is back, the fourth in a
+    // row at most: its idle-time query would wait behind the grab at the X server.
+    void aTickWaitsForARunningGrab()
+    {
+        StartTracking(*m_window, "Atlas", "memo");
+        std::atomic<bool> letGo { false };
+        // A failed check must not leave the grab's worker waiting: the window waits for it.
+        const auto release = qScopeGuard([&letGo] { letGo = true; });
+        std::atomic<int> idleQueries { 0 };
+        TrackingEnvironment environment = m_window->Environment();
+        const auto grab = environment.grabDesktop;
+        environment.grabDesktop = [&letGo, grab] {
+            while (!letGo)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return grab();
+        };
+        const auto idle = environment.idleTime;
+        environment.idleTime = [&idleQueries, idle] {
+            ++idleQueries;
+            return idle();
+        };
+        m_window->SetEnvironment(environment);
+
+        m_window->StateChecker();
+        QVERIFY(idleQueries > 0);
+        QSignalSpy grabbed(Find<CaptureEncoder>(*m_window, "captureEncoder"),
+            &CaptureEncoder::Grabbed);
+        m_window->GetScreenshot();
+        for (int tick = 0; tick < 4; ++tick) {
+            idleQueries = 0;
+            m_window->StateChecker();
+            QCOMPARE(idleQueries.load(), 0);
+        }
+        // The grab outlasts four ticks: the fifth runs all the same.
+        m_window->StateChecker();
+        QVERIFY(idleQueries > 0);
+
+        // One put off again, which runs once the grab is back.
+        idleQueries = 0;
+        m_window->StateChecker();
+        QCOMPARE(idleQueries.load(), 0);
+        letGo = true;
+        QVERIFY(grabbed.wait());
+        QTRY_VERIFY(idleQueries > 0);
+        // Back to every tick.
+        idleQueries = 0;
+        m_window->StateChecker();
+        QVERIFY(idleQueries > 0);
     }
 
 private:
