@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QObject>
+#include <QSize>
 #include <QTimer>
 
 #include <algorithm>
@@ -66,6 +68,13 @@ inline bool RunUntil(const std::function<bool()>& done, int timeoutMs)
     if (!done())
         loop.exec();
     return done();
+}
+
+// The figures are meant for a 3840x2160 desktop: any other size is said before they are.
+inline void ExpectFourKDesktop(const QSize& desktop)
+{
+    if (desktop != QSize(3840, 2160))
+        qWarning() << "The figures are meant for 3840x2160; this desktop is" << desktop;
 }
 
 // The resident memory of a process (this one by default) in megabytes.
