@@ -205,7 +205,8 @@ QSize LineEditShortfall(const QLineEdit* edit)
         QSize(0, room.height() - margins.top() - margins.bottom()));
 }
 
-// Where a group box's title is drawn: its controls belong below that.
+} // namespace
+
 QRect TitleRect(const QGroupBox* box)
 {
     if (box->title().isEmpty())
@@ -223,6 +224,8 @@ QRect TitleRect(const QGroupBox* box)
     return box->style()->subControlRect(
         QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
 }
+
+namespace {
 
 QSize FitBox(QWidget* box, QSize area);
 

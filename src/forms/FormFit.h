@@ -6,6 +6,7 @@
 #include <QVector>
 
 class QAbstractButton;
+class QGroupBox;
 class QWidget;
 
 // The forms place their widgets by absolute geometry drawn at 96 dpi with a 9-point font. On a
@@ -52,6 +53,9 @@ AxisFit GrowAlong(Qt::Orientation axis, const QVector<QRect>& rects, const QVect
 
 // The style option `button` is drawn with: its text, its icon and the frame its kind adds.
 QStyleOptionButton ButtonOption(const QAbstractButton* button);
+
+// Where a group box's title is drawn: its controls belong below that.
+QRect TitleRect(const QGroupBox* box);
 
 // A rectangle of a form drawn at 96 dpi, at `factor` times the size: edges that met still meet.
 QRect Scaled(const QRect& rect, double factor);

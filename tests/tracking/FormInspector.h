@@ -43,20 +43,6 @@ inline bool ShowsText(const QLabel* label)
     return !label->text().isEmpty() && !picture;
 }
 
-inline QRect TitleOf(const QGroupBox* box)
-{
-    if (box->title().isEmpty())
-        return QRect();
-    QStyleOptionGroupBox option;
-    option.initFrom(box);
-    option.text = box->title();
-    option.lineWidth = 1;
-    option.textAlignment = box->alignment();
-    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    return box->style()->subControlRect(
-        QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
-}
-
 // The size the text needs and the room it has, or an empty pair when the widget shows none.
 inline QPair<QSize, QSize> TextAndRoom(const QWidget* widget)
 {
@@ -189,13 +175,13 @@ inline QStringList Inspect(QWidget* window, const QStringList& allowed = {})
             found << QStringLiteral("%1 reaches out of %2").arg(name, parent->objectName());
         // The style draws a box's title as wide as it is written.
         if (const auto* box = qobject_cast<const QGroupBox*>(widget); box && !box->title().isEmpty()
-            && TitleOf(box).width() < box->fontMetrics().horizontalAdvance(box->title()))
+            && FormFit::TitleRect(box).width() < box->fontMetrics().horizontalAdvance(box->title()))
             found << QStringLiteral("%1's title is drawn %2 wide, it is written %3 wide")
                          .arg(name)
-                         .arg(TitleOf(box).width())
+                         .arg(FormFit::TitleRect(box).width())
                          .arg(box->fontMetrics().horizontalAdvance(box->title()));
         if (const auto* box = qobject_cast<const QGroupBox*>(parent))
-            if (Overlap(TitleOf(box), Occupied(widget)))
+            if (Overlap(FormFit::TitleRect(box), Occupied(widget)))
                 found
                     << QStringLiteral("%1 runs into the title of %2").arg(name, box->objectName());
         const QList<QWidget*> siblings
