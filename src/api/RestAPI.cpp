@@ -233,7 +233,7 @@ void RestAPI::Roster_GetTeams()
                 LoadTeamMembers(chain, 0);
         },
         [this, chain] { return chain == rosterChain; });
-    rosterReplies.append(reply);
+    TrackRosterReply(reply);
 }
 
 void RestAPI::SetIsNeedAvatars(bool need)
@@ -861,7 +861,7 @@ void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
                 LoadTeamMembers(chain, teamIndex + 1);
         },
         [this, chain] { return chain == rosterChain; });
-    rosterReplies.append(reply);
+    TrackRosterReply(reply);
 }
 
 void RestAPI::LoadRosterPictures(quint64 chain, PictureKind kind)
@@ -926,8 +926,7 @@ void RestAPI::FetchNextRosterPicture(quint64 chain, PictureKind kind)
             else
                 FetchNextRosterPicture(chain, kind);
         });
-    if (reply)
-        rosterReplies.append(reply);
+    TrackRosterReply(reply);
 }
 
 // The same bytes at the same address as in the last pass give the picture of the last pass: no
@@ -976,16 +975,21 @@ void RestAPI::LoadRosterPicturesLater(quint64 chain, PictureKind kind)
         Qt::QueuedConnection);
 }
 
+void RestAPI::TrackRosterReply(QNetworkReply* reply)
+{
+    if (!reply)
+        return;
+    rosterReplies.insert(reply);
+    connect(reply, &QObject::destroyed, this, [this, reply] { rosterReplies.remove(reply); });
+}
+
 void RestAPI::DropRosterChain()
 {
     // Counting up first makes the aborted replies of the old chain answer nothing.
     ++rosterChain;
-    const QList<QPointer<QNetworkReply>> running = rosterReplies;
-    rosterReplies.clear();
-    for (const QPointer<QNetworkReply>& reply : running) {
-        if (reply)
-            reply->abort();
-    }
+    const QSet<QNetworkReply*> running = std::exchange(rosterReplies, {});
+    for (QNetworkReply* reply : running)
+        reply->abort();
     rosterList.clear();
     rosterPictureQueue.clear();
     pendingRosterPictures = 0;

@@ -16,6 +16,7 @@
 #include <QPair>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QSslConfiguration>
 #include <QString>
 #include <QTime>
@@ -258,6 +259,7 @@ private:
         PictureKind kind, const QString& address, const QByteArray& bytes, QString* why);
     void RosterPicturesDone(quint64 chain, PictureKind kind);
     void DropRosterChain();
+    void TrackRosterReply(QNetworkReply* reply);
     void LoadToolImages(quint64 round);
 
     // Made for the first request, as the certificates below: the first network access manager
@@ -278,7 +280,9 @@ private:
     int failedHttpStatus = 0;
 
     QList<RosterManager::ROSTER_GROUP_ITEM> rosterList;
-    QList<QPointer<QNetworkReply>> rosterReplies;
+    // The roster chain's replies still running: a reply leaves when it is destroyed, so a
+    // refresh drops only what runs, not every request of the passes before.
+    QSet<QNetworkReply*> rosterReplies;
     quint64 rosterChain = 0;
     int pendingRosterPictures = 0;
     // The pictures of a pass still to be asked for: address and the members showing it.
