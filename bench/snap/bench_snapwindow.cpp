@@ -22,8 +22,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
-        const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
-        ExpectFourKDesktop(desktop);
+        const QSize desktop = FourKDesktop();
         picture = QPixmap::fromImage(SnapFixture::Pattern(desktop));
     }
 

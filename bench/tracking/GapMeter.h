@@ -4,7 +4,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QObject>
+#include <QScreen>
 #include <QSize>
 #include <QTimer>
 
@@ -75,6 +77,14 @@ inline void ExpectFourKDesktop(const QSize& desktop)
 {
     if (desktop != QSize(3840, 2160))
         qWarning() << "The figures are meant for 3840x2160; this desktop is" << desktop;
+}
+
+// The whole desktop of this application's screens, said when it is not the size meant.
+inline QSize FourKDesktop()
+{
+    const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
+    ExpectFourKDesktop(desktop);
+    return desktop;
 }
 
 // The resident memory of a process (this one by default) in megabytes.

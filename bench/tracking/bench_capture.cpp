@@ -22,8 +22,7 @@ private slots:
     void initTestCase()
     {
         Q_INIT_RESOURCE(Res);
-        const QSize desktop = QGuiApplication::primaryScreen()->virtualGeometry().size();
-        ExpectFourKDesktop(desktop);
+        FourKDesktop();
         // Another program, as on a real desktop: its repaints under the popup are not ours.
         m_textDesktop.start(QCoreApplication::applicationFilePath(), { "-textdesktop" });
         QVERIFY(m_textDesktop.waitForReadyRead(20000));
