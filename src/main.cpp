@@ -37,8 +37,10 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // The controller builds everything else; only then is the running instance asked for.
-    RosterWindow window;
+    // The controller makes the services hub with the sign-in dialog and the tray icon; the
+    // rest of the window, which the dialog hides, is built once the dialog has been drawn. A
+    // second instance leaves before that.
+    RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);
     if (app.isRunning()) {
         QMessageBox::information(nullptr, AppInfo::applicationName,
             AppInfo::applicationName + QStringLiteral(" already running!"));

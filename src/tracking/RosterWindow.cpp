@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "FirstShow.h"
 #include "MacTitleWidget.h"
 #include "ServiceConfig.h"
 #include "SettingsProvider.h"
@@ -33,16 +34,33 @@ double TimeScaleFromEnvironment()
 
 } // namespace
 
-RosterWindow::RosterWindow(QWidget* parent)
+RosterWindow::RosterWindow(QWidget* parent, Building building)
     : QMainWindow(parent, Qt::FramelessWindowHint), misc(this),
       ui(std::make_unique<Ui::RosterWindow>()), restApi(this), infoApi(this), offlineStorage(this),
       rosterManager(this)
 {
-    ui->setupUi(this);
     restApi.setObjectName(QStringLiteral("restApi"));
     infoApi.setObjectName(QStringLiteral("infoApi"));
     offlineStorage.setObjectName(QStringLiteral("offlineStorage"));
     rosterManager.setObjectName(QStringLiteral("rosterManager"));
+    // Both slots build the window first: a sign-in may end before it is built.
+    connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthComplete, this, &RosterWindow::OnAuthCompete);
+    connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthFailed, this, &RosterWindow::OnAuthFailed);
+    if (building == Building::Now) {
+        Build();
+        return;
+    }
+    // A timer of its own: the slice runs apart from the icon given at the same moment, and
+    // input waiting meanwhile comes first.
+    AfterFirstWindowDrawn(this, [this] { QTimer::singleShot(0, this, &RosterWindow::Build); });
+}
+
+void RosterWindow::Build()
+{
+    if (built)
+        return;
+    built = true;
+    ui->setupUi(this);
     MakeLinksAbsolute();
     SetUpTitleBar();
     timeScale = TimeScaleFromEnvironment();
@@ -99,6 +117,9 @@ RosterWindow::RosterWindow(QWidget* parent)
         setWindowState(Qt::WindowMinimized);
     ChangeStatus(RosterManager::STATUS_ONLINE);
     connect(&restApi, &RestAPI::NetworkManagerLogSignal, this, &RosterWindow::ApiLog);
+    // Built behind a sign-in dialog already shown: the tray as the dialog left it.
+    if (signInAsked && !isSignedIn)
+        ShowSignedOutTray();
 }
 
 RosterWindow::~RosterWindow()
@@ -175,13 +196,11 @@ void RosterWindow::ConnectTray()
 
 void RosterWindow::ConnectMisc()
 {
-    connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthComplete, this, &RosterWindow::OnAuthCompete);
     misc.ExitConfirmHolder().Wire([this](ExitConfirm& confirm) {
         connect(&confirm, &ExitConfirm::ExitConfirm_Signal, this, &RosterWindow::ExitApp);
         // Cancel (or closing the question) takes the answer back: the next exit asks again.
         connect(&confirm, &QDialog::rejected, this, [this] { exitConfirmPending = false; });
     });
-    connect(&misc.GetAuthDialog(), &AuthDialog::OnAuthFailed, this, &RosterWindow::OnAuthFailed);
     for (QLabel* label :
         { ui->lblLinkMyMail, ui->lblLinkFindTessivanors, ui->lbLinkPostJob, ui->lblLinkAcademy })
         connect(label, &QLabel::linkActivated, &misc, &MiscFunctions::openLink);
@@ -196,11 +215,17 @@ void RosterWindow::ConnectMisc()
 void RosterWindow::showLoginDialog()
 {
     isSignedIn = false;
+    signInAsked = true;
+    ShowSignedOutTray();
+    misc.GetAuthDialog().showAuthDialogWithPrompt(true);
+    hide();
+}
+
+void RosterWindow::ShowSignedOutTray()
+{
     TrayIcon& tray = misc.GetTrayIcon();
     tray.setToolTip(QString());
     tray.ChangeSign(false);
-    misc.GetAuthDialog().showAuthDialogWithPrompt(true);
-    hide();
 }
 
 void RosterWindow::ResetWorkingTime()
@@ -231,5 +256,6 @@ void RosterWindow::OnChatConnectionStateChange(bool connected)
 
 void RosterWindow::OnAuthFailed(const QString& userName)
 {
+    Build();
     logManager.AddToLog(LogManager::LOG_SIGN_IN_ERROR, userName);
 }

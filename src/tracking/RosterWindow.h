@@ -56,11 +56,25 @@ class RosterWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit RosterWindow(QWidget* parent = nullptr);
+    // When the window behind the sign-in dialog is built: its form, title bar, log, wiring,
+    // timers and preferences, and the tray icon shown.
+    enum class Building
+    {
+        Now,
+        // Once the first window (the sign-in dialog) has been drawn, on a turn of its own; a
+        // sign-in's end or failure, or the window shown, builds it at once when it comes
+        // first. Until then only the services hub with the sign-in dialog exists.
+        AfterFirstWindowDrawn,
+    };
+
+    explicit RosterWindow(QWidget* parent = nullptr, Building building = Building::Now);
     ~RosterWindow() override;
 
-    // The signed-out start: the sign-in dialog shown, the main window hidden.
+    // The signed-out start: the sign-in dialog shown, the main window hidden, the tray icon
+    // offering only what needs no member.
     void showLoginDialog();
+    // Whether the window behind the sign-in dialog is built yet.
+    bool IsBuilt() const { return built; }
 
     // Roster upkeep and pictures.
     // Sign-in completion and sign-out set this. Answers of a sign-in (roster, pictures, about
@@ -265,6 +279,10 @@ private:
     void OnScreensnapUploadFailed(const QVariant& answer);
 
 private:
+    // Everything of the window but the services hub; once.
+    void Build();
+    // The tray as the sign-in dialog wants it: no tooltip, only what needs no member.
+    void ShowSignedOutTray();
     void SetUpTitleBar();
     // A page of the service's web site: the web pages base, `path` and the already encoded
     // `query`.
@@ -425,6 +443,8 @@ private:
     std::optional<ChatConnection> chatClient;
     WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
+    bool built = false; // Build ran
+    bool signInAsked = false; // showLoginDialog ran
     int formMinimumWidth = 0; // the form's, fitted to the font
     bool lookPrepared = false; // PrepareLook ran
 

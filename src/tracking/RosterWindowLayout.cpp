@@ -165,8 +165,10 @@ void RosterWindow::ResizeWidgetToText(QWidget* widget, const QString& text)
 
 void RosterWindow::setVisible(bool visible)
 {
-    if (visible)
+    if (visible) {
+        Build();
         PrepareLook();
+    }
     QMainWindow::setVisible(visible);
 }
 

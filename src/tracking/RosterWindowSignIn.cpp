@@ -38,6 +38,7 @@ QList<QRect> AvailableAreas()
 
 void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo info)
 {
+    Build();
     show();
     misc.SetUserName(userName);
     misc.GetMemoDialog().SetCurrentUserAndCompany(userName, QString());
