@@ -151,6 +151,56 @@ private slots:
         QVERIFY(!preferences->findChild<QPushButton*>("btnStopStartLogging")->isHidden());
     }
 
+    // The client's start builds the window behind the sign-in dialog once the dialog has been
+    // drawn. Whatever reaches the window before that builds it at once, and the window ends as
+    // one built with the controller: signed out behind the dialog, or signed in for good (the
+    // build's own turn, coming later, changes nothing).
+    void buildsTheWindowOnceBehindTheSignInDialog_data()
+    {
+        QTest::addColumn<QString>("first"); // what reaches the unbuilt window
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("the dialog drawn") << "" << false;
+        QTest::newRow("a sign-in") << "sign-in" << true;
+        QTest::newRow("a failed sign-in") << "failure" << false;
+        QTest::newRow("the window shown") << "show" << false;
+    }
+
+    void buildsTheWindowOnceBehindTheSignInDialog()
+    {
+        QFETCH(QString, first);
+        QFETCH(bool, signedIn);
+        const int configLoads = LogLines("Load application config");
+        const int failures = LogLines("Sign-in error! Login name: nobody");
+        RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);
+        MiscFunctions& misc = *window.findChild<MiscFunctions*>();
+        TrayIcon& tray = misc.GetTrayIcon();
+        AuthDialog& dialog = misc.GetAuthDialog();
+        window.showLoginDialog();
+        QVERIFY(!window.IsBuilt());
+        QVERIFY(!window.findChild<QLabel*>("lblUserStatus"));
+        QCOMPARE(LogLines("Load application config"), configLoads);
+
+        if (first == "sign-in")
+            emit dialog.OnAuthComplete("demo", RestAPI::SecurityUserInfo());
+        else if (first == "failure")
+            emit dialog.OnAuthFailed("nobody");
+        else if (first == "show")
+            window.show();
+        QCOMPARE(window.IsBuilt(), !first.isEmpty());
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTRY_VERIFY(window.IsBuilt());
+        QTest::qWait(50); // the build's own turn
+
+        QCOMPARE(LogLines("Load application config"), configLoads + 1);
+        QCOMPARE(window.findChild<QLabel*>("lblUserStatus")->text(), QString("ONLINE"));
+        QCOMPARE(window.isVisible(), signedIn || first == "show");
+        QVERIFY(tray.isVisible());
+        QCOMPARE(TrayAction(tray, "Sign out")->isEnabled(), signedIn);
+        QCOMPARE(tray.toolTip(),
+            signedIn ? QString("Tessivanor Team Room - Online(demo)") : QString());
+        QCOMPARE(LogLines("Sign-in error! Login name: nobody"), failures + (first == "failure"));
+    }
+
     void buildsItsTitleBarAndAbsoluteLinks()
     {
         RosterWindow window;
