@@ -37,8 +37,8 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // The controller makes the services hub with the sign-in dialog and the tray icon; the
-    // rest of the window, which the dialog hides, is built once the dialog has been drawn. A
+    // The controller makes the services hub with the sign-in dialog; the rest of the window,
+    // which the dialog hides, and the tray icon are built once the dialog has been drawn. A
     // second instance leaves before that.
     RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);
     if (app.isRunning()) {

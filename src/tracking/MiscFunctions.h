@@ -113,15 +113,16 @@ public:
     void ShowPreferences();
 
     // The dialogs and the tray icon, the same objects for the whole run. Only the sign-in
-    // dialog and the tray icon are made with the hub; each other dialog is made when first
-    // asked for, so start-up builds none that it does not show.
+    // dialog is made with the hub; the tray icon and each other dialog are made when first
+    // asked for, so start-up builds none that it does not show before the sign-in dialog (the
+    // tray icon comes with the main window, built behind the dialog).
     AuthDialog& GetAuthDialog() { return authDialog; }
     ExitConfirm& GetExitConfirm() { return exitConfirm.Get(); }
     Memo& GetMemoDialog() { return memoDialog.Get(); }
     Preferences& GetPreferences() { return preferences.Get(); }
     StopReminder& GetStopReminder() { return stopReminder.Get(); }
     RemindDialog& GetRemindDialog() { return remindDialog.Get(); }
-    TrayIcon& GetTrayIcon() { return trayIcon; }
+    TrayIcon& GetTrayIcon() { return trayIcon.Get(); }
     LastSnapshot& GetLastSnapshot() { return lastSnapshot.Get(); }
     // The same dialogs for wiring them as they are made, and for steps that only concern a
     // dialog already made (IfMade), such as hiding it at sign-out.
@@ -130,6 +131,7 @@ public:
     MadeOnFirstUse<Preferences>& PreferencesHolder() { return preferences; }
     MadeOnFirstUse<StopReminder>& StopReminderHolder() { return stopReminder; }
     MadeOnFirstUse<RemindDialog>& RemindDialogHolder() { return remindDialog; }
+    MadeOnFirstUse<TrayIcon>& TrayIconHolder() { return trayIcon; }
 
     // Screen snaps: opens the snap window on the picture, at the desktop's origin whatever the
     // mode, unless one is open already. The snap is uploaded for the team given here.
@@ -175,7 +177,7 @@ private:
     MadeOnFirstUse<StopReminder> stopReminder;
     MadeOnFirstUse<RemindDialog> remindDialog;
     MadeOnFirstUse<LastSnapshot> lastSnapshot;
-    TrayIcon trayIcon;
+    MadeOnFirstUse<TrayIcon> trayIcon;
     std::array<MyShortcut, 10> shortcuts;
     InputEventCounter eventCounter;
     QTimer sampleTimer;

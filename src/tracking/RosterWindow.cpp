@@ -223,9 +223,12 @@ void RosterWindow::showLoginDialog()
 
 void RosterWindow::ShowSignedOutTray()
 {
-    TrayIcon& tray = misc.GetTrayIcon();
-    tray.setToolTip(QString());
-    tray.ChangeSign(false);
+    // An icon not made yet comes with the window's build, which shows it signed out then.
+    TrayIcon* tray = misc.TrayIconHolder().IfMade();
+    if (!tray)
+        return;
+    tray->setToolTip(QString());
+    tray->ChangeSign(false);
 }
 
 void RosterWindow::ResetWorkingTime()

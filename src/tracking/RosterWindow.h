@@ -281,7 +281,8 @@ private:
 private:
     // Everything of the window but the services hub; once.
     void Build();
-    // The tray as the sign-in dialog wants it: no tooltip, only what needs no member.
+    // The tray icon, when made, as the sign-in dialog wants it: no tooltip, only what needs no
+    // member.
     void ShowSignedOutTray();
     void SetUpTitleBar();
     // A page of the service's web site: the web pages base, `path` and the already encoded
@@ -480,8 +481,8 @@ private:
     QList<PendingCapture> pendingCaptures; // oldest first
     // Captures uploaded at once, each kept until the service answers for it.
     CaptureUploads captureUploads { restApi };
-    TrackingEnvironment environment
-        = TrackingEnvironment::Desktop(networkChecker, misc.GetTrayIcon());
+    TrackingEnvironment environment = TrackingEnvironment::Desktop(
+        networkChecker, [this]() -> QSystemTrayIcon& { return misc.GetTrayIcon(); });
 
     // Screen snaps: the whole desktop's grab on its way to the editor.
     PictureGrab snapGrab;

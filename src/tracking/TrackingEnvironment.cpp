@@ -17,7 +17,7 @@ const int trayMessageMs = 10000;
 } // namespace
 
 TrackingEnvironment TrackingEnvironment::Desktop(
-    const NetworkChecker& network, QSystemTrayIcon& tray)
+    const NetworkChecker& network, std::function<QSystemTrayIcon&()> tray)
 {
     TrackingEnvironment environment;
     environment.grabDesktop = [grabber = std::make_shared<DesktopGrabber>()] {
@@ -37,11 +37,11 @@ TrackingEnvironment TrackingEnvironment::Desktop(
     environment.isServerEnabled = [&network] {
         return network.IsServerEnabled();
     };
-    environment.showTrayWarning = [&tray](const QString& title, const QString& text) {
-        tray.showMessage(title, text, QSystemTrayIcon::Warning, trayMessageMs);
+    environment.showTrayWarning = [tray](const QString& title, const QString& text) {
+        tray().showMessage(title, text, QSystemTrayIcon::Warning, trayMessageMs);
     };
-    environment.showTrayNotice = [&tray](const QString& title, const QString& text) {
-        tray.showMessage(title, text, QSystemTrayIcon::Information, trayMessageMs);
+    environment.showTrayNotice = [tray](const QString& title, const QString& text) {
+        tray().showMessage(title, text, QSystemTrayIcon::Information, trayMessageMs);
     };
     environment.isTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     return environment;

@@ -29,6 +29,8 @@ struct TrackingEnvironment
     std::function<bool()> isTrayAvailable; // a system tray shows the client's icon
 
     // The window system's queries, the checker's network answers and the tray's balloon; the
-    // grabs through an X connection of their own (DesktopGrabber).
-    static TrackingEnvironment Desktop(const NetworkChecker& network, QSystemTrayIcon& tray);
+    // grabs through an X connection of their own (DesktopGrabber). The tray icon is asked for
+    // only when a balloon shows.
+    static TrackingEnvironment Desktop(
+        const NetworkChecker& network, std::function<QSystemTrayIcon&()> tray);
 };

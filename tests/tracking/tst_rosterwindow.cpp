@@ -173,11 +173,11 @@ private slots:
         const int failures = LogLines("Sign-in error! Login name: nobody");
         RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);
         MiscFunctions& misc = *window.findChild<MiscFunctions*>();
-        TrayIcon& tray = misc.GetTrayIcon();
         AuthDialog& dialog = misc.GetAuthDialog();
         window.showLoginDialog();
         QVERIFY(!window.IsBuilt());
         QVERIFY(!window.findChild<QLabel*>("lblUserStatus"));
+        QVERIFY(!misc.TrayIconHolder().IfMade());
         QCOMPARE(LogLines("Load application config"), configLoads);
 
         if (first == "sign-in")
@@ -194,6 +194,7 @@ private slots:
         QCOMPARE(LogLines("Load application config"), configLoads + 1);
         QCOMPARE(window.findChild<QLabel*>("lblUserStatus")->text(), QString("ONLINE"));
         QCOMPARE(window.isVisible(), signedIn || first == "show");
+        TrayIcon& tray = misc.GetTrayIcon();
         QVERIFY(tray.isVisible());
         QCOMPARE(TrayAction(tray, "Sign out")->isEnabled(), signedIn);
         QCOMPARE(tray.toolTip(),
