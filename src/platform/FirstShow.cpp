@@ -72,7 +72,7 @@ class FirstDrawWatcher : public QObject
 {
 public:
     FirstDrawWatcher(QObject* context, std::function<void()> action, int latestMs)
-        : QObject(context), action(std::move(action))
+        : QObject(context), action(std::move(action)), order(++given)
     {
         QCoreApplication::instance()->installEventFilter(this);
         latest.setSingleShot(true);
@@ -87,9 +87,17 @@ protected:
             && static_cast<QWindow*>(watched)->isExposed()) {
             QCoreApplication::instance()->removeEventFilter(this);
             latest.stop();
-            QMetaObject::invokeMethod(this, &FirstDrawWatcher::Run, Qt::QueuedConnection);
+            // Filters see the exposure newest first: the lower priority of a later watcher
+            // queues its action behind those given before it.
+            QCoreApplication::postEvent(this, new QEvent(QEvent::User), -order);
         }
         return false;
+    }
+
+    void customEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::User)
+            Run();
     }
 
 private:
@@ -104,7 +112,11 @@ private:
 
     std::function<void()> action;
     QTimer latest;
+    const int order; // of the watchers made, counting from 1
+    static int given;
 };
+
+int FirstDrawWatcher::given = 0;
 
 } // namespace
 

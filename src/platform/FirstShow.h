@@ -15,5 +15,6 @@ void ShowInSlices(QWidget* window);
 // Runs `action` once, as soon as the first window of the application has been exposed and
 // drawn: for work that no window needs before it shows (the application's icon, which a window
 // manager takes as it changes). Runs it after `latestMs` when no window shows before then.
-// Nothing runs once `context` is gone.
+// Nothing runs once `context` is gone. Actions waiting for the same drawing run in the order
+// they were given.
 void AfterFirstWindowDrawn(QObject* context, std::function<void()> action, int latestMs = 2000);

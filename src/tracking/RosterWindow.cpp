@@ -17,6 +17,7 @@ namespace {
 Q_LOGGING_CATEGORY(chatConnectionLog, "movarelquintash.chat.connection", QtInfoMsg)
 
 const QString apiLogFileName = QStringLiteral("restApiLog.log");
+const int buildPauseMs = 1; // after the first window is drawn
 
 // A factor above 0 and up to 1; anything else leaves the intervals as they are.
 double TimeScaleFromEnvironment()
@@ -50,9 +51,11 @@ RosterWindow::RosterWindow(QWidget* parent, Building building)
         Build();
         return;
     }
-    // A timer of its own: the slice runs apart from the icon given at the same moment, and
-    // input waiting meanwhile comes first.
-    AfterFirstWindowDrawn(this, [this] { QTimer::singleShot(0, this, &RosterWindow::Build); });
+    // After the icon, which waits for the same drawing, on a timer rather than a posted event
+    // (as a zero timeout would be): the event loop lets timers and input in only once no posted
+    // event is left, so the icon and the build would be one long stall.
+    AfterFirstWindowDrawn(this,
+        [this] { QTimer::singleShot(buildPauseMs, Qt::PreciseTimer, this, &RosterWindow::Build); });
 }
 
 void RosterWindow::Build()

@@ -234,6 +234,20 @@ private slots:
             delete context;
     }
 
+    // Work given for the same drawing runs in the order it was given, each once.
+    void runsWhatWaitsForTheFirstDrawingInTheOrderGiven()
+    {
+        PaintCounter window;
+        QObject context;
+        QStringList ran;
+        for (const char* name : { "first", "second", "third" })
+            AfterFirstWindowDrawn(&context, [&ran, name] { ran << name; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(ran.size(), 3);
+        QCOMPARE(ran, QStringList({ "first", "second", "third" }));
+    }
+
 private:
     static QRgb BackingStorePixel(QWidget& window, QPoint at)
     {
