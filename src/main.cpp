@@ -37,9 +37,11 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // The controller makes the services hub with the sign-in dialog; the rest of the window,
-    // which the dialog hides, and the tray icon are built once the dialog has been drawn. A
-    // second instance leaves before that.
+    // The instance lock is taken meanwhile: its file is written through to the disk. The
+    // controller makes the services hub with the sign-in dialog; the rest of the window, which
+    // the dialog hides, and the tray icon are built once the dialog has been drawn. A second
+    // instance leaves before that.
+    app.StartTakingLock();
     RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);
     if (app.isRunning()) {
         QMessageBox::information(nullptr, AppInfo::applicationName,

@@ -48,6 +48,8 @@ SingleApplication::SingleApplication(int& argc, char** argv, const QString& id)
 
 SingleApplication::~SingleApplication()
 {
+    if (locking.valid())
+        locking.wait();
     server.close();
 }
 
@@ -61,41 +63,50 @@ QString SingleApplication::id() const
     return appId;
 }
 
+void SingleApplication::StartTakingLock()
+{
+    if (checked || locking.valid())
+        return;
+    locking = std::async(std::launch::async, [this] { return TakeLock(); });
+}
+
 bool SingleApplication::isRunning()
 {
     if (checked)
         return running;
     checked = true;
-    if (TakeOver()) {
-        running = false;
-        return running;
-    }
+    const Locking first = locking.valid() ? locking.get() : TakeLock();
     // The lock is held. A live instance answers on its socket; a lock whose holder does not
     // answer was left by a process that is gone or is not ours, so it is taken over.
-    running = OtherInstanceAnswers();
-    if (!running) {
+    running = first == Locking::HeldByAnother && OtherInstanceAnswers();
+    if (first == Locking::HeldByAnother && !running) {
         lock.removeStaleLockFile();
-        running = !TakeOver();
+        running = TakeLock() == Locking::HeldByAnother;
     }
+    if (!running)
+        Listen();
     return running;
 }
 
-bool SingleApplication::TakeOver()
+SingleApplication::Locking SingleApplication::TakeLock()
 {
     // The lock reads what is at its path to tell a stale lock: a pipe would block it for good,
     // a folder would look held for ever. What cannot be moved away is not locked at all: two
     // instances are better than none that starts.
-    const bool lockable = RegularFile::SetAsideUnlessRegular(LockFilePath(appId));
-    if (lockable && !lock.tryLock(0))
-        return false;
-    if (!lockable)
+    if (!RegularFile::SetAsideUnlessRegular(LockFilePath(appId))) {
         qWarning() << "Starting without the single-instance lock";
+        return Locking::Unusable;
+    }
+    return lock.tryLock(0) ? Locking::Taken : Locking::HeldByAnother;
+}
+
+void SingleApplication::Listen()
+{
     const QString socketPath = basePath + QStringLiteral(".socket");
     // A socket file left by a crashed instance would make listen() fail.
     QLocalServer::removeServer(socketPath);
     if (!server.listen(socketPath))
         qWarning() << "Single-instance server cannot listen:" << server.errorString();
-    return true;
 }
 
 bool SingleApplication::OtherInstanceAnswers() const

@@ -10,13 +10,19 @@
 
 namespace {
 
-// Run as "--instance <id> probe|hold": builds the application object, prints "running" or
-// "primary", and with "hold" stays up as the primary until it is killed.
+// Run as "--instance <id> probe|hold [early]": builds the application object, prints "running"
+// or "primary", and with "hold" stays up as the primary until it is killed. With "early" the
+// lock is taken on its worker while the instance does other work, as the client does.
 int runInstance(int argc, char** argv)
 {
     const QString id = QString::fromLocal8Bit(argv[2]);
     const bool hold = std::strcmp(argv[3], "hold") == 0;
+    const bool early = argc > 4 && std::strcmp(argv[4], "early") == 0;
     SingleApplication app(argc, argv, id);
+    if (early) {
+        app.StartTakingLock();
+        QThread::msleep(20);
+    }
     const bool running = app.isRunning();
     std::printf("%s\n", running ? "running" : "primary");
     std::fflush(stdout);
@@ -32,6 +38,14 @@ class TestSingleApplication : public QObject
     Q_OBJECT
 private slots:
     void init() { id = "Single Test " + QUuid::createUuid().toString(QUuid::WithoutBraces); }
+
+    // Each test runs with the lock taken as isRunning is asked, and taken early on its worker.
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("early");
+        QTest::newRow("lock taken when asked") << false;
+        QTest::newRow("lock taken early") << true;
+    }
 
     void cleanup()
     {
@@ -92,11 +106,20 @@ private slots:
     }
 
 private:
+    static QStringList Arguments(const QString& id, const char* role)
+    {
+        QFETCH_GLOBAL(bool, early);
+        QStringList arguments { "--instance", id, role };
+        if (early)
+            arguments << "early";
+        return arguments;
+    }
+
     QByteArray startHolder()
     {
         auto* process = new QProcess;
         holders.append(process);
-        process->start(QCoreApplication::applicationFilePath(), { "--instance", id, "hold" });
+        process->start(QCoreApplication::applicationFilePath(), Arguments(id, "hold"));
         if (!process->waitForStarted(5000))
             return "not started";
         while (!process->canReadLine()) {
@@ -109,7 +132,7 @@ private:
     QByteArray probe()
     {
         QProcess process;
-        process.start(QCoreApplication::applicationFilePath(), { "--instance", id, "probe" });
+        process.start(QCoreApplication::applicationFilePath(), Arguments(id, "probe"));
         if (!process.waitForFinished(15000))
             return "no answer";
         return process.readAllStandardOutput().trimmed();
@@ -121,7 +144,7 @@ private:
 
 int main(int argc, char* argv[])
 {
-    if (argc == 4 && std::strcmp(argv[1], "--instance") == 0)
+    if (argc >= 4 && std::strcmp(argv[1], "--instance") == 0)
         return runInstance(argc, argv);
     QCoreApplication app(argc, argv);
     TestSingleApplication test;

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 // Runs the client itself twice on the test's display and answers the second one's box as a
@@ -115,16 +117,19 @@ private slots:
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         QVERIFY(
             pipe ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0 : QDir().mkpath(path));
-        StartsToItsSignInDialog();
+        const QFileInfo info(path);
+        const auto setAside = [&info] {
+            return QDir(info.path())
+                .entryList({ info.fileName() + ".not-a-file-*" },
+                    QDir::AllEntries | QDir::System | QDir::Hidden)
+                .size();
+        };
+        // The activity log is opened with the window built behind the dialog, a moment later.
+        StartsToItsSignInDialog([&setAside] { return setAside() > 0; });
         if (QTest::currentTestFailed())
             return;
         QVERIFY(!QFileInfo::exists(path) || QFileInfo(path).isFile());
-        const QFileInfo info(path);
-        QCOMPARE(QDir(info.path())
-                     .entryList({ info.fileName() + ".not-a-file-*" },
-                         QDir::AllEntries | QDir::System | QDir::Hidden)
-                     .size(),
-            1);
+        QCOMPARE(setAside(), 1);
     }
 
     // The password digest and the session key must not travel in clear: an http service is
@@ -149,11 +154,13 @@ private:
             + "/movarelquintash.com/Movarelquintash Client.conf";
     }
 
-    static void StartsToItsSignInDialog()
+    // Terminates the client once its sign-in dialog is up and `done` holds.
+    static void StartsToItsSignInDialog(const std::function<bool()>& done = [] { return true; })
     {
         QProcess client;
         QVERIFY(start(client, ClosedServiceEnvironment()));
         QVERIFY(!findWindow(client.processId(), "^Sign in - ").isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(done(), 10000);
         QCOMPARE(client.state(), QProcess::Running);
         client.terminate();
         QVERIFY(client.waitForFinished(10000));
