@@ -2,6 +2,8 @@
 
 #include "AppVersion.h"
 
+#include <QImageReader>
+#include <QPixmap>
 #include <QStandardPaths>
 
 namespace AppInfo {
@@ -24,9 +26,16 @@ QIcon icon()
     if (!themed.isNull() && !themed.availableSizes().isEmpty())
         return themed;
     QIcon builtIn;
-    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 })
-        builtIn.addFile(
-            QStringLiteral(":/appicon/hicolor/%1x%1/apps/%2.png").arg(size).arg(desktopFileName));
+    for (int size : { 16, 22, 24, 32, 48, 64, 128, 256 }) {
+        // Read as the PNG it is: a picture read by its name alone is first offered to every
+        // picture plugin, which loads them all (GIF, JPEG, SVG, with their libraries) on the
+        // GUI thread just after the first window shows.
+        QImageReader reader(
+            QStringLiteral(":/appicon/hicolor/%1x%1/apps/%2.png").arg(size).arg(desktopFileName),
+            "png");
+        reader.setAutoDetectImageFormat(false);
+        builtIn.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return builtIn;
 }
 

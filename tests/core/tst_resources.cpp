@@ -1,3 +1,4 @@
+#include "AppInfo.h"
 #include "PasswordCipher.h"
 
 #include <QDataStream>
@@ -15,6 +16,13 @@ QByteArray resource(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Whether Qt's picture plugins (the readers of formats other than its own) are loaded.
+bool PicturePluginLoaded()
+{
+    QFile maps("/proc/self/maps");
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/imageformats/");
+}
+
 } // namespace
 
 class TestResources : public QObject
@@ -22,6 +30,21 @@ class TestResources : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { Q_INIT_RESOURCE(Res); }
+
+    // The application's icon built in is read as the PNG it is, at every size it comes in,
+    // without loading a picture plugin. The first test: no picture has been read before.
+    void applicationIconLoadsNoPicturePlugin()
+    {
+        QVERIFY(!PicturePluginLoaded());
+        const QIcon icon = AppInfo::icon(); // no theme of the test's home has it
+        QVERIFY(!PicturePluginLoaded());
+        QCOMPARE(icon.availableSizes(),
+            QList<QSize>({ { 16, 16 }, { 22, 22 }, { 24, 24 }, { 32, 32 }, { 48, 48 }, { 64, 64 },
+                { 128, 128 }, { 256, 256 } }));
+        const QImage artwork(":/appicon/hicolor/32x32/apps/movarelquintash-client.png");
+        QCOMPARE(icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32),
+            artwork.convertToFormat(QImage::Format_ARGB32));
+    }
 
     void picturesLoadAtTheirSizes_data()
     {
@@ -146,5 +169,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestResources)
+QTEST_MAIN(TestResources)
 #include "tst_resources.moc"
