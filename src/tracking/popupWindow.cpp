@@ -1,6 +1,7 @@
 #include "popupWindow.h"
 
 #include "FormFit.h"
+#include "MoveNotice.h"
 #include "NoticeSound.h"
 #include "PreviewWidget.h"
 #include "RegularFile.h"
@@ -461,6 +462,21 @@ void popupWindow::showEvent(QShowEvent* event)
         liveTime = 0;
     }
     QWidget::showEvent(event);
+}
+
+// The slide moves the popup 5 or 10 pixels every few milliseconds and counts its own steps; of
+// the server's notices of those steps only the one of the rise's last step is handed on, so Qt
+// knows where the popup stays. The others each cost the GUI thread four waits for the server.
+bool popupWindow::nativeEvent(const QByteArray& eventType, void* message, long* result)
+{
+    if (animationTimer.isActive()) {
+        const std::optional<QPoint> movedTo
+            = MoveNotice::MovedTo(eventType, message, internalWinId(), size());
+        const bool lastRiseStep = isRising && movedTo && movedTo->y() <= targetRect.y();
+        if (movedTo && !lastRiseStep)
+            return true;
+    }
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void popupWindow::hideEvent(QHideEvent* event)

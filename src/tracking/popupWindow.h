@@ -73,6 +73,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
 
     // Plays the sound once without waiting for it.
     virtual void PlaySoundSource(const QUrl& source);
