@@ -191,7 +191,10 @@ private slots:
         qInfo("longest stall per capture, %d captures: %s, %.0f %% >= 16 ms, %.0f %% >= 60 ms",
             int(longest.size()), qPrintable(Summary(longest)), share(16), share(60));
         qInfo("each: %s", qPrintable(each.join(' ')));
-        if (qEnvironmentVariableIsSet("BENCH_SHOW_GAPS"))
+        if (qEnvironmentVariableIsSet("BENCH_SHOW_GAPS")) {
+            // Each gap with the time it ended, to be found in a profile of the client.
+            for (const Gap& gap : Gaps())
+                qInfo("gap %lld %d", gap.end, gap.length);
             for (int n = 1; n < arrivals.size(); ++n) {
                 QStringList in;
                 for (const Gap& gap : Gaps())
@@ -199,6 +202,7 @@ private slots:
                         in << QString("%1@%2").arg(gap.length).arg(gap.end - arrivals.at(n - 1));
                 qInfo("capture %d: %s", n, qPrintable(in.join(' ')));
             }
+        }
         QStringList resident;
         for (auto it = memory.begin(); it != memory.end(); ++it)
             resident << QString::asprintf("%.1f MB after %d", it.value(), it.key());

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 // The grab as the capture's record keeps it: twice the popup's box, which the popup and the
@@ -23,6 +26,18 @@ QImage Thumbnail(const QImage& picture, const QSize& box)
         ? picture.scaled(coarse, Qt::IgnoreAspectRatio, Qt::FastTransformation)
         : picture;
     return reduced.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// How much the encoding thread gives way: nice 10 weighs about a tenth of a normal thread.
+const int encodingNice = 10;
+
+// The PNG of a 4K desktop keeps a processor busy for a quarter of a second, just while the
+// popup shows and rises. On a busy machine that time came out of the GUI thread's share and the
+// window missed frames; the PNG is wanted only when the popup closes, seconds later. On Linux
+// the calling thread's own nice value is set.
+void GiveWayToTheWindow()
+{
+    (void)setpriority(PRIO_PROCESS, id_t(gettid()), encodingNice);
 }
 
 } // namespace
@@ -129,7 +144,10 @@ void CaptureEncoder::Job::Encode()
     changed.notify_all();
 }
 
-CaptureEncoder::CaptureEncoder(QObject* parent) : QObject(parent) { }
+CaptureEncoder::CaptureEncoder(QObject* parent) : QObject(parent)
+{
+    encodings.Post(&GiveWayToTheWindow);
+}
 
 CaptureEncoder::~CaptureEncoder()
 {

@@ -475,6 +475,7 @@ private:
         bool saveAsked = false; // its popup closed without a discard, or there was none
         bool toCache = false; // kept for later rather than uploaded (sign-out, exit)
         bool grabbed = false; // its thumbnail is in the record
+        int popupLifeTimeMs = 0; // as the settings said when it was taken
     };
     CaptureEncoder captureEncoder;
     std::weak_ptr<CaptureEncoder::Job> newestCapture; // the one MiscFunctions::currentShot holds

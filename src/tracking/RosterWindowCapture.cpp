@@ -112,7 +112,10 @@ void RosterWindow::GetScreenshot()
     const CaptureEncoder::JobPtr encoding
         = captureEncoder.Start(environment.grabDesktop, ScreenshotPopup().ShotSize());
     newestCapture = encoding;
-    pendingCaptures.append({ shot, encoding });
+    PendingCapture capture { shot, encoding };
+    // Read with the rest of the settings now: the popup's turn has enough to do.
+    capture.popupLifeTimeMs = settings.popupTimeout * 1000;
+    pendingCaptures.append(capture);
 
     // Without the popup no close will come to save it: the capture is saved now.
     if (!settings.enableSnapshots)
@@ -160,10 +163,10 @@ void RosterWindow::ShowCaptureInPopup(const PendingCapture& capture)
         SaveScreenshot();
         return;
     }
-    const int lifeTimeMs = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
     const auto showPopup = [&] {
         return ScreenshotPopup().ShowPopup(misc.GetUsername(), misc.GetUserCompany(),
-            capture.shot.activeWindow, capture.shot.picture, lifeTimeMs, screenshotPopupSlideMs);
+            capture.shot.activeWindow, capture.shot.picture, capture.popupLifeTimeMs,
+            screenshotPopupSlideMs);
     };
     // Another notice is on screen: it gives way.
     if (showPopup()) {

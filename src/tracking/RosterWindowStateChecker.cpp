@@ -91,11 +91,13 @@ void RosterWindow::CheckLockAndScreensaver()
 
 void RosterWindow::ShowChatAndTeamCount()
 {
+    // Conversations are windows: only the top-level widgets are looked at. Every widget of
+    // the application, each asked for its name, took a good part of the tick.
     int chats = 0;
-    const QWidgetList widgets = QApplication::allWidgets();
+    const QWidgetList windows = QApplication::topLevelWidgets();
     const QString chatName = QStringLiteral("ChatDialog");
-    for (const QWidget* widget : widgets)
-        if (widget->objectName() == chatName)
+    for (const QWidget* window : windows)
+        if (window->objectName() == chatName)
             ++chats;
     if (chats != loggedChatCount) {
         loggedChatCount = chats;

@@ -1,6 +1,7 @@
 #include "popupWindow.h"
 
 #include "FormFit.h"
+#include "MoveNotice.h"
 #include "NoticeSound.h"
 #include "PreviewWidget.h"
 #include "RegularFile.h"
@@ -43,7 +44,9 @@ void setPlainText(QLabel* label, const QString& text)
 // whatever the member is typing into.
 popupWindow::popupWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      ui(std::make_unique<Ui::popupWindow>()), ballPixmap(QStringLiteral(":/design/popupBall.png"))
+      ui(std::make_unique<Ui::popupWindow>()), ballPixmap(QStringLiteral(":/design/popupBall.png")),
+      countdownFont(QStringLiteral("Lucida Grande"), 13, QFont::Bold),
+      countdownMetrics(countdownFont)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     ui->setupUi(this);
@@ -299,16 +302,11 @@ QRect popupWindow::BallRect() const
     return QRect(QPoint(left, qRound(ballPlace.y() * density)), ball);
 }
 
-QFont popupWindow::CountdownFont()
-{
-    return QFont(QStringLiteral("Lucida Grande"), 13, QFont::Bold);
-}
-
 // Where the seconds are drawn, centred on the ball.
 QRect popupWindow::SecondsRect(const QString& seconds) const
 {
     const QRect ball = BallRect();
-    const QSize textSize = QFontMetrics(CountdownFont()).size(0, seconds);
+    const QSize textSize = countdownMetrics.size(0, seconds);
     return QRect(ball.left() + ball.width() / 2 - textSize.width() / 2,
         ball.top() + (ball.height() - 1) / 2 - textSize.height() / 2, textSize.width(),
         textSize.height());
@@ -319,7 +317,7 @@ QRect popupWindow::SecondsRect(const QString& seconds) const
 QRect popupWindow::CountdownRect() const
 {
     const QRect seconds = SecondsRect(QString::number((lifeTime - liveTime) / secondMs));
-    const int overhang = QFontMetrics(CountdownFont()).height() / 4;
+    const int overhang = countdownMetrics.height() / 4;
     return BallRect().united(seconds.adjusted(-overhang, -overhang, overhang, overhang));
 }
 
@@ -332,7 +330,7 @@ void popupWindow::PaintCountdown()
 
     const QString seconds = QString::number((lifeTime - liveTime) / secondMs);
     const QRect text = SecondsRect(seconds);
-    painter.setFont(CountdownFont());
+    painter.setFont(countdownFont);
     painter.setPen(Qt::black);
     painter.drawText(QRect(text.topLeft(), ball.size()), 0, seconds);
 }
@@ -464,6 +462,21 @@ void popupWindow::showEvent(QShowEvent* event)
         liveTime = 0;
     }
     QWidget::showEvent(event);
+}
+
+// The slide moves the popup 5 or 10 pixels every few milliseconds and counts its own steps; of
+// the server's notices of those steps only the one of the rise's last step is handed on, so Qt
+// knows where the popup stays. The others each cost the GUI thread four waits for the server.
+bool popupWindow::nativeEvent(const QByteArray& eventType, void* message, long* result)
+{
+    if (animationTimer.isActive()) {
+        const std::optional<QPoint> movedTo
+            = MoveNotice::MovedTo(eventType, message, internalWinId(), size());
+        const bool lastRiseStep = isRising && movedTo && movedTo->y() <= targetRect.y();
+        if (movedTo && !lastRiseStep)
+            return true;
+    }
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void popupWindow::hideEvent(QHideEvent* event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -71,6 +73,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
 
     // Plays the sound once without waiting for it.
     virtual void PlaySoundSource(const QUrl& source);
@@ -85,7 +88,6 @@ private:
     void PlaySound();
     void PaintCountdown();
     QRect BallRect() const;
-    static QFont CountdownFont();
     QRect SecondsRect(const QString& seconds) const;
     QRect CountdownRect() const;
     QRect ScreenArea() const;
@@ -102,6 +104,10 @@ private:
     QPixmap shotPixmap;
     std::function<QImage()> previewPicture;
     QPixmap ballPixmap;
+    // The countdown's font and its measures, made once: each tick measures the seconds twice
+    // and paints them, and a font looked up afresh each time cost most of the tick.
+    QFont countdownFont;
+    QFontMetrics countdownMetrics;
     QRect targetRect;
     // Where the slide has the popup's top edge. A window manager may keep the window on the
     // screen whatever is asked, so the slide counts its own steps rather than reading y().

@@ -1,5 +1,6 @@
 #include "../DesignFont.h"
 #include "FormFit.h"
+#include "MoveNotice.h"
 #include "WindowEdges.h"
 
 #include <QDialog>
@@ -8,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
+
+#include <xcb/xproto.h>
 
 Q_DECLARE_METATYPE(Qt::Orientation)
 Q_DECLARE_METATYPE(Qt::Edges)
@@ -20,6 +23,51 @@ class TestGeometryRules : public QObject
 {
     Q_OBJECT
 private slots:
+    // Which native events are the server's notices of a window's own moves, and where to.
+    void moveNotices_data()
+    {
+        QTest::addColumn<QByteArray>("eventType");
+        QTest::addColumn<int>("responseType");
+        QTest::addColumn<quint32>("window");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("movedTo"); // (-1, -1): no move notice
+        const QByteArray xcb = "xcb_generic_event_t";
+        const QPoint none(-1, -1);
+        QTest::newRow("a move") << xcb << int(XCB_CONFIGURE_NOTIFY) << 77u << QSize(247, 143)
+                                << QPoint(3592, 2027);
+        QTest::newRow("a resize") << xcb << int(XCB_CONFIGURE_NOTIFY) << 77u << QSize(80, 143)
+                                  << none;
+        QTest::newRow("another window")
+            << xcb << int(XCB_CONFIGURE_NOTIFY) << 78u << QSize(247, 143) << none;
+        QTest::newRow("sent by a window manager")
+            << xcb << int(XCB_CONFIGURE_NOTIFY | 0x80) << 77u << QSize(247, 143) << none;
+        QTest::newRow("an expose") << xcb << int(XCB_EXPOSE) << 77u << QSize(247, 143) << none;
+        QTest::newRow("another platform's event")
+            << QByteArray("windows_generic_MSG") << int(XCB_CONFIGURE_NOTIFY) << 77u
+            << QSize(247, 143) << none;
+    }
+
+    void moveNotices()
+    {
+        QFETCH(QByteArray, eventType);
+        QFETCH(int, responseType);
+        QFETCH(quint32, window);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, movedTo);
+        xcb_configure_notify_event_t notice {};
+        notice.response_type = uint8_t(responseType);
+        notice.event = window;
+        notice.window = window;
+        notice.x = int16_t(movedTo.x() < 0 ? 3592 : movedTo.x());
+        notice.y = int16_t(movedTo.y() < 0 ? 2027 : movedTo.y());
+        notice.width = uint16_t(size.width());
+        notice.height = uint16_t(size.height());
+        const std::optional<QPoint> read
+            = MoveNotice::MovedTo(eventType, &notice, WId(77), QSize(247, 143));
+        QCOMPARE(read.value_or(QPoint(-1, -1)), movedTo);
+        QVERIFY(!MoveNotice::MovedTo("xcb_generic_event_t", nullptr, WId(77), QSize(247, 143)));
+    }
+
     void growAlong_data()
     {
         QTest::addColumn<Qt::Orientation>("axis");

@@ -217,6 +217,36 @@ private slots:
         QCOMPARE(Title(m_service.Uploads().last()), QString("no popups please"));
     }
 
+    // The popup counts down the seconds the settings give, then slides away: its lifetime is
+    // read with the capture's record and handed to the popup when the grab is back.
+    void thePopupLastsTheSecondsOfTheSettings_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("one") << 1;
+        QTest::newRow("seven") << 7;
+    }
+
+    void thePopupLastsTheSecondsOfTheSettings()
+    {
+        QFETCH(int, seconds);
+        ChangeSettings(
+            [=](SettingsProvider::SETTINGS& settings) { settings.popupTimeout = seconds; });
+        StartTracking(*m_window, "Atlas", "counted down");
+        QVERIFY(TakeCapture(*m_window));
+        popupWindow* popup = ScreenshotPopup();
+        QVERIFY(popup->isVisible());
+        auto* slide = popup->findChild<QTimer*>("animationTimer");
+        for (int step = 0; step < 500 && slide->isActive(); ++step)
+            popup->AnimationEvent();
+        QVERIFY(!slide->isActive());
+        for (int second = 0; second < seconds; ++second) {
+            popup->PopupTimeLive();
+            QVERIFY2(!slide->isActive(), qPrintable(QString::number(second)));
+        }
+        popup->PopupTimeLive();
+        QVERIFY(slide->isActive());
+    }
+
     // The popup of a capture still shows when the next one is taken.
     void aStillVisiblePopupSavesItsOwnCaptureFirst()
     {
