@@ -1,6 +1,7 @@
 #include "RosterManager.h"
 
 #include "ListWidgetManager.h"
+#include "RosterRelease.h"
 
 #include <QHash>
 #include <QListWidget>
@@ -18,6 +19,8 @@ bool HasPicture(const QPixmap& picture)
 
 RosterManager::RosterManager(QObject* parent) : QObject(parent) { }
 
+RosterManager::~RosterManager() = default;
+
 QList<RosterManager::ROSTER_GROUP_ITEM> RosterManager::GetRosterList() const
 {
     return rosterList;
@@ -31,6 +34,11 @@ void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool k
             if (!oldExpanded.contains(group.groupID))
                 oldExpanded.insert(group.groupID, group.isExpanded);
         }
+    }
+    if (!rosterList.isEmpty()) {
+        if (!release)
+            release = std::make_unique<RosterRelease>();
+        release->Release(std::move(rosterList));
     }
     rosterList = groups;
     IndexGroups();

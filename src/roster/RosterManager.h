@@ -6,7 +6,10 @@
 #include <QPixmap>
 #include <QString>
 
+#include <memory>
+
 class QListWidget;
+class RosterRelease;
 
 // The model of the member's team rooms and their members.
 class RosterManager : public QObject
@@ -57,9 +60,11 @@ public:
     };
 
     explicit RosterManager(QObject* parent = nullptr);
+    ~RosterManager() override;
 
     QList<ROSTER_GROUP_ITEM> GetRosterList() const;
     // Replaces the teams; with `keepExpand` a team already known by its id keeps its folding.
+    // The teams replaced are freed a few at a time in later turns of the event loop.
     void SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool keepExpand);
     void ClearRoster();
 
@@ -104,6 +109,8 @@ private:
     // The list position of the first team of each id: a refresh looks up every member of
     // hundreds of teams.
     QHash<int, int> groupPositions;
+    // Made when a first roster is replaced.
+    std::unique_ptr<RosterRelease> release;
 };
 
 Q_DECLARE_METATYPE(RosterManager::ROSTER_ITEM)
