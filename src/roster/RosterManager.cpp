@@ -40,6 +40,7 @@ void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool k
             release = std::make_unique<RosterRelease>();
         release->Release(std::move(rosterList));
     }
+    ++revision;
     rosterList = groups;
     IndexGroups();
     if (oldExpanded.isEmpty())
@@ -53,6 +54,7 @@ void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool k
 
 void RosterManager::ClearRoster()
 {
+    ++revision;
     rosterList.clear();
     groupPositions.clear();
 }
@@ -113,8 +115,10 @@ RosterManager::ROSTER_ITEM RosterManager::GetRosterItemByUserName(const QString&
     return ROSTER_ITEM();
 }
 
+// Every change of a member goes through here: the revision counts it.
 RosterManager::ROSTER_ITEM* RosterManager::FindContact(int groupID, int contactID)
 {
+    ++revision;
     const int first = GetGroupIndexByID(groupID);
     if (first < 0)
         return nullptr;
@@ -178,6 +182,7 @@ void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group
         qWarning("RosterManager: no team at position %d", index);
         return;
     }
+    ++revision;
     const int oldID = rosterList.at(index).groupID;
     rosterList[index] = group;
     if (oldID != group.groupID)
@@ -186,12 +191,14 @@ void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group
 
 void RosterManager::ExpandAll()
 {
+    ++revision;
     for (ROSTER_GROUP_ITEM& group : rosterList)
         group.isExpanded = 1;
 }
 
 void RosterManager::CollapseAll()
 {
+    ++revision;
     for (ROSTER_GROUP_ITEM& group : rosterList)
         group.isExpanded = 0;
 }
@@ -203,4 +210,9 @@ int RosterManager::GetCompanyIDbyShortName(const QString& name) const
             return group.groupID;
     }
     return -1;
+}
+
+quint64 RosterManager::Revision() const
+{
+    return revision;
 }

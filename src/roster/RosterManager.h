@@ -100,6 +100,10 @@ public:
     // The id of the first team whose name equals `name` exactly, -1 when none.
     int GetCompanyIDbyShortName(const QString& name) const;
 
+    // Counts up whenever the teams or members change: work done against the roster at one
+    // revision still holds while it is the same.
+    quint64 Revision() const;
+
 private:
     // The member in the first team with this id that holds it.
     ROSTER_ITEM* FindContact(int groupID, int contactID);
@@ -111,6 +115,7 @@ private:
     QHash<int, int> groupPositions;
     // Made when a first roster is replaced.
     std::unique_ptr<RosterRelease> release;
+    quint64 revision = 0;
 };
 
 Q_DECLARE_METATYPE(RosterManager::ROSTER_ITEM)

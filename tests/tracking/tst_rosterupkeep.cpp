@@ -45,6 +45,22 @@ QVariant ModelValue(const RosterManager::ROSTER_ITEM& member, int role)
     return {};
 }
 
+// Every row stands where the heights of the rows above it put it and is as high as its own
+// says: a row that grew or shrank moved the rows below.
+bool RowsLaidOutByTheirHeights(QListWidget* list)
+{
+    int top = list->visualItemRect(list->item(0)).top();
+    for (int row = 0; row < list->count(); ++row) {
+        const QRect rect = list->visualItemRect(list->item(row));
+        if (rect.top() != top || rect.height() != list->item(row)->sizeHint().height()) {
+            qWarning("row %d at %d, %d high", row, rect.top(), rect.height());
+            return false;
+        }
+        top += rect.height();
+    }
+    return true;
+}
+
 QVariant RowValue(const QListWidgetItem* row, int role)
 {
     const QVariant value = row->data(role);
@@ -192,6 +208,10 @@ private slots:
         QTest::newRow("memo") << "member" << Fields { { "id", "1003" }, { "memo", "Release notes" } }
                               << 11 << 1003 << int(ListWidgetManager::ROLE_MEMO)
                               << QVariant(QString("Release notes"));
+        // 1002 is listed in two teams: the second team's row changes as well.
+        QTest::newRow("memo of a member of two teams")
+            << "member" << Fields { { "id", "1002" }, { "memo", "Release notes" } } << 12 << 1002
+            << int(ListWidgetManager::ROLE_MEMO) << QVariant(QString("Release notes"));
         QTest::newRow("status, still online")
             << "member" << Fields { { "id", "1004" }, { "status", "6" } } << 12 << 1004
             << int(ListWidgetManager::ROLE_STATUS) << QVariant(int(RosterManager::STATUS_DND));
@@ -227,6 +247,9 @@ private slots:
         SignedInWindow s;
         QVERIFY(s.SignIn());
         QVERIFY(s.Refresh());
+        // Shown, as the list lays its rows out differently while hidden.
+        s.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
         QVERIFY(s.Refresh());
         QVERIFY(RowValue(s.Row(team, member), role) != shown);
         QVERIFY(m_service.Control(command, fields));
@@ -235,6 +258,7 @@ private slots:
             QCOMPARE(s.Rows(), atlas + borealis + cinder);
             QCOMPARE(RowValue(s.Row(team, member), role), shown);
             QCOMPARE(ModelValue(s.Member(team, member), role), shown);
+            QVERIFY(RowsLaidOutByTheirHeights(s.list));
         }
     }
 
