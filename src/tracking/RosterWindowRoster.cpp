@@ -91,6 +91,21 @@ void MergeReceivedMembers(const GroupList& received,
     });
 }
 
+// Whether the team menu lists exactly these teams, by name and id, in order.
+bool HasTeams(const QMenu* menu, const GroupList& teams)
+{
+    const QList<QAction*> actions = menu->actions();
+    if (actions.size() != teams.size())
+        return false;
+    for (int index = 0; index < teams.size(); ++index) {
+        const QAction* action = actions.at(index);
+        if (action->text() != teams.at(index).name
+            || action->property("PropertyIDForIDStorage").toInt() != teams.at(index).groupID)
+            return false;
+    }
+    return true;
+}
+
 // Whether the selector lists exactly these teams' names, in order.
 bool HasTeamNames(const QComboBox* combo, const GroupList& teams)
 {
@@ -153,13 +168,19 @@ void RosterWindow::SetTeams(const GroupList& teams)
                 trackedTeam = action->text();
         }
     }
-    menu->clear();
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
-        QAction* action = menu->addAction(team.name);
-        action->setProperty("PropertyIDForIDStorage", team.groupID);
-        action->setCheckable(true);
-        action->setChecked(!trackedTeam.isEmpty() && action->text() == trackedTeam);
+    // Every refresh lists the teams again, mostly the same: remaking hundreds of actions in two
+    // menus held the window for milliseconds each time, and only the checks need setting.
+    if (!HasTeams(menu, teams)) {
+        menu->clear();
+        for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
+            QAction* action = menu->addAction(team.name);
+            action->setProperty("PropertyIDForIDStorage", team.groupID);
+            action->setCheckable(true);
+        }
     }
+    const QList<QAction*> actions = menu->actions();
+    for (QAction* action : actions)
+        action->setChecked(!trackedTeam.isEmpty() && action->text() == trackedTeam);
     misc.GetTrayIcon().SetTeams(teams);
     ui->btnTimeControl->setEnabled(!teams.isEmpty());
     menu->setEnabled(!teams.isEmpty());

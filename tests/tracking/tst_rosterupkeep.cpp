@@ -262,6 +262,28 @@ private slots:
         }
     }
 
+    // Each refresh lists the teams again: the same teams keep their menu entries, a renamed
+    // one shows its new name in the window's menu and the tray's.
+    void teamMenusFollowTheTeams()
+    {
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QVERIFY(s.Refresh());
+        auto* menu = s.window->findChild<QMenu*>("menuSelect_team");
+        const QList<QAction*> actions = menu->actions();
+        QVERIFY(s.Refresh());
+        QCOMPARE(menu->actions(), actions);
+
+        QVERIFY(m_service.Control("team", { { "id", "12" }, { "name", "Borealis & Co" } }));
+        QVERIFY(s.Refresh());
+        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().at(1)->text(), QString("Borealis & Co"));
+        QCOMPARE(menu->actions().at(1)->property("PropertyIDForIDStorage").toInt(), 12);
+        QVERIFY(menu->actions().at(1)->isCheckable());
+        QVERIFY(TrayAction(s.tray, "Borealis && Co"));
+        QVERIFY(!TrayAction(s.tray, "Borealis"));
+    }
+
     void statusCrossingOfflineChangesRowsAtOnce()
     {
         SignedInWindow s;
