@@ -84,11 +84,13 @@ private slots:
             = QSslCertificate::fromPath(TEST_CA_DIR "/ca.pem", QSsl::Pem);
         QCOMPARE(own.size(), 1);
         const char* const shared = "movarelquintash.systemCaCertificates";
-        QVERIFY(qApp->property(shared).isValid());
-        qApp->setProperty(shared, QVariant::fromValue(own));
+        // The application object of a program without widgets: qApp would name a widgets one.
+        QCoreApplication* application = QCoreApplication::instance();
+        QVERIFY(application->property(shared).isValid());
+        application->setProperty(shared, QVariant::fromValue(own));
         QCOMPARE(ServiceConfig::trustedCaCertificates(), own);
         QCOMPARE(ServiceConfig::sslConfiguration().caCertificates(), own);
-        qApp->setProperty(shared, QVariant::fromValue(system));
+        application->setProperty(shared, QVariant::fromValue(system));
     }
 
     void caFileAddsToTheSystemList()

@@ -13,8 +13,8 @@ namespace {
 // Shown: team 1 with 10 and 11, team 2 with 20 and 11 (a member of both), team 3 with 30.
 Groups Shown()
 {
-    return { Team(1, { Member(1, 10), Member(1, 11) }),
-        Team(2, { Member(2, 20), Member(2, 11) }), Team(3, { Member(3, 30) }) };
+    return { Team(1, { Member(1, 10), Member(1, 11) }), Team(2, { Member(2, 20), Member(2, 11) }),
+        Team(3, { Member(3, 30) }) };
 }
 
 // The same roster, as a refresh receives it, with `change` made to it.
@@ -78,9 +78,8 @@ private slots:
         }) << full << 1;
         QTest::newRow("teams swapped")
             << Received([](Groups& g) { g.swapItemsAt(0, 2); }) << full << 0;
-        QTest::newRow("a team more") << Received([](Groups& g) {
-            g.append(Team(4, { Member(4, 40) }));
-        }) << full << 0;
+        QTest::newRow("a team more")
+            << Received([](Groups& g) { g.append(Team(4, { Member(4, 40) })); }) << full << 0;
         QTest::newRow("a team less") << Received([](Groups& g) { g.removeLast(); }) << full << 0;
     }
 
@@ -138,8 +137,8 @@ private slots:
         for (int team = 0; team < received.size(); ++team) {
             if (team == 1 && during == "unseen")
                 continue;
-            compare.AddTeam(during == "elsewhere" && team == 1 ? 2 : team, received.at(team),
-                model);
+            compare.AddTeam(
+                during == "elsewhere" && team == 1 ? 2 : team, received.at(team), model);
             if (team != 1)
                 continue;
             if (during == "member") {
