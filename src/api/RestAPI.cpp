@@ -142,6 +142,8 @@ RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiB
         = QMetaType::registerConverter<UploadAnswer, int>(&UploadAnswer::Id)
         && QMetaType::registerConverter<UploadAnswer, QString>(&UploadAnswer::Text);
     Q_UNUSED(converters)
+    // Once the event loop runs (the sign-in dialog is up): the sign-in's request needs them.
+    QTimer::singleShot(0, this, [] { ServiceConfig::prepareTrustedCaCertificates(); });
 }
 
 RestAPI::~RestAPI()
@@ -990,7 +992,7 @@ void RestAPI::DropRosterChain()
     const QSet<QNetworkReply*> running = std::exchange(rosterReplies, {});
     for (QNetworkReply* reply : running)
         reply->abort();
-    rosterList.clear();
+    rosterRelease.Release(std::move(rosterList));
     rosterPictureQueue.clear();
     pendingRosterPictures = 0;
 }

@@ -2,6 +2,7 @@
 
 #include "NetworkChecker.h"
 #include "RosterManager.h"
+#include "RosterRelease.h"
 #include "ScreenshotRecord.h"
 
 #include <QByteArray>
@@ -280,6 +281,9 @@ private:
     int failedHttpStatus = 0;
 
     QList<RosterManager::ROSTER_GROUP_ITEM> rosterList;
+    // The passes dropped, freed a few members at a time: all at once held the window for
+    // tens of milliseconds as each refresh started.
+    RosterRelease rosterRelease;
     // The roster chain's replies still running: a reply leaves when it is destroyed, so a
     // refresh drops only what runs, not every request of the passes before.
     QSet<QNetworkReply*> rosterReplies;

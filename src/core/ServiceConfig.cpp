@@ -2,8 +2,15 @@
 
 #include "RegularFile.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QMutex>
+#include <QThread>
+#include <QVariant>
+
+#include <future>
+#include <optional>
 
 namespace {
 
@@ -123,12 +130,84 @@ QList<QSslCertificate> extraCaCertificates()
     return certificates;
 }
 
+namespace {
+
+// The program and the chat module each carry this library, so each has its own statics; the
+// application object is what they share, and the list read by one serves the other.
+const char* const systemCaProperty = "movarelquintash.systemCaCertificates";
+
+QMutex systemCaMutex;
+
+std::shared_future<QList<QSslCertificate>>& SystemCaReading()
+{
+    static std::shared_future<QList<QSslCertificate>> reading;
+    return reading;
+}
+
+bool OnApplicationThread()
+{
+    return QCoreApplication::instance()
+        && QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+std::optional<QList<QSslCertificate>> SharedSystemCas()
+{
+    if (!OnApplicationThread())
+        return std::nullopt;
+    const QVariant shared = QCoreApplication::instance()->property(systemCaProperty);
+    if (!shared.isValid())
+        return std::nullopt;
+    return shared.value<QList<QSslCertificate>>();
+}
+
+// Parsing the system's CA store is costly (100 to 300 ms) and gives the same list all along:
+// done once, on a thread of its own.
+QList<QSslCertificate> SystemCaCertificates()
+{
+    if (const auto shared = SharedSystemCas())
+        return *shared;
+    prepareTrustedCaCertificates();
+    QList<QSslCertificate> certificates;
+    {
+        QMutexLocker lock(&systemCaMutex);
+        std::shared_future<QList<QSslCertificate>>& reading = SystemCaReading();
+        // Without an application object, or off its thread: read here, once.
+        if (!reading.valid())
+            reading = std::async(std::launch::deferred, [] {
+                return QSslConfiguration::systemCaCertificates();
+            }).share();
+        certificates = reading.get();
+    }
+    if (OnApplicationThread())
+        QCoreApplication::instance()->setProperty(
+            systemCaProperty, QVariant::fromValue(certificates));
+    return certificates;
+}
+
+} // namespace
+
+void prepareTrustedCaCertificates()
+{
+    // The reading thread is waited for as the application object goes, while the network
+    // library it uses is still there.
+    if (!OnApplicationThread() || SharedSystemCas())
+        return;
+    QMutexLocker lock(&systemCaMutex);
+    std::shared_future<QList<QSslCertificate>>& reading = SystemCaReading();
+    if (reading.valid())
+        return;
+    reading = std::async(std::launch::async, [] {
+        return QSslConfiguration::systemCaCertificates();
+    }).share();
+    qAddPostRoutine([] {
+        QMutexLocker lock(&systemCaMutex);
+        SystemCaReading().wait();
+    });
+}
+
 QList<QSslCertificate> trustedCaCertificates()
 {
-    // Parsing the system's CA store is costly and gives the same list all along: done once.
-    static const QList<QSslCertificate> systemCertificates
-        = QSslConfiguration::systemCaCertificates();
-    return systemCertificates + extraCaCertificates();
+    return SystemCaCertificates() + extraCaCertificates();
 }
 
 QSslConfiguration sslConfiguration()

@@ -31,8 +31,12 @@ quint16 chatPort();
 // Extra trusted CA certificates from the PEM file named by MOVARELQUINTASH_CA_FILE;
 // empty when unset or unreadable.
 QList<QSslCertificate> extraCaCertificates();
-// The system's CAs plus the extra ones: used for HTTPS and chat TLS alike.
+// The system's CAs plus the extra ones: used for HTTPS and chat TLS alike. The system's are read
+// once in the process; the first call waits for them.
 QList<QSslCertificate> trustedCaCertificates();
+// Starts reading the system's CAs on a thread of its own, so that the first secure request (the
+// sign-in) finds them read rather than holding the window while they are.
+void prepareTrustedCaCertificates();
 // The default TLS configuration with trustedCaCertificates() as its CA list.
 QSslConfiguration sslConfiguration();
 

@@ -1,6 +1,7 @@
 #include "RosterManager.h"
 
 #include "ListWidgetManager.h"
+#include "RosterRelease.h"
 
 #include <QHash>
 #include <QListWidget>
@@ -18,6 +19,8 @@ bool HasPicture(const QPixmap& picture)
 
 RosterManager::RosterManager(QObject* parent) : QObject(parent) { }
 
+RosterManager::~RosterManager() = default;
+
 QList<RosterManager::ROSTER_GROUP_ITEM> RosterManager::GetRosterList() const
 {
     return rosterList;
@@ -32,6 +35,12 @@ void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool k
                 oldExpanded.insert(group.groupID, group.isExpanded);
         }
     }
+    if (!rosterList.isEmpty()) {
+        if (!release)
+            release = std::make_unique<RosterRelease>();
+        release->Release(std::move(rosterList));
+    }
+    ++revision;
     rosterList = groups;
     IndexGroups();
     if (oldExpanded.isEmpty())
@@ -45,6 +54,7 @@ void RosterManager::SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool k
 
 void RosterManager::ClearRoster()
 {
+    ++revision;
     rosterList.clear();
     groupPositions.clear();
 }
@@ -105,8 +115,10 @@ RosterManager::ROSTER_ITEM RosterManager::GetRosterItemByUserName(const QString&
     return ROSTER_ITEM();
 }
 
+// Every change of a member goes through here: the revision counts it.
 RosterManager::ROSTER_ITEM* RosterManager::FindContact(int groupID, int contactID)
 {
+    ++revision;
     const int first = GetGroupIndexByID(groupID);
     if (first < 0)
         return nullptr;
@@ -170,6 +182,7 @@ void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group
         qWarning("RosterManager: no team at position %d", index);
         return;
     }
+    ++revision;
     const int oldID = rosterList.at(index).groupID;
     rosterList[index] = group;
     if (oldID != group.groupID)
@@ -178,12 +191,14 @@ void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group
 
 void RosterManager::ExpandAll()
 {
+    ++revision;
     for (ROSTER_GROUP_ITEM& group : rosterList)
         group.isExpanded = 1;
 }
 
 void RosterManager::CollapseAll()
 {
+    ++revision;
     for (ROSTER_GROUP_ITEM& group : rosterList)
         group.isExpanded = 0;
 }
@@ -195,4 +210,9 @@ int RosterManager::GetCompanyIDbyShortName(const QString& name) const
             return group.groupID;
     }
     return -1;
+}
+
+quint64 RosterManager::Revision() const
+{
+    return revision;
 }

@@ -6,7 +6,10 @@
 #include <QPixmap>
 #include <QString>
 
+#include <memory>
+
 class QListWidget;
+class RosterRelease;
 
 // The model of the member's team rooms and their members.
 class RosterManager : public QObject
@@ -57,9 +60,11 @@ public:
     };
 
     explicit RosterManager(QObject* parent = nullptr);
+    ~RosterManager() override;
 
     QList<ROSTER_GROUP_ITEM> GetRosterList() const;
     // Replaces the teams; with `keepExpand` a team already known by its id keeps its folding.
+    // The teams replaced are freed a few at a time in later turns of the event loop.
     void SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool keepExpand);
     void ClearRoster();
 
@@ -95,6 +100,10 @@ public:
     // The id of the first team whose name equals `name` exactly, -1 when none.
     int GetCompanyIDbyShortName(const QString& name) const;
 
+    // Counts up whenever the teams or members change: work done against the roster at one
+    // revision still holds while it is the same.
+    quint64 Revision() const;
+
 private:
     // The member in the first team with this id that holds it.
     ROSTER_ITEM* FindContact(int groupID, int contactID);
@@ -104,6 +113,9 @@ private:
     // The list position of the first team of each id: a refresh looks up every member of
     // hundreds of teams.
     QHash<int, int> groupPositions;
+    // Made when a first roster is replaced.
+    std::unique_ptr<RosterRelease> release;
+    quint64 revision = 0;
 };
 
 Q_DECLARE_METATYPE(RosterManager::ROSTER_ITEM)

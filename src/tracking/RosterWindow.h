@@ -13,6 +13,7 @@
 #include "RestAPI.h"
 #include "RosterDelegate.h"
 #include "RosterManager.h"
+#include "RosterRefreshCompare.h"
 #include "RosterRowIndex.h"
 #include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
@@ -397,12 +398,16 @@ private:
     void updateGroupsCombo();
     void RedrawRoster(bool groupByTeam, bool showOffline);
     void RedrawRosterAsShown(); // with the tray's view options
-    void CheckForRosterUpdates();
+    // Patches the rows of the members of `received` that changed: those `changed` names, or
+    // every member when it is null.
+    void CheckForRosterUpdates(const QList<RosterManager::ROSTER_GROUP_ITEM>& received,
+        const QVector<RosterRefreshCompare::Position>* changed);
     void CheckForScreensUpdates();
     void UpdateRosterScreens();
 
     // REST answers and the update check.
     void OnTeamsReceived();
+    void OnTeamMembersReceived(int teamId);
     void OnRosterReceived();
     void OnAvatarsReceived();
     void OnScreensnapUploaded(const QVariant& answer);
@@ -502,6 +507,9 @@ private:
     std::optional<RosterRowIndex> rowIndex;
     const RosterRowIndex& RowIndex();
     bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
+    // A refresh's members compared with the model as each team's arrive.
+    RosterRefreshCompare refreshCompare;
+    int teamsReceived = 0; // teams whose members arrived in this pass
 
     // REST answers and the update check.
     bool updateDownloading = false; // the window and the tray icon gave way to a download

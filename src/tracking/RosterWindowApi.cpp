@@ -72,6 +72,9 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
     case RestAPI::GetTeamsState:
         OnTeamsReceived();
         break;
+    case RestAPI::GetUsersState:
+        OnTeamMembersReceived(arg.toInt());
+        break;
     case RestAPI::AllTeamsLoaded:
         OnRosterReceived();
         break;
@@ -157,6 +160,8 @@ void RosterWindow::OnTeamsReceived()
     SetTeams(teams);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Read tems from API object - ok"));
     ShowRosterPage(true);
+    refreshCompare.Start(rosterManager);
+    teamsReceived = 0;
 }
 
 void RosterWindow::OnScreensnapUploaded(const QVariant& answer)

@@ -53,26 +53,57 @@ GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
     return groups;
 }
 
-// Calls `merge` with each received member the model holds and `changes` names, a copy of the
-// model's record of that member and its row; the copy goes back into the model when `merge`
-// answers that it changed. Rows are found through the index (a shared copy, which a change of
-// rows meanwhile cannot take away), not by walking the list for each member, and only the
-// members that changed are copied.
+// Calls `visit` with each received member `only` names (positions in roster order), or with
+// every received member when it is null.
+template<typename Visit>
+void ForEachReceived(
+    const GroupList& received, const QVector<RosterRefreshCompare::Position>* only, Visit visit)
+{
+    if (only) {
+        for (const RosterRefreshCompare::Position& position : *only)
+            visit(received.at(position.first).contacts.at(position.second));
+        return;
+    }
+    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
+        for (const Member& update : team.contacts)
+            visit(update);
+    }
+}
+
+// Calls `merge` with each received member (of those `only` names, when given) the model holds
+// and `changes` names, a copy of the model's record of that member and its row; the copy goes
+// back into the model when `merge` answers that it changed. Rows are found through the index (a
+// shared copy, which a change of rows meanwhile cannot take away), not by walking the list for
+// each member, and only the members that changed are copied.
 template<typename Changes, typename Merge>
-void MergeReceivedMembers(const GroupList& received, RosterManager& model, QListWidget* list,
+void MergeReceivedMembers(const GroupList& received,
+    const QVector<RosterRefreshCompare::Position>* only, RosterManager& model, QListWidget* list,
     const RosterRowIndex rows, Changes changes, Merge merge)
 {
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
-        for (const Member& update : team.contacts) {
-            const Member* shown = model.FindRosterItem(update.groupID, update.contactID);
-            const int row = shown ? rows.Row(update.groupID, update.contactID) : -1;
-            if (!shown || !changes(*shown, update, row))
-                continue;
-            Member member = *shown;
-            if (merge(update, member, row, list->item(row)))
-                model.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
-        }
+    ForEachReceived(received, only, [&](const Member& update) {
+        const Member* shown = model.FindRosterItem(update.groupID, update.contactID);
+        const int row = shown ? rows.Row(update.groupID, update.contactID) : -1;
+        if (!shown || !changes(*shown, update, row))
+            return;
+        Member member = *shown;
+        if (merge(update, member, row, list->item(row)))
+            model.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
+    });
+}
+
+// Whether the team menu lists exactly these teams, by name and id, in order.
+bool HasTeams(const QMenu* menu, const GroupList& teams)
+{
+    const QList<QAction*> actions = menu->actions();
+    if (actions.size() != teams.size())
+        return false;
+    for (int index = 0; index < teams.size(); ++index) {
+        const QAction* action = actions.at(index);
+        if (action->text() != teams.at(index).name
+            || action->property("PropertyIDForIDStorage").toInt() != teams.at(index).groupID)
+            return false;
     }
+    return true;
 }
 
 // Whether the selector lists exactly these teams' names, in order.
@@ -137,13 +168,19 @@ void RosterWindow::SetTeams(const GroupList& teams)
                 trackedTeam = action->text();
         }
     }
-    menu->clear();
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
-        QAction* action = menu->addAction(team.name);
-        action->setProperty("PropertyIDForIDStorage", team.groupID);
-        action->setCheckable(true);
-        action->setChecked(!trackedTeam.isEmpty() && action->text() == trackedTeam);
+    // Every refresh lists the teams again, mostly the same: remaking hundreds of actions in two
+    // menus held the window for milliseconds each time, and only the checks need setting.
+    if (!HasTeams(menu, teams)) {
+        menu->clear();
+        for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
+            QAction* action = menu->addAction(team.name);
+            action->setProperty("PropertyIDForIDStorage", team.groupID);
+            action->setCheckable(true);
+        }
     }
+    const QList<QAction*> actions = menu->actions();
+    for (QAction* action : actions)
+        action->setChecked(!trackedTeam.isEmpty() && action->text() == trackedTeam);
     misc.GetTrayIcon().SetTeams(teams);
     ui->btnTimeControl->setEnabled(!teams.isEmpty());
     menu->setEnabled(!teams.isEmpty());
@@ -217,10 +254,15 @@ void RosterWindow::OnRosterReceived()
     } else {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get next list load"));
         const GroupList shown = rosterManager.GetRosterList();
-        if (RosterMerge::PlanFor(shown, received) == RosterMerge::Plan::PatchRows) {
+        // Compared as the teams' members arrived, unless that cannot be vouched for.
+        const std::optional<RosterRefreshCompare::Outcome> compared
+            = refreshCompare.Finish(received, rosterManager);
+        const RosterMerge::Plan plan
+            = compared ? compared->plan : RosterMerge::PlanFor(shown, received);
+        if (plan == RosterMerge::Plan::PatchRows) {
             logManager.AddToLog(
                 LogManager::LOG_TEXT, QStringLiteral("Start checking for roster updates"));
-            CheckForRosterUpdates();
+            CheckForRosterUpdates(received, compared ? &compared->changed : nullptr);
             logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Checking completed"));
         } else {
             logManager.AddToLog(LogManager::LOG_TEXT,
@@ -234,7 +276,19 @@ void RosterWindow::OnRosterReceived()
     updateGroupsCombo();
 }
 
-void RosterWindow::CheckForRosterUpdates()
+void RosterWindow::OnTeamMembersReceived(int teamId)
+{
+    const int position = teamsReceived++;
+    if (!isSignedIn || isFirstRosterLoad)
+        return;
+    const GroupList received = restApi.GetRosterList();
+    // A team at another position is left unseen: the complete roster is then compared whole.
+    if (position < received.size() && received.at(position).groupID == teamId)
+        refreshCompare.AddTeam(position, received.at(position), rosterManager);
+}
+
+void RosterWindow::CheckForRosterUpdates(
+    const GroupList& received, const QVector<RosterRefreshCompare::Position>* changed)
 {
     const TrayIcon& tray = misc.GetTrayIcon();
     const bool groupByTeam = tray.GetGroupCheckState();
@@ -244,7 +298,7 @@ void RosterWindow::CheckForRosterUpdates()
     bool rowsChange = false;
 
     MergeReceivedMembers(
-        restApi.GetRosterList(), rosterManager, list, RowIndex(),
+        received, changed, rosterManager, list, RowIndex(),
         [](const Member& shown, const Member& update, int row) {
             return RosterMerge::Compare(shown, update, row >= 0) != RosterMerge::NoChange;
         },
@@ -388,7 +442,7 @@ void RosterWindow::CheckForScreensUpdates()
 {
     QListWidget* list = ui->lstRoster;
     MergeReceivedMembers(
-        restApi.GetRosterList(), rosterManager, list, RowIndex(),
+        restApi.GetRosterList(), nullptr, rosterManager, list, RowIndex(),
         [](const Member& shown, const Member& update, int row) {
             return row >= 0
                 && RosterMerge::ScreenshotPass(shown, update) != RosterMerge::ScreenshotStep::Keep;

@@ -64,6 +64,8 @@ private:
     void ConnectActions();
     void OnTeamTriggered(QAction* action);
     void ApplyTeamChecks();
+    // Whether the teams menu lists exactly these teams' names, in order.
+    bool ListsTeams(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams) const;
     void UpdateEnabled();
 
     QMenu menu;

@@ -69,6 +69,30 @@ private slots:
             qPrintable(problem));
     }
 
+    // The system's CAs are read once, on a thread of their own; the program and the chat module
+    // (each with its own copy of this library) take the list from the application object, so
+    // the module's first connection does not read the store again.
+    void systemCasAreReadOnceForTheWholeProcess()
+    {
+        qunsetenv("MOVARELQUINTASH_CA_FILE");
+        ServiceConfig::prepareTrustedCaCertificates();
+        const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
+        QCOMPARE(ServiceConfig::trustedCaCertificates(), system);
+
+        // What another copy of the library finds once one has read the list.
+        const QList<QSslCertificate> own
+            = QSslCertificate::fromPath(TEST_CA_DIR "/ca.pem", QSsl::Pem);
+        QCOMPARE(own.size(), 1);
+        const char* const shared = "movarelquintash.systemCaCertificates";
+        // The application object of a program without widgets: qApp would name a widgets one.
+        QCoreApplication* application = QCoreApplication::instance();
+        QVERIFY(application->property(shared).isValid());
+        application->setProperty(shared, QVariant::fromValue(own));
+        QCOMPARE(ServiceConfig::trustedCaCertificates(), own);
+        QCOMPARE(ServiceConfig::sslConfiguration().caCertificates(), own);
+        application->setProperty(shared, QVariant::fromValue(system));
+    }
+
     void caFileAddsToTheSystemList()
     {
         qputenv("MOVARELQUINTASH_CA_FILE", TEST_CA_DIR "/ca.pem");

@@ -307,7 +307,7 @@ FakeHttpServer::Response FakeService::HandleControl(const QString& command, cons
     return Text(404, "unknown control request");
 }
 
-// Adds a member to a team (at its end) or removes one.
+// Adds a member to a team (at its end) or removes one, or renames the team.
 FakeHttpServer::Response FakeService::ChangeTeam(const FormParser& form)
 {
     const int teamId = form.fields.value(QStringLiteral("id")).toInt();
@@ -324,6 +324,8 @@ FakeHttpServer::Response FakeService::ChangeTeam(const FormParser& form)
     }
     if (form.fields.contains(QStringLiteral("remove")))
         team->memberIds.removeAll(form.fields.value(QStringLiteral("remove")).toInt());
+    if (form.fields.contains(QStringLiteral("name")))
+        team->name = form.fields.value(QStringLiteral("name"));
     return Text(200, "ok");
 }
 

@@ -11,6 +11,7 @@
 using namespace TrackingFixture;
 
 using Rows = QList<QPair<int, int>>;
+using Fields = QMap<QString, QString>;
 
 namespace {
 
@@ -24,6 +25,47 @@ const QList<int> withScreenshot { 1002, 1003, 1006, 1007 };
 QImage ImageOf(const QVariant& picture)
 {
     return picture.value<QPixmap>().toImage();
+}
+
+// What the model holds of a member under a row's role; pictures by their size.
+QVariant ModelValue(const RosterManager::ROSTER_ITEM& member, int role)
+{
+    switch (role) {
+    case ListWidgetManager::ROLE_MEMO:
+        return member.memo;
+    case ListWidgetManager::ROLE_STATUS:
+        return int(member.status);
+    case ListWidgetManager::ROLE_WORKED_TIME:
+        return member.workedTime;
+    case ListWidgetManager::ROLE_WORKING:
+        return member.isWorking;
+    case ListWidgetManager::ROLE_SCREENSHOT:
+        return member.screenshot.size();
+    }
+    return {};
+}
+
+// Every row stands where the heights of the rows above it put it and is as high as its own
+// says: a row that grew or shrank moved the rows below.
+bool RowsLaidOutByTheirHeights(QListWidget* list)
+{
+    int top = list->visualItemRect(list->item(0)).top();
+    for (int row = 0; row < list->count(); ++row) {
+        const QRect rect = list->visualItemRect(list->item(row));
+        if (rect.top() != top || rect.height() != list->item(row)->sizeHint().height()) {
+            qWarning("row %d at %d, %d high", row, rect.top(), rect.height());
+            return false;
+        }
+        top += rect.height();
+    }
+    return true;
+}
+
+QVariant RowValue(const QListWidgetItem* row, int role)
+{
+    const QVariant value = row->data(role);
+    return role == ListWidgetManager::ROLE_SCREENSHOT ? QVariant(value.value<QPixmap>().size())
+                                                      : value;
 }
 
 } // namespace
@@ -151,6 +193,95 @@ private slots:
         QCOMPARE(s.Row(11, 1002)->data(ListWidgetManager::ROLE_WORKED_TIME).toString(),
             QString("03:30:00"));
         QCOMPARE(s.Member(12, 1002).workedTime, QString("03:30:00"));
+    }
+
+    // Every change of a member the service reports shows in its row and in the model, and the
+    // refresh after keeps it, while the passes before are still being freed.
+    void refreshShowsEachChange_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<Fields>("fields");
+        QTest::addColumn<int>("team");
+        QTest::addColumn<int>("member");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QVariant>("shown");
+        QTest::newRow("memo") << "member" << Fields { { "id", "1003" }, { "memo", "Release notes" } }
+                              << 11 << 1003 << int(ListWidgetManager::ROLE_MEMO)
+                              << QVariant(QString("Release notes"));
+        // 1002 is listed in two teams: the second team's row changes as well.
+        QTest::newRow("memo of a member of two teams")
+            << "member" << Fields { { "id", "1002" }, { "memo", "Release notes" } } << 12 << 1002
+            << int(ListWidgetManager::ROLE_MEMO) << QVariant(QString("Release notes"));
+        QTest::newRow("status, still online")
+            << "member" << Fields { { "id", "1004" }, { "status", "6" } } << 12 << 1004
+            << int(ListWidgetManager::ROLE_STATUS) << QVariant(int(RosterManager::STATUS_DND));
+        QTest::newRow("worked time")
+            << "member" << Fields { { "id", "1006" }, { "worked_time", "04:05:06" } } << 12 << 1006
+            << int(ListWidgetManager::ROLE_WORKED_TIME) << QVariant(QString("04:05:06"));
+        QTest::newRow("stops working")
+            << "member" << Fields { { "id", "1007" }, { "working", "0" } } << 13 << 1007
+            << int(ListWidgetManager::ROLE_WORKING) << QVariant(false);
+        QTest::newRow("starts working with a screenshot")
+            << "member" << Fields { { "id", "1004" }, { "working", "1" }, { "snapshot", "yes" } }
+            << 12 << 1004 << int(ListWidgetManager::ROLE_SCREENSHOT)
+            << QVariant(QSize(320, 200));
+        QTest::newRow("screenshot gone")
+            << "member" << Fields { { "id", "1003" }, { "working", "0" }, { "snapshot", "no" } }
+            << 11 << 1003 << int(ListWidgetManager::ROLE_SCREENSHOT) << QVariant(QSize(0, 0));
+        QTest::newRow("another screenshot")
+            << "picture"
+            << Fields { { "path", "/pictures/snapshot/1002.png" }, { "format", "png" },
+                   { "width", "200" }, { "height", "100" } }
+            << 11 << 1002 << int(ListWidgetManager::ROLE_SCREENSHOT) << QVariant(QSize(200, 100));
+    }
+
+    void refreshShowsEachChange()
+    {
+        QFETCH(QString, command);
+        QFETCH(Fields, fields);
+        QFETCH(int, team);
+        QFETCH(int, member);
+        QFETCH(int, role);
+        QFETCH(QVariant, shown);
+
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QVERIFY(s.Refresh());
+        // Shown, as the list lays its rows out differently while hidden.
+        s.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
+        QVERIFY(s.Refresh());
+        QVERIFY(RowValue(s.Row(team, member), role) != shown);
+        QVERIFY(m_service.Control(command, fields));
+        for (int refresh = 0; refresh < 2; ++refresh) {
+            QVERIFY(s.Refresh());
+            QCOMPARE(s.Rows(), atlas + borealis + cinder);
+            QCOMPARE(RowValue(s.Row(team, member), role), shown);
+            QCOMPARE(ModelValue(s.Member(team, member), role), shown);
+            QVERIFY(RowsLaidOutByTheirHeights(s.list));
+        }
+    }
+
+    // Each refresh lists the teams again: the same teams keep their menu entries, a renamed
+    // one shows its new name in the window's menu and the tray's.
+    void teamMenusFollowTheTeams()
+    {
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QVERIFY(s.Refresh());
+        auto* menu = s.window->findChild<QMenu*>("menuSelect_team");
+        const QList<QAction*> actions = menu->actions();
+        QVERIFY(s.Refresh());
+        QCOMPARE(menu->actions(), actions);
+
+        QVERIFY(m_service.Control("team", { { "id", "12" }, { "name", "Borealis & Co" } }));
+        QVERIFY(s.Refresh());
+        QCOMPARE(menu->actions().size(), 3);
+        QCOMPARE(menu->actions().at(1)->text(), QString("Borealis & Co"));
+        QCOMPARE(menu->actions().at(1)->property("PropertyIDForIDStorage").toInt(), 12);
+        QVERIFY(menu->actions().at(1)->isCheckable());
+        QVERIFY(TrayAction(s.tray, "Borealis && Co"));
+        QVERIFY(!TrayAction(s.tray, "Borealis"));
     }
 
     void statusCrossingOfflineChangesRowsAtOnce()
