@@ -27,8 +27,8 @@ const int contrastBackAlpha = 50;
 const int canvasDelayMs = 100;
 // The saved picture made ahead is painted in bands of this many rows, as many as fit in the
 // slice of one turn of the event loop; between slices it waits for the copy it starts from.
-const int aheadBandRows = 32;
-const qint64 aheadSliceNs = 3'000'000;
+const int aheadBandRows = 16;
+const qint64 aheadSliceNs = 2'000'000;
 const int copyPollMs = 10;
 
 void UnmapCanvas(void* info)
@@ -291,7 +291,7 @@ void ScreensnapEditor::PaintAhead()
     if (drawing || !isVisible() || background->pixmap().hasAlphaChannel())
         return;
     if (!AheadIsCurrent()) {
-        ahead = ReadyCopy();
+        ahead = ReadyCopy(std::exchange(ahead, QImage()));
         if (ahead.isNull()) {
             aheadTimer.start(copyPollMs);
             return;
@@ -329,9 +329,9 @@ QImage ScreensnapEditor::TakeCanvas()
 
 // The copy of the shown picture made on a thread of its own once it is done; a null picture
 // while it is under way, and a copy is started when none is (one of a picture shown before is
-// dropped). The shown picture is never written to: the thread may read it while the view paints
-// it.
-QImage ScreensnapEditor::ReadyCopy()
+// dropped), into the memory of an outdated picture made ahead when it fits. The shown picture is
+// never written to: the thread may read it while the view paints it.
+QImage ScreensnapEditor::ReadyCopy(QImage outdated)
 {
     const QPixmap shown = background->pixmap();
     if (spareCanvas.valid()) {
@@ -342,17 +342,24 @@ QImage ScreensnapEditor::ReadyCopy()
             return spare;
     }
     spareCanvasOf = shown.cacheKey();
-    spareCanvas = std::async(std::launch::async, &CanvasOf, shown.toImage());
+    spareCanvas = std::async(std::launch::async, &CanvasOf, shown.toImage(), std::move(outdated));
     return QImage();
 }
 
-// What TakeCanvas makes on the GUI thread, made on a thread of its own. Its memory comes
-// straight from the system and goes back with the picture: made on a passing thread, a 4K copy
-// would otherwise stay with that thread's allocator when freed.
-QImage ScreensnapEditor::CanvasOf(const QImage& shown)
+// What TakeCanvas makes on the GUI thread, made on a thread of its own. It overwrites an
+// outdated picture of the same layout, whose pages are already the program's, so a change to the
+// drawing costs no fresh memory. Otherwise its memory comes straight from the system and goes
+// back with the picture: made on a passing thread, a 4K copy would otherwise stay with that
+// thread's allocator when freed.
+QImage ScreensnapEditor::CanvasOf(const QImage& shown, QImage outdated)
 {
     if (shown.format() != QImage::Format_RGB32)
         return shown.convertToFormat(QImage::Format_RGB32);
+    if (outdated.format() == QImage::Format_RGB32 && outdated.size() == shown.size()
+        && outdated.bytesPerLine() == shown.bytesPerLine()) {
+        std::memcpy(outdated.bits(), shown.constBits(), std::size_t(shown.sizeInBytes()));
+        return outdated;
+    }
     const std::size_t bytes = std::size_t(shown.sizeInBytes());
     void* memory = bytes
         ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)

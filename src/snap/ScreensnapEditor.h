@@ -123,8 +123,8 @@ private:
     bool AheadIsCurrent() const;
     void PaintAhead();
     QImage TakeCanvas();
-    QImage ReadyCopy();
-    static QImage CanvasOf(const QImage& shown);
+    QImage ReadyCopy(QImage outdated);
+    static QImage CanvasOf(const QImage& shown, QImage outdated);
     void SetPictureSize(QSize size);
     QPen ConstructPen() const;
     static QPen ConstructPenForSelection();
