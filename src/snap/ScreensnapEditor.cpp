@@ -239,7 +239,7 @@ QPixmap ScreensnapEditor::GetPictureForSaving()
         picture = std::exchange(ahead, QImage());
         PaintObjects(picture, QRect(0, aheadRows, area.width(), area.height() - aheadRows));
     } else {
-        ahead = QImage();
+        // An outdated picture made ahead stays: the next one is copied into its memory.
         picture = TakeCanvas();
         PaintObjects(picture, area);
     }
@@ -259,6 +259,7 @@ void ScreensnapEditor::showEvent(QShowEvent* event)
 void ScreensnapEditor::DrawingChanged()
 {
     ++drawingVersion;
+    aheadTimer.stop();
     canvasTimer.start();
 }
 
@@ -284,8 +285,10 @@ bool ScreensnapEditor::AheadIsCurrent() const
 
 // Makes the next saved picture ahead, while the member looks at the drawing: it waits for the
 // copy of the shown picture made on a thread of its own, then paints the objects over it on
-// this thread a slice at a time, so no turn of the event loop takes long. A change to the
-// drawing starts it over; it rests while the member drags or the editor is hidden.
+// this thread a slice at a time, so no turn of the event loop takes long. It starts a while
+// after the picture was shown, changed or saved, so it competes neither with the window's first
+// paint nor with the member's drawing, nor runs back to back with a save; a change starts it
+// over, and it rests while the member drags or the editor is hidden.
 void ScreensnapEditor::PaintAhead()
 {
     if (drawing || !isVisible() || background->pixmap().hasAlphaChannel())
