@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sys/resource.h>
 
 using namespace SnapFixture;
 using Mode = ScreensnapEditor::DRAW_MODE;
@@ -25,6 +26,14 @@ protected:
         return false;
     }
 };
+
+// The pages this thread has touched for the first time so far.
+long FreshPages()
+{
+    rusage usage {};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_minflt;
+}
 
 } // namespace
 
@@ -139,10 +148,12 @@ private slots:
     {
         QList<double> times;
         QList<double> stalls;
+        QList<double> freshMegabytes;
         GapMeter gap;
         // The member changes the drawing (the newest object moves and comes back), looks at it
         // for a second and hands it over.
         for (int n = 0; n < 11; ++n) {
+            const long pagesBefore = FreshPages();
             editor->MoveObject(PTC_MOVE_RIGHT, 1);
             editor->MoveObject(PTC_MOVE_LEFT, 1);
             gap.Start();
@@ -152,6 +163,7 @@ private slots:
             clock.start();
             const QPixmap picture = editor->GetPictureForSaving();
             times << clock.nsecsElapsed() / 1e6;
+            freshMegabytes << (FreshPages() - pagesBefore) * 4096.0 / 1e6;
             QCOMPARE(picture.size(), QSize(3840, 2160));
         }
         std::sort(times.begin(), times.end());
@@ -160,6 +172,11 @@ private slots:
             times.at(times.size() / 2), times.first(), times.last());
         qInfo("longest stall in the second before it: median %.1f ms [%.1f-%.1f]",
             stalls.at(stalls.size() / 2), stalls.first(), stalls.last());
+        std::sort(freshMegabytes.begin(), freshMegabytes.end());
+        qInfo("fresh memory the GUI thread touched from the change to the saved picture: median "
+              "%.1f MB [%.1f-%.1f]",
+            freshMegabytes.at(freshMegabytes.size() / 2), freshMegabytes.first(),
+            freshMegabytes.last());
     }
 
     void pictureForSavingBackToBack()
