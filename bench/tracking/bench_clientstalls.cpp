@@ -55,7 +55,8 @@ QString Summary(const QList<double>& values)
 //   client's memory after the first, the 11th, the 21st ... capture.
 // Run it on a 3840x2160 display of its own, a Release build:
 //   MQ_XVFB_SCREEN=3840x2160x24 tests/run-isolated --x11 build-bench/bench/tracking/bench_clientstalls
-// BENCH_SNAPS (default 20) and BENCH_CAPTURES (default 150) set the counts, BENCH_CLIENT another
+// BENCH_SNAPS (default 20) and BENCH_CAPTURES (default 150) set the counts, BENCH_SNAP_STROKES
+// the free-hand strokes drawn in the editor before Escape (none by default), BENCH_CLIENT another
 // client binary (a build of another commit), STALL_PROBE another
 // build of the probe; run one part with its name (snapHotkey, captures) as the argument.
 class BenchClientStalls : public QObject
@@ -117,6 +118,8 @@ private slots:
         QList<double> mapped;
         QList<double> freezes;
         QList<double> handOvers;
+        QList<double> rests;
+        const int strokes = qEnvironmentVariableIntValue("BENCH_SNAP_STROKES");
         for (int run = 0; run < runs; ++run) {
             DrainEvents();
             const qint64 pressed = Now();
@@ -128,6 +131,23 @@ private slots:
             mapped << double(mappedAt - pressed);
             QTest::qWait(800);
             freezes << LongestGap(pressed, Now());
+            if (strokes > 0) {
+                // Free-hand strokes with the editor's first tool, spread over the picture; then
+                // the member looks at the drawing a while.
+                for (int i = 0; i < strokes; ++i) {
+                    const QPoint at(40 + (i * 173) % 3600, 40 + (i * 97) % 1960);
+                    QStringList stroke { "mousemove", QString::number(at.x()),
+                        QString::number(at.y()), "mousedown", "1" };
+                    for (int p = 1; p < 6; ++p)
+                        stroke << "mousemove" << QString::number(at.x() + p * 20)
+                               << QString::number(at.y() + (p % 2) * 30);
+                    QVERIFY(xdotool(stroke << "mouseup" << "1"));
+                }
+                DrainEvents();
+                const qint64 drawn = Now();
+                QTest::qWait(1000);
+                rests << LongestGap(drawn, Now());
+            }
 
             // Escape hands the picture over to the save dialog, which Escape then discards.
             DrainEvents();
@@ -148,6 +168,9 @@ private slots:
         qInfo("snap hotkey to editor mapped: %s", qPrintable(Summary(mapped)));
         qInfo("longest stall from the snap hotkey on: %s", qPrintable(Summary(freezes)));
         qInfo("longest stall from Escape to the save dialog: %s", qPrintable(Summary(handOvers)));
+        if (!rests.isEmpty())
+            qInfo("longest stall in the second after drawing %d strokes: %s", strokes,
+                qPrintable(Summary(rests)));
         qInfo("(a stall below %d ms counts as %d ms)", gapFloorMs, gapFloorMs);
     }
 

@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTimer>
@@ -100,17 +101,45 @@ ScreenSnapSaveDialog::ScreenSnapSaveDialog(QPixmap snap, QWidget* parent)
       ui(std::make_unique<Ui::ScreenSnapSaveDialog>())
 {
     ui->setupUi(this);
-    ui->lblPicture->setPixmap(picture);
     WindowSystem::SetWindowTitleDialogStyle(this, false);
     FormFit::Fit(this);
+    MakeThumbnail();
     connect(&passwordDialog, &PasswordSet::SetPasswordSignal, this,
         &ScreenSnapSaveDialog::OnSetPassword);
-    SettingsProvider::SetStyleToWidget(&popup, QStringLiteral(":/design/mac.qss"));
-    connect(
-        &preferences, &Preferences::OnSettingsApply, this, &ScreenSnapSaveDialog::SettingsApplied);
 }
 
 ScreenSnapSaveDialog::~ScreenSnapSaveDialog() = default;
+
+// The thumbnail box scales what it holds to its size as it paints; a whole desktop scaled there
+// kept the dialog from showing, so it gets the picture already scaled as it would scale it. That
+// is made from the picture's pixels, which nothing writes to, on a thread of its own, which
+// shares the scaling out to Qt's worker threads as the box's painting did, so it is mostly there
+// for the dialog's first paint.
+void ScreenSnapSaveDialog::MakeThumbnail()
+{
+    const QSize size = ui->lblPicture->contentsRect().size() * ui->lblPicture->devicePixelRatioF();
+    if (picture.isNull() || size.isEmpty())
+        return;
+    thumbnailMaker = std::async(std::launch::async,
+        [dialog = QPointer<ScreenSnapSaveDialog>(this), shown = picture.toImage(), size] {
+            const QImage thumbnail
+                = shown.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            // The dialog is looked at on its own thread only, where it may have gone meanwhile.
+            QMetaObject::invokeMethod(
+                qApp,
+                [dialog, thumbnail] {
+                    if (dialog)
+                        dialog->ShowThumbnail(thumbnail);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void ScreenSnapSaveDialog::ShowThumbnail(const QImage& thumbnail)
+{
+    if (!picture.isNull())
+        ui->lblPicture->setPixmap(QPixmap::fromImage(thumbnail));
+}
 
 void ScreenSnapSaveDialog::SetUserName(const QString& name)
 {
@@ -193,8 +222,13 @@ void ScreenSnapSaveDialog::on_btnSetPassword_clicked()
 // The dialog's own preferences; its show event reads them from the store.
 void ScreenSnapSaveDialog::on_btnPreferences_clicked()
 {
-    preferences.setModal(true);
-    preferences.showNormal();
+    if (!preferences) {
+        preferences = std::make_unique<Preferences>();
+        connect(preferences.get(), &Preferences::OnSettingsApply, this,
+            &ScreenSnapSaveDialog::SettingsApplied);
+    }
+    preferences->setModal(true);
+    preferences->showNormal();
 }
 
 void ScreenSnapSaveDialog::OnSetPassword(const QString& password)
@@ -281,7 +315,11 @@ void ScreenSnapSaveDialog::SaveElsewhere(const QString& path)
 void ScreenSnapSaveDialog::on_btnCopyToClipboard_clicked()
 {
     QGuiApplication::clipboard()->setImage(picture.toImage());
-    popup.ShowPopup(userName, userCompany, tr("Image has been copied to clipboard"),
+    if (!popup) {
+        popup = std::make_unique<popupWindow>();
+        SettingsProvider::SetStyleToWidget(popup.get(), QStringLiteral(":/design/mac.qss"));
+    }
+    popup->ShowPopup(userName, userCompany, tr("Image has been copied to clipboard"),
         NoticeLifeTimeMs(), noticeStepMs, false);
 }
 

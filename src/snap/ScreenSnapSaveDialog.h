@@ -6,9 +6,11 @@
 
 #include <QByteArray>
 #include <QDialog>
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 
+#include <future>
 #include <memory>
 
 class QRadioButton;
@@ -21,7 +23,9 @@ class ScreenSnapSaveDialog;
 // saved to the desktop or to a file the member picks, copied to the clipboard, drawn on again or
 // discarded. Each showing ends in exactly one of ScreenIsReady then ScreenSaved (upload),
 // ScreenSaved, ScreenDrawRequest or ScreenDiscarded; copying, the password and the preferences
-// leave it open. A picture that cannot be written stays here with a warning.
+// leave it open. A picture that cannot be written stays here with a warning. Its thumbnail is the
+// picture scaled to the size it is shown at, on a thread of its own; until it comes the box is
+// empty.
 class ScreenSnapSaveDialog : public QDialog
 {
     Q_OBJECT
@@ -82,13 +86,19 @@ private:
     void Finish(void (ScreenSnapSaveDialog::*signal)());
     int Permission() const;
     void CheckPermission(QRadioButton* chosen);
+    void MakeThumbnail();
+    void ShowThumbnail(const QImage& thumbnail);
 
     QPixmap picture;
     QString userName;
     QString userCompany;
-    popupWindow popup;
-    Preferences preferences;
+    // The clipboard's notice and the dialog's own preferences, made when first wanted: the
+    // dialog comes up while the member waits.
+    std::unique_ptr<popupWindow> popup;
+    std::unique_ptr<Preferences> preferences;
     PasswordSet passwordDialog;
     std::unique_ptr<Ui::ScreenSnapSaveDialog> ui;
     bool finished = false;
+    // The thumbnail's making, waited for when the dialog goes (it long ended by then).
+    std::future<void> thumbnailMaker;
 };

@@ -15,6 +15,8 @@ namespace {
 
 const int timerIntervalMs = 250;
 const int frameWidth = 6;
+// How long the window waits at most for the save dialog to come up before it goes.
+const int putAwayLimitMs = 300;
 
 const char* const toolNames[]
     = { "pen", "line", "rectangle", "ellipse", "text", "callout", "blur", "crop" };
@@ -40,6 +42,8 @@ ScreenSnapWidget::ScreenSnapWidget(
     blinkTimer.start();
     undoCheckTimer.setInterval(timerIntervalMs);
     connect(&undoCheckTimer, &QTimer::timeout, this, &ScreenSnapWidget::UndoChangeRequest);
+    putAwayTimer.setSingleShot(true);
+    connect(&putAwayTimer, &QTimer::timeout, this, &ScreenSnapWidget::PutAway);
 
     connect(&toolBox, &PaintTools::ToolAction, this, &ScreenSnapWidget::ToolAction);
     connect(&toolBox, &PaintTools::OnExit, this, &QWidget::close);
@@ -215,7 +219,24 @@ bool ScreenSnapWidget::eventFilter(QObject* watched, QEvent* event)
     }
     if (watched == editor)
         FollowKeys(event);
+    if (watched == saveDialog)
+        FollowSaveDialog(event);
     return QWidget::eventFilter(watched, event);
+}
+
+// The window goes once the save dialog has been painted and has the keyboard, at the next turn,
+// when that paint has been sent: what the dialog's coming up asks of the display server is then
+// answered at once, and its drawing again for the keyboard is done too.
+void ScreenSnapWidget::FollowSaveDialog(QEvent* event)
+{
+    if (!putAwayTimer.isActive())
+        return;
+    if (event->type() == QEvent::Paint)
+        saveDialogPainted = true;
+    else if (event->type() != QEvent::WindowActivate)
+        return;
+    if (saveDialogPainted && saveDialog->isActiveWindow())
+        putAwayTimer.start(0);
 }
 
 // A key acts when it is released on the picture, and only when it was pressed there too. A press
@@ -301,6 +322,7 @@ void ScreenSnapWidget::closeEvent(QCloseEvent* event)
     toolBox.hide();
     closing = false;
     if (closeForGood) {
+        putAwayTimer.stop();
         SetSystemUIMode(kUIModeNormal, 0, this);
         event->accept();
         return;
@@ -310,7 +332,9 @@ void ScreenSnapWidget::closeEvent(QCloseEvent* event)
 }
 
 // The finished picture goes to a new save dialog; the window, the editor and the drawing stay,
-// hidden, in case the member draws on.
+// hidden, in case the member draws on. The window goes only once the dialog is painted over it:
+// taking a whole desktop's window away keeps the display server busy redrawing what was under
+// it, and the dialog's own coming up would wait for that at every step.
 void ScreenSnapWidget::HandOver()
 {
     const QPixmap picture = editor->GetPictureForSaving();
@@ -328,7 +352,17 @@ void ScreenSnapWidget::HandOver()
         &ScreenSnapWidget::OnDrawRequest);
     connect(saveDialog, &ScreenSnapSaveDialog::SettingsApplied, this,
         &ScreenSnapWidget::SettingsApplied);
+    saveDialog->installEventFilter(this);
+    saveDialogPainted = false;
+    putAwayTimer.start(putAwayLimitMs);
     saveDialog->showNormal();
+}
+
+void ScreenSnapWidget::PutAway()
+{
+    putAwayTimer.stop();
+    if (!isVisible())
+        return;
     SetSystemUIMode(kUIModeNormal, 0, this);
     hide();
 }
@@ -339,8 +373,11 @@ void ScreenSnapWidget::OnCloseRequest()
     close();
 }
 
+// Shown anew, so it takes the whole screen and its tool box again, even when the member chose to
+// draw on before it was put away.
 void ScreenSnapWidget::OnDrawRequest()
 {
+    PutAway();
     showNormal();
 }
 

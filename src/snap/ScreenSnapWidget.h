@@ -18,7 +18,8 @@ class ScreensnapEditor;
 // It holds the tool box and the editor, turns the tool box's commands and the editor's key
 // releases into editor operations, and when the member is done hands the finished picture to a
 // save dialog, staying alive hidden until the dialog ends: drawing again shows it with the
-// drawing intact, anything else closes it for good and it deletes itself.
+// drawing intact, anything else closes it for good and it deletes itself. It is put away once
+// the dialog is up over it.
 class ScreenSnapWidget : public QWidget
 {
     Q_OBJECT
@@ -62,7 +63,9 @@ protected:
 private:
     void ShowToolBox();
     void FollowKeys(QEvent* event);
+    void FollowSaveDialog(QEvent* event);
     void HandOver();
+    void PutAway();
 
     PaintTools toolBox;
     ScreensnapEditor* editor;
@@ -78,4 +81,8 @@ private:
     // One chain of each for the window's life, however often it is shown again.
     QTimer blinkTimer { this };
     QTimer undoCheckTimer { this };
+    // Puts the window away after a hand-over: when the save dialog has been painted and has the
+    // keyboard, or after a while if it never comes that far.
+    QTimer putAwayTimer { this };
+    bool saveDialogPainted = false;
 };

@@ -5,6 +5,7 @@
 #include "SnapGeometry.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsLineItem>
 #include <QGraphicsPixmapItem>
@@ -24,6 +25,11 @@ namespace {
 const int cropFrameInset = 3;
 const int contrastBackAlpha = 50;
 const int canvasDelayMs = 100;
+// The saved picture made ahead is painted in bands of this many rows, as many as fit in the
+// slice of one turn of the event loop; between slices it waits for the copy it starts from.
+const int aheadBandRows = 16;
+const qint64 aheadSliceNs = 2'000'000;
+const int copyPollMs = 10;
 
 void UnmapCanvas(void* info)
 {
@@ -48,6 +54,24 @@ public:
     }
 
     bool painted = true;
+};
+
+// A rectangle the editor shows to the member that the saved picture leaves out: the crop frame
+// and a selection in progress. It is left out at paint time rather than hidden, which would make
+// the view repaint all it covers.
+class ScreensnapEditor::EditorOnlyRect : public QGraphicsRectItem
+{
+public:
+    explicit EditorOnlyRect(const bool& paintingSaved) : paintingSaved(paintingSaved) { }
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override
+    {
+        if (!paintingSaved)
+            QGraphicsRectItem::paint(painter, option, widget);
+    }
+
+private:
+    const bool& paintingSaved;
 };
 
 namespace {
@@ -86,8 +110,10 @@ ScreensnapEditor::ScreensnapEditor(QWidget* parent, const QPixmap& picture)
     SetPictureSize(grabbedPicture.size());
     canvasTimer.setSingleShot(true);
     canvasTimer.setInterval(canvasDelayMs);
-    connect(&canvasTimer, &QTimer::timeout, this, &ScreensnapEditor::PrepareCanvas);
+    connect(&canvasTimer, &QTimer::timeout, this, &ScreensnapEditor::PaintAhead);
     canvasTimer.start();
+    aheadTimer.setSingleShot(true);
+    connect(&aheadTimer, &QTimer::timeout, this, &ScreensnapEditor::PaintAhead);
     connect(&textDialog, &textTool::TextEditCompleted, this, &ScreensnapEditor::onTextEditComplete);
 }
 
@@ -143,6 +169,7 @@ void ScreensnapEditor::DeleteLastObject()
     EndDrag();
     if (!objects.isEmpty())
         RemoveGraphicsItem(objects.takeLast());
+    DrawingChanged();
 }
 
 void ScreensnapEditor::MoveObject(int command, int pixels)
@@ -151,6 +178,7 @@ void ScreensnapEditor::MoveObject(int command, int pixels)
         return;
     QGraphicsItem* item = objects.last();
     item->setPos(SnapGeometry::MovedPosition(item->pos(), command, pixels));
+    DrawingChanged();
 }
 
 void ScreensnapEditor::ResizeObject(int command, int pixels)
@@ -162,6 +190,7 @@ void ScreensnapEditor::ResizeObject(int command, int pixels)
         rect->setRect(SnapGeometry::ResizedRect(rect->rect(), command, pixels));
     else if (auto* ellipse = qgraphicsitem_cast<QGraphicsEllipseItem*>(item))
         ellipse->setRect(SnapGeometry::ResizedRect(ellipse->rect(), command, pixels));
+    DrawingChanged();
 }
 
 void ScreensnapEditor::ResetPicture()
@@ -172,7 +201,7 @@ void ScreensnapEditor::ResetPicture()
     cropFrame = nullptr;
     background = new ShownPicture(grabbedPicture);
     scene->addItem(background);
-    canvasTimer.start();
+    DrawingChanged();
     if (!cropped)
         return;
     cropped = false;
@@ -195,40 +224,94 @@ ObjectControl* ScreensnapEditor::GetObjectControl() const
     return objectControl;
 }
 
+// The crop frame and a selection in progress are left out as the objects are painted.
 QPixmap ScreensnapEditor::GetPictureForSaving()
-{
-    const QList<QGraphicsItem*> helpers { cropFrame, selection };
-    for (QGraphicsItem* helper : helpers) {
-        if (helper)
-            helper->hide();
-    }
-    const QPixmap picture = RenderShownPicture();
-    for (QGraphicsItem* helper : helpers) {
-        if (helper)
-            helper->show();
-    }
-    return picture;
-}
-
-// What the view shows, painted by the view itself straight into a picture of its own. An opaque
-// picture starts as a copy of the shown picture, made ahead of time on a thread of its own, and
-// only the objects are painted over it; a translucent one over the view's background.
-QPixmap ScreensnapEditor::RenderShownPicture()
 {
     const QRect area(QPoint(0, 0), PictureSize());
     QImage picture;
-    QWidget::RenderFlags flags;
     if (background->pixmap().hasAlphaChannel()) {
+        // What the view shows over the view's own background, painted there and then.
         picture = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-        flags = QWidget::DrawWindowBackground;
+        paintingSaved = true;
+        viewport()->render(&picture, QPoint(), QRegion(area), QWidget::DrawWindowBackground);
+        paintingSaved = false;
+    } else if (AheadIsCurrent()) {
+        picture = std::exchange(ahead, QImage());
+        PaintObjects(picture, QRect(0, aheadRows, area.width(), area.height() - aheadRows));
     } else {
+        // An outdated picture made ahead stays: the next one is copied into its memory.
         picture = TakeCanvas();
-        background->painted = false;
+        PaintObjects(picture, area);
     }
-    viewport()->render(&picture, QPoint(), QRegion(area), flags);
-    background->painted = true;
+    aheadTimer.stop();
     canvasTimer.start();
     return QPixmap::fromImage(std::move(picture));
+}
+
+void ScreensnapEditor::showEvent(QShowEvent* event)
+{
+    QGraphicsView::showEvent(event);
+    canvasTimer.start();
+}
+
+// Any change to what the saved picture shows: the picture made ahead no longer holds, and a new
+// one is started once the drawing has rested a while.
+void ScreensnapEditor::DrawingChanged()
+{
+    ++drawingVersion;
+    aheadTimer.stop();
+    canvasTimer.start();
+}
+
+// The objects of a band of the picture painted by the view itself over a copy of the shown
+// picture, as the view shows them but for what the saved picture leaves out. A band paints the
+// same pixels as the whole picture does there: every object is clipped to it.
+void ScreensnapEditor::PaintObjects(QImage& canvas, const QRect& band)
+{
+    if (band.isEmpty())
+        return;
+    paintingSaved = true;
+    background->painted = false;
+    viewport()->render(&canvas, band.topLeft(), QRegion(band), {});
+    background->painted = true;
+    paintingSaved = false;
+}
+
+bool ScreensnapEditor::AheadIsCurrent() const
+{
+    return !ahead.isNull() && aheadVersion == drawingVersion
+        && aheadOf == background->pixmap().cacheKey() && ahead.size() == PictureSize();
+}
+
+// Makes the next saved picture ahead, while the member looks at the drawing: it waits for the
+// copy of the shown picture made on a thread of its own, then paints the objects over it on
+// this thread a slice at a time, so no turn of the event loop takes long. It starts a while
+// after the picture was shown, changed or saved, so it competes neither with the window's first
+// paint nor with the member's drawing, nor runs back to back with a save; a change starts it
+// over, and it rests while the member drags or the editor is hidden.
+void ScreensnapEditor::PaintAhead()
+{
+    if (drawing || !isVisible() || background->pixmap().hasAlphaChannel())
+        return;
+    if (!AheadIsCurrent()) {
+        ahead = ReadyCopy(std::exchange(ahead, QImage()));
+        if (ahead.isNull()) {
+            aheadTimer.start(copyPollMs);
+            return;
+        }
+        aheadOf = background->pixmap().cacheKey();
+        aheadVersion = drawingVersion;
+        aheadRows = 0;
+    }
+    QElapsedTimer slice;
+    slice.start();
+    while (aheadRows < ahead.height() && slice.nsecsElapsed() < aheadSliceNs) {
+        const int rows = qMin(aheadBandRows, ahead.height() - aheadRows);
+        PaintObjects(ahead, QRect(0, aheadRows, ahead.width(), rows));
+        aheadRows += rows;
+    }
+    if (aheadRows < ahead.height())
+        aheadTimer.start(0);
 }
 
 // The shown picture's pixels in a picture of their own: the copy made ahead when it is ready and
@@ -247,30 +330,39 @@ QImage ScreensnapEditor::TakeCanvas()
                                                   : image.convertToFormat(QImage::Format_RGB32);
 }
 
-// Starts the copy of the shown picture for the next saved picture, unless one is still under
-// way (its picture is checked when it is taken). It waits a while after the picture was shown,
-// cropped or saved, so it neither competes with the window's first paint nor runs back to back
-// with a save. The shown picture is never written to: the thread may read it while the view
-// paints it.
-void ScreensnapEditor::PrepareCanvas()
+// The copy of the shown picture made on a thread of its own once it is done; a null picture
+// while it is under way, and a copy is started when none is (one of a picture shown before is
+// dropped), into the memory of an outdated picture made ahead when it fits. The shown picture is
+// never written to: the thread may read it while the view paints it.
+QImage ScreensnapEditor::ReadyCopy(QImage outdated)
 {
-    if (spareCanvas.valid()
-        && spareCanvas.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-        return;
     const QPixmap shown = background->pixmap();
-    if (shown.hasAlphaChannel())
-        return;
+    if (spareCanvas.valid()) {
+        if (spareCanvas.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return QImage();
+        QImage spare = spareCanvas.get();
+        if (spareCanvasOf == shown.cacheKey())
+            return spare;
+    }
     spareCanvasOf = shown.cacheKey();
-    spareCanvas = std::async(std::launch::async, &CanvasOf, shown.toImage());
+    spareCanvas = std::async(std::launch::async, &CanvasOf, shown.toImage(), std::move(outdated));
+    return QImage();
 }
 
-// What TakeCanvas makes on the GUI thread, made on a thread of its own. Its memory comes
-// straight from the system and goes back with the picture: made on a passing thread, a 4K copy
-// would otherwise stay with that thread's allocator when freed.
-QImage ScreensnapEditor::CanvasOf(const QImage& shown)
+// What TakeCanvas makes on the GUI thread, made on a thread of its own. It overwrites an
+// outdated picture of the same layout, whose pages are already the program's, so a change to the
+// drawing costs no fresh memory. Otherwise its memory comes straight from the system and goes
+// back with the picture: made on a passing thread, a 4K copy would otherwise stay with that
+// thread's allocator when freed.
+QImage ScreensnapEditor::CanvasOf(const QImage& shown, QImage outdated)
 {
     if (shown.format() != QImage::Format_RGB32)
         return shown.convertToFormat(QImage::Format_RGB32);
+    if (outdated.format() == QImage::Format_RGB32 && outdated.size() == shown.size()
+        && outdated.bytesPerLine() == shown.bytesPerLine()) {
+        std::memcpy(outdated.bits(), shown.constBits(), std::size_t(shown.sizeInBytes()));
+        return outdated;
+    }
     const std::size_t bytes = std::size_t(shown.sizeInBytes());
     void* memory = bytes
         ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
@@ -298,6 +390,7 @@ void ScreensnapEditor::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return;
     EndDrag();
+    DrawingChanged();
     drawing = true;
     pressMode = drawMode;
     selectionStart = selectionEnd = event->pos();
@@ -345,7 +438,7 @@ void ScreensnapEditor::mousePressEvent(QMouseEvent* event)
         break;
     case DRAW_BLUR:
     case DRAW_CROP:
-        selection = new QGraphicsRectItem;
+        selection = new EditorOnlyRect(paintingSaved);
         selection->setPos(at);
         selection->setPen(ConstructPenForSelection());
         selection->setBrush(QColor(0, 0, 0, 0));
@@ -359,6 +452,7 @@ void ScreensnapEditor::mouseMoveEvent(QMouseEvent* event)
 {
     if (!drawing)
         return;
+    DrawingChanged();
     const QPointF at = event->pos();
     if (currentBrush) {
         currentBrush->AddPoint(at);
@@ -390,6 +484,7 @@ void ScreensnapEditor::mouseReleaseEvent(QMouseEvent* event)
         emit ContextMenuRequest(event->pos());
     if (event->button() != Qt::LeftButton || !drawing)
         return;
+    DrawingChanged();
     const bool callout = currentCallout != nullptr;
     bool croppedNow = false;
     if (selection && pressMode == DRAW_BLUR)
@@ -423,12 +518,14 @@ void ScreensnapEditor::AddGraphicsItem(QGraphicsItem* item)
 {
     scene->addItem(item);
     objects.append(item);
+    DrawingChanged();
 }
 
 void ScreensnapEditor::RemoveGraphicsItem(QGraphicsItem* item)
 {
     scene->removeItem(item);
     delete item;
+    DrawingChanged();
 }
 
 void ScreensnapEditor::StartShape(QAbstractGraphicsShapeItem* shape, QPointF at, const QPen& pen)
@@ -486,7 +583,7 @@ bool ScreensnapEditor::CropImage()
         uncroppedGeometry = snapWindow->geometry();
     cropOffset += area.topLeft();
     background->setPixmap(grabbedPicture.copy(QRect(cropOffset, area.size())));
-    canvasTimer.start();
+    DrawingChanged();
 
     // What was drawn inside the area stays on the same spot of the picture.
     const QRectF shown(QPointF(0, 0), area.size());
@@ -503,7 +600,7 @@ bool ScreensnapEditor::CropImage()
     SetPictureSize(area.size());
     snapWindow->setGeometry(QRect(uncroppedGeometry.topLeft() + cropOffset, area.size()));
     if (!cropFrame) {
-        cropFrame = new QGraphicsRectItem;
+        cropFrame = new EditorOnlyRect(paintingSaved);
         cropFrame->setPen(ConstructPenForSelection());
         cropFrame->setBrush(QColor(0, 0, 0, 0));
         scene->addItem(cropFrame);
@@ -529,6 +626,7 @@ void ScreensnapEditor::SetPictureSize(QSize size)
 {
     scene->setSceneRect(QRectF(QPointF(0, 0), size));
     resize(size);
+    DrawingChanged();
 }
 
 QPen ScreensnapEditor::ConstructPen() const

@@ -84,6 +84,7 @@ public:
     ObjectControl* GetObjectControl() const;
 
     // The picture with every drawn object, without the crop frame or a selection in progress.
+    // It is made ahead while the drawing rests, so handing it over takes no time.
     QPixmap GetPictureForSaving();
 
 signals:
@@ -102,9 +103,11 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class ShownPicture;
+    class EditorOnlyRect;
 
     void AddGraphicsItem(QGraphicsItem* item);
     void RemoveGraphicsItem(QGraphicsItem* item);
@@ -115,10 +118,13 @@ private:
     bool CropImage();
     QRect SelectedArea() const;
     QSize PictureSize() const;
-    QPixmap RenderShownPicture();
+    void DrawingChanged();
+    void PaintObjects(QImage& canvas, const QRect& band);
+    bool AheadIsCurrent() const;
+    void PaintAhead();
     QImage TakeCanvas();
-    void PrepareCanvas();
-    static QImage CanvasOf(const QImage& shown);
+    QImage ReadyCopy(QImage outdated);
+    static QImage CanvasOf(const QImage& shown, QImage outdated);
     void SetPictureSize(QSize size);
     QPen ConstructPen() const;
     static QPen ConstructPenForSelection();
@@ -155,10 +161,22 @@ private:
     textTool textDialog;
     ShownPicture* background = nullptr;
     // A copy of the shown picture made on a thread of its own, which the next saved picture
-    // starts from; the cache key of the picture it copies; the wait before it is made.
+    // starts from; the cache key of the picture it copies; the wait after a change to the
+    // drawing before the next saved picture is made ahead.
     std::future<QImage> spareCanvas;
     qint64 spareCanvasOf = 0;
     QTimer canvasTimer;
+    // The next saved picture, made ahead: the copy with the objects of its first rows painted
+    // over it; the shown picture it copies and the drawing's version it shows. Every change to
+    // the drawing counts a new version.
+    QImage ahead;
+    qint64 aheadOf = 0;
+    quint64 aheadVersion = 0;
+    int aheadRows = 0;
+    quint64 drawingVersion = 0;
+    QTimer aheadTimer;
+    // True while the saved picture is painted: the editor's own rectangles are left out.
+    bool paintingSaved = false;
     // The drawn objects, oldest first.
     QList<QGraphicsItem*> objects;
 };

@@ -14,6 +14,11 @@ using Mode = ScreensnapEditor::DRAW_MODE;
 using Points = QVector<QPoint>;
 
 namespace {
+enum class Change;
+}
+Q_DECLARE_METATYPE(Change)
+
+namespace {
 
 const QSize pictureSize(400, 300);
 const QColor blue(0, 0, 255);
@@ -119,6 +124,8 @@ private slots:
     void cropKeepsALineThatReachesIn();
     void savedPictureIsWhatTheViewShows_data();
     void savedPictureIsWhatTheViewShows();
+    void savedPictureFollowsEveryChange_data();
+    void savedPictureFollowsEveryChange();
     void emptySelectionChangesNothing_data();
     void emptySelectionChangesNothing();
     void blurSoftensThePatchOnly_data();
@@ -390,6 +397,124 @@ void tst_ScreensnapEditor::savedPictureIsWhatTheViewShows()
     const QRect inside = cropped ? saved.rect().adjusted(3, 3, -6, -6) : saved.rect();
     QCOMPARE(saved.copy(inside), shown.copy(inside));
     QCOMPARE(next, saved);
+}
+
+namespace {
+
+enum class Change
+{
+    Nothing,
+    Draw,
+    Move,
+    Resize,
+    Undo,
+    Delete,
+    Text,
+    Blur,
+    Crop,
+    Reset,
+    DragUnderWay
+};
+
+void Make(ScreensnapEditor& editor, Change change)
+{
+    switch (change) {
+    case Change::Nothing:
+        break;
+    case Change::Draw:
+        Draw(editor, Mode::DRAW_ELLIPSE, { { 150, 60 }, { 260, 140 } }, Qt::green, 4);
+        break;
+    case Change::Move:
+        editor.MoveObject(PTC_MOVE_DOWN, 7);
+        break;
+    case Change::Resize:
+        editor.ResizeObject(PTC_INC_WIDTH, 9);
+        break;
+    case Change::Undo:
+        editor.Undo();
+        break;
+    case Change::Delete:
+        editor.DeleteLastObject();
+        break;
+    case Change::Text:
+        Draw(editor, Mode::DRAW_TEXT, { { 30, 200 } }, Qt::black);
+        AnswerTextDialog(QStringLiteral("Later"));
+        break;
+    case Change::Blur:
+        Draw(editor, Mode::DRAW_BLUR, { { 100, 150 }, { 190, 230 } });
+        break;
+    case Change::Crop:
+        Draw(editor, Mode::DRAW_CROP, { { 25, 15 }, { 370, 280 } });
+        break;
+    case Change::Reset:
+        editor.ResetPicture();
+        break;
+    case Change::DragUnderWay:
+        editor.SetCurrentDrawTool(Mode::DRAW_RECTANGLE);
+        Mouse(editor, QEvent::MouseButtonPress, { 200, 50 });
+        Mouse(editor, QEvent::MouseMove, { 280, 120 });
+        break;
+    }
+}
+
+// The saved picture against what the view shows, but for the edges under the crop frame.
+void CompareWithView(ScreensnapEditor& editor, const QImage& saved)
+{
+    const QImage shown = editor.grab(QRect(QPoint(0, 0), saved.size()))
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(saved.size(), shown.size());
+    const QRect inside
+        = editor.GetIsScreenCroped() ? saved.rect().adjusted(3, 3, -6, -6) : saved.rect();
+    QCOMPARE(saved.copy(inside), shown.copy(inside));
+}
+
+} // namespace
+
+void tst_ScreensnapEditor::savedPictureFollowsEveryChange_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<Change>("change");
+    const QList<QPair<const char*, Change>> changes { { "nothing", Change::Nothing },
+        { "a new object", Change::Draw }, { "a move", Change::Move },
+        { "a resize", Change::Resize }, { "an undo", Change::Undo },
+        { "a delete", Change::Delete }, { "a text", Change::Text }, { "a blur", Change::Blur },
+        { "a crop", Change::Crop }, { "a reset", Change::Reset },
+        { "a drag under way", Change::DragUnderWay } };
+    for (const auto& [name, change] : changes)
+        QTest::newRow(name) << pictureSize << change;
+    // The test screen is 800x600.
+    for (Change change : { Change::Draw, Change::Crop })
+        QTest::addRow("larger than the screen, %s",
+            std::find_if(changes.begin(), changes.end(), [&](auto c) { return c.second == change; })
+                ->first)
+            << QSize(1300, 1000) << change;
+}
+
+// The next saved picture is made ahead once the drawing rests a tenth of a second, over the one
+// made before it when a change outdates it: handed over once it was made ahead again after any
+// change, or right after a change, it is what the view shows, pixel for pixel.
+void tst_ScreensnapEditor::savedPictureFollowsEveryChange()
+{
+    QFETCH(QSize, size);
+    QFETCH(Change, change);
+    ScreensnapEditor editor(nullptr, QPixmap::fromImage(Pattern(size)));
+    editor.show();
+    Draw(editor, Mode::DRAW_PEN, { { 40, 40 }, { 90, 60 }, { 60, 120 } }, Qt::green, 4);
+    Draw(editor, Mode::DRAW_BLUR, { { 180, 30 }, { 240, 90 } });
+    Draw(editor, Mode::DRAW_TEXT, { { 250, 250 } }, Qt::black);
+    AnswerTextDialog(QStringLiteral("Note"));
+    editor.SetLineFlag(3);
+    Draw(editor, Mode::DRAW_LINE, { { 300, 40 }, { size.width() - 20, size.height() - 20 } },
+        blue, 3);
+    Draw(editor, Mode::DRAW_RECTANGLE, { { 60, 150 }, { 220, 210 } }, QColor(255, 0, 0, 90), 5);
+    QTest::qWait(150);
+
+    Make(editor, change);
+    QTest::qWait(150);
+    CompareWithView(editor, Saved(editor));
+    Draw(editor, Mode::DRAW_ELLIPSE, { { 20, 20 }, { 70, 50 } }, blue, 2);
+    CompareWithView(editor, Saved(editor));
 }
 
 void tst_ScreensnapEditor::emptySelectionChangesNothing_data()
