@@ -21,6 +21,9 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(AppInfo::applicationName);
     QCoreApplication::setOrganizationName(AppInfo::organizationName);
     QCoreApplication::setApplicationVersion(AppInfo::version());
+    // The lock file (it names the application) is written through to the disk while the rest of
+    // the set-up runs; isRunning() below waits for it.
+    app.StartTakingLock();
     // The desktop matches the windows to the launcher entry. Every window carries the icon, given
     // them once the first window has been drawn: asking the icon theme reads the whole index of
     // the desktop's icons (and the pictures are decoded), which would keep the sign-in dialog
@@ -37,17 +40,17 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // The instance lock is taken meanwhile: its file is written through to the disk. The
-    // controller makes the services hub with the sign-in dialog; the rest of the window, which
-    // the dialog hides, and the tray icon are built once the dialog has been drawn. A second
-    // instance leaves before that.
-    app.StartTakingLock();
-    RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);
+    // A second instance leaves before any window of the client is made: a window built behind
+    // its box would be built once the box is drawn, open the activity log and hold the process
+    // at its end.
     if (app.isRunning()) {
         QMessageBox::information(nullptr, AppInfo::applicationName,
             AppInfo::applicationName + QStringLiteral(" already running!"));
         return -1;
     }
+    // The controller makes the services hub with the sign-in dialog; the rest of the window,
+    // which the dialog hides, and the tray icon are built once the dialog has been drawn.
+    RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);
     // A start-at-login entry written by an earlier copy (a build folder, an older place)
     // follows the client to where it is installed now.
     AutostartEntry::Refresh(QCoreApplication::applicationFilePath());

@@ -177,9 +177,23 @@ private:
     static bool answerTheBox(QProcess& client)
     {
         const QString box = findWindow(client.processId(), "^Movarelquintash Client$");
-        return !box.isEmpty() && !client.waitForFinished(300) // the box waits for its answer
-            && xdotool({ "windowfocus", "--sync", box }) && xdotool({ "key", "Return" })
-            && client.waitForFinished(10000);
+        if (box.isEmpty()) {
+            qWarning("no box of the client's appeared");
+            return false;
+        }
+        if (client.waitForFinished(300)) { // the box waits for its answer
+            qWarning("the client left without waiting for its box's answer");
+            return false;
+        }
+        if (!xdotool({ "windowfocus", "--sync", box }) || !xdotool({ "key", "Return" })) {
+            qWarning("the box could not be answered");
+            return false;
+        }
+        if (!client.waitForFinished(10000)) {
+            qWarning("the client is still running after its box was answered");
+            return false;
+        }
+        return true;
     }
 
     // Nothing may leave the machine: the service is a closed local port.
