@@ -4,11 +4,11 @@
 #include "RosterRowLayout.h"
 
 #include <QAbstractItemView>
+#include <QCache>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPixmapCache>
 
 namespace {
 
@@ -29,37 +29,59 @@ QColor Blend(const QColor& from, const QColor& to, qreal amount)
         from.blueF() + (to.blueF() - from.blueF()) * amount);
 }
 
+// The row pieces drawn once and kept: scaled screenshots, rounded avatars, status dots, button
+// glyphs. Kept here rather than in Qt's shared pixmap cache: that one gives up a quarter of
+// itself on a timer every 10 s whenever it rests, so a large roster freed and redrew its pieces
+// in one go on the GUI thread every 10 s. This one gives way only to new pieces, the least
+// recently drawn first, a few at a time as they come.
+QCache<QString, QPixmap>& RowPieces()
+{
+    static QCache<QString, QPixmap> pieces(10 * 1024); // in KB, as much as Qt's shared cache
+    return pieces;
+}
+
+bool FindPiece(const QString& key, QPixmap* piece)
+{
+    const QPixmap* kept = RowPieces().object(key);
+    if (kept)
+        *piece = *kept;
+    return kept;
+}
+
+void KeepPiece(const QString& key, const QPixmap& piece)
+{
+    const int kilobytes
+        = qMax(1, int(qint64(piece.width()) * piece.height() * piece.depth() / 8 / 1024));
+    RowPieces().insert(key, new QPixmap(piece), kilobytes);
+}
+
 // Screenshots arrive at full size; scaling them on every repaint would make
-// hovering over the list sluggish, so scaled copies are kept in the pixmap cache.
+// hovering over the list sluggish, so scaled copies are kept.
 QPixmap Scaled(const QPixmap& source, const QSize& size, qreal ratio)
 {
-    const QString key = QStringLiteral("roster/scaled/%1/%2x%3@%4")
+    const QString key = QStringLiteral("scaled/%1/%2x%3@%4")
                             .arg(source.cacheKey())
                             .arg(size.width())
                             .arg(size.height())
                             .arg(ratio);
     QPixmap scaled;
-    if (!QPixmapCache::find(key, &scaled)) {
+    if (!FindPiece(key, &scaled)) {
         scaled = source.scaled(size * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         scaled.setDevicePixelRatio(ratio);
-        QPixmapCache::insert(key, scaled);
+        KeepPiece(key, scaled);
     }
     return scaled;
 }
 
 // The small drawings of a row (rounded avatars, status dots, button glyphs) are rendered once
-// per look and kept in the pixmap cache: curves and clip paths cost more than the rest of the
-// row together.
+// per look and kept: curves and clip paths cost more than the rest of the row together.
 template<typename Draw>
 QPixmap Rendered(const QString& key, const QSize& size, qreal ratio, Draw draw)
 {
-    const QString fullKey = QStringLiteral("roster/%1/%2x%3@%4")
-                                .arg(key)
-                                .arg(size.width())
-                                .arg(size.height())
-                                .arg(ratio);
+    const QString fullKey
+        = QStringLiteral("%1/%2x%3@%4").arg(key).arg(size.width()).arg(size.height()).arg(ratio);
     QPixmap pixmap;
-    if (QPixmapCache::find(fullKey, &pixmap))
+    if (FindPiece(fullKey, &pixmap))
         return pixmap;
     pixmap = QPixmap(size * ratio);
     pixmap.setDevicePixelRatio(ratio);
@@ -69,7 +91,7 @@ QPixmap Rendered(const QString& key, const QSize& size, qreal ratio, Draw draw)
         QPainter::Antialiasing | QPainter::SmoothPixmapTransform | QPainter::TextAntialiasing);
     draw(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     painter.end();
-    QPixmapCache::insert(fullKey, pixmap);
+    KeepPiece(fullKey, pixmap);
     return pixmap;
 }
 
