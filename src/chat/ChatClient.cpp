@@ -16,6 +16,18 @@ ChatClient::ChatClient(QObject* parent) : QXmppClient(parent)
 
 void ChatClient::connectToServer(const QString& jid, const QString& password)
 {
+    connectWith(ConfigurationFor(jid, password));
+}
+
+void ChatClient::connectWith(const QXmppConfiguration& config)
+{
+    acceptsMessages = false;
+    // Signed in but not available: the server keeps the member's messages meanwhile.
+    QXmppClient::connectToServer(config, QXmppPresence(QXmppPresence::Unavailable));
+}
+
+QXmppConfiguration ChatClient::ConfigurationFor(const QString& jid, const QString& password)
+{
     QXmppConfiguration config;
     config.setJid(jid);
     config.setPassword(password);
@@ -25,9 +37,7 @@ void ChatClient::connectToServer(const QString& jid, const QString& password)
     config.setCaCertificates(ServiceConfig::trustedCaCertificates());
     // Stated, not left to the library's default: a certificate error ends the connection.
     config.setIgnoreSslErrors(false);
-    acceptsMessages = false;
-    // Signed in but not available: the server keeps the member's messages meanwhile.
-    QXmppClient::connectToServer(config, QXmppPresence(QXmppPresence::Unavailable));
+    return config;
 }
 
 void ChatClient::AcceptMessages()

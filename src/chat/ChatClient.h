@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QXmppClient.h>
 
+class QXmppConfiguration;
 class QXmppMessage;
 
 // The client's XMPP connection for one-to-one chat. It signs in to the chat server of the
@@ -26,6 +27,11 @@ public:
     // A server whose certificate does not verify against ServiceConfig::trustedCaCertificates()
     // is never talked to.
     void connectToServer(const QString& jid, const QString& password);
+    // As connectToServer(jid, password) with ConfigurationFor(jid, password) made beforehand,
+    // on another thread maybe.
+    void connectWith(const QXmppConfiguration& config);
+    // The sign-in at the configured chat host and port, TLS required and verified.
+    static QXmppConfiguration ConfigurationFor(const QString& jid, const QString& password);
     // Announces the member, now or as soon as the connection is up (again): the server hands
     // over the messages it kept and sends every new one. Until the next connectToServer().
     void AcceptMessages();
