@@ -25,7 +25,8 @@ public:
     // host and port, not yet announced. Returns at once; the outcome arrives as
     // OnConnectionStateChange(true), or as CatchXmppError() and OnConnectionStateChange(false).
     // A server whose certificate does not verify against ServiceConfig::trustedCaCertificates()
-    // is never talked to.
+    // is never talked to. What is left of the last connection (a sign-out still closing) is
+    // ended first.
     void connectToServer(const QString& jid, const QString& password);
     // As connectToServer(jid, password) with ConfigurationFor(jid, password) made beforehand,
     // on another thread maybe.
@@ -56,6 +57,7 @@ public slots:
 
 private:
     void Announce();
+    void EndLastConnection();
 
     bool acceptsMessages = false;
 };
