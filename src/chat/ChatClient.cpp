@@ -2,8 +2,10 @@
 
 #include "ServiceConfig.h"
 
+#include <QSslSocket>
 #include <QXmppConfiguration.h>
 #include <QXmppMessage.h>
+#include <QXmppOutgoingClient.h>
 #include <QXmppPresence.h>
 
 ChatClient::ChatClient(QObject* parent) : QXmppClient(parent)
@@ -16,6 +18,19 @@ ChatClient::ChatClient(QObject* parent) : QXmppClient(parent)
 
 void ChatClient::connectToServer(const QString& jid, const QString& password)
 {
+    connectWith(ConfigurationFor(jid, password));
+}
+
+void ChatClient::connectWith(const QXmppConfiguration& config)
+{
+    acceptsMessages = false;
+    EndLastConnection();
+    // Signed in but not available: the server keeps the member's messages meanwhile.
+    QXmppClient::connectToServer(config, QXmppPresence(QXmppPresence::Unavailable));
+}
+
+QXmppConfiguration ChatClient::ConfigurationFor(const QString& jid, const QString& password)
+{
     QXmppConfiguration config;
     config.setJid(jid);
     config.setPassword(password);
@@ -25,9 +40,17 @@ void ChatClient::connectToServer(const QString& jid, const QString& password)
     config.setCaCertificates(ServiceConfig::trustedCaCertificates());
     // Stated, not left to the library's default: a certificate error ends the connection.
     config.setIgnoreSslErrors(false);
-    acceptsMessages = false;
-    // Signed in but not available: the server keeps the member's messages meanwhile.
-    QXmppClient::connectToServer(config, QXmppPresence(QXmppPresence::Unavailable));
+    return config;
+}
+
+void ChatClient::EndLastConnection()
+{
+    // A sign-out just made may still be closing its socket: the library would refuse the new
+    // connection for it and try again only 10 s later.
+    const auto* stream = findChild<QXmppOutgoingClient*>();
+    QSslSocket* socket = stream ? stream->socket() : nullptr;
+    if (socket && socket->state() != QAbstractSocket::UnconnectedState)
+        socket->abort();
 }
 
 void ChatClient::AcceptMessages()

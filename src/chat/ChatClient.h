@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QXmppClient.h>
 
+class QXmppConfiguration;
 class QXmppMessage;
 
 // The client's XMPP connection for one-to-one chat. It signs in to the chat server of the
@@ -24,8 +25,14 @@ public:
     // host and port, not yet announced. Returns at once; the outcome arrives as
     // OnConnectionStateChange(true), or as CatchXmppError() and OnConnectionStateChange(false).
     // A server whose certificate does not verify against ServiceConfig::trustedCaCertificates()
-    // is never talked to.
+    // is never talked to. What is left of the last connection (a sign-out still closing) is
+    // ended first.
     void connectToServer(const QString& jid, const QString& password);
+    // As connectToServer(jid, password) with ConfigurationFor(jid, password) made beforehand,
+    // on another thread maybe.
+    void connectWith(const QXmppConfiguration& config);
+    // The sign-in at the configured chat host and port, TLS required and verified.
+    static QXmppConfiguration ConfigurationFor(const QString& jid, const QString& password);
     // Announces the member, now or as soon as the connection is up (again): the server hands
     // over the messages it kept and sends every new one. Until the next connectToServer().
     void AcceptMessages();
@@ -50,6 +57,7 @@ public slots:
 
 private:
     void Announce();
+    void EndLastConnection();
 
     bool acceptsMessages = false;
 };

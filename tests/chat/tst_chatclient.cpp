@@ -1,8 +1,10 @@
 #include "ChatClient.h"
 #include "ChatConnection.h"
 #include "ProsodyServer.h"
+#include "XmppChatSession.h"
 
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QXmppConfiguration.h>
 #include <QXmppMessage.h>
 #include <QtTest>
@@ -13,7 +15,50 @@ const QString alice = QStringLiteral("alice@localhost");
 const QString bob = QStringLiteral("bob@localhost");
 const QString alicePassword = QStringLiteral("alice-secret");
 const QString bobPassword = QStringLiteral("bob-secret");
+
+// What a session does in sessionRunsOnAThreadOfItsOwn.
+enum class SessionFlow
+{
+    SendsOnceUp,
+    SignsOutAndInAtOnce,
+    EndsWhileConnecting
+};
+
+// A session's callbacks as they come, and whether any came off the GUI thread or after the end.
+struct SessionRecord
+{
+    QStringList states;
+    QStringList texts;
+    int failures = 0;
+    bool offGuiThread = false;
+    bool afterEnd = false;
+    bool ended = false;
+    QThread* const guiThread = QThread::currentThread();
+
+    ChatSession::Events Events()
+    {
+        const auto note = [this] {
+            offGuiThread |= QThread::currentThread() != guiThread;
+            afterEnd |= ended;
+        };
+        return { [this, note](bool connected) {
+                    note();
+                    states << (connected ? "up" : "down");
+                },
+            [this, note](const QString& from, const QString& text, const QDateTime&) {
+                note();
+                if (from.startsWith(bob) && text.startsWith("in order"))
+                    texts << text;
+            },
+            [this, note] {
+                note();
+                ++failures;
+            } };
+    }
+};
 } // namespace
+
+Q_DECLARE_METATYPE(SessionFlow)
 
 // The chat client against a real prosody on the loopback interface.
 class TestChatClient : public QObject
@@ -176,6 +221,86 @@ private slots:
         QVERIFY(!connection.SendTo("bob", "after the session"));
     }
 
+    // The session runs its client on a thread of its own, named "chat", and calls back on the
+    // GUI thread in the order the client spoke: what it sends the moment it is up goes out, what
+    // comes in is heard in order; signed out and in again at once, it chats again; ended while its
+    // connection try is in flight (to a server that never answers), it ends at once and says
+    // nothing more.
+    void sessionRunsOnAThreadOfItsOwn_data()
+    {
+        QTest::addColumn<SessionFlow>("flow");
+        QTest::newRow("sends once up") << SessionFlow::SendsOnceUp;
+        QTest::newRow("signs out and in at once") << SessionFlow::SignsOutAndInAtOnce;
+        QTest::newRow("ends while connecting") << SessionFlow::EndsWhileConnecting;
+    }
+
+    void sessionRunsOnAThreadOfItsOwn()
+    {
+        QFETCH(SessionFlow, flow);
+        SessionRecord record;
+        std::unique_ptr<ChatSession> session;
+        QList<bool> sentOnceUp;
+        ChatSession::Events events = record.Events();
+        events.connectionChanged = [&, relay = events.connectionChanged](bool connected) {
+            relay(connected);
+            if (connected && flow == SessionFlow::SendsOnceUp && sentOnceUp.isEmpty())
+                sentOnceUp << session->IsConnected() << session->SendTo("bob", "first")
+                           << session->SendTo("bob", "second");
+        };
+        session.reset(MakeXmppChatSession(events));
+        QThread* chatThread = session->Client()->thread();
+        QVERIFY(chatThread != QThread::currentThread());
+        QCOMPARE(chatThread->objectName(), QString("chat"));
+        QVERIFY(qobject_cast<QXmppClient*>(session->Client()));
+
+        if (flow == SessionFlow::EndsWhileConnecting) {
+            QTcpServer silent;
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            useServer(silent.serverPort());
+            session->ConnectToServer(alice, alicePassword);
+            QVERIFY(silent.waitForNewConnection(timeout));
+            // The try's failure reaches the chat thread as the session goes.
+            silent.nextPendingConnection()->abort();
+        } else {
+            ChatClient partner;
+            QVERIFY(signIn(partner, bob, bobPassword));
+            QSignalSpy partnerReceived(&partner, &ChatClient::MessageRecived);
+            session->ConnectToServer(alice, alicePassword);
+            session->AcceptMessages();
+            if (flow == SessionFlow::SignsOutAndInAtOnce) {
+                QTRY_VERIFY_WITH_TIMEOUT(session->IsConnected(), timeout);
+                session->Disconnect();
+                QVERIFY(!session->IsConnected());
+                session->ConnectToServer(alice, alicePassword);
+                session->AcceptMessages();
+                QTRY_COMPARE_WITH_TIMEOUT(
+                    record.states, QStringList({ "up", "down", "up" }), timeout);
+                QVERIFY(session->SendTo("bob", "first"));
+                QVERIFY(session->SendTo("bob", "second"));
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(session->IsConnected(), timeout);
+            if (flow == SessionFlow::SendsOnceUp)
+                QCOMPARE(sentOnceUp, QList<bool>({ true, true, true }));
+            const QStringList said { "in order 1", "in order 2", "in order 3", "in order 4" };
+            for (const QString& text : said)
+                partner.sendMessage(alice, text);
+            QTRY_COMPARE_WITH_TIMEOUT(record.texts, said, timeout);
+            QTRY_COMPARE_WITH_TIMEOUT(partnerReceived.size(), 2, timeout);
+            QCOMPARE(partnerReceived.at(0).at(1).toString(), QString("first"));
+            QCOMPARE(partnerReceived.at(1).at(1).toString(), QString("second"));
+            QCOMPARE(record.failures, 0);
+        }
+
+        QElapsedTimer ending;
+        ending.start();
+        session.reset();
+        record.ended = true;
+        QVERIFY2(ending.elapsed() < 2000, qPrintable(QString::number(ending.elapsed())));
+        QTest::qWait(300);
+        QVERIFY(!record.afterEnd);
+        QVERIFY(!record.offGuiThread);
+    }
+
     // A message keeps the time it was sent: the stamp of a server that kept it, unless the
     // server's clock runs ahead of ours.
     void sentAt_data()
@@ -229,8 +354,18 @@ private slots:
         QVERIFY(refusedWithoutCa);
     }
 
+    // Signed out, then in again: once the sign-out has ended, or at once (the sign-out's
+    // connection still closing).
+    void signOutThenSignInStillDelivers_data()
+    {
+        QTest::addColumn<bool>("atOnce");
+        QTest::newRow("after the sign-out") << false;
+        QTest::newRow("at once") << true;
+    }
+
     void signOutThenSignInStillDelivers()
     {
+        QFETCH(bool, atOnce);
         ChatClient sender;
         ChatClient receiver;
         QSignalSpy state(&receiver, &ChatClient::OnConnectionStateChange);
@@ -238,11 +373,17 @@ private slots:
         QVERIFY(signIn(receiver, bob, bobPassword));
 
         receiver.disconnectFromServer();
-        QTRY_COMPARE_WITH_TIMEOUT(state.last().first().toBool(), false, timeout);
-        QCOMPARE(receiver.state(), QXmppClient::DisconnectedState);
+        if (!atOnce) {
+            QTRY_COMPARE_WITH_TIMEOUT(state.last().first().toBool(), false, timeout);
+            QCOMPARE(receiver.state(), QXmppClient::DisconnectedState);
+        }
 
         QSignalSpy received(&receiver, &ChatClient::MessageRecived);
-        QVERIFY(signIn(receiver, bob, bobPassword));
+        receiver.connectToServer(bob, bobPassword);
+        receiver.AcceptMessages();
+        // Well before the library's own next try, 10 s on.
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.isConnected(), 5000);
+        QCOMPARE(state.size(), 3);
         QCOMPARE(state.last().first().toBool(), true);
         sender.sendMessage(bob, "welcome back");
         QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, timeout);
