@@ -1,6 +1,7 @@
 #include "LogManager.h"
 
 #include "RegularFile.h"
+#include "SerialWorker.h"
 #include "UserOnlyFiles.h"
 
 #include <QDir>
@@ -9,13 +10,28 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(logFilesLog, "movarelquintash.log", QtInfoMsg)
 
-LogManager::LogManager(QObject* parent) : QObject(parent) { }
+struct LogManager::OpenFile
+{
+    // The file at `path`, open for appending: the one held when it is still there, else opened
+    // anew. -1 when it cannot be opened.
+    int At(const QString& path);
+    void Close();
+
+    int fd = -1;
+    QString failedPath; // the path whose log could not be opened, said once
+};
+
+LogManager::LogManager(QObject* parent)
+    : QObject(parent), file(std::make_shared<OpenFile>())
+{
+}
 
 LogManager::~LogManager()
 {
@@ -152,45 +168,55 @@ void LogManager::AddToLog(LOG_ACTION action, const QVariant& value)
 {
     if (!enabled || logPath.isEmpty())
         return;
-    const int file = FileAtPath();
-    if (file < 0)
-        return;
-    struct stat status;
-    if (limitBytes > 0 && ::fstat(file, &status) == 0 && status.st_size > limitBytes)
-        (void)::ftruncate(file, 0);
-    const QByteArray line
-        = FormatLine(QDateTime::currentDateTime(), Redact(ActionText(action, value))).toUtf8();
-    if (::write(file, line.constData(), size_t(line.size())) != line.size())
-        qCDebug(logFilesLog) << "Cannot write the log" << logPath;
+    // The value is read here, where its owner is; the rest waits for the log thread.
+    Writes().Post([file = file, path = logPath, limit = limitBytes,
+                      when = QDateTime::currentMSecsSinceEpoch(),
+                      text = ActionText(action, value)] {
+        const int fd = file->At(path);
+        if (fd < 0)
+            return;
+        struct stat status;
+        if (limit > 0 && ::fstat(fd, &status) == 0 && status.st_size > limit)
+            (void)::ftruncate(fd, 0);
+        const QByteArray line
+            = FormatLine(QDateTime::fromMSecsSinceEpoch(when), Redact(text)).toUtf8();
+        if (::write(fd, line.constData(), size_t(line.size())) != line.size())
+            qCDebug(logFilesLog) << "Cannot write the log" << path;
+    });
 }
 
-int LogManager::FileAtPath()
+int LogManager::OpenFile::At(const QString& path)
 {
-    const QByteArray path = QFile::encodeName(logPath);
+    const QByteArray name = QFile::encodeName(path);
     struct stat onDisk;
     struct stat held;
     // One look at the path per line: the file held is still the one there, unless it was
-    // rotated, moved or deleted since.
+    // rotated, moved or deleted since, or the log moved to another path.
     if (fd >= 0
-        && !(::stat(path.constData(), &onDisk) == 0 && ::fstat(fd, &held) == 0
+        && !(::stat(name.constData(), &onDisk) == 0 && ::fstat(fd, &held) == 0
             && onDisk.st_dev == held.st_dev && onDisk.st_ino == held.st_ino))
-        CloseFile();
+        Close();
     if (fd >= 0)
         return fd;
 
-    fd = OpenLogFile(logPath);
+    fd = OpenLogFile(path);
     // Lines come several times a second: a log that cannot be opened is said once.
-    if (fd < 0 && failedPath != logPath)
-        qCWarning(logFilesLog) << "Cannot open the log" << logPath;
-    failedPath = fd < 0 ? logPath : QString();
+    if (fd < 0 && failedPath != path)
+        qCWarning(logFilesLog) << "Cannot open the log" << path;
+    failedPath = fd < 0 ? path : QString();
     return fd;
 }
 
-void LogManager::CloseFile()
+void LogManager::OpenFile::Close()
 {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
+}
+
+void LogManager::CloseFile()
+{
+    Writes().Post([file = file] { file->Close(); });
 }
 
 int LogManager::OpenLogFile(const QString& path)
@@ -208,6 +234,33 @@ bool LogManager::AppendToFile(const QString& path, const QByteArray& bytes)
     const bool written = ::write(file, bytes.constData(), size_t(bytes.size())) == bytes.size();
     ::close(file);
     return written;
+}
+
+void LogManager::AppendLater(const QString& path, std::function<QByteArray()> line)
+{
+    Writes().Post([path, line = std::move(line)] {
+        if (!AppendToFile(path, line()))
+            qCDebug(logFilesLog) << "Cannot write the log" << path;
+    });
+}
+
+SerialWorker& LogManager::Writes()
+{
+    // Never destroyed: lines are given until the process's very end. What the lines are made
+    // with comes first, and the last lines are written at the exit before it goes.
+    static SerialWorker* const writes = [] {
+        (void)Redact(QString());
+        (void)logFilesLog();
+        auto* worker = new SerialWorker;
+        std::atexit(&LogManager::Flush);
+        return worker;
+    }();
+    return *writes;
+}
+
+void LogManager::Flush()
+{
+    Writes().WaitForIdle();
 }
 
 QString LogManager::UsableFolder(const QString& stored, const QString& fallback)

@@ -5,11 +5,20 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+#include <memory>
+
+class SerialWorker;
+
 // The activity log: one line per event, "[dd-MM-yyyy][hh:mm:ss] - Action: <text>" and CR LF,
 // appended to the file set with SetLogPath. Passwords, password digests and session keys
 // are masked before a line is written. The file stays open between lines; it is opened
 // afresh when it was moved, deleted or replaced since, and closed while logging is off. Only a
 // regular file is written: anything else at the path is set aside and a new file begun.
+//
+// Lines reach their files on a thread of their own (`Writes`), in the order they were given,
+// activity log and REST trace alike: no caller waits for the file system. A line carries the
+// time it was given, not the time it was written.
 class LogManager : public QObject
 {
     Q_OBJECT
@@ -77,6 +86,14 @@ public:
     // Appends the bytes to a log file of the client's other than the activity log (the REST
     // trace), opened as the activity log is. False when it could not be written.
     static bool AppendToFile(const QString& path, const QByteArray& bytes);
+    // As AppendToFile, on the log thread after every line given before; `line` is made there.
+    // A line that cannot be written is said on the terminal.
+    static void AppendLater(const QString& path, std::function<QByteArray()> line);
+
+    // The thread the lines are written on, made when first asked for. Flush waits until every
+    // line given so far is in its file: readers of the logs in this process, and the end.
+    static SerialWorker& Writes();
+    static void Flush();
 
     // The folder the logs go to: the stored one when it is an absolute path to a folder the
     // member may write to, else `fallback`. A relative folder would follow the working folder
@@ -84,17 +101,16 @@ public:
     static QString UsableFolder(const QString& stored, const QString& fallback);
 
 private:
-    // The file at the log path, open for appending: the one held when it is still there, else
-    // opened anew. -1 when it cannot be opened.
-    int FileAtPath();
+    // The file held between lines; touched on the log thread only.
+    struct OpenFile;
+    // Lets go of the file held, after the lines given before.
     void CloseFile();
     // Opens a log file for appending, user-only, its folder made when missing. Something other
     // than a regular file at the path (a pipe would block the open for good) is set aside.
     static int OpenLogFile(const QString& path);
 
     QString logPath;
-    QString failedPath; // the path whose log could not be opened, said once
     qint64 limitBytes = 0;
     bool enabled = true;
-    int fd = -1;
+    std::shared_ptr<OpenFile> file;
 };

@@ -248,10 +248,13 @@ QString RosterWindow::ApiLogPath() const
 
 void RosterWindow::ApiLog(const QString& text)
 {
-    const QString line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz"))
-        + QStringLiteral(" ") + LogManager::Redact(text) + QStringLiteral("\r\n");
-    if (!LogManager::AppendToFile(ApiLogPath(), line.toUtf8()))
-        qDebug() << "Cannot write the REST trace" << ApiLogPath();
+    // Thousands of lines come with every roster refresh: they are made and written on the log
+    // thread.
+    LogManager::AppendLater(ApiLogPath(), [text, when = QDateTime::currentMSecsSinceEpoch()] {
+        return (QDateTime::fromMSecsSinceEpoch(when).time().toString(QStringLiteral("hh:mm:ss.zzz"))
+            + QStringLiteral(" ") + LogManager::Redact(text) + QStringLiteral("\r\n"))
+            .toUtf8();
+    });
 }
 
 void RosterWindow::OnChatConnectionStateChange(bool connected)

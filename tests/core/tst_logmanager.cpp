@@ -1,6 +1,7 @@
 #include "FileMode.h"
 #include "LogManager.h"
 #include "NotAFile.h"
+#include "SerialWorker.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,7 @@ namespace {
 
 QByteArray readAll(const QString& path)
 {
+    LogManager::Flush();
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -98,6 +100,34 @@ private slots:
         QCOMPARE(LogManager::ActionText(LogManager::LOG_ACTION(action), value), text);
     }
 
+    // A caller goes on while the log thread is held (as by a slow disk), and the lines of the
+    // activity log and of the REST trace reach their files in the order they were given.
+    void callersGoOnAndLinesKeepTheirOrder()
+    {
+        LogManager log;
+        log.SetLogPath(path);
+        const QString trace = dir->filePath("restApiLog.log");
+        QByteArray logWhenTraced;
+        LogManager::Writes().Hold();
+        log.AddToLog(LogManager::LOG_TEXT, "first");
+        LogManager::AppendLater(trace, [&] {
+            QFile file(path);
+            logWhenTraced = file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
+            return QByteArray("second password=secret\r\n");
+        });
+        log.AddToLog(LogManager::LOG_TEXT, "third");
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!QFile::exists(trace));
+        LogManager::Writes().Release();
+
+        const QList<QByteArray> lines = readAll(path).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.at(0).endsWith("] - Action: first\r"));
+        QVERIFY(lines.at(1).endsWith("] - Action: third\r"));
+        QVERIFY(logWhenTraced.endsWith("Action: first\r\n"));
+        QCOMPARE(readAll(trace), QByteArray("second password=secret\r\n"));
+    }
+
     void startWritesTheStartLine()
     {
         LogManager log;
@@ -134,6 +164,7 @@ private slots:
         // Exactly at the limit is not past it.
         log.SetLimitSize(1);
         log.AddToLog(LogManager::LOG_TEXT, "kept");
+        LogManager::Flush();
         QVERIFY(QFileInfo(path).size() > 1024 * 1024);
         log.AddToLog(LogManager::LOG_TEXT, "after the limit");
         const QByteArray content = readAll(path);
@@ -217,6 +248,7 @@ private slots:
         LogManager log;
         log.SetLogPath(path);
         log.AddToLog(LogManager::LOG_TEXT, "first");
+        LogManager::Flush();
         QCOMPARE(openDescriptorsOf(path), 1);
         const QString aside = path + ".1";
         if (change == "move") {
@@ -233,6 +265,7 @@ private slots:
             QVERIFY(QFile::resize(path, 0));
         } else if (change == "switch") {
             log.SetLogsEnabled(false);
+            LogManager::Flush();
             QCOMPARE(openDescriptorsOf(path), 0);
             log.SetLogsEnabled(true);
         }
@@ -277,6 +310,7 @@ private slots:
                 else
                     log.AddToLog(LogManager::LOG_TEXT, text);
             }
+            LogManager::Flush();
         }
         QVERIFY(QFileInfo(path).isFile() && !QFileInfo(path).isSymLink());
         QCOMPARE(fileMode(path), 0600);

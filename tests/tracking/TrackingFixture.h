@@ -4,6 +4,7 @@
 
 #include "AppInfo.h"
 #include "FakeServiceProcess.h"
+#include "LogManager.h"
 #include "SettingsProvider.h"
 
 #include <QAction>
@@ -61,6 +62,7 @@ inline QString ActivityLogPath()
 // The activity log from byte `from` on.
 inline QString ActivityLog(qint64 from = 0)
 {
+    LogManager::Flush();
     QFile file(ActivityLogPath());
     if (!file.open(QIODevice::ReadOnly))
         return QString();
@@ -73,7 +75,11 @@ class LogReader
 {
 public:
     LogReader() { Mark(); }
-    void Mark() { start = QFile(ActivityLogPath()).size(); }
+    void Mark()
+    {
+        LogManager::Flush();
+        start = QFile(ActivityLogPath()).size();
+    }
     QString Text() const { return ActivityLog(start); }
     // The texts after "Action: ", in order.
     QStringList Lines() const

@@ -397,6 +397,7 @@ private slots:
         api->SetUserChatStatus(RosterManager::STATUS_ONLINE);
         QTRY_COMPARE(ok.count(), 2);
 
+        LogManager::Flush();
         const QString trace = ReadFile(tracePath);
         QVERIFY(trace.contains("/k4p/auth/login:var"));
         QVERIFY(trace.contains("/k4p/chat/status:var"));
@@ -659,6 +660,7 @@ private:
             = SettingsProvider().GetCurrentSettings().logLocation + "/restApiLog.log";
         const auto traced = [trace](const QString& text) {
             return [trace, text] {
+                LogManager::Flush();
                 return ReadFile(trace).count(text);
             };
         };

@@ -222,11 +222,13 @@ private slots:
             settings.totalLogSize = 1;
         });
         window.InitConfig();
+        LogManager::Flush();
         QVERIFY(log.size() > 1536 * 1024);
 
         ChangeSettings(
             [](SettingsProvider::SETTINGS& settings) { settings.isLimitLogSize = true; });
         window.InitConfig();
+        LogManager::Flush();
         QVERIFY(log.size() < 1024);
         QVERIFY(ActivityLog().contains("Load style"));
 
@@ -238,6 +240,7 @@ private slots:
         QFile fallback(AppInfo::userDataFolder() + "/" + AppInfo::applicationName + ".log");
         const qint64 before = fallback.size();
         window.InitConfig();
+        LogManager::Flush();
         QVERIFY(!QFileInfo::exists(relative));
         QVERIFY(fallback.size() > before);
         QCOMPARE(SettingsProvider::instance()->GetCurrentSettings().logLocation, relative);
