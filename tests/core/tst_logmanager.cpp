@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -109,6 +110,13 @@ private slots:
         const QString trace = dir->filePath("restApiLog.log");
         QByteArray logWhenTraced;
         LogManager::Writes().Hold();
+        // Let go and written on every way out: the lines left would wait for ever at the exit,
+        // and the trace's line reads this test's variables.
+        const std::unique_ptr<SerialWorker, void (*)(SerialWorker*)> held(
+            &LogManager::Writes(), [](SerialWorker* writes) {
+                writes->Release();
+                writes->WaitForIdle();
+            });
         log.AddToLog(LogManager::LOG_TEXT, "first");
         LogManager::AppendLater(trace, [&] {
             QFile file(path);
