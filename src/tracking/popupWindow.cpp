@@ -306,7 +306,10 @@ QRect popupWindow::BallRect() const
 QRect popupWindow::SecondsRect(const QString& seconds) const
 {
     const QRect ball = BallRect();
-    const QSize textSize = countdownMetrics.size(0, seconds);
+    auto known = countdownSizes.constFind(seconds);
+    if (known == countdownSizes.constEnd())
+        known = countdownSizes.insert(seconds, countdownMetrics.size(0, seconds));
+    const QSize textSize = known.value();
     return QRect(ball.left() + ball.width() / 2 - textSize.width() / 2,
         ball.top() + (ball.height() - 1) / 2 - textSize.height() / 2, textSize.width(),
         textSize.height());

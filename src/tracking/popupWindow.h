@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -108,6 +109,9 @@ private:
     // and paints them, and a font looked up afresh each time cost most of the tick.
     QFont countdownFont;
     QFontMetrics countdownMetrics;
+    // The size of each count shown, measured once: measuring lays the text out and shapes it
+    // afresh, three times a tick.
+    mutable QHash<QString, QSize> countdownSizes;
     QRect targetRect;
     // Where the slide has the popup's top edge. A window manager may keep the window on the
     // screen whatever is asked, so the slide counts its own steps rather than reading y().
