@@ -68,7 +68,8 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         std::printf("idle %d s:", seconds);
         for (const Block& block : blocks)
-            std::printf(" %.1f us per 4 KiB page (%s)", MicrosecondsPerPage(block.bytes), block.name);
+            std::printf(
+                " %.1f us per 4 KiB page (%s)", MicrosecondsPerPage(block.bytes), block.name);
         std::printf("\n");
         std::fflush(stdout);
     }

@@ -28,10 +28,7 @@ struct LogManager::OpenFile
     QString failedPath; // the path whose log could not be opened, said once
 };
 
-LogManager::LogManager(QObject* parent)
-    : QObject(parent), file(std::make_shared<OpenFile>())
-{
-}
+LogManager::LogManager(QObject* parent) : QObject(parent), file(std::make_shared<OpenFile>()) { }
 
 LogManager::~LogManager()
 {
@@ -169,20 +166,20 @@ void LogManager::AddToLog(LOG_ACTION action, const QVariant& value)
     if (!enabled || logPath.isEmpty())
         return;
     // The value is read here, where its owner is; the rest waits for the log thread.
-    Writes().Post([file = file, path = logPath, limit = limitBytes,
-                      when = QDateTime::currentMSecsSinceEpoch(),
-                      text = ActionText(action, value)] {
-        const int fd = file->At(path);
-        if (fd < 0)
-            return;
-        struct stat status;
-        if (limit > 0 && ::fstat(fd, &status) == 0 && status.st_size > limit)
-            (void)::ftruncate(fd, 0);
-        const QByteArray line
-            = FormatLine(QDateTime::fromMSecsSinceEpoch(when), Redact(text)).toUtf8();
-        if (::write(fd, line.constData(), size_t(line.size())) != line.size())
-            qCDebug(logFilesLog) << "Cannot write the log" << path;
-    });
+    Writes().Post(
+        [file = file, path = logPath, limit = limitBytes,
+            when = QDateTime::currentMSecsSinceEpoch(), text = ActionText(action, value)] {
+            const int fd = file->At(path);
+            if (fd < 0)
+                return;
+            struct stat status;
+            if (limit > 0 && ::fstat(fd, &status) == 0 && status.st_size > limit)
+                (void)::ftruncate(fd, 0);
+            const QByteArray line
+                = FormatLine(QDateTime::fromMSecsSinceEpoch(when), Redact(text)).toUtf8();
+            if (::write(fd, line.constData(), size_t(line.size())) != line.size())
+                qCDebug(logFilesLog) << "Cannot write the log" << path;
+        });
 }
 
 int LogManager::OpenFile::At(const QString& path)
