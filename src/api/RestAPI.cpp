@@ -7,19 +7,10 @@
 #include "ServicePicture.h"
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QHostInfo>
-#include <QHttpMultiPart>
 #include <QMap>
 #include <QMetaEnum>
-#include <QNetworkReply>
-#include <QSaveFile>
-#include <QTimer>
 
-#include <limits>
-#include <memory>
 #include <utility>
 
 namespace {
@@ -38,17 +29,12 @@ const QString screensnapPath = QStringLiteral("/k4p/snaps/upload:var");
 
 const QString timeFormat = QStringLiteral("HH:mm:ss");
 const QString dateFormat = QStringLiteral("yyyy-MM-dd");
-const char* const timedOutProperty = "mqTimedOut"; // the seconds waited
-// The pace a request keeps on a slow line: its deadline grows by the time its bytes take at it.
-constexpr qint64 slowLineBytesPerSecond = 8 * 1024;
-const char* const tooLargeProperty = "mqTooLarge";
 // An XML answer has the parser's bound; a picture is a few hundred kilobytes at most, and the
 // installer goes to disk, not into memory.
 constexpr qint64 maxAnswerBytes = ApiXmlParser::maxAnswerSize;
 constexpr qint64 maxPictureBytes = 16 * 1024 * 1024;
 constexpr qint64 maxInstallerBytes = 1024LL * 1024 * 1024;
 constexpr int maxRosterPicturesInFlight = 12;
-const char* const canceledProperty = "mqCanceled";
 
 QString StateName(RestAPI::ApiState state)
 {
@@ -90,46 +76,6 @@ bool IsWebAddress(const QUrl& url)
         && (scheme == QLatin1String("https") || scheme == QLatin1String("http"));
 }
 
-// When a request must be over, whether or not it shows signs of life: its base time plus what
-// the bytes it has moved so far take at a slow line's pace. An answer dripped a byte at a time
-// ends there; an upload or a download that keeps the pace goes on.
-class Deadline : public QTimer
-{
-public:
-    Deadline(qint64 baseMs, QObject* parent) : QTimer(parent), baseMs(baseMs)
-    {
-        setSingleShot(true);
-        clock.start();
-        Rearm();
-    }
-
-    void SetSent(qint64 bytes)
-    {
-        sent = bytes;
-        Rearm();
-    }
-
-    void SetReceived(qint64 bytes)
-    {
-        received = bytes;
-        Rearm();
-    }
-
-    qint64 ElapsedMs() const { return clock.elapsed(); }
-
-private:
-    void Rearm()
-    {
-        const qint64 allowedMs = baseMs + (sent + received) * 1000 / slowLineBytesPerSecond;
-        start(int(qBound<qint64>(0, allowedMs - clock.elapsed(), std::numeric_limits<int>::max())));
-    }
-
-    QElapsedTimer clock;
-    qint64 baseMs;
-    qint64 sent = 0;
-    qint64 received = 0;
-};
-
 } // namespace
 
 RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiBaseUrl())
@@ -148,14 +94,8 @@ RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiB
 
 RestAPI::~RestAPI()
 {
-    if (!manager)
-        return;
-    // Replies die with the manager; none may call back into a half-destroyed client.
-    const QList<QNetworkReply*> replies = manager->findChildren<QNetworkReply*>();
-    for (QNetworkReply* reply : replies) {
-        reply->disconnect(this);
-        reply->abort();
-    }
+    // Before anything an answer could reach: none comes once the requests are gone.
+    requests.reset();
 }
 
 void RestAPI::Login(const QString& login, const QString& password)
@@ -220,7 +160,7 @@ void RestAPI::Roster_GetTeams()
     if (!CheckCanSend(GetTeamsState))
         return;
     const quint64 chain = rosterChain;
-    QNetworkReply* reply = CallApi(
+    rosterRequests.insert(CallApi(
         GetTeamsState, teamsPath, WithCredentials({}),
         [this, chain](const ApiXmlParser& answer) {
             rosterList = answer.ReadTeams();
@@ -234,8 +174,7 @@ void RestAPI::Roster_GetTeams()
             if (chain == rosterChain)
                 LoadTeamMembers(chain, 0);
         },
-        [this, chain] { return chain == rosterChain; });
-    TrackRosterReply(reply);
+        [this, chain] { return chain == rosterChain; }));
 }
 
 void RestAPI::SetIsNeedAvatars(bool need)
@@ -387,10 +326,10 @@ quint64 RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
         { ScreenshotUploadFields::captureDate, shot.date.toString(dateFormat) },
         { ScreenshotUploadFields::captureTime, shot.time.toString(timeFormat) },
     };
-    QNetworkReply* reply = PostMultipart(ScreenshotUpload, screenshotPath, WithCredentials(fields),
-        ScreenshotUploadFields::image, ScreenshotUploadFields::fileName, shot.image,
-        shot.imageHoldsBoundary);
-    Watch(reply, ScreenshotUpload, maxAnswerBytes, {}, [this, upload](const Outcome& outcome) {
+    RequestThread::Request request = PostMultipart(ScreenshotUpload, screenshotPath,
+        WithCredentials(fields), ScreenshotUploadFields::image, ScreenshotUploadFields::fileName,
+        shot.image, shot.imageHoldsBoundary);
+    Send(ScreenshotUpload, std::move(request), {}, [this, upload](const Outcome& outcome) {
         HandleApiOutcome(
             ScreenshotUpload, outcome,
             [this, upload](const ApiXmlParser& answer) {
@@ -447,9 +386,10 @@ quint64 RestAPI::UploadScreensnap(const QString& title, const QString& descripti
         { ScreensnapUploadFields::permission, permissionName },
         { ScreensnapUploadFields::password, password },
     };
-    QNetworkReply* reply = PostMultipart(ScreensnapUpload, screensnapPath, WithCredentials(fields),
-        ScreensnapUploadFields::image, ScreensnapUploadFields::fileName, png);
-    Watch(reply, ScreensnapUpload, maxAnswerBytes, {}, [this, upload](const Outcome& outcome) {
+    RequestThread::Request request
+        = PostMultipart(ScreensnapUpload, screensnapPath, WithCredentials(fields),
+            ScreensnapUploadFields::image, ScreensnapUploadFields::fileName, png);
+    Send(ScreensnapUpload, std::move(request), {}, [this, upload](const Outcome& outcome) {
         HandleApiOutcome(
             ScreensnapUpload, outcome,
             [this, upload](const ApiXmlParser& answer) {
@@ -476,55 +416,37 @@ void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
     }
     if (!CheckCanSend(UpdateFileRecieved))
         return;
-    QDir().mkpath(QFileInfo(filePath).absolutePath());
+    RequestThread::Request request;
+    request.url = url;
+    request.followRedirects = true;
+    request.maxBytes = maxInstallerBytes;
     // The installer replaces an older file of the same name only once it is complete.
-    auto file = std::make_unique<QSaveFile>(filePath);
-    if (!file->open(QIODevice::WriteOnly)) {
-        ReportLater(UpdateFileRecieved, false, file->errorString());
-        return;
-    }
-    QNetworkRequest request = MakeRequest(url);
-    request.setAttribute(
-        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.saveTo = filePath;
     Log(StateName(UpdateFileRecieved) + QStringLiteral(" GET ") + url.toString());
-    QNetworkReply* reply = Manager().get(request);
-    QSaveFile* target = file.release();
-    target->setParent(reply);
-    updateReply = reply;
-    connect(reply, &QNetworkReply::readyRead, target,
-        [reply, target] { target->write(reply->readAll()); });
-    connect(reply, &QNetworkReply::downloadProgress, this, &RestAPI::DownloadProgress);
-    Watch(
-        reply, UpdateFileRecieved, maxInstallerBytes,
-        [reply] { return !reply->property(canceledProperty).toBool(); },
-        [this, target, filePath](const Outcome& outcome) {
+    updateRequest = Send(
+        UpdateFileRecieved, std::move(request), {},
+        [this, filePath](const Outcome& outcome) {
+            updateRequest = 0;
             if (!outcome.ok) {
-                target->cancelWriting();
                 Fail(UpdateFileRecieved, outcome.error);
-                return;
-            }
-            target->write(outcome.body);
-            if (!target->commit()) {
-                Fail(UpdateFileRecieved, target->errorString());
                 return;
             }
             Log(StateName(UpdateFileRecieved) + QStringLiteral(" ok: ") + filePath);
             emit ApiDataOk(UpdateFileRecieved, filePath);
-        });
+        },
+        [this](qint64 received, qint64 total) { emit DownloadProgress(received, total); });
 }
 
 void RestAPI::CancelUpdateDownload()
 {
-    if (!updateReply)
+    if (!updateRequest)
         return;
-    updateReply->setProperty(canceledProperty, true);
-    updateReply->abort();
-    updateReply = nullptr;
+    Requests().Cancel(std::exchange(updateRequest, 0));
 }
 
 bool RestAPI::IsDownloadingUpdate() const
 {
-    return updateReply && !updateReply->isFinished();
+    return updateRequest != 0;
 }
 
 int RestAPI::FailedHttpStatus() const
@@ -594,23 +516,12 @@ void RestAPI::ReportLater(ApiState state, bool ok, const QVariant& value)
         Qt::QueuedConnection);
 }
 
-QNetworkAccessManager& RestAPI::Manager()
+RequestThread& RestAPI::Requests()
 {
-    if (!manager)
-        manager.emplace();
-    return *manager;
-}
-
-QNetworkRequest RestAPI::MakeRequest(const QUrl& url)
-{
-    QNetworkRequest request(url);
-    if (!sslConfiguration)
-        sslConfiguration = ServiceConfig::sslConfiguration();
-    // Certificate errors are never ignored: a server that does not verify is unreachable.
-    request.setSslConfiguration(*sslConfiguration);
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-        AppInfo::applicationName + QLatin1Char('/') + AppInfo::version());
-    return request;
+    if (!requests)
+        requests = std::make_unique<RequestThread>(
+            (AppInfo::applicationName + QLatin1Char('/') + AppInfo::version()).toUtf8());
+    return *requests;
 }
 
 QUrl RestAPI::ApiUrl(const QString& path) const
@@ -633,126 +544,62 @@ RestAPI::Fields RestAPI::WithCredentials(Fields fields) const
     return fields;
 }
 
-QNetworkReply* RestAPI::PostForm(ApiState state, const QString& path, const Fields& fields)
+RequestThread::Request RestAPI::PostForm(ApiState state, const QString& path, const Fields& fields)
 {
-    QNetworkRequest request = MakeRequest(ApiUrl(path));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, MyMimeTypes::formUrlEncoded);
     Log(QStringLiteral("%1 POST %2 %3").arg(StateName(state), path, Describe(fields)));
-    return Manager().post(request, FormEncode(fields));
+    RequestThread::Request request;
+    request.url = ApiUrl(path);
+    request.formBody = FormEncode(fields);
+    request.maxBytes = maxAnswerBytes;
+    return request;
 }
 
-QNetworkReply* RestAPI::PostMultipart(ApiState state, const QString& path, const Fields& fields,
-    const QString& fileField, const QString& fileName, const QByteArray& png,
+RequestThread::Request RestAPI::PostMultipart(ApiState state, const QString& path,
+    const Fields& fields, const QString& fileField, const QString& fileName, const QByteArray& png,
     std::optional<bool> pngHoldsBoundary)
 {
-    auto multiPart = std::make_unique<QHttpMultiPart>(QHttpMultiPart::FormDataType);
-    // The fixed boundary must not occur inside a part; a memo could hold it, and then the
-    // multipart object's own random boundary is used. A PNG whose maker looked already is not
-    // searched again: read cold on the GUI thread, a 4K desktop's took up to 9 ms.
-    const QByteArray boundary = MyMimeTypes::boundary.toLatin1();
-    bool clash = pngHoldsBoundary ? *pngHoldsBoundary : png.contains(boundary);
+    RequestThread::Request request;
+    request.url = ApiUrl(path);
+    request.maxBytes = maxAnswerBytes;
+    request.boundary = MyMimeTypes::boundary.toLatin1();
     for (const auto& field : fields)
-        clash = clash || field.second.toUtf8().contains(boundary);
-    if (!clash)
-        multiPart->setBoundary(boundary);
-    for (const auto& field : fields) {
-        QHttpPart part;
-        part.setHeader(QNetworkRequest::ContentDispositionHeader,
-            QStringLiteral("form-data; name=\"%1\"").arg(field.first));
-        part.setBody(field.second.toUtf8());
-        multiPart->append(part);
-    }
-    QHttpPart file;
-    file.setHeader(QNetworkRequest::ContentTypeHeader, MyMimeTypes::png);
-    file.setHeader(QNetworkRequest::ContentDispositionHeader,
-        QStringLiteral("form-data; name=\"%1\"; filename=\"%2\"").arg(fileField, fileName));
-    file.setBody(png);
-    multiPart->append(file);
-
+        request.parts.append({ field.first, field.second.toUtf8(), {}, {}, {} });
+    // A PNG whose maker looked for the boundary already is not searched again: read cold, a 4K
+    // desktop's took up to 9 ms.
+    request.parts.append({ fileField, png, fileName, MyMimeTypes::png, pngHoldsBoundary });
     Log(QStringLiteral("%1 POST %2 %3, %4=<%5 bytes>")
             .arg(StateName(state), path, Describe(fields), fileField)
             .arg(png.size()));
-    QNetworkReply* reply = Manager().post(MakeRequest(ApiUrl(path)), multiPart.get());
-    multiPart.release()->setParent(reply);
-    return reply;
+    return request;
 }
 
-void RestAPI::Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
-    std::function<bool()> isCurrent, OutcomeHandler handler)
+quint64 RestAPI::Send(ApiState state, RequestThread::Request request,
+    std::function<bool()> isCurrent, OutcomeHandler handler, RequestThread::Progress progress)
 {
-    // The time limit counts from the last sign of life, so a large upload on a slow line is
-    // not cut off while it still moves; the deadline ends one that hardly moves.
-    auto* timer = new QTimer(reply);
-    timer->setSingleShot(true);
-    timer->setInterval(requestTimeout);
-    connect(timer, &QTimer::timeout, reply, [this, reply] {
-        reply->setProperty(timedOutProperty, requestTimeout / 1000.0);
-        reply->abort();
-    });
-    auto* deadline = new Deadline(requestDeadline, reply);
-    connect(deadline, &QTimer::timeout, reply, [reply, deadline] {
-        reply->setProperty(timedOutProperty, deadline->ElapsedMs() / 1000.0);
-        reply->abort();
-    });
-    connect(reply, &QNetworkReply::uploadProgress, timer, [timer, deadline](qint64 sent) {
-        timer->start();
-        deadline->SetSent(sent);
-    });
-    connect(reply, &QNetworkReply::downloadProgress, timer,
-        [reply, timer, deadline, maxBytes](qint64 received, qint64 total) {
-            timer->start();
-            deadline->SetReceived(received);
-            // Refused as soon as it is known to be too large: announced or received.
-            if (received > maxBytes || total > maxBytes) {
-                reply->setProperty(
-                    tooLargeProperty, tr("the answer is larger than %1 bytes").arg(maxBytes));
-                reply->abort();
-            }
-        });
-    connect(reply, &QNetworkReply::sslErrors, this, [this, state](const QList<QSslError>& errors) {
-        for (const QSslError& error : errors)
-            Log(StateName(state) + QStringLiteral(" TLS error: ") + error.errorString());
-    });
-    connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
-    connect(reply, &QNetworkReply::finished, this, [this, reply, timer, state, isCurrent, handler] {
-        reply->deleteLater();
-        timer->stop();
-        if (isCurrent && !isCurrent())
-            return;
-        Outcome outcome;
-        if (reply->isOpen())
-            outcome.body = reply->readAll();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        outcome.httpStatus = status;
-        if (reply->property(timedOutProperty).isValid())
-            outcome.error
-                = tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
-        else if (reply->property(tooLargeProperty).isValid())
-            outcome.error = reply->property(tooLargeProperty).toString();
-        else if (status != 0 && status != 200)
-            outcome.error = QStringLiteral("HTTP %1").arg(status);
-        else if (reply->error() != QNetworkReply::NoError)
-            outcome.error = reply->errorString();
-        else if (status != 200)
-            outcome.error = tr("no HTTP answer");
-        else
-            outcome.ok = true;
-        if (outcome.ok)
-            Log(QStringLiteral("%1 HTTP 200, %2 bytes")
-                    .arg(StateName(state))
-                    .arg(outcome.body.size()));
-        handler(outcome);
-    });
-    timer->start();
+    request.timeoutMs = requestTimeout;
+    request.deadlineMs = requestDeadline;
+    return Requests().Start(
+        std::move(request),
+        [this, state, isCurrent = std::move(isCurrent), handler = std::move(handler)](
+            const Outcome& outcome) {
+            for (const QString& error : outcome.tlsErrors)
+                Log(StateName(state) + QStringLiteral(" TLS error: ") + error);
+            if (isCurrent && !isCurrent())
+                return;
+            if (outcome.ok)
+                Log(QStringLiteral("%1 HTTP 200, %2 bytes")
+                        .arg(StateName(state))
+                        .arg(outcome.body.size()));
+            handler(outcome);
+        },
+        std::move(progress));
 }
 
-QNetworkReply* RestAPI::CallApi(ApiState state, const QString& path, const Fields& fields,
+quint64 RestAPI::CallApi(ApiState state, const QString& path, const Fields& fields,
     AnswerHandler onOk, std::function<bool()> isCurrent)
 {
-    QNetworkReply* reply = PostForm(state, path, fields);
-    Watch(reply, state, maxAnswerBytes, std::move(isCurrent),
+    return Send(state, PostForm(state, path, fields), std::move(isCurrent),
         [this, state, onOk](const Outcome& outcome) { HandleApiOutcome(state, outcome, onOk); });
-    return reply;
 }
 
 void RestAPI::HandleApiOutcome(
@@ -778,13 +625,14 @@ void RestAPI::HandleApiOutcome(
     onOk(answer);
 }
 
-QNetworkReply* RestAPI::FetchPicture(
+quint64 RestAPI::FetchPicture(
     ApiState state, const QString& address, std::function<bool()> isCurrent, OutcomeHandler handler)
 {
     const QUrl url = PictureUrl(address);
     // Only web addresses: an answer must not make the client read local files.
     if (!IsWebAddress(url)) {
-        const Outcome refused { false, tr("\"%1\" is not a web address").arg(address), {} };
+        Outcome refused;
+        refused.error = tr("\"%1\" is not a web address").arg(address);
         QMetaObject::invokeMethod(
             this,
             [isCurrent, handler, refused] {
@@ -792,15 +640,14 @@ QNetworkReply* RestAPI::FetchPicture(
                     handler(refused);
             },
             Qt::QueuedConnection);
-        return nullptr;
+        return 0;
     }
-    QNetworkRequest request = MakeRequest(url);
-    request.setAttribute(
-        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    RequestThread::Request request;
+    request.url = url;
+    request.followRedirects = true;
+    request.maxBytes = maxPictureBytes;
     Log(StateName(state) + QStringLiteral(" GET ") + url.toString());
-    QNetworkReply* reply = Manager().get(request);
-    Watch(reply, state, maxPictureBytes, std::move(isCurrent), std::move(handler));
-    return reply;
+    return Send(state, std::move(request), std::move(isCurrent), std::move(handler));
 }
 
 void RestAPI::SendWorkNotice(const QString& path, QTime time, int teamRoomId)
@@ -812,20 +659,25 @@ void RestAPI::SendWorkNotice(const QString& path, QTime time, int teamRoomId)
     workNotices.append({ path, fields });
     // Requests on separate connections may arrive in any order; a switch of teams must not
     // reach the service as start before stop.
-    if (!workReply)
+    if (!workRequest)
         SendNextWorkNotice();
 }
 
 void RestAPI::SendNextWorkNotice()
 {
-    workReply = nullptr;
+    workRequest = 0;
     if (workNotices.isEmpty())
         return;
     const WorkNotice notice = workNotices.takeFirst();
-    workReply = CallApi(WorkState, notice.path, WithCredentials(notice.fields),
-        [this](const ApiXmlParser&) { emit ApiDataOk(WorkState, {}); });
-    // Connected after the answer's own handling, which has then run.
-    connect(workReply, &QNetworkReply::finished, this, &RestAPI::SendNextWorkNotice);
+    const AnswerHandler onOk = [this](const ApiXmlParser&) {
+        emit ApiDataOk(WorkState, {});
+    };
+    workRequest = Send(WorkState, PostForm(WorkState, notice.path, WithCredentials(notice.fields)),
+        {}, [this, onOk](const Outcome& outcome) {
+            HandleApiOutcome(WorkState, outcome, onOk);
+            // After the answer's own handling, which may have asked for another notice.
+            SendNextWorkNotice();
+        });
 }
 
 void RestAPI::Fail(ApiState state, const QString& why, quint64 upload)
@@ -851,7 +703,7 @@ void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
     if (!CheckCanSend(GetUsersState))
         return;
     const int teamId = rosterList.at(teamIndex).groupID;
-    QNetworkReply* reply = CallApi(
+    rosterRequests.insert(CallApi(
         GetUsersState, membersPath,
         WithCredentials({ { QStringLiteral("team_id"), QString::number(teamId) } }),
         [this, chain, teamIndex, teamId](const ApiXmlParser& answer) {
@@ -862,8 +714,7 @@ void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
             if (chain == rosterChain)
                 LoadTeamMembers(chain, teamIndex + 1);
         },
-        [this, chain] { return chain == rosterChain; });
-    TrackRosterReply(reply);
+        [this, chain] { return chain == rosterChain; }));
 }
 
 void RestAPI::LoadRosterPictures(quint64 chain, PictureKind kind)
@@ -906,7 +757,7 @@ void RestAPI::FetchNextRosterPicture(quint64 chain, PictureKind kind)
     const bool avatars = kind == PictureKind::Avatar;
     const ApiState state = avatars ? UsersAvatarsState : GetUserSnapshotState;
     const RosterPictureFetch fetch = rosterPictureQueue.takeFirst();
-    QNetworkReply* reply = FetchPicture(
+    rosterRequests.insert(FetchPicture(
         state, fetch.address, [this, chain] { return chain == rosterChain; },
         [this, chain, kind, avatars, state, fetch](const Outcome& outcome) {
             QString why;
@@ -919,7 +770,8 @@ void RestAPI::FetchNextRosterPicture(quint64 chain, PictureKind kind)
                     (avatars ? member.avatar : member.screenshot) = picture;
                 }
             } else {
-                Fail(state, outcome.ok ? fetch.address + QStringLiteral(": ") + why : outcome.error);
+                Fail(
+                    state, outcome.ok ? fetch.address + QStringLiteral(": ") + why : outcome.error);
             }
             if (chain != rosterChain)
                 return;
@@ -927,8 +779,7 @@ void RestAPI::FetchNextRosterPicture(quint64 chain, PictureKind kind)
                 RosterPicturesDone(chain, kind);
             else
                 FetchNextRosterPicture(chain, kind);
-        });
-    TrackRosterReply(reply);
+        }));
 }
 
 // The same bytes at the same address as in the last pass give the picture of the last pass: no
@@ -977,21 +828,15 @@ void RestAPI::LoadRosterPicturesLater(quint64 chain, PictureKind kind)
         Qt::QueuedConnection);
 }
 
-void RestAPI::TrackRosterReply(QNetworkReply* reply)
-{
-    if (!reply)
-        return;
-    rosterReplies.insert(reply);
-    connect(reply, &QObject::destroyed, this, [this, reply] { rosterReplies.remove(reply); });
-}
-
 void RestAPI::DropRosterChain()
 {
-    // Counting up first makes the aborted replies of the old chain answer nothing.
+    // Counting up first makes the requests of the old chain answer nothing.
     ++rosterChain;
-    const QSet<QNetworkReply*> running = std::exchange(rosterReplies, {});
-    for (QNetworkReply* reply : running)
-        reply->abort();
+    const QSet<quint64> running = std::exchange(rosterRequests, {});
+    if (requests) {
+        for (const quint64 request : running)
+            requests->Abort(request);
+    }
     rosterRelease.Release(std::move(rosterList));
     rosterPictureQueue.clear();
     pendingRosterPictures = 0;

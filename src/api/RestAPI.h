@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NetworkChecker.h"
+#include "RequestThread.h"
 #include "RosterManager.h"
 #include "RosterRelease.h"
 #include "ScreenshotRecord.h"
@@ -9,16 +10,10 @@
 #include <QHash>
 #include <QList>
 #include <QMetaType>
-#include <QNetworkAccessManager>
-#include <QNetworkRequest>
 #include <QObject>
-
-#include <optional>
 #include <QPair>
 #include <QPixmap>
-#include <QPointer>
 #include <QSet>
-#include <QSslConfiguration>
 #include <QString>
 #include <QTime>
 #include <QUrl>
@@ -26,14 +21,16 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ApiXmlParser;
-class QNetworkReply;
 
 // The client of the service's REST API. Every request travels with an ApiState; its answer
 // comes back, always asynchronously, as ApiDataOk or ApiDataError with the same state. Results
-// that do not fit the signal's value are read afterwards with the getters.
+// that do not fit the signal's value are read afterwards with the getters. The requests
+// themselves run on a thread of their own (RequestThread); everything here, answers included,
+// happens on the thread that made this object.
 class RestAPI : public QObject
 {
     Q_OBJECT
@@ -207,14 +204,7 @@ signals:
 
 private:
     using Fields = QList<QPair<QString, QString>>;
-    // How one request ended: ok, or the reason it failed.
-    struct Outcome
-    {
-        bool ok = false;
-        QString error;
-        QByteArray body;
-        int httpStatus = 0;
-    };
+    using Outcome = RequestThread::Outcome;
     using OutcomeHandler = std::function<void(const Outcome&)>;
     using AnswerHandler = std::function<void(const ApiXmlParser&)>;
     enum class PictureKind
@@ -229,23 +219,24 @@ private:
     void ReportLater(ApiState state, bool ok, const QVariant& value);
     static QVariant FailureValue(const QString& why, quint64 upload);
 
-    QNetworkAccessManager& Manager();
-    QNetworkRequest MakeRequest(const QUrl& url);
+    RequestThread& Requests();
     QUrl ApiUrl(const QString& path) const;
     QUrl PictureUrl(const QString& address) const;
     Fields WithCredentials(Fields fields) const;
-    QNetworkReply* CallApi(ApiState state, const QString& path, const Fields& fields,
-        AnswerHandler onOk, std::function<bool()> isCurrent = {});
-    QNetworkReply* PostForm(ApiState state, const QString& path, const Fields& fields);
-    QNetworkReply* PostMultipart(ApiState state, const QString& path, const Fields& fields,
+    quint64 CallApi(ApiState state, const QString& path, const Fields& fields, AnswerHandler onOk,
+        std::function<bool()> isCurrent = {});
+    RequestThread::Request PostForm(ApiState state, const QString& path, const Fields& fields);
+    RequestThread::Request PostMultipart(ApiState state, const QString& path, const Fields& fields,
         const QString& fileField, const QString& fileName, const QByteArray& png,
         std::optional<bool> pngHoldsBoundary = std::nullopt);
-    void Watch(QNetworkReply* reply, ApiState state, qint64 maxBytes,
-        std::function<bool()> isCurrent, OutcomeHandler handler);
+    // Sends the request with this client's time limits; the handler has its outcome unless
+    // `isCurrent` says by then that it is no longer wanted.
+    quint64 Send(ApiState state, RequestThread::Request request, std::function<bool()> isCurrent,
+        OutcomeHandler handler, RequestThread::Progress progress = {});
     void HandleApiOutcome(
         ApiState state, const Outcome& outcome, const AnswerHandler& onOk, quint64 upload = 0);
-    QNetworkReply* FetchPicture(ApiState state, const QString& address,
-        std::function<bool()> isCurrent, OutcomeHandler handler);
+    quint64 FetchPicture(ApiState state, const QString& address, std::function<bool()> isCurrent,
+        OutcomeHandler handler);
     void SendWorkNotice(const QString& path, QTime time, int teamRoomId);
     void SendNextWorkNotice();
     void Fail(ApiState state, const QString& why, quint64 upload = 0);
@@ -260,16 +251,11 @@ private:
         PictureKind kind, const QString& address, const QByteArray& bytes, QString* why);
     void RosterPicturesDone(quint64 chain, PictureKind kind);
     void DropRosterChain();
-    void TrackRosterReply(QNetworkReply* reply);
     void LoadToolImages(quint64 round);
 
-    // Made for the first request, as the certificates below: the first network access manager
-    // of the process loads the platform's network configuration plugins.
-    std::optional<QNetworkAccessManager> manager;
+    // Made for the first request.
+    std::unique_ptr<RequestThread> requests;
     QUrl apiBase;
-    // Made for the first request: reading the system's CA store takes longer than showing
-    // the sign-in dialog.
-    std::optional<QSslConfiguration> sslConfiguration;
     std::function<bool()> networkCheck;
     NetworkChecker platformNetwork;
     int requestTimeout = 30000;
@@ -284,9 +270,8 @@ private:
     // The passes dropped, freed a few members at a time: all at once held the window for
     // tens of milliseconds as each refresh started.
     RosterRelease rosterRelease;
-    // The roster chain's replies still running: a reply leaves when it is destroyed, so a
-    // refresh drops only what runs, not every request of the passes before.
-    QSet<QNetworkReply*> rosterReplies;
+    // The roster chain's requests: a refresh cuts short those still running.
+    QSet<quint64> rosterRequests;
     quint64 rosterChain = 0;
     int pendingRosterPictures = 0;
     // The pictures of a pass still to be asked for: address and the members showing it.
@@ -313,7 +298,7 @@ private:
     quint64 toolsRound = 0;
     int pendingToolImages = 0;
     UpdateInfo updateInfo;
-    QPointer<QNetworkReply> updateReply;
+    quint64 updateRequest = 0; // while the installer downloads
 
     struct WorkNotice
     {
@@ -321,7 +306,7 @@ private:
         Fields fields;
     };
     QList<WorkNotice> workNotices;
-    QPointer<QNetworkReply> workReply;
+    quint64 workRequest = 0; // the notice on its way
 };
 
 Q_DECLARE_METATYPE(RestAPI::SecurityUserInfo)

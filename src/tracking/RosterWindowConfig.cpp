@@ -5,6 +5,7 @@
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
 
+#include <QDebug>
 #include <QFontMetrics>
 
 namespace {
