@@ -578,10 +578,12 @@ quint64 RestAPI::Send(ApiState state, RequestThread::Request request,
 {
     request.timeoutMs = requestTimeout;
     request.deadlineMs = requestDeadline;
-    return Requests().Start(
+    const auto id = std::make_shared<quint64>(0);
+    *id = Requests().Start(
         std::move(request),
-        [this, state, isCurrent = std::move(isCurrent), handler = std::move(handler)](
+        [this, id, state, isCurrent = std::move(isCurrent), handler = std::move(handler)](
             const Outcome& outcome) {
+            rosterRequests.remove(*id);
             for (const QString& error : outcome.tlsErrors)
                 Log(StateName(state) + QStringLiteral(" TLS error: ") + error);
             if (isCurrent && !isCurrent())
@@ -593,6 +595,7 @@ quint64 RestAPI::Send(ApiState state, RequestThread::Request request,
             handler(outcome);
         },
         std::move(progress));
+    return *id;
 }
 
 quint64 RestAPI::CallApi(ApiState state, const QString& path, const Fields& fields,

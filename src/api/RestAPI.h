@@ -270,7 +270,7 @@ private:
     // The passes dropped, freed a few members at a time: all at once held the window for
     // tens of milliseconds as each refresh started.
     RosterRelease rosterRelease;
-    // The roster chain's requests: a refresh cuts short those still running.
+    // The roster chain's requests still running: a refresh cuts them short.
     QSet<quint64> rosterRequests;
     quint64 rosterChain = 0;
     int pendingRosterPictures = 0;

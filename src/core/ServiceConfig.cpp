@@ -160,6 +160,24 @@ std::optional<QList<QSslCertificate>> SharedSystemCas()
     return shared.value<QList<QSslCertificate>>();
 }
 
+// Sets the list on the application object, from its thread: a list read on another thread (the
+// reading thread, the requests' thread) gets there on the event loop's next turn, before any
+// answer that needed it.
+void ShareSystemCas(const QList<QSslCertificate>& certificates)
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!application)
+        return;
+    const auto share = [application, certificates] {
+        if (!application->property(systemCaProperty).isValid())
+            application->setProperty(systemCaProperty, QVariant::fromValue(certificates));
+    };
+    if (OnApplicationThread())
+        share();
+    else
+        QMetaObject::invokeMethod(application, share, Qt::QueuedConnection);
+}
+
 // Parsing the system's CA store is costly (100 to 300 ms) and gives the same list all along:
 // done once, on a thread of its own.
 QList<QSslCertificate> SystemCaCertificates()
@@ -178,9 +196,7 @@ QList<QSslCertificate> SystemCaCertificates()
             }).share();
         certificates = reading.get();
     }
-    if (OnApplicationThread())
-        QCoreApplication::instance()->setProperty(
-            systemCaProperty, QVariant::fromValue(certificates));
+    ShareSystemCas(certificates);
     return certificates;
 }
 
@@ -197,7 +213,9 @@ void prepareTrustedCaCertificates()
     if (reading.valid())
         return;
     reading = std::async(std::launch::async, [] {
-        return QSslConfiguration::systemCaCertificates();
+        const QList<QSslCertificate> certificates = QSslConfiguration::systemCaCertificates();
+        ShareSystemCas(certificates);
+        return certificates;
     }).share();
     qAddPostRoutine([] {
         QMutexLocker lock(&systemCaMutex);

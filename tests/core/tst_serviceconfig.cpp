@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <thread>
+
 class TestServiceConfig : public QObject
 {
     Q_OBJECT
@@ -90,7 +92,13 @@ private slots:
         application->setProperty(shared, QVariant::fromValue(own));
         QCOMPARE(ServiceConfig::trustedCaCertificates(), own);
         QCOMPARE(ServiceConfig::sslConfiguration().caCertificates(), own);
-        application->setProperty(shared, QVariant::fromValue(system));
+
+        // Read on another thread (the requests' own), the list still reaches the application
+        // object, on its thread: else the chat module read the store again at sign-in.
+        application->setProperty(shared, QVariant());
+        std::thread([] { ServiceConfig::sslConfiguration(); }).join();
+        QTRY_VERIFY(application->property(shared).isValid());
+        QCOMPARE(application->property(shared).value<QList<QSslCertificate>>(), system);
     }
 
     void caFileAddsToTheSystemList()
