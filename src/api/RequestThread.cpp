@@ -234,43 +234,46 @@ void RequestWorker::Watch(
         reply->setProperty(tlsErrorsProperty, texts);
     });
     connect(reply, &QNetworkReply::finished, deadline, &QTimer::stop);
-    connect(reply, &QNetworkReply::finished, this, [this, id, reply, timer, file] {
-        replies.remove(id);
-        reply->deleteLater();
-        timer->stop();
-        RequestThread::Outcome outcome;
-        if (reply->isOpen())
-            outcome.body = reply->readAll();
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        outcome.httpStatus = status;
-        outcome.tlsErrors = reply->property(tlsErrorsProperty).toStringList();
-        if (reply->property(timedOutProperty).isValid())
-            outcome.error
-                = Tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
-        else if (reply->property(tooLargeProperty).isValid())
-            outcome.error = reply->property(tooLargeProperty).toString();
-        else if (status != 0 && status != 200)
-            outcome.error = QStringLiteral("HTTP %1").arg(status);
-        else if (reply->error() != QNetworkReply::NoError)
-            outcome.error = reply->errorString();
-        else if (status != 200)
-            outcome.error = Tr("no HTTP answer");
-        else
-            outcome.ok = true;
-        if (file) {
-            if (outcome.ok) {
-                file->write(outcome.body);
-                outcome.body.clear();
-                if (!file->commit()) {
-                    outcome.ok = false;
-                    outcome.error = file->errorString();
+    connect(reply, &QNetworkReply::finished, this,
+        [this, id, reply, timer, file, parse = request.parse] {
+            replies.remove(id);
+            reply->deleteLater();
+            timer->stop();
+            RequestThread::Outcome outcome;
+            if (reply->isOpen())
+                outcome.body = reply->readAll();
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            outcome.httpStatus = status;
+            outcome.tlsErrors = reply->property(tlsErrorsProperty).toStringList();
+            if (reply->property(timedOutProperty).isValid())
+                outcome.error
+                    = Tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
+            else if (reply->property(tooLargeProperty).isValid())
+                outcome.error = reply->property(tooLargeProperty).toString();
+            else if (status != 0 && status != 200)
+                outcome.error = QStringLiteral("HTTP %1").arg(status);
+            else if (reply->error() != QNetworkReply::NoError)
+                outcome.error = reply->errorString();
+            else if (status != 200)
+                outcome.error = Tr("no HTTP answer");
+            else
+                outcome.ok = true;
+            if (file) {
+                if (outcome.ok) {
+                    file->write(outcome.body);
+                    outcome.body.clear();
+                    if (!file->commit()) {
+                        outcome.ok = false;
+                        outcome.error = file->errorString();
+                    }
+                } else {
+                    file->cancelWriting();
                 }
-            } else {
-                file->cancelWriting();
             }
-        }
-        Answer(id, outcome);
-    });
+            if (parse)
+                outcome.parsed = parse(outcome.body);
+            Answer(id, outcome);
+        });
     timer->start();
 }
 

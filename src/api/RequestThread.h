@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QUrl>
 
+#include <any>
 #include <functional>
 #include <optional>
 
@@ -51,6 +52,9 @@ public:
         // is in; the outcome's body is then empty.
         QString saveTo;
         bool reportsProgress = false;
+        // Run on the request thread with the answer's body, ok or not; what it gives comes
+        // back in the outcome, so a large answer is not read on the thread that asked.
+        std::function<std::any(const QByteArray& body)> parse;
     };
 
     // How one request ended: ok, or the reason it failed.
@@ -61,6 +65,7 @@ public:
         QByteArray body;
         int httpStatus = 0;
         QStringList tlsErrors; // as the TLS session reported them, answered or not
+        std::any parsed; // what the request's parse gave
     };
 
     using Done = std::function<void(const Outcome&)>;

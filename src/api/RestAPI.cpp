@@ -11,6 +11,7 @@
 #include <QMap>
 #include <QMetaEnum>
 
+#include <memory>
 #include <utility>
 
 namespace {
@@ -67,6 +68,22 @@ template<typename FieldList> QByteArray FormEncode(const FieldList& fields)
         body += QUrl::toPercentEncoding(field.first) + '=' + QUrl::toPercentEncoding(field.second);
     }
     return body;
+}
+
+// The service's answers are read on the request thread: the teams list of a large company is
+// tens of kilobytes.
+using ParsedAnswer = std::shared_ptr<const ApiXmlParser>;
+
+std::any ParseAnswer(const QByteArray& body)
+{
+    return std::make_shared<const ApiXmlParser>(body);
+}
+
+ParsedAnswer AnswerOf(const RequestThread::Outcome& outcome)
+{
+    if (const auto* parsed = std::any_cast<ParsedAnswer>(&outcome.parsed))
+        return *parsed;
+    return std::make_shared<const ApiXmlParser>(outcome.body);
 }
 
 bool IsWebAddress(const QUrl& url)
@@ -551,6 +568,7 @@ RequestThread::Request RestAPI::PostForm(ApiState state, const QString& path, co
     request.url = ApiUrl(path);
     request.formBody = FormEncode(fields);
     request.maxBytes = maxAnswerBytes;
+    request.parse = ParseAnswer;
     return request;
 }
 
@@ -562,6 +580,7 @@ RequestThread::Request RestAPI::PostMultipart(ApiState state, const QString& pat
     request.url = ApiUrl(path);
     request.maxBytes = maxAnswerBytes;
     request.boundary = MyMimeTypes::boundary.toLatin1();
+    request.parse = ParseAnswer;
     for (const auto& field : fields)
         request.parts.append({ field.first, field.second.toUtf8(), {}, {}, {} });
     // A PNG whose maker looked for the boundary already is not searched again: read cold, a 4K
@@ -608,10 +627,11 @@ quint64 RestAPI::CallApi(ApiState state, const QString& path, const Fields& fiel
 void RestAPI::HandleApiOutcome(
     ApiState state, const Outcome& outcome, const AnswerHandler& onOk, quint64 upload)
 {
+    const ParsedAnswer parsed = AnswerOf(outcome);
+    const ApiXmlParser& answer = *parsed;
     if (!outcome.ok) {
         QString why = outcome.error;
         // A refusal such as 401 still says why in its body.
-        const ApiXmlParser answer(outcome.body);
         if (answer.IsValid() && !(answer.ErrorCode().isEmpty() && answer.ErrorMessage().isEmpty()))
             why += QStringLiteral(", ") + answer.Problem();
         failedHttpStatus = outcome.httpStatus == 200 ? 0 : outcome.httpStatus;
@@ -619,7 +639,6 @@ void RestAPI::HandleApiOutcome(
         failedHttpStatus = 0;
         return;
     }
-    const ApiXmlParser answer(outcome.body);
     if (!answer.IsOk()) {
         Fail(state, answer.Problem(), upload);
         return;

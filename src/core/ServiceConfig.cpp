@@ -11,6 +11,7 @@
 
 #include <future>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -79,7 +80,13 @@ QString apiBaseUrlProblem()
 
 QString apiHost()
 {
-    return apiBaseUrl().host();
+    // Asked before every request (is the service on this machine?): the address is parsed again
+    // only when it changes.
+    thread_local std::optional<std::pair<QString, QString>> last; // the variable's value, its host
+    const QString value = env(apiUrlVariable);
+    if (!last || last->first != value)
+        last = std::make_pair(value, apiBaseUrl().host());
+    return last->second;
 }
 
 QUrl webBaseUrl()
