@@ -1,5 +1,7 @@
 #include "FakeServiceProcess.h"
 
+#include "ServiceConfig.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -76,6 +78,9 @@ void FakeServiceProcess::PointClientsHere() const
 {
     qputenv("MOVARELQUINTASH_API_URL", BaseUrl().toString().toUtf8());
     qputenv("MOVARELQUINTASH_CA_FILE", CaFile().toUtf8());
+    // Read once per process, and the clients' first request waits for it: under the
+    // sanitizers that takes longer than a test waits for an answer, so it is read here.
+    ServiceConfig::trustedCaCertificates();
 }
 
 bool FakeServiceProcess::Control(const QString& command, const QMap<QString, QString>& fields)

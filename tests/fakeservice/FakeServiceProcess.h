@@ -32,7 +32,8 @@ public:
     QUrl BaseUrl() const;
     QString RecordDir() const;
 
-    // Sets MOVARELQUINTASH_API_URL and MOVARELQUINTASH_CA_FILE for clients created afterwards.
+    // Sets MOVARELQUINTASH_API_URL and MOVARELQUINTASH_CA_FILE for clients created afterwards,
+    // and has the system's CA store read for them.
     void PointClientsHere() const;
 
     // POST /control/<command> with the fields; true when the service took it.
