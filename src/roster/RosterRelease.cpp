@@ -19,16 +19,21 @@ void MergeFreedBlocks()
     std::free(block);
 }
 
+// The pass is dropped in the refresh's own turn of the event loop, which has its work to do: a
+// slice right behind it made one stall of both.
+constexpr int firstSliceDelayMs = 50;
+
 } // namespace
 
 RosterRelease::RosterRelease(QObject* parent) : QObject(parent)
 {
     nextSlice.setSingleShot(true);
-    nextSlice.setInterval(0);
     connect(&nextSlice, &QTimer::timeout, this, &RosterRelease::FreeSlice);
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
-    clock = [started] { return started->nsecsElapsed(); };
+    clock = [started] {
+        return started->nsecsElapsed();
+    };
 }
 
 RosterRelease::~RosterRelease() = default;
@@ -39,7 +44,8 @@ void RosterRelease::Release(Teams&& teams)
         return;
     pending.append(Teams());
     pending.last().swap(teams);
-    nextSlice.start();
+    if (!nextSlice.isActive())
+        nextSlice.start(firstSliceDelayMs);
 }
 
 bool RosterRelease::FreeSlice()
@@ -53,7 +59,7 @@ bool RosterRelease::FreeSlice()
     MergeFreedBlocks();
     if (pending.isEmpty())
         return false;
-    nextSlice.start();
+    nextSlice.start(0);
     return true;
 }
 
