@@ -22,6 +22,10 @@ namespace {
 
 // The pace a request keeps on a slow line: its deadline grows by the time its bytes take at it.
 constexpr qint64 slowLineBytesPerSecond = 8 * 1024;
+// What a reply carries to its end: the seconds waited, the size refused, the TLS errors seen.
+const char* const timedOutProperty = "mqTimedOut";
+const char* const tooLargeProperty = "mqTooLarge";
+const char* const tlsErrorsProperty = "mqTlsErrors";
 
 QString Tr(const char* text)
 {
@@ -122,14 +126,6 @@ private:
     std::optional<QSslConfiguration> sslConfiguration;
     QHash<quint64, QNetworkReply*> replies;
 };
-
-namespace {
-
-const char* const timedOutProperty = "mqTimedOut"; // the seconds waited
-const char* const tooLargeProperty = "mqTooLarge";
-const char* const tlsErrorsProperty = "mqTlsErrors";
-
-} // namespace
 
 QNetworkAccessManager& RequestWorker::Manager()
 {
