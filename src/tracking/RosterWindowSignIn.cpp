@@ -3,6 +3,7 @@
 #include "ServiceConfig.h"
 #include "SettingsKeys.h"
 #include "SettingsProvider.h"
+#include "TimerPhase.h"
 #include "WindowPlacement.h"
 #include "ui_RosterWindow.h"
 
@@ -13,6 +14,9 @@
 namespace {
 
 const int stateCheckMs = 250;
+// The check's ticks fall halfway between the quarter-second marks the whole-second timers (the
+// roster refresh, captures, the working-time tick) fire on, each in a turn of its own.
+const int stateCheckOffsetMs = stateCheckMs / 2;
 const int updateCheckDays = 8;
 // What the store answers for a window geometry that was never saved.
 const QRect unsavedWindowRect(0, 0, 304, 425);
@@ -69,7 +73,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     ui->lstRoster->show();
     ui->lblNoTeams->hide();
     stateTimer.setInterval(stateCheckMs);
-    stateTimer.start();
+    TimerPhase::StartOffGrid(stateTimer, stateCheckOffsetMs);
     ui->showArea->setCurrentIndex(0);
 
     TrayIcon& tray = misc.GetTrayIcon();

@@ -1,0 +1,60 @@
+#include "TimerPhase.h"
+
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+class tst_TimerPhase : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void waitsForTheNextMomentOffTheGrid_data()
+    {
+        QTest::addColumn<qint64>("now");
+        QTest::addColumn<int>("period");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("wait");
+        QTest::newRow("on a mark") << qint64(1000) << 250 << 125 << 125;
+        QTest::newRow("at the moment") << qint64(1125) << 250 << 125 << 0;
+        QTest::newRow("just past it") << qint64(1126) << 250 << 125 << 249;
+        QTest::newRow("just before it") << qint64(1124) << 250 << 125 << 1;
+        QTest::newRow("large clock") << qint64(987654321987) << 250 << 125 << 138;
+        QTest::newRow("offset past the period") << qint64(1000) << 250 << 375 << 125;
+        QTest::newRow("no period") << qint64(1000) << 0 << 125 << 0;
+    }
+    void waitsForTheNextMomentOffTheGrid()
+    {
+        QFETCH(qint64, now);
+        QFETCH(int, period);
+        QFETCH(int, offset);
+        QFETCH(int, wait);
+        QCOMPARE(TimerPhase::MsUntil(now, period, offset), wait);
+    }
+
+    // The timer runs at once with its interval as set, ticks, and a timer stopped before its
+    // phase is set stays stopped.
+    void startsAtOnceAndStaysStoppedWhenStopped()
+    {
+        QTimer timer;
+        timer.setInterval(40);
+        QSignalSpy ticks(&timer, &QTimer::timeout);
+        TimerPhase::StartOffGrid(timer, 20);
+        QVERIFY(timer.isActive());
+        QCOMPARE(timer.interval(), 40);
+        QCOMPARE(timer.timerType(), Qt::PreciseTimer);
+        QTRY_VERIFY(ticks.count() >= 3);
+
+        QTimer stopped;
+        stopped.setInterval(40);
+        QSignalSpy none(&stopped, &QTimer::timeout);
+        TimerPhase::StartOffGrid(stopped, 20);
+        stopped.stop();
+        QTest::qWait(120);
+        QVERIFY(!stopped.isActive());
+        QCOMPARE(none.count(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_TimerPhase)
+#include "tst_timerphase.moc"
