@@ -191,8 +191,16 @@ bool ApiXmlParser::ReadLogin(RestAPI::SecurityUserInfo* info) const
     return true;
 }
 
+void ApiXmlParser::ReadAhead()
+{
+    if (root.Child(QStringLiteral("teams")))
+        teamsReadAhead = ReadTeams();
+}
+
 QList<RosterManager::ROSTER_GROUP_ITEM> ApiXmlParser::ReadTeams() const
 {
+    if (teamsReadAhead)
+        return *teamsReadAhead;
     QList<RosterManager::ROSTER_GROUP_ITEM> teams;
     for (const Element* record : root.Records(QStringLiteral("teams"))) {
         RosterManager::ROSTER_GROUP_ITEM team;

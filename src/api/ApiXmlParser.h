@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 // Reads one XML answer of the service whole and turns it into records. An answer is valid when
@@ -33,6 +34,9 @@ public:
     // False when the answer names no usable member (no id of at least 1, or no hash key).
     bool ReadLogin(RestAPI::SecurityUserInfo* info) const;
     QList<RosterManager::ROSTER_GROUP_ITEM> ReadTeams() const;
+    // Reads the teams the answer lists now, for ReadTeams to hand over: an answer is read on the
+    // requests' thread, and a roster's list of teams took the GUI thread milliseconds to read.
+    void ReadAhead();
     QList<RosterManager::ROSTER_ITEM> ReadMembers(int teamId) const;
     RestAPI::AboutInfo ReadAbout() const;
     QList<RestAPI::TeamWorkTool> ReadTools() const;
@@ -55,6 +59,7 @@ private:
     };
 
     Element root;
+    std::optional<QList<RosterManager::ROSTER_GROUP_ITEM>> teamsReadAhead;
     bool valid = false;
     QString parseProblem;
 };

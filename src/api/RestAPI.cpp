@@ -76,7 +76,9 @@ using ParsedAnswer = std::shared_ptr<const ApiXmlParser>;
 
 std::any ParseAnswer(const QByteArray& body)
 {
-    return std::make_shared<const ApiXmlParser>(body);
+    auto parsed = std::make_shared<ApiXmlParser>(body);
+    parsed->ReadAhead();
+    return ParsedAnswer(std::move(parsed));
 }
 
 ParsedAnswer AnswerOf(const RequestThread::Outcome& outcome)

@@ -8,16 +8,27 @@
 #include <QLoggingCategory>
 #include <QNetworkConfigurationManager>
 
+#include <optional>
+#include <utility>
+
 namespace {
 
 Q_LOGGING_CATEGORY(networkLog, "movarelquintash.network", QtInfoMsg)
 
 bool IsLoopbackHost(const QString& host)
 {
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
+    // Asked before every request and on every state check while tracking: the address is read
+    // again only when the host changes.
+    thread_local std::optional<std::pair<QString, bool>> last; // the host, whether it is loopback
+    if (last && last->first == host)
+        return last->second;
+    bool loopback = host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0;
+    if (!loopback) {
+        const QHostAddress address(host);
+        loopback = !address.isNull() && address.isLoopback();
+    }
+    last = std::make_pair(host, loopback);
+    return loopback;
 }
 
 } // namespace

@@ -21,6 +21,18 @@ RosterManager::RosterManager(QObject* parent) : QObject(parent) { }
 
 RosterManager::~RosterManager() = default;
 
+QByteArray RosterManager::TeamsKey(const QList<ROSTER_GROUP_ITEM>& groups)
+{
+    QByteArray key;
+    for (const ROSTER_GROUP_ITEM& group : groups) {
+        const int size = group.name.size();
+        key.append(reinterpret_cast<const char*>(&group.groupID), sizeof group.groupID);
+        key.append(reinterpret_cast<const char*>(&size), sizeof size);
+        key.append(reinterpret_cast<const char*>(group.name.constData()), size * 2);
+    }
+    return key;
+}
+
 QList<RosterManager::ROSTER_GROUP_ITEM> RosterManager::GetRosterList() const
 {
     return rosterList;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -63,6 +64,10 @@ public:
     ~RosterManager() override;
 
     QList<ROSTER_GROUP_ITEM> GetRosterList() const;
+    // The teams' ids and names in order, in one block: menus that list the teams compare it with
+    // what they were made from instead of asking hundreds of actions, which on a refresh
+    // touched each of them on cold memory to find nothing changed.
+    static QByteArray TeamsKey(const QList<ROSTER_GROUP_ITEM>& groups);
     // Replaces the teams; with `keepExpand` a team already known by its id keeps its folding.
     // The teams replaced are freed a few at a time in later turns of the event loop.
     void SetRosterList(const QList<ROSTER_GROUP_ITEM>& groups, bool keepExpand);

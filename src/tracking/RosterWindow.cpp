@@ -89,8 +89,7 @@ void RosterWindow::Build()
         ApplyStyleSheet(&popup);
         connect(&popup, &popupWindow::OnPopupWindowClose, this, &RosterWindow::SaveScreenshot);
         connect(&popup, &popupWindow::OnMemoCall, this, &RosterWindow::on_actionMemo_triggered);
-        connect(
-            &popup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::ResetWorkingTime);
+        connect(&popup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::ResetWorkingTime);
     });
     ConnectCapture();
     misc.StopReminderHolder().Wire([this](StopReminder& stopReminder) {
@@ -243,7 +242,13 @@ void RosterWindow::ResetWorkingTime()
 
 QString RosterWindow::ApiLogPath() const
 {
-    return QFileInfo(logManager.GetLogPath()).absolutePath() + QLatin1Char('/') + apiLogFileName;
+    // Asked for every line of the trace, thousands a refresh: made again when the log moves.
+    const QString logPath = logManager.GetLogPath();
+    if (logPath != apiLogPathOf) {
+        apiLogPathOf = logPath;
+        apiLogPath = QFileInfo(logPath).absolutePath() + QLatin1Char('/') + apiLogFileName;
+    }
+    return apiLogPath;
 }
 
 void RosterWindow::ApiLog(const QString& text)

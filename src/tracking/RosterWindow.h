@@ -294,6 +294,7 @@ private:
     void ConnectTray();
     void ConnectMisc();
     QString ApiLogPath() const;
+    mutable QString apiLogPath, apiLogPathOf; // the trace's path, and the log path it was made from
 
     // Sign-in completion and settings application.
     void CheckForUpdates();
@@ -509,6 +510,7 @@ private:
     bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
     // A refresh's members compared with the model as each team's arrive.
     RosterRefreshCompare refreshCompare;
+    QByteArray teamMenuKey; // the teams the team menu was made from (RosterManager::TeamsKey)
     int teamsReceived = 0; // teams whose members arrived in this pass
 
     // REST answers and the update check.

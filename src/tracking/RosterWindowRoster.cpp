@@ -91,21 +91,6 @@ void MergeReceivedMembers(const GroupList& received,
     });
 }
 
-// Whether the team menu lists exactly these teams, by name and id, in order.
-bool HasTeams(const QMenu* menu, const GroupList& teams)
-{
-    const QList<QAction*> actions = menu->actions();
-    if (actions.size() != teams.size())
-        return false;
-    for (int index = 0; index < teams.size(); ++index) {
-        const QAction* action = actions.at(index);
-        if (action->text() != teams.at(index).name
-            || action->property("PropertyIDForIDStorage").toInt() != teams.at(index).groupID)
-            return false;
-    }
-    return true;
-}
-
 // Whether the selector lists exactly these teams' names, in order.
 bool HasTeamNames(const QComboBox* combo, const GroupList& teams)
 {
@@ -170,7 +155,9 @@ void RosterWindow::SetTeams(const GroupList& teams)
     }
     // Every refresh lists the teams again, mostly the same: remaking hundreds of actions in two
     // menus held the window for milliseconds each time, and only the checks need setting.
-    if (!HasTeams(menu, teams)) {
+    const QByteArray key = RosterManager::TeamsKey(teams);
+    if (key != teamMenuKey || menu->actions().size() != teams.size()) {
+        teamMenuKey = key;
         menu->clear();
         for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
             QAction* action = menu->addAction(team.name);
@@ -253,13 +240,16 @@ void RosterWindow::OnRosterReceived()
         restTimer.start();
     } else {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get next list load"));
-        const GroupList shown = rosterManager.GetRosterList();
+        GroupList shown = rosterManager.GetRosterList();
         // Compared as the teams' members arrived, unless that cannot be vouched for.
         const std::optional<RosterRefreshCompare::Outcome> compared
             = refreshCompare.Finish(received, rosterManager);
         const RosterMerge::Plan plan
             = compared ? compared->plan : RosterMerge::PlanFor(shown, received);
         if (plan == RosterMerge::Plan::PatchRows) {
+            // The model is written member by member: a copy of its list held here would have the
+            // first write copy every team.
+            shown.clear();
             logManager.AddToLog(
                 LogManager::LOG_TEXT, QStringLiteral("Start checking for roster updates"));
             CheckForRosterUpdates(received, compared ? &compared->changed : nullptr);

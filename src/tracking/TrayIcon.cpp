@@ -126,16 +126,20 @@ void TrayIcon::ChangeUserTeam(const QString& name)
 
 void TrayIcon::SetTeams(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams)
 {
-    // Each refresh lists the same teams as a rule: their actions stay.
-    if (!ListsTeams(teams)) {
-        teamsMenu.clear();
-        for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
-            // A short name is shown as typed: an ampersand is no mnemonic here.
-            QAction* action = teamsMenu.addAction(
-                QString(team.name).replace(QLatin1Char('&'), QStringLiteral("&&")));
-            action->setData(team.name);
-            action->setCheckable(true);
-        }
+    // Each refresh lists the same teams as a rule: their actions stay, and so do their marks,
+    // which every change of the team or click sets.
+    if (ListsTeams(teams)) {
+        UpdateEnabled();
+        return;
+    }
+    teamsMenuKey = RosterManager::TeamsKey(teams);
+    teamsMenu.clear();
+    for (const RosterManager::ROSTER_GROUP_ITEM& team : teams) {
+        // A short name is shown as typed: an ampersand is no mnemonic here.
+        QAction* action = teamsMenu.addAction(
+            QString(team.name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        action->setData(team.name);
+        action->setCheckable(true);
     }
     ApplyTeamChecks();
     UpdateEnabled();
@@ -225,14 +229,8 @@ void TrayIcon::OnTeamTriggered(QAction* action)
 
 bool TrayIcon::ListsTeams(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams) const
 {
-    const QList<QAction*> actions = teamsMenu.actions();
-    if (actions.size() != teams.size())
-        return false;
-    for (int index = 0; index < teams.size(); ++index) {
-        if (actions.at(index)->data().toString() != teams.at(index).name)
-            return false;
-    }
-    return true;
+    return teamsMenu.actions().size() == teams.size()
+        && RosterManager::TeamsKey(teams) == teamsMenuKey;
 }
 
 void TrayIcon::ApplyTeamChecks()

@@ -64,13 +64,14 @@ private:
     void ConnectActions();
     void OnTeamTriggered(QAction* action);
     void ApplyTeamChecks();
-    // Whether the teams menu lists exactly these teams' names, in order.
+    // Whether the teams menu was made from exactly these teams, in order.
     bool ListsTeams(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams) const;
     void UpdateEnabled();
 
     QMenu menu;
     QMenu chatStatusMenu;
     QMenu teamsMenu;
+    QByteArray teamsMenuKey; // the teams it was made from (RosterManager::TeamsKey)
     QMenu screensnapMenu;
     QAction openTeamRoomAction;
     QAction availableAction;
