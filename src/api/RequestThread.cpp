@@ -2,6 +2,7 @@
 
 #include "Constants.h"
 #include "ServiceConfig.h"
+#include "ThreadPriority.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -308,6 +309,8 @@ RequestThread::RequestThread(const QByteArray& userAgent, QObject* parent)
     thread.setObjectName(QStringLiteral("requests"));
     worker->moveToThread(&thread);
     connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(&thread, &QThread::started, &thread, &ThreadPriority::MakeThisThreadBackground,
+        Qt::DirectConnection);
     thread.start();
 }
 

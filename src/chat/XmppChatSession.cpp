@@ -1,6 +1,7 @@
 #include "XmppChatSession.h"
 
 #include "ChatClient.h"
+#include "ThreadPriority.h"
 
 #include <QThread>
 #include <QXmppConfiguration.h>
@@ -40,6 +41,7 @@ public:
 protected:
     void run() override
     {
+        ThreadPriority::MakeThisThreadBackground();
         // Made here: the library sets up TLS as the client is built.
         ChatClient client;
         // Its log would be queued to the library's logger on the GUI thread, stanza by stanza,

@@ -1,5 +1,7 @@
 #include "SerialWorker.h"
 
+#include "ThreadPriority.h"
+
 SerialWorker::SerialWorker() : thread(&SerialWorker::Run, this) { }
 
 SerialWorker::~SerialWorker()
@@ -45,6 +47,7 @@ void SerialWorker::Release()
 
 void SerialWorker::Run()
 {
+    ThreadPriority::MakeThisThreadBackground();
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
         changed.wait(lock, [this] { return (!jobs.empty() && !held) || (ending && jobs.empty()); });

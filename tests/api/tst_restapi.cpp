@@ -2,6 +2,7 @@
 #include "AppInfo.h"
 #include "FakeServiceProcess.h"
 #include "RestAPI.h"
+#include "ThreadPriority.h"
 
 #include <QCryptographicHash>
 #include <QHostInfo>
@@ -9,6 +10,30 @@
 #include <QtTest>
 
 #include <memory>
+
+namespace {
+
+// The niceness of this process's thread named `name`, as the system reports it; -100 when no
+// thread has that name.
+int NicenessOfThread(const QString& name)
+{
+    const QStringList tasks
+        = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& task : tasks) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != name.toUtf8()
+            || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // The fields after the name in parentheses; the niceness is the 19th field of all.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        return fields.size() > 16 ? fields.at(16).toInt() : -100;
+    }
+    return -100;
+}
+
+} // namespace
 
 // The client against the fake service when everything works.
 class TestRestApi : public QObject
@@ -418,6 +443,9 @@ private slots:
         QCOMPARE(service.Uploads().last().value("fields").toObject().value("title"), "big");
         QCOMPARE(answeredOn, QThread::currentThread());
         QVERIFY2(queuedCalls.count <= 4, qPrintable(QString::number(queuedCalls.count)));
+        // The requests' thread runs below the asking thread, as the system sees it.
+        QCOMPARE(NicenessOfThread("requests"),
+            qMin(19, ThreadPriority::ThisThreadNiceness() + ThreadPriority::backgroundNiceness));
 
         api->UploadScreenshot(shot);
         api->Roster_GetTeams();

@@ -1,10 +1,12 @@
+#include "SerialWorker.h"
+#include "ThreadPriority.h"
 #include "TimerPhase.h"
 
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
 
-class tst_TimerPhase : public QObject
+class tst_Scheduling : public QObject
 {
     Q_OBJECT
 
@@ -54,7 +56,21 @@ private slots:
         QVERIFY(!stopped.isActive());
         QCOMPARE(none.count(), 0);
     }
+
+    // A background worker runs below the thread that made it, and leaves that thread as it was.
+    void workersRunBelowTheGuiThread()
+    {
+        const int gui = ThreadPriority::ThisThreadNiceness();
+        int worker = gui;
+        {
+            SerialWorker serial;
+            serial.Post([&worker] { worker = ThreadPriority::ThisThreadNiceness(); });
+            serial.WaitForIdle();
+        }
+        QCOMPARE(ThreadPriority::ThisThreadNiceness(), gui);
+        QCOMPARE(worker, qMin(19, gui + ThreadPriority::backgroundNiceness));
+    }
 };
 
-QTEST_GUILESS_MAIN(tst_TimerPhase)
-#include "tst_timerphase.moc"
+QTEST_GUILESS_MAIN(tst_Scheduling)
+#include "tst_scheduling.moc"
