@@ -485,8 +485,11 @@ private:
             window, { "-len", "100000000", "-f", "_NET_WM_ICON", "32c", " $0+", "_NET_WM_ICON" });
         for (const QString& value : values.section(' ', 1).split(','))
             icons << value.trimmed().toUInt();
+        // The artwork through premultiplied alpha, as the window's pixmap holds it: its rounding
+        // depends on the processor's vector instructions.
         const QImage icon = QImage(
             TEST_SOURCE_DIR "/src/resources/icons/hicolor/32x32/apps/movarelquintash-client.png")
+                                .convertToFormat(QImage::Format_ARGB32_Premultiplied)
                                 .convertToFormat(QImage::Format_ARGB32);
         for (int at = 0; at + 1 < icons.size(); at += 2 + int(icons[at] * icons[at + 1])) {
             if (icons[at] != 32 || icons[at + 1] != 32)
