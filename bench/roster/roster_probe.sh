@@ -12,7 +12,9 @@
 # (default the one the benchmark build made from bench/probe).
 #
 # Prints the longest GUI-thread gap of the first load (sign-in to the first refresh) and of every
-# refresh (one teams request to the next), with the median and range over the refreshes.
+# refresh (one teams request to the next), with the median and range over the refreshes; each
+# also less the times the system woke the GUI thread late within the gap (the wake probe,
+# preloaded beside the stall probe): what the client itself held the thread.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build-bench}" && pwd)
@@ -25,7 +27,10 @@ fi
 
 client=${CLIENT:-$build/src/movarelquintash-client}
 probe=${STALL_PROBE:-$build/bench/libstall_probe.so}
-[ -s "$probe" ] || { echo "roster_probe: no probe at $probe: build the benchmarks first" >&2; exit 2; }
+wake_probe=$build/bench/libwake_probe.so
+for p in "$probe" "$wake_probe"; do
+  [ -s "$p" ] || { echo "roster_probe: no probe at $p: build the benchmarks first" >&2; exit 2; }
+done
 ca=$build/testca
 work=$(mktemp -d "${TMPDIR:-/tmp}/roster-probe.XXXXXX")
 service_pid=""
@@ -55,10 +60,12 @@ control() {
 
 trace=$HOME/.local/share/restApiLog.log
 gaps=$work/gaps.txt
+wakes=$work/wakes.txt
 MOVARELQUINTASH_API_URL="https://127.0.0.1:$port" MOVARELQUINTASH_CA_FILE="$ca/ca.pem" \
   MOVARELQUINTASH_CHAT_HOST=127.0.0.1 MOVARELQUINTASH_CHAT_PORT=9 \
   MOVARELQUINTASH_WEB_URL="http://127.0.0.1:9" \
-  STALL_PROBE_MIN=8 STALL_PROBE_OUT="$gaps" LD_PRELOAD="$probe" "$client" \
+  STALL_PROBE_MIN=8 STALL_PROBE_OUT="$gaps" WAKE_PROBE_OUT="$wakes" \
+  LD_PRELOAD="$probe $wake_probe" "$client" \
   >"$work/client.out" 2>&1 &
 client_pid=$!
 
@@ -104,25 +111,39 @@ client_pid=""
 cp "$trace" "$HOME/.local/share/Movarelquintash Client.log" "$work/" 2>/dev/null || true
 
 # The longest gap that ended inside each window: the first load (from the sign-in to the second
-# teams request), then each refresh (from its teams request to the next).
+# teams request), then each refresh (from its teams request to the next); each also less the late
+# wakes that ended within the gap (a wake ends a millisecond at most before the tick that notes it).
+touch "$wakes"
 teams_requests | tail -n +2 >"$work/requests.txt"
-echo "$signed_in" | cat - "$work/requests.txt" | awk -v gapsfile="$gaps" -v n="$refreshes" '
+echo "$signed_in" | cat - "$work/requests.txt" | awk -v gapsfile="$gaps" -v wakesfile="$wakes" \
+  -v n="$refreshes" '
+  function sorted_middle(v, count,   i, j, t) {
+    for (i = 1; i <= count; ++i) for (j = i + 1; j <= count; ++j)
+      if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+    return sprintf("median %d ms [%d-%d]", v[int((count + 1) / 2)], v[1], v[count])
+  }
   { start[NR - 1] = $1 }
   END {
     start[n + 1] = start[n] + 60000
+    wakes = 0
+    while ((getline line < wakesfile) > 0) { split(line, k, " "); wake_end[++wakes] = k[1]; wake_late[wakes] = k[2] }
     while ((getline line < gapsfile) > 0) {
       split(line, g, " ")
+      own = g[2]
+      for (i = 1; i <= wakes; ++i)
+        if (wake_end[i] > g[1] - g[2] && wake_end[i] <= g[1] + 1) own -= wake_late[i]
       for (w = 0; w <= n; ++w)
-        if (g[1] >= start[w] && g[1] < start[w + 1] && g[2] > longest[w]) longest[w] = g[2]
+        if (g[1] >= start[w] && g[1] < start[w + 1]) {
+          if (g[2] > longest[w]) longest[w] = g[2]
+          if (own > longest_own[w]) longest_own[w] = own
+        }
     }
-    printf "first load: longest gap %d ms\n", longest[0]
+    printf "first load: longest gap %d ms (%d less late wakes)\n", longest[0], longest_own[0]
     for (w = 1; w <= n; ++w) {
       value[w] = longest[w] + 0
-      printf "refresh %d: longest gap %d ms\n", w, value[w]
+      value_own[w] = int(longest_own[w] + 0.5)
+      printf "refresh %d: longest gap %d ms (%d less late wakes)\n", w, value[w], value_own[w]
     }
-    # Median and range of the refreshes.
-    for (i = 1; i <= n; ++i) for (j = i + 1; j <= n; ++j)
-      if (value[j] < value[i]) { t = value[i]; value[i] = value[j]; value[j] = t }
-    printf "refreshes: median %d ms [%d-%d] over %d (gaps under 9 ms count as 0)\n",
-      value[int((n + 1) / 2)], value[1], value[n], n
+    printf "refreshes: %s, less late wakes %s, over %d (gaps under 9 ms count as 0)\n",
+      sorted_middle(value, n), sorted_middle(value_own, n), n
   }'

@@ -29,6 +29,13 @@ struct Gap
     int length; // ms
 };
 
+// A time the system woke the GUI thread after the limit it slept with (the wake probe).
+struct LateWake
+{
+    qint64 end; // ms since the epoch
+    double late; // ms past the limit
+};
+
 // Sorted copy's element at the fraction, e.g. 0.9 for the 90th percentile.
 double Percentile(QList<double> values, double fraction)
 {
@@ -46,7 +53,9 @@ QString Summary(const QList<double>& values)
 } // namespace
 
 // The real client, as a member runs it, with the GUI-stall probe preloaded: every time its GUI
-// thread is kept from its event loop longer than 8 ms is noted with the time it ended. It is
+// thread is kept from its event loop longer than 8 ms is noted with the time it ended. The wake
+// probe beside it notes every time the system woke the GUI thread late from a timed wait, so the
+// captures are given a second time less those wakes: what the client itself held the thread. It is
 // driven with xdotool on a desktop full of text, against the fake service:
 // - the whole-desktop snap hotkey, each time until the editor is mapped: the longest stall and
 //   the time to mapped; then Escape, whose hand-over renders the picture for the save dialog;
@@ -91,8 +100,10 @@ private slots:
         environment.insert("MOVARELQUINTASH_CHAT_PORT", "9");
         environment.insert("MOVARELQUINTASH_WEB_URL", "http://127.0.0.1:9");
         environment.insert("MOVARELQUINTASH_TIME_SCALE", timeScale);
-        environment.insert("LD_PRELOAD", qEnvironmentVariable("STALL_PROBE", STALL_PROBE_PATH));
+        environment.insert("LD_PRELOAD",
+            qEnvironmentVariable("STALL_PROBE", STALL_PROBE_PATH) + ' ' + WAKE_PROBE_PATH);
         environment.insert("STALL_PROBE_OUT", GapsFile());
+        environment.insert("WAKE_PROBE_OUT", gapsDir.filePath("wakes.txt"));
         environment.insert("STALL_PROBE_MIN", QString::number(gapFloorMs));
         client.setProcessEnvironment(environment);
         client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -201,23 +212,31 @@ private slots:
         }
         const QList<qint64> arrivals = UploadTimes().mid(before);
         QList<double> longest;
-        for (int n = 1; n < arrivals.size(); ++n)
+        QList<double> own;
+        for (int n = 1; n < arrivals.size(); ++n) {
             longest << LongestGap(arrivals.at(n - 1) + 1, arrivals.at(n));
-        const auto share = [&](double atLeast) {
-            return 100.0 * std::count_if(longest.begin(), longest.end(),
-                               [&](double gap) { return gap >= atLeast; })
-                / longest.size();
+            own << LongestGap(arrivals.at(n - 1) + 1, arrivals.at(n), true);
+        }
+        const auto share = [](const QList<double>& values, double atLeast) {
+            return 100.0 * std::count_if(values.begin(), values.end(), [&](double gap) {
+                return gap >= atLeast;
+            }) / values.size();
         };
         QStringList each;
         for (double gap : longest)
             each << QString::number(gap, 'f', 0);
         qInfo("longest stall per capture, %d captures: %s, %.0f %% >= 16 ms, %.0f %% >= 60 ms",
-            int(longest.size()), qPrintable(Summary(longest)), share(16), share(60));
+            int(longest.size()), qPrintable(Summary(longest)), share(longest, 16),
+            share(longest, 60));
         qInfo("each: %s", qPrintable(each.join(' ')));
+        qInfo("the same less the system's late wakes: %s, %.0f %% >= 16 ms",
+            qPrintable(Summary(own)), share(own, 16));
         if (qEnvironmentVariableIsSet("BENCH_SHOW_GAPS")) {
             // Each gap with the time it ended, to be found in a profile of the client.
             for (const Gap& gap : Gaps())
                 qInfo("gap %lld %d", gap.end, gap.length);
+            for (const LateWake& wake : LateWakes())
+                qInfo("late wake %lld %.1f", wake.end, wake.late);
             for (int n = 1; n < arrivals.size(); ++n) {
                 QStringList in;
                 for (const Gap& gap : Gaps())
@@ -266,13 +285,37 @@ private:
         return gaps;
     }
 
-    // The longest stall that ended in [from, to]; the floor when none was noted.
-    double LongestGap(qint64 from, qint64 to) const
+    QList<LateWake> LateWakes() const
     {
-        int longest = gapFloorMs;
-        for (const Gap& gap : Gaps())
-            if (gap.end >= from && gap.end <= to)
-                longest = std::max(longest, gap.length);
+        QList<LateWake> wakes;
+        QFile file(gapsDir.filePath("wakes.txt"));
+        if (!file.open(QIODevice::ReadOnly))
+            return wakes;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() == 2)
+                wakes.append({ fields.at(0).toLongLong(), fields.at(1).toDouble() });
+        }
+        return wakes;
+    }
+
+    // The longest stall that ended in [from, to]; the floor when none was noted. `lessLateWakes`
+    // takes from each stall the time the system woke the GUI thread late within it: the thread
+    // slept with nothing to do, its timer due, and was not run (a wake ends a millisecond at most
+    // before the probe's tick that notes the stall).
+    double LongestGap(qint64 from, qint64 to, bool lessLateWakes = false) const
+    {
+        const QList<LateWake> wakes = lessLateWakes ? LateWakes() : QList<LateWake>();
+        double longest = gapFloorMs;
+        for (const Gap& gap : Gaps()) {
+            if (gap.end < from || gap.end > to)
+                continue;
+            double length = gap.length;
+            for (const LateWake& wake : wakes)
+                if (wake.end > gap.end - gap.length && wake.end <= gap.end + 1)
+                    length -= wake.late;
+            longest = std::max(longest, length);
+        }
         return longest;
     }
 
@@ -280,8 +323,8 @@ private:
     QList<qint64> UploadTimes() const
     {
         QList<qint64> times;
-        const QFileInfoList files = QDir(service.RecordDir())
-                                        .entryInfoList({ "upload-*.json" }, QDir::Files, QDir::Name);
+        const QFileInfoList files
+            = QDir(service.RecordDir()).entryInfoList({ "upload-*.json" }, QDir::Files, QDir::Name);
         for (const QFileInfo& file : files)
             times << file.lastModified().toMSecsSinceEpoch();
         return times;
