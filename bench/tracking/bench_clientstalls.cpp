@@ -271,31 +271,34 @@ private:
 
     static qint64 Now() { return QDateTime::currentMSecsSinceEpoch(); }
 
-    QList<Gap> Gaps() const
+    // A probe's notes, one line "msecs_since_epoch value" each.
+    static QList<QPair<qint64, double>> Notes(const QString& path)
     {
-        QList<Gap> gaps;
-        QFile file(GapsFile());
+        QList<QPair<qint64, double>> notes;
+        QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return gaps;
+            return notes;
         for (const QByteArray& line : file.readAll().split('\n')) {
             const QList<QByteArray> fields = line.split(' ');
             if (fields.size() == 2)
-                gaps.append({ fields.at(0).toLongLong(), fields.at(1).toInt() });
+                notes.append({ fields.at(0).toLongLong(), fields.at(1).toDouble() });
         }
+        return notes;
+    }
+
+    QList<Gap> Gaps() const
+    {
+        QList<Gap> gaps;
+        for (const auto& note : Notes(GapsFile()))
+            gaps.append({ note.first, int(note.second) });
         return gaps;
     }
 
     QList<LateWake> LateWakes() const
     {
         QList<LateWake> wakes;
-        QFile file(gapsDir.filePath("wakes.txt"));
-        if (!file.open(QIODevice::ReadOnly))
-            return wakes;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() == 2)
-                wakes.append({ fields.at(0).toLongLong(), fields.at(1).toDouble() });
-        }
+        for (const auto& note : Notes(gapsDir.filePath("wakes.txt")))
+            wakes.append({ note.first, note.second });
         return wakes;
     }
 
