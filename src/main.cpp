@@ -1,6 +1,7 @@
 #include "AppInfo.h"
 #include "AutostartEntry.h"
 #include "FirstShow.h"
+#include "LogCategories.h"
 #include "ServiceConfig.h"
 #include "SingleApplication.h"
 #include "TerminalFilter.h"
@@ -42,7 +43,7 @@ int main(int argc, char* argv[])
 
     const QString serviceProblem = ServiceConfig::apiBaseUrlProblem();
     if (!serviceProblem.isEmpty()) {
-        qCritical().noquote() << serviceProblem;
+        qCCritical(configLog).noquote() << serviceProblem;
         QMessageBox::critical(nullptr, AppInfo::applicationName, serviceProblem);
         return 1;
     }

@@ -1,5 +1,6 @@
 #include "CacheFolder.h"
 
+#include "LogCategories.h"
 #include "RegularFile.h"
 #include "UserOnlyFiles.h"
 
@@ -222,12 +223,12 @@ bool CacheFolder::Add(const ScreenshotRecord& shot)
     const QString part = path + partSuffix;
     bool written = false;
     if (Scan().size() >= maxItems)
-        qWarning() << "Offline cache is full; capture dropped";
+        qCWarning(cacheLog) << "Offline cache is full; capture dropped";
     else if (number < 0)
-        qWarning() << "No record name is left in" << folderPath;
+        qCWarning(cacheLog) << "No record name is left in" << folderPath;
     else if (!UserOnlyFiles::MakeFolder(folderPath)
         || !WriteCacheFile(part, nullptr, {}, EncodeRecord(shot), true))
-        qWarning() << "Cannot write the offline cache in" << folderPath;
+        qCWarning(cacheLog) << "Cannot write the offline cache in" << folderPath;
     else
         written = true;
     // The announcement ends as the record appears: a reader counts it once.
@@ -342,7 +343,7 @@ CacheFolder::FileState CacheFolder::ScanFile(
         // Gone between the look and the open: a writer took it away.
         if (!QFileInfo::exists(path))
             return FileState::Missing;
-        qWarning() << "Cannot read the offline cache" << path;
+        qCWarning(cacheLog) << "Cannot read the offline cache" << path;
         return FileState::Unreadable;
     }
     const qint64 fileSize = file.size();
@@ -366,7 +367,7 @@ CacheFolder::FileState CacheFolder::ScanFile(
             continue;
         }
         const qint64 next = FindNextEntry(file, offset + 1, fileSize);
-        qWarning() << "Offline cache" << path << "has" << next - offset << "unreadable bytes after"
+        qCWarning(cacheLog) << "Offline cache" << path << "has" << next - offset << "unreadable bytes after"
                    << records->size() << "records";
         if (damaged)
             damaged->append({ offset, next - offset });
@@ -542,10 +543,10 @@ bool CacheFolder::SetAside(const QString& path, const QString& kind) const
     const QString aside = AsideName(kind);
     std::unique_lock<std::mutex> locker(lock);
     if (!QFile::rename(path, aside)) {
-        qWarning() << "Cannot set aside" << path;
+        qCWarning(cacheLog) << "Cannot set aside" << path;
         return false;
     }
-    qWarning() << "Offline cache" << path << "set aside as" << aside;
+    qCWarning(cacheLog) << "Offline cache" << path << "set aside as" << aside;
     return true;
 }
 
@@ -557,7 +558,7 @@ bool CacheFolder::KeepAside(const QString& kind, QFile& source, const QList<Span
     if (!WriteCacheFile(aside + partSuffix, &source, spans, {}, true)
         || !QFile::rename(aside + partSuffix, aside))
         return false;
-    qWarning() << "Offline cache: kept" << kind << "bytes in" << aside;
+    qCWarning(cacheLog) << "Offline cache: kept" << kind << "bytes in" << aside;
     return true;
 }
 
@@ -579,7 +580,7 @@ bool CacheFolder::WriteCacheFile(
     UserOnlyFiles::MakeFolder(QFileInfo(path).absolutePath());
     QFile target;
     if (!OpenUserOnly(&target, path)) {
-        qWarning() << "Cannot write" << path;
+        qCWarning(cacheLog) << "Cannot write" << path;
         return false;
     }
     bool written = target.write(fileMagic) == fileMagic.size();
@@ -589,7 +590,7 @@ bool CacheFolder::WriteCacheFile(
     written = written && target.write(tail) == tail.size() && target.flush()
         && (!sync || ::fsync(target.handle()) == 0);
     if (!written) {
-        qWarning() << "Cannot write" << path << target.errorString();
+        qCWarning(cacheLog) << "Cannot write" << path << target.errorString();
         target.close();
         QFile::remove(path);
     }

@@ -1,6 +1,7 @@
 #include "OfflineStorage.h"
 
 #include "AppInfo.h"
+#include "LogCategories.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -69,15 +70,15 @@ bool OfflineStorage::AddToStorage(const ScreenshotRecord& shot)
     if (stamped.memberId < 1 && api.IsLoggedIn())
         stamped.memberId = api.GetCurrentUserInfo().memberId;
     if (!CacheFolder::IsStorable(stamped)) {
-        qWarning() << "A capture too large for the offline cache was not kept";
+        qCWarning(cacheLog) << "A capture too large for the offline cache was not kept";
         return false;
     }
     if (folder->Count() >= maxItems) {
-        qWarning() << "Offline cache is full; capture dropped";
+        qCWarning(cacheLog) << "Offline cache is full; capture dropped";
         return false;
     }
     if (!CanWriteInto(folder->FolderPath())) {
-        qWarning() << "Cannot write the offline cache in" << folder->FolderPath();
+        qCWarning(cacheLog) << "Cannot write the offline cache in" << folder->FolderPath();
         return false;
     }
     folder->Announce();

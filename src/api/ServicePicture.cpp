@@ -1,5 +1,7 @@
 #include "ServicePicture.h"
 
+#include "LogCategories.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QGuiApplication>
@@ -9,8 +11,6 @@
 #include <QTextDocument>
 
 namespace {
-
-Q_LOGGING_CATEGORY(pictureLog, "movarelquintash.api.picture")
 
 const QSize avatarCap(4096, 4096);
 

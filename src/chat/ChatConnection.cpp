@@ -1,6 +1,7 @@
 #include "ChatConnection.h"
 
 #include "InstallLayout.h"
+#include "LogCategories.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -8,8 +9,6 @@
 #include <QLoggingCategory>
 
 namespace {
-
-Q_LOGGING_CATEGORY(chatConnectionLog, "movarelquintash.chat.connection", QtInfoMsg)
 
 QString& ModuleOverride()
 {

@@ -2,6 +2,7 @@
 
 #include "HistoryPeriodReader.h"
 #include "HistoryRecord.h"
+#include "LogCategories.h"
 #include "RegularFile.h"
 
 #include <QDebug>
@@ -63,31 +64,31 @@ bool ChatHistory::AppendHistory(const QString& fileName, const HistoryEntry& ent
 {
     const QByteArray records = HistoryRecord::Encode(entry);
     if (records.isEmpty()) {
-        qWarning() << "Chat message not stored: no valid date or identifiers" << fileName;
+        qCWarning(chatHistoryLog) << "Chat message not stored: no valid date or identifiers" << fileName;
         return false;
     }
     const int slash = fileName.lastIndexOf(QLatin1Char('/'));
     if (slash > 0 && !makeUserOnlyFolder(fileName.left(slash))) {
-        qWarning() << "Cannot create the chat history folder for" << fileName;
+        qCWarning(chatHistoryLog) << "Cannot create the chat history folder for" << fileName;
         return false;
     }
 
     QFile file;
     if (!RegularFile::OpenForAppending(&file, fileName)) {
-        qWarning() << "Cannot open the chat history file" << fileName;
+        qCWarning(chatHistoryLog) << "Cannot open the chat history file" << fileName;
         return false;
     }
 
     const qint64 size = file.size();
     QByteArray data;
     if (!bytesBeforeNewRecords(file.read(HistoryRecord::headerSize), size, &data)) {
-        qWarning() << "Not a chat history file, message not stored:" << fileName;
+        qCWarning(chatHistoryLog) << "Not a chat history file, message not stored:" << fileName;
         return false;
     }
     data += records;
     // One write, so another writer's record never lands inside this one.
     if (file.write(data) != data.size()) {
-        qWarning() << "Writing the chat history failed:" << fileName << file.errorString();
+        qCWarning(chatHistoryLog) << "Writing the chat history failed:" << fileName << file.errorString();
         file.resize(size);
         return false;
     }

@@ -5,10 +5,11 @@
 #include "ChatConnection.h"
 #include "FormFit.h"
 #include "HistoryPeriodReader.h"
+#include "LogCategories.h"
 #include "ShownText.h"
-#include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_ChatWindowDialog.h"
+#include "WindowSystem.h"
 
 #include <QDateTime>
 #include <QKeyEvent>
@@ -20,8 +21,6 @@
 #include <utility>
 
 namespace {
-
-Q_LOGGING_CATEGORY(chatWindowLog, "movarelquintash.chat.window")
 
 // Plain text as HTML: markup characters escaped, line breaks kept.
 QString asHtml(const QString& text)

@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "InstallLayout.h"
+#include "LogCategories.h"
 #include "RegularFile.h"
 
 #include <QDebug>
@@ -38,7 +39,7 @@ bool writeEntry(const QString& text)
     QDir().mkpath(QFileInfo(path).path());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        qWarning() << "Cannot write the autostart entry" << path;
+        qCWarning(autostartLog) << "Cannot write the autostart entry" << path;
         return false;
     }
     file.write(text.toUtf8());
@@ -105,7 +106,7 @@ bool Refresh(const QString& executable)
     // A pipe in the entry's place would block the start for good.
     QFile file;
     if (!RegularFile::OpenForReading(&file, FilePath())) {
-        qWarning() << "The autostart entry" << FilePath() << "is not a readable file; left as is";
+        qCWarning(autostartLog) << "The autostart entry" << FilePath() << "is not a readable file; left as is";
         return true;
     }
     QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
@@ -119,7 +120,7 @@ bool Refresh(const QString& executable)
         return writeEntry(entryText(executable));
     if (*line == exec)
         return true;
-    qInfo() << "Pointing the autostart entry at the installed program" << executable;
+    qCInfo(autostartLog) << "Pointing the autostart entry at the installed program" << executable;
     *line = exec;
     return writeEntry(lines.join(QLatin1Char('\n')));
 }

@@ -1,5 +1,6 @@
 #include "LogManager.h"
 
+#include "LogCategories.h"
 #include "RegularFile.h"
 #include "SerialWorker.h"
 #include "UserOnlyFiles.h"
@@ -14,8 +15,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(logFilesLog, "movarelquintash.log", QtInfoMsg)
 
 struct LogManager::OpenFile
 {

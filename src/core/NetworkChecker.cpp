@@ -1,5 +1,6 @@
 #include "NetworkChecker.h"
 
+#include "LogCategories.h"
 #include "ServiceConfig.h"
 
 #include <QDebug>
@@ -12,8 +13,6 @@
 #include <utility>
 
 namespace {
-
-Q_LOGGING_CATEGORY(networkLog, "movarelquintash.network", QtInfoMsg)
 
 bool IsLoopbackHost(const QString& host)
 {

@@ -1,5 +1,7 @@
 #include "PasswordCipher.h"
 
+#include "LogCategories.h"
+
 #include <QDebug>
 #include <QFile>
 
@@ -53,7 +55,7 @@ const Crypto* crypto()
     static const std::unique_ptr<const Crypto> loaded = []() -> std::unique_ptr<const Crypto> {
         void* library = dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
         if (!library) {
-            qWarning() << "Cannot load libcrypto.so.3:" << dlerror();
+            qCWarning(passwordLog) << "Cannot load libcrypto.so.3:" << dlerror();
             return nullptr;
         }
         auto functions = std::make_unique<Crypto>();
@@ -64,7 +66,7 @@ const Crypto* crypto()
         MQ_CRYPTO_FUNCTIONS(MQ_CRYPTO_RESOLVE)
 #undef MQ_CRYPTO_RESOLVE
         if (!complete) {
-            qWarning() << "libcrypto.so.3 lacks a function the password encryption uses";
+            qCWarning(passwordLog) << "libcrypto.so.3 lacks a function the password encryption uses";
             return nullptr;
         }
         return functions;
@@ -95,7 +97,7 @@ PKeyPtr loadKey(const Crypto& c, KeyKind kind)
     QFile file(kind == KeyKind::Public ? QStringLiteral(":/rsa/public.pem")
                                        : QStringLiteral(":/rsa/private.pem"));
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "Cannot open the key" << file.fileName();
+        qCWarning(passwordLog) << "Cannot open the key" << file.fileName();
         return PKeyPtr(nullptr, c.EVP_PKEY_free);
     }
     const QByteArray pem = file.readAll();
@@ -107,7 +109,7 @@ PKeyPtr loadKey(const Crypto& c, KeyKind kind)
             : c.PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr);
     }
     if (!key)
-        qWarning() << "Cannot read the key" << file.fileName();
+        qCWarning(passwordLog) << "Cannot read the key" << file.fileName();
     return PKeyPtr(key, c.EVP_PKEY_free);
 }
 
@@ -150,7 +152,7 @@ QByteArray Encrypt(const QString& password)
     if (c->EVP_PKEY_encrypt(ctx.get(), reinterpret_cast<unsigned char*>(cipher.data()), &length,
             in, size_t(plain.size()))
         <= 0) {
-        qWarning() << "The password cannot be encrypted";
+        qCWarning(passwordLog) << "The password cannot be encrypted";
         return QByteArray();
     }
     cipher.truncate(int(length));
@@ -180,7 +182,7 @@ QString Decrypt(const QByteArray& base64)
     if (c->EVP_PKEY_decrypt(ctx.get(), reinterpret_cast<unsigned char*>(plain.data()), &length,
             in, size_t(cipher.size()))
         <= 0) {
-        qDebug() << "The saved password cannot be decrypted";
+        qCDebug(passwordLog) << "The saved password cannot be decrypted";
         return QString();
     }
     plain.truncate(int(length));

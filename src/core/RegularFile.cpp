@@ -1,5 +1,7 @@
 #include "RegularFile.h"
 
+#include "LogCategories.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -10,8 +12,6 @@
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
-
-Q_LOGGING_CATEGORY(filesLog, "movarelquintash.files", QtInfoMsg)
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "ServiceConfig.h"
 
+#include "LogCategories.h"
 #include "RegularFile.h"
 
 #include <QCoreApplication>
@@ -47,7 +48,7 @@ QUrl urlFromEnv(const char* name, const QString& fallback)
         return QUrl(fallback);
     const QUrl url(value, QUrl::StrictMode);
     if (!IsWebAddress(url, false)) {
-        qWarning() << name << "is not an http(s) address, using" << fallback;
+        qCWarning(configLog) << name << "is not an http(s) address, using" << fallback;
         return QUrl(fallback);
     }
     return WithoutTrailingSlash(url);
@@ -113,7 +114,7 @@ quint16 chatPort()
     const uint port = value.toUInt(&ok);
     if (value.isEmpty() || !ok || port == 0 || port > 65535) {
         if (!value.isEmpty())
-            qWarning() << "MOVARELQUINTASH_CHAT_PORT is not a port number, using 5222";
+            qCWarning(configLog) << "MOVARELQUINTASH_CHAT_PORT is not a port number, using 5222";
         return 5222;
     }
     return static_cast<quint16>(port);
@@ -127,13 +128,13 @@ QList<QSslCertificate> extraCaCertificates()
     QFile file;
     // Regular files only: a pipe there would block the sign-in for good.
     if (!RegularFile::OpenForReading(&file, path)) {
-        qWarning() << "Cannot read the CA file" << path << "(a readable regular file)";
+        qCWarning(configLog) << "Cannot read the CA file" << path << "(a readable regular file)";
         return {};
     }
     const QList<QSslCertificate> certificates
         = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
     if (certificates.isEmpty())
-        qWarning() << "No PEM certificate in" << path;
+        qCWarning(configLog) << "No PEM certificate in" << path;
     return certificates;
 }
 

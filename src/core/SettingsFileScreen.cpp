@@ -1,6 +1,7 @@
 #include "SettingsFileScreen.h"
 
 #include "IniValue.h"
+#include "LogCategories.h"
 #include "RegularFile.h"
 
 #include <QDataStream>
@@ -13,8 +14,6 @@
 #include <QSaveFile>
 
 #include <algorithm>
-
-Q_LOGGING_CATEGORY(screenLog, "movarelquintash.settings.screen", QtInfoMsg)
 
 namespace {
 
@@ -180,7 +179,7 @@ bool Screen(const QString& path)
         const QByteArray value = data.mid(line.equals + 1, line.end - line.equals - 1);
         if (IsSafeValue(value, utf8))
             continue;
-        qCWarning(screenLog) << "Preferences: the damaged value of"
+        qCWarning(settingsScreenLog) << "Preferences: the damaged value of"
                              << data.mid(line.start, line.equals - line.start).trimmed()
                              << "is dropped; it reads as its default";
         kept += data.mid(copied, line.start - copied);
@@ -192,7 +191,7 @@ bool Screen(const QString& path)
         QSaveFile target(path);
         if (!target.open(QIODevice::WriteOnly) || target.write(kept) != kept.size()
             || !target.commit()) {
-            qCWarning(screenLog) << "Preferences: cannot rewrite" << path << target.errorString();
+            qCWarning(settingsScreenLog) << "Preferences: cannot rewrite" << path << target.errorString();
             return false;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "AutostartEntry.h"
 #include "HotkeyRule.h"
+#include "LogCategories.h"
 #include "PasswordCipher.h"
 #include "RegularFile.h"
 #include "SettingsFileScreen.h"
@@ -26,8 +27,6 @@
 #include <algorithm>
 #include <array>
 #include <mutex>
-
-Q_LOGGING_CATEGORY(settingsLog, "movarelquintash.settings", QtInfoMsg)
 
 namespace {
 
@@ -562,7 +561,7 @@ void SettingsProvider::Flush()
 {
     store.sync();
     if (store.status() != QSettings::NoError)
-        qDebug() << "The preferences could not be written to" << store.fileName();
+        qCDebug(settingsLog) << "The preferences could not be written to" << store.fileName();
 }
 
 void SettingsProvider::SetKeyByName(const QString& key, const QVariant& value)
@@ -622,7 +621,7 @@ void SettingsProvider::SetStyleToWidget(QWidget* widget, const QString& path)
     if (file.open(QIODevice::ReadOnly | QIODevice::Text))
         styleSheet = QString::fromUtf8(file.readAll());
     else
-        qDebug() << "Cannot open the style sheet" << path;
+        qCDebug(settingsLog) << "Cannot open the style sheet" << path;
     widget->setStyleSheet(styleSheet);
 }
 

@@ -1,5 +1,6 @@
 #include "SingleApplication.h"
 
+#include "LogCategories.h"
 #include "RegularFile.h"
 
 #include <QCryptographicHash>
@@ -94,7 +95,7 @@ SingleApplication::Locking SingleApplication::TakeLock()
     // a folder would look held for ever. What cannot be moved away is not locked at all: two
     // instances are better than none that starts.
     if (!RegularFile::SetAsideUnlessRegular(LockFilePath(appId))) {
-        qWarning() << "Starting without the single-instance lock";
+        qCWarning(instanceLog) << "Starting without the single-instance lock";
         return Locking::Unusable;
     }
     return lock.tryLock(0) ? Locking::Taken : Locking::HeldByAnother;
@@ -106,7 +107,7 @@ void SingleApplication::Listen()
     // A socket file left by a crashed instance would make listen() fail.
     QLocalServer::removeServer(socketPath);
     if (!server.listen(socketPath))
-        qWarning() << "Single-instance server cannot listen:" << server.errorString();
+        qCWarning(instanceLog) << "Single-instance server cannot listen:" << server.errorString();
 }
 
 bool SingleApplication::OtherInstanceAnswers() const

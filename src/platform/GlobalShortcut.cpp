@@ -1,6 +1,7 @@
 #include "GlobalShortcut.h"
 
 #include "KeyGrabber.h"
+#include "LogCategories.h"
 
 #include <QDebug>
 #include <QKeySequence>
@@ -87,7 +88,7 @@ bool GlobalShortcut::SetShortcut(const QString& keys)
     unsigned long keysym = NoSymbol;
     unsigned int modifiers = 0;
     if (!parseHotkey(keys, &keysym, &modifiers)) {
-        qDebug() << "Not a hotkey:" << keys;
+        qCDebug(platformLog) << "Not a hotkey:" << keys;
         return false;
     }
     KeyGrabber* grabber = KeyGrabber::instance();

@@ -1,5 +1,6 @@
 #include "InputEventCounter.h"
 
+#include "LogCategories.h"
 #include "X11Display.h"
 
 #include <QDebug>
@@ -28,7 +29,7 @@ bool InputEventCounter::Install()
     int minor = 2;
     if (!XQueryExtension(dpy, "XInputExtension", &m_opcode, &eventBase, &errorBase)
         || XIQueryVersion(dpy, &major, &minor) != Success) {
-        qDebug() << "The X display has no X Input extension 2: input is not counted";
+        qCDebug(platformLog) << "The X display has no X Input extension 2: input is not counted";
         return false;
     }
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
@@ -36,7 +37,7 @@ bool InputEventCounter::Install()
     XISetMask(bits, XI_RawButtonPress);
     XIEventMask mask { XIAllMasterDevices, int(sizeof(bits)), bits };
     if (x->trapErrors([&] { XISelectEvents(dpy, x->rootWindow(), &mask, 1); }) != 0) {
-        qDebug() << "Cannot listen to raw input events";
+        qCDebug(platformLog) << "Cannot listen to raw input events";
         return false;
     }
     m_x = std::move(x);

@@ -1,5 +1,7 @@
 #include "KeyGrabber.h"
 
+#include "LogCategories.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPointer>
@@ -71,7 +73,7 @@ int KeyGrabber::Grab(unsigned long keysym, unsigned int modifiers)
     });
     if (error != 0) {
         // Another client holds at least one of the variants; give back the ones we got.
-        qDebug() << "Hotkey is taken by another application, X error" << error;
+        qCDebug(platformLog) << "Hotkey is taken by another application, X error" << error;
         m_x.trapErrors([&] {
             for (unsigned int variant : LockVariants())
                 XUngrabKey(dpy, int(keycode), modifiers | variant, root);

@@ -1,6 +1,7 @@
 #include "NoticeSound.h"
 
 #include "InstallLayout.h"
+#include "LogCategories.h"
 #include "NoticeSoundModule.h"
 
 #include <QCoreApplication>
@@ -9,8 +10,6 @@
 #include <QUrl>
 
 namespace {
-
-Q_LOGGING_CATEGORY(soundLog, "movarelquintash.sound", QtInfoMsg)
 
 struct Module
 {

@@ -1,5 +1,7 @@
 #include "SessionLockWatcher.h"
 
+#include "LogCategories.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -37,7 +39,7 @@ SessionLockWatcher::SessionLockWatcher(const QDBusConnection& systemBus, QObject
         else if (reply.error().type() != QDBusError::ServiceUnknown)
             FindSessionById();
         else
-            qDebug() << "No logind: the session is taken as unlocked";
+            qCDebug(platformLog) << "No logind: the session is taken as unlocked";
     });
 }
 
@@ -68,7 +70,7 @@ void SessionLockWatcher::FindDisplaySession()
     WhenAnswered(m_bus.asyncCall(get), [this](const QDBusPendingCall& call) {
         QDBusPendingReply<QDBusVariant> reply = call;
         if (!reply.isValid()) {
-            qDebug() << "No logind session for this process:" << reply.error().message();
+            qCDebug(platformLog) << "No logind session for this process:" << reply.error().message();
             return;
         }
         // The user's graphical session as (id, object path).
@@ -103,7 +105,7 @@ void SessionLockWatcher::ReadProperties()
         if (reply.isValid())
             Apply(reply.value());
         else
-            qDebug() << "Cannot read the logind session" << reply.error().message();
+            qCDebug(platformLog) << "Cannot read the logind session" << reply.error().message();
     });
 }
 

@@ -1,5 +1,7 @@
 #include "X11Display.h"
 
+#include "LogCategories.h"
+
 #include <QDebug>
 
 #include <X11/Xlib.h>
@@ -31,7 +33,7 @@ X11Display::X11Display()
         return;
     m_display = XOpenDisplay(nullptr);
     if (!m_display) {
-        qDebug() << "Cannot open the X display" << qgetenv("DISPLAY");
+        qCDebug(platformLog) << "Cannot open the X display" << qgetenv("DISPLAY");
         return;
     }
     // Xlib's default handler exits the process on any error.

@@ -1,6 +1,7 @@
 #include "RosterManager.h"
 
 #include "ListWidgetManager.h"
+#include "LogCategories.h"
 #include "RosterRelease.h"
 
 #include <QHash>
@@ -191,7 +192,7 @@ int RosterManager::GetGroupIndexByID(int groupID) const
 void RosterManager::SetListItemByIndex(int index, const ROSTER_GROUP_ITEM& group)
 {
     if (index < 0 || index >= rosterList.size()) {
-        qWarning("RosterManager: no team at position %d", index);
+        qCWarning(rosterLog, "RosterManager: no team at position %d", index);
         return;
     }
     ++revision;

@@ -1,12 +1,13 @@
 #include "ScreenSnapSaveDialog.h"
 
 #include "FormFit.h"
+#include "LogCategories.h"
 #include "RestAPI.h"
 #include "SettingsProvider.h"
 #include "SnapFiles.h"
-#include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_ScreenSnapSaveDialog.h"
+#include "WindowSystem.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -25,8 +26,6 @@
 #include <QTimer>
 
 namespace {
-
-Q_LOGGING_CATEGORY(snapLog, "movarelquintash.snap", QtInfoMsg)
 
 const int noticeStepMs = 15;
 // A notice's rise, its lifetime counted in whole seconds, and its fall take at most this long

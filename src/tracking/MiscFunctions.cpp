@@ -2,6 +2,7 @@
 
 #include "AppInfo.h"
 #include "FirstShow.h"
+#include "LogCategories.h"
 #include "RestAPI.h"
 #include "ScreenSnapWidget.h"
 #include "SnapFiles.h"
@@ -103,7 +104,7 @@ void MiscFunctions::StartCountEvents()
     // The counter sees input to every window, the client's own included, so it is the only
     // source of the counts.
     if (!eventCounter.Install())
-        qDebug() << "Keyboard and mouse input cannot be counted on this desktop";
+        qCDebug(platformLog) << "Keyboard and mouse input cannot be counted on this desktop";
     sampleTimer.start();
 }
 
@@ -154,7 +155,7 @@ void MiscFunctions::TakeSample()
 void MiscFunctions::UploadShot(const SCREENSHOT& shot)
 {
     if (!apiHandle) {
-        qDebug() << "No REST client to upload the screenshot through";
+        qCDebug(captureLog) << "No REST client to upload the screenshot through";
         return;
     }
     apiHandle->UploadScreenshot(shot);
@@ -208,11 +209,11 @@ void MiscFunctions::openLink(const QString& link)
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
-        qDebug() << "Not a web address, not opened:" << url.toDisplayString();
+        qCDebug(linksLog) << "Not a web address, not opened:" << url.toDisplayString();
         return;
     }
     if (!linkOpener(url))
-        qDebug() << "The browser did not open" << url.toDisplayString();
+        qCDebug(linksLog) << "The browser did not open" << url.toDisplayString();
 }
 
 void MiscFunctions::StartScreensnapEditor(
@@ -246,7 +247,7 @@ void MiscFunctions::OnScreenIsReady(const QString& title, const QString& descrip
         mouseClicks += sample.mouseEvents;
     }
     if (!apiHandle) {
-        qDebug() << "No REST client to upload the screen snap through; kept in"
+        qCDebug(snapLog) << "No REST client to upload the screen snap through; kept in"
                  << KeepSnap({ 0, title, picture });
         return;
     }
@@ -295,7 +296,7 @@ QString MiscFunctions::KeepSnap(const PendingSnap& snap)
             SnapFiles::FileName(snap.title, date));
     const QString error = SnapFiles::Write(path, snap.png);
     if (!error.isEmpty()) {
-        qDebug() << "The screen snap that failed to upload cannot be kept either:" << error;
+        qCDebug(snapLog) << "The screen snap that failed to upload cannot be kept either:" << error;
         return QString();
     }
     return path;

@@ -1,6 +1,7 @@
 #include "RosterWindow.h"
 
 #include "FirstShow.h"
+#include "LogCategories.h"
 #include "MacTitleWidget.h"
 #include "ServiceConfig.h"
 #include "SettingsProvider.h"
@@ -13,8 +14,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-Q_LOGGING_CATEGORY(chatConnectionLog, "movarelquintash.chat.connection", QtInfoMsg)
 
 const QString apiLogFileName = QStringLiteral("restApiLog.log");
 const int buildPauseMs = 1; // after the first window is drawn
@@ -29,7 +28,7 @@ double TimeScaleFromEnvironment()
     const double factor = text.toDouble(&ok);
     if (ok && factor > 0 && factor <= 1)
         return factor;
-    qWarning() << "MOVARELQUINTASH_TIME_SCALE must be a number above 0 and up to 1, not" << text;
+    qCWarning(configLog) << "MOVARELQUINTASH_TIME_SCALE must be a number above 0 and up to 1, not" << text;
     return 1;
 }
 

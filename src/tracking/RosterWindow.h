@@ -461,7 +461,6 @@ private:
     bool isIdle = false;
     bool warningShown = false;
     bool showStopPopup = true;
-    bool hideOnClose = true;
     bool networkEnabled = false; // as the platform reported it at the last capture
     QTime workingTime; // invalid until the first reset
     QString cacheStatusText;

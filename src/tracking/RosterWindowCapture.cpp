@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "LogCategories.h"
 #include "ServiceConfig.h"
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
@@ -253,7 +254,7 @@ bool RosterWindow::TakePng(PendingCapture& capture)
     capture.shot.imageHoldsBoundary = capture.encoding->PngHoldsBoundary();
     // A capture without a picture would be refused at every upload and block the cache.
     if (capture.shot.image.isEmpty()) {
-        qWarning() << "The desktop could not be captured; nothing to save";
+        qCWarning(captureLog) << "The desktop could not be captured; nothing to save";
         return false;
     }
     return true;
@@ -335,7 +336,7 @@ void RosterWindow::KeepCaptureInPopup()
 void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
 {
     if (!offlineStorage.AddToStorage(shot))
-        qWarning() << "A capture of" << shot.time << "could not be kept: the cache is full";
+        qCWarning(captureLog) << "A capture of" << shot.time << "could not be kept: the cache is full";
 }
 
 void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)

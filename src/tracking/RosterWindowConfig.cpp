@@ -1,6 +1,7 @@
 #include "RosterWindow.h"
 
 #include "AppInfo.h"
+#include "LogCategories.h"
 #include "MacTitleWidget.h"
 #include "SettingsProvider.h"
 #include "ui_RosterWindow.h"
@@ -124,7 +125,7 @@ void RosterWindow::ApplyLogSettings(const SettingsProvider::SETTINGS& settings)
     const QString folder
         = LogManager::UsableFolder(settings.logLocation, AppInfo::userDataFolder());
     if (folder != settings.logLocation)
-        qWarning().noquote() << "The log folder" << settings.logLocation
+        qCWarning(logFilesLog).noquote() << "The log folder" << settings.logLocation
                              << "is not an absolute folder the member may write to; logging to"
                              << folder;
     logManager.SetLogPath(

@@ -1,5 +1,7 @@
 #include "RosterWindow.h"
 
+#include "LogCategories.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QGuiApplication>
@@ -49,7 +51,7 @@ void RosterWindow::on_actionSnap_the_whole_desktop_triggered()
         // Handed over without a copy: the grab is the editor's own.
         const QPixmap picture = QPixmap::fromImage(std::move(grabbed));
         if (picture.isNull()) {
-            qDebug() << "The desktop could not be grabbed for a screen snap";
+            qCDebug(snapLog) << "The desktop could not be grabbed for a screen snap";
             return;
         }
         misc.StartScreensnapEditor(
@@ -89,7 +91,7 @@ void RosterWindow::SnapDisplay(int display)
     }
     const QPixmap picture = GrabScreen(screens.at(display - 1));
     if (picture.isNull()) {
-        qDebug() << "Display" << display << "could not be grabbed for a screen snap";
+        qCDebug(snapLog) << "Display" << display << "could not be grabbed for a screen snap";
         return;
     }
     misc.StartScreensnapEditor(misc.GetUserCompanyID(), misc.GetUserCompany(), picture,

@@ -1,6 +1,7 @@
 #include "popupWindow.h"
 
 #include "FormFit.h"
+#include "LogCategories.h"
 #include "MoveNotice.h"
 #include "NoticeSound.h"
 #include "PreviewWidget.h"
@@ -239,7 +240,7 @@ void popupWindow::PlaySound()
         return;
     }
     if (!RegularFile::IsPlayableSound(soundPath)) {
-        qWarning() << "The notice sound" << soundPath << "is not a readable sound file";
+        qCWarning(soundLog) << "The notice sound" << soundPath << "is not a readable sound file";
         return;
     }
     PlaySoundSource(QUrl::fromLocalFile(soundPath));
