@@ -2,6 +2,7 @@
 
 #include "ServicePicture.h"
 #include "SettingsProvider.h"
+#include "UpdateVersion.h"
 #include "ui_RosterWindow.h"
 
 #include <QAction>
@@ -34,32 +35,6 @@ bool IsRosterFailure(RestAPI::ApiState state)
 {
     return state == RestAPI::GetTeamsState || state == RestAPI::GetUsersState
         || state == RestAPI::NoConnection;
-}
-
-// The numbers of a dotted version; a part that is no number counts as 0.
-QList<int> VersionNumbers(const QString& version)
-{
-    QList<int> numbers;
-    if (version.isEmpty())
-        return numbers;
-    const QStringList parts = version.split(QLatin1Char('.'));
-    for (const QString& part : parts)
-        numbers.append(part.toInt(nullptr, 10));
-    return numbers;
-}
-
-// Compared part by part; a missing part counts as 0, so 1.2 equals 1.2.0.
-bool IsNewerVersion(const QString& candidate, const QString& current)
-{
-    const QList<int> newer = VersionNumbers(candidate);
-    const QList<int> older = VersionNumbers(current);
-    for (int part = 0; part < qMax(newer.size(), older.size()); ++part) {
-        const int a = newer.value(part, 0);
-        const int b = older.value(part, 0);
-        if (a != b)
-            return a > b;
-    }
-    return false;
 }
 
 } // namespace
@@ -217,13 +192,15 @@ void RosterWindow::OnUpdateInfoReceived()
 bool RosterWindow::isNeedUpdate(const QString& version)
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Check updates"));
-    if (!version.contains(QLatin1Char('.'))) {
+    switch (UpdateVersion::Compare(version, QCoreApplication::applicationVersion())) {
+    case UpdateVersion::Verdict::NotAVersion:
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Is need update  - false"));
         return false;
-    }
-    if (IsNewerVersion(version, QCoreApplication::applicationVersion())) {
+    case UpdateVersion::Verdict::Newer:
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Is need update"));
         return true;
+    case UpdateVersion::Verdict::NotNewer:
+        break;
     }
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Is need update - false"));
     return false;
