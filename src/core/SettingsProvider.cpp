@@ -5,6 +5,7 @@
 #include "LogCategories.h"
 #include "PasswordCipher.h"
 #include "RegularFile.h"
+#include "ReminderSchedule.h"
 #include "SettingsFileScreen.h"
 #include "SettingsKeys.h"
 #include "UserOnlyFiles.h"
@@ -35,9 +36,9 @@ namespace {
 constexpr int maxFontSize = 512; // points
 constexpr int maxPopupTimeout = 99; // seconds, two digits
 constexpr int maxKeepMemoCount = 99;
-constexpr int lastStopReminderType = 2;
+constexpr int lastStopReminderType = int(ReminderSchedule::Kind::None);
 constexpr int lastStopReminderTimeout = 4;
-constexpr int lastMemoReminderType = 2;
+constexpr int lastMemoReminderType = int(ReminderSchedule::Kind::None);
 constexpr int lastRemindMode = 4;
 constexpr int lastSoundMode = 2;
 constexpr int maxWindowCoordinate = 32767;
@@ -183,7 +184,7 @@ QString serializeMemos(const QList<SettingsProvider::MEMO_ITEM>& memos)
 
 // The memo reminder interval the store keeps while the reminder is off.
 constexpr int remindModeWhenOff = 4;
-constexpr int memoReminderOff = 2;
+constexpr int memoReminderOff = int(ReminderSchedule::Kind::None);
 
 using HOTKEYS = SettingsProvider::HOTKEYS;
 

@@ -60,9 +60,9 @@ public:
         bool openTeamRoomOrWorkWithTrackingTime = true;
         bool setReminderOnStop = true;
         bool stopWhileComputerIsLocked = false;
-        int stopReminderType = 0; // 0 dialog, 1 tray balloon, 2 none
+        int stopReminderType = 0; // a ReminderSchedule::Kind: 0 dialog, 1 tray balloon, 2 none
         int stopReminderTimeout = 3; // index of 2, 5, 10, 15, 30 minutes
-        int memoReminderType = 2; // 0 dialog, 1 notification popup, 2 none
+        int memoReminderType = 2; // a ReminderSchedule::Kind: 0 dialog, 1 popup, 2 none
         int remindMode = 4;
         int remindModeIndex = 0; // the stored remindMode, for the memo dialog's interval list
         bool memoEnterAction = true; // Return confirms the memo

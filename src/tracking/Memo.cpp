@@ -2,20 +2,12 @@
 
 #include "DialogPlacement.h"
 #include "FormFit.h"
+#include "ReminderSchedule.h"
 #include "SettingsProvider.h"
 #include "ui_Memo.h"
 
 #include <QKeyEvent>
 #include <QPushButton>
-#include <array>
-
-namespace {
-
-// The entries of the form's interval list, in order.
-const std::array<int, 5> remindIntervals { 15 * 60 * 1000, 30 * 60 * 1000, 60 * 60 * 1000,
-    2 * 60 * 60 * 1000, 0 };
-
-} // namespace
 
 Memo::Memo(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Memo>())
 {
@@ -50,7 +42,7 @@ void Memo::SetCurrentUserAndCompany(const QString& user, const QString& company)
 
 int Memo::RemindInterval(int index)
 {
-    return index >= 0 && index < int(remindIntervals.size()) ? remindIntervals[index] : 0;
+    return ReminderSchedule::MemoInterval(index);
 }
 
 void Memo::accept()

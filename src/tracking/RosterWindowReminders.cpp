@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "ReminderSchedule.h"
 #include "SettingsProvider.h"
 
 namespace {
@@ -11,23 +12,25 @@ const int memoPopupSlideStep = 15;
 void RosterWindow::StartStopReminderCheck()
 {
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    if (isTracking || !settings.setReminderOnStop)
+    const std::optional<int> interval = ReminderSchedule::StopReminderArming(
+        isTracking, settings.setReminderOnStop, settings.stopReminderTimeout);
+    if (!interval)
         return;
     if (stopReminderTimer.isActive())
         stopReminderTimer.stop();
     connect(&stopReminderTimer, &QTimer::timeout, this, &RosterWindow::OnStopTimerReminder,
         Qt::UniqueConnection);
-    stopReminderTimer.setInterval(StopReminder::RemindInterval(settings.stopReminderTimeout));
+    stopReminderTimer.setInterval(*interval);
     stopReminderTimer.start();
 }
 
 void RosterWindow::OnStopTimerReminder()
 {
-    if (isTracking)
-        return;
+    const ReminderSchedule::Kind kind = ReminderSchedule::StopReminderShown(
+        isTracking, SettingsProvider::instance()->GetCurrentSettings().stopReminderType);
     const QString memo = misc.GetMemo();
-    switch (SettingsProvider::instance()->GetCurrentSettings().stopReminderType) {
-    case 0: {
+    switch (kind) {
+    case ReminderSchedule::Kind::Dialog: {
         StopReminder& reminder = misc.GetStopReminder();
         reminder.SetCurrentMemo(memo);
         reminder.setModal(true);
@@ -35,11 +38,11 @@ void RosterWindow::OnStopTimerReminder()
         reminder.activateWindow();
         break;
     }
-    case 1:
+    case ReminderSchedule::Kind::Notice:
         environment.showTrayWarning(
             tr("Stop reminder"), tr("Time tracking is stopped!\n\n Memo: ") + memo);
         break;
-    default:
+    case ReminderSchedule::Kind::None:
         break;
     }
 }
@@ -55,7 +58,7 @@ void RosterWindow::SetMemo(const QString& memoText, int timeOut)
 {
     if (memoReminderTimer.isActive())
         memoReminderTimer.stop();
-    if (timeOut > 0) {
+    if (ReminderSchedule::MemoReminderArmed(timeOut)) {
         memoReminderTimer.setInterval(timeOut);
         memoReminderTimer.start();
     }
@@ -78,14 +81,14 @@ void RosterWindow::OnMemoReminderTimer()
 {
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     const QString memo = misc.GetMemo();
-    switch (settings.memoReminderType) {
-    case 0: {
+    switch (ReminderSchedule::KindOf(settings.memoReminderType)) {
+    case ReminderSchedule::Kind::Dialog: {
         RemindDialog& reminder = misc.GetRemindDialog();
         reminder.SetCurrentMemoText(memo);
         reminder.showNormal();
         break;
     }
-    case 1: {
+    case ReminderSchedule::Kind::Notice: {
         popupWindow& popup = ScreenshotPopup();
         if (popup.isVisible())
             popup.close();
@@ -94,7 +97,7 @@ void RosterWindow::OnMemoReminderTimer()
             settings.popupTimeout * 1000, memoPopupSlideStep);
         break;
     }
-    default:
+    case ReminderSchedule::Kind::None:
         break;
     }
     // One reminder per memo: the next memo with an interval arms it again.

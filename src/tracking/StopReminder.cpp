@@ -1,22 +1,11 @@
 #include "StopReminder.h"
 
 #include "FormFit.h"
+#include "ReminderSchedule.h"
 #include "WindowSystem.h"
 #include "ui_StopReminder.h"
 
 #include <QCloseEvent>
-
-#include <array>
-
-namespace {
-
-const std::array<int, 5> remindIntervals { 2 * 60 * 1000, 5 * 60 * 1000, 10 * 60 * 1000,
-    15 * 60 * 1000, 30 * 60 * 1000 };
-// A stored position the list never had gives the default interval, not a reminder every
-// millisecond or none at all.
-const int defaultIndex = 3;
-
-} // namespace
 
 StopReminder::StopReminder(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::StopReminder>())
@@ -33,9 +22,7 @@ StopReminder::~StopReminder() = default;
 
 int StopReminder::RemindInterval(int index)
 {
-    if (index < 0 || index >= int(remindIntervals.size()))
-        index = defaultIndex;
-    return remindIntervals[index];
+    return ReminderSchedule::StopInterval(index);
 }
 
 void StopReminder::SetCurrentMemo(const QString& memo)
