@@ -1,5 +1,6 @@
 #include "RosterWindow.h"
 
+#include "CaptureInterval.h"
 #include "CaptureRoute.h"
 #include "LogCategories.h"
 #include "ServiceConfig.h"
@@ -10,8 +11,6 @@
 
 namespace {
 
-const int captureIntervalMs = 540 * 1000;
-const int longCaptureIntervalMs = 660 * 1000;
 const int screenshotPopupSlideMs = 2;
 
 } // namespace
@@ -28,12 +27,12 @@ void RosterWindow::SetEnvironment(const TrackingEnvironment& replacement)
 
 int RosterWindow::GetPopupTimeout()
 {
-    return Scaled(environment.randomDraw() == 0 ? longCaptureIntervalMs : captureIntervalMs);
+    return Scaled(CaptureInterval::NextMs(environment.randomDraw()));
 }
 
 int RosterWindow::Scaled(int msec) const
 {
-    return qMax(1, qRound(msec * timeScale));
+    return CaptureInterval::Scaled(msec, timeScale);
 }
 
 void RosterWindow::ConnectCapture()
