@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureEncoder.h"
+#include "CaptureRoute.h"
 #include "CaptureUploads.h"
 #include "ChatConnection.h"
 #include "ListWidgetManager.h"
@@ -327,15 +328,20 @@ private:
     void DiscardCapture();
     void SaveEncodedCaptures();
     bool TakePng(PendingCapture& capture);
+    // Uploads the capture at once, puts it behind the ones in the offline cache, or keeps it
+    // there while the service cannot be reached (CaptureRoute decides).
     void SaveCapture(const MiscFunctions::SCREENSHOT& shot);
+    void SaveBehindCached(const MiscFunctions::SCREENSHOT& shot);
     // The captures not saved yet, the one still in its popup too, go to the offline cache
     // (once encoded) instead of the uploads their saves would start; the popup is put away.
     void KeepCaptureInPopup();
     void KeepInCache(const MiscFunctions::SCREENSHOT& shot);
     void UploadAtOnce(const MiscFunctions::SCREENSHOT& shot);
     void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
+    // Offered to the cache when it has room, else lost; the status tells which.
+    void KeepOffline(const MiscFunctions::SCREENSHOT& shot, CaptureRoute::Way way);
     void OnCaptureNotKept();
-    void ShowCachedStatus(const QString& word);
+    void ShowCachedStatus(CaptureRoute::Word word);
 
     // Reminders.
     void DismissStopReminder();

@@ -1,5 +1,7 @@
 #include "RosterWindow.h"
 
+#include "CaptureInterval.h"
+#include "CaptureRoute.h"
 #include "LogCategories.h"
 #include "ServiceConfig.h"
 #include "SettingsProvider.h"
@@ -9,8 +11,6 @@
 
 namespace {
 
-const int captureIntervalMs = 540 * 1000;
-const int longCaptureIntervalMs = 660 * 1000;
 const int screenshotPopupSlideMs = 2;
 
 } // namespace
@@ -27,12 +27,12 @@ void RosterWindow::SetEnvironment(const TrackingEnvironment& replacement)
 
 int RosterWindow::GetPopupTimeout()
 {
-    return Scaled(environment.randomDraw() == 0 ? longCaptureIntervalMs : captureIntervalMs);
+    return Scaled(CaptureInterval::NextMs(environment.randomDraw()));
 }
 
 int RosterWindow::Scaled(int msec) const
 {
-    return qMax(1, qRound(msec * timeScale));
+    return CaptureInterval::Scaled(msec, timeScale);
 }
 
 void RosterWindow::ConnectCapture()
@@ -263,34 +263,44 @@ bool RosterWindow::TakePng(PendingCapture& capture)
 void RosterWindow::SaveCapture(const MiscFunctions::SCREENSHOT& shot)
 {
     // The popup stood between capture and save: the network is asked again, so an upload is
-    // sent only when it can be.
-    if (networkEnabled && environment.isNetworkEnabled() && environment.isServerEnabled()) {
-        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache  - check cache"));
-        if (offlineStorage.GetTotalStorageItems() < 1) {
-            UploadAtOnce(shot);
-            return;
-        }
-        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Some screens in cache"));
-        if (offlineStorage.AddToStorage(shot))
-            logManager.AddToLog(
-                LogManager::LOG_TEXT, QStringLiteral("Current show was added to cache"));
-        else
-            UploadAtOnce(shot); // the cache is full or cannot be written: this one goes now
-        if (offlineStorage.IsUploading())
-            return;
-        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload"));
-        // The upload reads the records itself: no list of every cached picture is read here.
-        offlineStorage.SetSecurityInfo(restApi.GetCurrentUserInfo());
-        logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Upload thread was runned"));
-        offlineStorage.UploadOfflineStorage();
+    // sent only when it can be. The service's host is looked up only while the network is up.
+    const bool online
+        = networkEnabled && environment.isNetworkEnabled() && environment.isServerEnabled();
+    logManager.AddToLog(LogManager::LOG_TEXT,
+        online ? QStringLiteral("Work with cache  - check cache")
+               : QStringLiteral("Network or server is disabled Work in cache"));
+    const CaptureRoute::Way way
+        = CaptureRoute::ForSave(online, offlineStorage.GetTotalStorageItems());
+    if (way == CaptureRoute::Way::Upload)
+        UploadAtOnce(shot);
+    else if (way == CaptureRoute::Way::BehindCached)
+        SaveBehindCached(shot);
+    else
+        KeepOffline(shot, way);
+}
+
+// Older captures wait in the cache: this one goes behind them, and the cache's upload sends
+// them in the order they were taken.
+void RosterWindow::SaveBehindCached(const MiscFunctions::SCREENSHOT& shot)
+{
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Some screens in cache"));
+    const bool taken = offlineStorage.AddToStorage(shot);
+    const CaptureRoute::Outcome outcome
+        = CaptureRoute::After(CaptureRoute::Way::BehindCached, taken, offlineStorage.IsUploading());
+    if (outcome.fate == CaptureRoute::Fate::Cached)
         logManager.AddToLog(
-            LogManager::LOG_TEXT, QStringLiteral("Upload thread was runned normal"));
-        ShowCachedStatus(tr("Uploading cache..."));
+            LogManager::LOG_TEXT, QStringLiteral("Current show was added to cache"));
+    else
+        UploadAtOnce(shot); // the cache is full or cannot be written: this one goes now
+    if (!outcome.startsCacheUpload)
         return;
-    }
-    logManager.AddToLog(
-        LogManager::LOG_TEXT, QStringLiteral("Network or server is disabled Work in cache"));
-    WriteToCache(shot);
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload"));
+    // The upload reads the records itself: no list of every cached picture is read here.
+    offlineStorage.SetSecurityInfo(restApi.GetCurrentUserInfo());
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Upload thread was runned"));
+    offlineStorage.UploadOfflineStorage();
+    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Upload thread was runned normal"));
+    ShowCachedStatus(outcome.word);
 }
 
 // Quitting ends the event loop before a popup could close, an encoding end or an upload be
@@ -336,7 +346,8 @@ void RosterWindow::KeepCaptureInPopup()
 void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
 {
     if (!offlineStorage.AddToStorage(shot))
-        qCWarning(captureLog) << "A capture of" << shot.time << "could not be kept: the cache is full";
+        qCWarning(captureLog) << "A capture of" << shot.time
+                              << "could not be kept: the cache is full";
 }
 
 void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)
@@ -347,32 +358,50 @@ void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to upload screenshot - ok"));
 }
 
+// A failed upload, or one that never left, is kept as a capture saved offline.
 void RosterWindow::WriteToCache(const MiscFunctions::SCREENSHOT& shot)
 {
-    const bool cacheFree = offlineStorage.GetCacheIsFree();
+    KeepOffline(shot, CaptureRoute::ForSave(false, offlineStorage.GetTotalStorageItems()));
+}
+
+void RosterWindow::KeepOffline(const MiscFunctions::SCREENSHOT& shot, CaptureRoute::Way way)
+{
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Try to work with cache"));
-    if (cacheFree) {
+    bool taken = false;
+    if (CaptureRoute::OffersToCache(way)) {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache"));
-        if (offlineStorage.AddToStorage(shot)) {
-            logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache - ok"));
-            ShowCachedStatus(tr("Writing to cache..."));
-            return;
-        }
+        taken = offlineStorage.AddToStorage(shot);
     }
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache was failed"));
-    ShowCachedStatus(tr("Cache is full"));
+    const CaptureRoute::Outcome outcome
+        = CaptureRoute::After(way, taken, offlineStorage.IsUploading());
+    logManager.AddToLog(LogManager::LOG_TEXT,
+        outcome.fate == CaptureRoute::Fate::Cached ? QStringLiteral("Work with cache - ok")
+                                                   : QStringLiteral("Work with cache was failed"));
+    ShowCachedStatus(outcome.word);
 }
 
 // A capture the cache took could not be written after all: it is lost, as with a full cache.
 void RosterWindow::OnCaptureNotKept()
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Work with cache was failed"));
-    ShowCachedStatus(tr("Cache is full"));
+    ShowCachedStatus(CaptureRoute::Word::CacheFull);
 }
 
-void RosterWindow::ShowCachedStatus(const QString& word)
+void RosterWindow::ShowCachedStatus(CaptureRoute::Word word)
 {
-    cacheStatusText = word;
+    switch (word) {
+    case CaptureRoute::Word::None:
+        return;
+    case CaptureRoute::Word::UploadingCache:
+        cacheStatusText = tr("Uploading cache...");
+        break;
+    case CaptureRoute::Word::WritingToCache:
+        cacheStatusText = tr("Writing to cache...");
+        break;
+    case CaptureRoute::Word::CacheFull:
+        cacheStatusText = tr("Cache is full");
+        break;
+    }
     KeepStatusToRestore();
     ChangeStatus(RosterManager::STATUS_ONLINE_CACHED);
 }

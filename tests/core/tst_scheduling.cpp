@@ -1,3 +1,4 @@
+#include "CaptureInterval.h"
 #include "SerialWorker.h"
 #include "ThreadPriority.h"
 #include "TimerPhase.h"
@@ -32,6 +33,29 @@ private slots:
         QFETCH(int, offset);
         QFETCH(int, wait);
         QCOMPARE(TimerPhase::MsUntil(now, period, offset), wait);
+    }
+
+    // The interval after a capture, under the time scale.
+    void capturesFollowEachOtherAtTheirInterval_data()
+    {
+        QTest::addColumn<int>("draw");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("a draw of 0") << 0 << 1.0 << 660000;
+        QTest::newRow("a draw of 1") << 1 << 1.0 << 540000;
+        QTest::newRow("the largest draw") << RAND_MAX << 1.0 << 540000;
+        QTest::newRow("scaled") << 1 << 0.001 << 540;
+        QTest::newRow("scaled, a draw of 0") << 0 << 0.001 << 660;
+        QTest::newRow("rounded down") << 1 << 0.00001 << 5; // 5.4 ms
+        QTest::newRow("rounded up") << 0 << 0.00001 << 7; // 6.6 ms
+        QTest::newRow("never below 1 ms") << 1 << 0.000000001 << 1;
+    }
+    void capturesFollowEachOtherAtTheirInterval()
+    {
+        QFETCH(int, draw);
+        QFETCH(double, scale);
+        QFETCH(int, interval);
+        QCOMPARE(CaptureInterval::Scaled(CaptureInterval::NextMs(draw), scale), interval);
     }
 
     // The timer runs at once with its interval as set, ticks, and a timer stopped before its
