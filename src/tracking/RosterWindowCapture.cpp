@@ -336,7 +336,8 @@ void RosterWindow::KeepCaptureInPopup()
 void RosterWindow::KeepInCache(const MiscFunctions::SCREENSHOT& shot)
 {
     if (!offlineStorage.AddToStorage(shot))
-        qCWarning(captureLog) << "A capture of" << shot.time << "could not be kept: the cache is full";
+        qCWarning(captureLog) << "A capture of" << shot.time
+                              << "could not be kept: the cache is full";
 }
 
 void RosterWindow::UploadAtOnce(const MiscFunctions::SCREENSHOT& shot)
@@ -373,6 +374,5 @@ void RosterWindow::OnCaptureNotKept()
 void RosterWindow::ShowCachedStatus(const QString& word)
 {
     cacheStatusText = word;
-    KeepStatusToRestore();
-    ChangeStatus(RosterManager::STATUS_ONLINE_CACHED);
+    ChangeStatus(statusRestore.OnCaptureCached(currentStatus));
 }
