@@ -56,13 +56,11 @@ struct Walk
             tracking = false;
             return RosterManager::STATUS_DND;
         }
-        if (event == "available")
-            return StatusRestore::Available(tracking);
         if (event == "busy")
             return StatusRestore::Busy(tracking);
-        if (event == "start" || event == "start working") {
+        if (event == "start") {
             tracking = true;
-            return rule.AtStart(shown, event == "start working");
+            return rule.AtStart(shown, false);
         }
         // A screen lock or screen saver, with the setting to stop on it, stops tracking.
         if (event == "stop" || event == "lock") {
@@ -118,15 +116,10 @@ private slots:
             << QStringList { "sign in > online", "start > online working",
                    "away > idle working, idle begun", "lock > online",
                    "away > idle, keeping online", "input > online" };
-        QTest::newRow("lock while busy working")
-            << QStringList { "sign in > online", "busy > busy", "start > busy working",
-                   "lock > busy", "away > idle, keeping busy, idle begun", "input > busy" };
         QTest::newRow("start while idle, then back at the desk")
             << QStringList { "sign in > online", "busy > busy", "away > idle, idle begun",
                    "start > busy working", "away > idle working, keeping busy working",
                    "input > busy working" };
-        QTest::newRow("working at start overrides busy") << QStringList { "sign in > online",
-            "busy > busy", "start working > online working", "stop > online" };
         QTest::newRow("network lost and back while tracking") << QStringList { "sign in > online",
             "start > online working", "network lost > cached, keeping online working",
             "network lost > =", "network back > online working", "network back > =" };
@@ -155,9 +148,6 @@ private slots:
                    "away > idle, keeping busy, idle begun", "sign out > busy, keeping online",
                    "sign in > online", "input > =", "away > idle, keeping online, idle begun",
                    "input > online" };
-        QTest::newRow("menu picks read in the tracking state")
-            << QStringList { "sign in > online", "start > online working", "busy > busy working",
-                   "available > online working", "stop > online", "busy > busy" };
     }
 
     void sequences()
