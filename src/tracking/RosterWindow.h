@@ -16,6 +16,7 @@
 #include "RosterManager.h"
 #include "RosterRefreshCompare.h"
 #include "RosterRowIndex.h"
+#include "StatusRestore.h"
 #include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
 #include "WaitingMessages.h"
@@ -395,9 +396,7 @@ private:
     void ShowChatAndTeamCount();
     void CheckUniverseAccess();
     void CheckNetwork();
-    void KeepStatusToRestore();
-    RosterManager::STATUS StatusToRestore() const;
-    RosterManager::STATUS UnderlyingStatus() const;
+    StatusRestore::Query NetworkQuery() const;
 
     // Roster upkeep and pictures.
     void ConstructRosterList();
@@ -464,7 +463,6 @@ private:
     bool isTracking = false;
     bool isSignedIn = false;
     bool exitConfirmPending = false;
-    bool isIdle = false;
     bool warningShown = false;
     bool showStopPopup = true;
     bool networkEnabled = false; // as the platform reported it at the last capture
@@ -500,8 +498,8 @@ private:
     PictureGrab snapGrab;
 
     // State checker.
-    // The status idle time or network loss took the place of; never an idle or cached one.
-    RosterManager::STATUS savedStatus = RosterManager::STATUS_ONLINE;
+    // The status idle time, network loss or a cached capture took the place of.
+    StatusRestore statusRestore;
     // What the activity log was last told of the chats and the network (-1: nothing yet).
     int loggedChatCount = -1;
     int stateChecksPutOff = 0; // ticks waiting for a grab to come back

@@ -402,6 +402,5 @@ void RosterWindow::ShowCachedStatus(CaptureRoute::Word word)
         cacheStatusText = tr("Cache is full");
         break;
     }
-    KeepStatusToRestore();
-    ChangeStatus(RosterManager::STATUS_ONLINE_CACHED);
+    ChangeStatus(statusRestore.OnCaptureCached(currentStatus));
 }

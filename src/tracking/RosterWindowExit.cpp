@@ -144,8 +144,7 @@ void RosterWindow::ForgetMember()
     if (RemindDialog* reminder = misc.RemindDialogHolder().IfMade())
         reminder->hide();
     cacheStatusText.clear();
-    savedStatus = RosterManager::STATUS_ONLINE;
-    isIdle = false;
+    statusRestore.Forget();
     ui->lblTessivanorAboutText->clear();
     ui->lstTeamWorkTools->clear();
     ui->showArea->setCurrentIndex(0);

@@ -49,7 +49,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
 
     SetSignedIn(true);
     logManager.AddToLog(LogManager::LOG_SIGNED_IN, misc.GetUsername());
-    currentStatus = RosterManager::STATUS_ONLINE;
+    currentStatus = StatusRestore::AtSignIn();
     isTracking = false;
 
     if (SettingsProvider::instance()->GetCurrentSettings().setReminderOnStop)
@@ -79,7 +79,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     TrayIcon& tray = misc.GetTrayIcon();
     tray.ChangeSign(true);
     tray.SetContextMenu();
-    ChangeStatus(RosterManager::STATUS_ONLINE);
+    ChangeStatus(StatusRestore::AtSignIn());
     RedrawRosterAsShown();
 
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start connect to jabber server"));

@@ -7,16 +7,9 @@
 
 namespace {
 
-const int idleLimitMs = 900 * 1000;
-const int inputJustNowMs = 999;
 const float tickSeconds = 0.25f;
 // A grab that keeps the X server longer than this no longer holds the ticks back.
 const int maxStateChecksPutOff = 4;
-
-bool IsIdle(RosterManager::STATUS status)
-{
-    return status == RosterManager::STATUS_IDLE_WORKING || status == RosterManager::STATUS_IDLE;
-}
 
 } // namespace
 
@@ -36,42 +29,24 @@ void RosterWindow::StateChecker()
     ShowChatAndTeamCount();
     if (!isTracking) {
         loggedNetwork = -1; // the next tracking period tells it afresh
-        // A cached status left by the last save of a tracking period goes once the network is
-        // there, as it would while tracking.
-        if (currentStatus == RosterManager::STATUS_ONLINE_CACHED && !isIdle
-            && environment.isNetworkEnabled())
-            ChangeStatus(StatusToRestore());
+        if (const auto status = statusRestore.OnCheckNotTracking(currentStatus, NetworkQuery()))
+            ChangeStatus(*status);
         return;
     }
     CheckUniverseAccess();
     CheckNetwork();
 }
 
-// Idle time and network loss each show their own status over the one they replace, which is
-// kept once in savedStatus. Idle shows on top of network loss; each tick changes the status at
-// most once.
+// Idle time and network loss each show their own status over the one they replace, which
+// statusRestore keeps; idle shows over network loss.
 void RosterWindow::CheckIdleTime()
 {
-    if (environment.idleTime() >= idleLimitMs) {
-        if (!IsIdle(currentStatus)) {
-            KeepStatusToRestore();
-            ChangeStatus(
-                isTracking ? RosterManager::STATUS_IDLE_WORKING : RosterManager::STATUS_IDLE);
-        }
-        if (!isIdle) {
-            logManager.AddToLog(LogManager::LOG_STOPPED_BY_IDLE_TIME);
-        }
-        isIdle = true;
-        return;
-    }
-    if (!isIdle || environment.idleTime() > inputJustNowMs)
-        return;
-    isIdle = false;
-    // Back at the desk while the network is still gone: straight to the cached status.
-    if (isTracking && !environment.isNetworkEnabled())
-        ChangeStatus(RosterManager::STATUS_ONLINE_CACHED);
-    else
-        ChangeStatus(StatusToRestore());
+    const StatusRestore::IdleStep step = statusRestore.OnIdleTime(
+        environment.idleTime(), currentStatus, isTracking, NetworkQuery());
+    if (step.show)
+        ChangeStatus(*step.show);
+    if (step.idleBegun)
+        logManager.AddToLog(LogManager::LOG_STOPPED_BY_IDLE_TIME);
 }
 
 void RosterWindow::CheckLockAndScreensaver()
@@ -150,49 +125,21 @@ void RosterWindow::CheckNetwork()
     if (!network) {
         if (changed)
             logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Network is disabled now."));
-        // While idle the idle status stays; the cached one follows at the first input.
-        if (currentStatus == RosterManager::STATUS_ONLINE_CACHED || isIdle)
-            return;
-        KeepStatusToRestore();
-        ChangeStatus(RosterManager::STATUS_ONLINE_CACHED);
+        if (const auto status = statusRestore.OnNetworkLost(currentStatus))
+            ChangeStatus(*status);
         return;
     }
     if (changed)
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Network is enabled now"));
     if (!environment.isNetworkEnabled())
         return;
-    if (currentStatus == RosterManager::STATUS_ONLINE_CACHED)
-        ChangeStatus(StatusToRestore());
+    if (const auto status = statusRestore.OnNetworkBack(currentStatus, isTracking))
+        ChangeStatus(*status);
 }
 
-// Keeps the status shown unless it is itself an idle or cached one standing in for another.
-void RosterWindow::KeepStatusToRestore()
+StatusRestore::Query RosterWindow::NetworkQuery() const
 {
-    if (!IsIdle(currentStatus) && currentStatus != RosterManager::STATUS_ONLINE_CACHED
-        && currentStatus != RosterManager::STATUS_NONE)
-        savedStatus = currentStatus;
-}
-
-// The status shown, or the one an idle or cached status stands in for.
-RosterManager::STATUS RosterWindow::UnderlyingStatus() const
-{
-    if (IsIdle(currentStatus) || currentStatus == RosterManager::STATUS_ONLINE_CACHED)
-        return savedStatus;
-    return currentStatus;
-}
-
-// The kept status as it reads in the present tracking state: a working status only while
-// tracking, and the other way round.
-RosterManager::STATUS RosterWindow::StatusToRestore() const
-{
-    switch (savedStatus) {
-    case RosterManager::STATUS_ONLINE_WORKING:
-    case RosterManager::STATUS_ONLINE:
-        return isTracking ? RosterManager::STATUS_ONLINE_WORKING : RosterManager::STATUS_ONLINE;
-    case RosterManager::STATUS_DND_WORKING:
-    case RosterManager::STATUS_DND:
-        return isTracking ? RosterManager::STATUS_DND_WORKING : RosterManager::STATUS_DND;
-    default:
-        return savedStatus;
-    }
+    return [this] {
+        return environment.isNetworkEnabled();
+    };
 }

@@ -85,10 +85,10 @@ void RosterWindow::ChangeStatus(RosterManager::STATUS status)
 
 void RosterWindow::on_actionAvailable_triggered()
 {
-    ChangeStatus(isTracking ? RosterManager::STATUS_ONLINE_WORKING : RosterManager::STATUS_ONLINE);
+    ChangeStatus(StatusRestore::Available(isTracking));
 }
 
 void RosterWindow::on_actionBusy_triggered()
 {
-    ChangeStatus(isTracking ? RosterManager::STATUS_DND_WORKING : RosterManager::STATUS_DND);
+    ChangeStatus(StatusRestore::Busy(isTracking));
 }

@@ -94,12 +94,7 @@ void RosterWindow::StartTracking()
     ui->menuScreensnap->setEnabled(true);
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    // An idle or cached status decides by the status it stands in for.
-    if (settings.setMyChatStatusToWorkingAtStart
-        || UnderlyingStatus() == RosterManager::STATUS_ONLINE)
-        ChangeStatus(RosterManager::STATUS_ONLINE_WORKING);
-    else
-        ChangeStatus(RosterManager::STATUS_DND_WORKING);
+    ChangeStatus(statusRestore.AtStart(currentStatus, settings.setMyChatStatusToWorkingAtStart));
 
     ResetWorkingTime();
     workingTimeTimer.setInterval(workingTimeTickMs);
@@ -124,9 +119,7 @@ void RosterWindow::StopTracking()
     // No team is tracked now, so none stays checked in the main window's menu either.
     UncheckTeamMenu();
 
-    ChangeStatus(UnderlyingStatus() == RosterManager::STATUS_ONLINE_WORKING
-            ? RosterManager::STATUS_ONLINE
-            : RosterManager::STATUS_DND);
+    ChangeStatus(statusRestore.AtStop(currentStatus));
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     if (settings.setMyChatStatusToPrivateWhenStop)
         ChangeStatus(RosterManager::STATUS_DND);
