@@ -4,10 +4,16 @@
 
 #include <QFlags>
 #include <QList>
+#include <QPair>
+#include <QVector>
+
+#include <functional>
 
 // The rules by which a refresh's roster reaches the one shown, decided from the records alone:
-// whether the rows can be patched or the roster is drawn anew, and what of each member changes.
-// A refresh then touches only the rows and roles these name.
+// whether the rows can be patched or the roster is drawn anew, which members' rows are patched
+// and what of each changes, what the screenshot and avatar passes give a row, and what pictures a
+// full reload keeps. The window applies what these decide and touches only the rows and roles
+// they name.
 class RosterMerge
 {
 public:
@@ -41,6 +47,29 @@ public:
         StoppedWorking // no picture any more: the member stopped working
     };
 
+    // A member by its team's position in a received roster and its own within the team.
+    using Position = QPair<int, int>;
+    // The row of the member with these team and member ids, -1 when it has none.
+    using RowOf = std::function<int(int groupID, int contactID)>;
+
+    // A member a refresh patches. The records are valid until the model changes.
+    struct Patch
+    {
+        const Member* shown = nullptr; // the model's record
+        const Member* received = nullptr;
+        int row = -1; // -1: the member has no row, only the model takes the change
+        Changes changes;
+    };
+
+    // A member row the screenshot pass patches. The records are valid until the model changes.
+    struct ScreenshotPatch
+    {
+        const Member* shown = nullptr;
+        const Member* received = nullptr;
+        int row = -1;
+        ScreenshotStep step = ScreenshotStep::Keep;
+    };
+
     // Equal counts alone are not enough: a member leaving while another joins would keep the
     // leaver's row and hide the newcomer.
     static Plan PlanFor(const GroupList& shown, const GroupList& received);
@@ -50,6 +79,29 @@ public:
     // The same picture as the one shown (the REST client hands back the picture it already had
     // when the service sends the same bytes) is kept: its row is not touched.
     static ScreenshotStep ScreenshotPass(const Member& shown, const Member& received);
+
+    // With PatchRows, hands `apply` in roster order each received member (of those `only` names,
+    // or every one when it is null) that the model holds and that changed. Each is looked up
+    // through the model's index and the row index, and decided against the model as the patches
+    // before it left it: `apply` may write its member back (a member listed twice ends as its
+    // last listing says).
+    static void ForEachPatch(const GroupList& received, const QVector<Position>* only,
+        const RosterManager& shown, const RowOf& rowOf,
+        const std::function<void(const Patch&)>& apply);
+    // The screenshot pass: hands `apply` in roster order each received member with a row whose
+    // picture ScreenshotPass does not keep, decided as ForEachPatch decides.
+    static void ForEachScreenshotPatch(const GroupList& received, const RosterManager& shown,
+        const RowOf& rowOf, const std::function<void(const ScreenshotPatch&)>& apply);
+
+    // A full reload arrives without pictures; members who stay keep the ones already downloaded
+    // until the next picture pass brings newer ones. A member `received` lists without a
+    // screenshot no longer works and gets none.
+    static GroupList WithPicturesKept(GroupList received, const GroupList& shown);
+
+    // The avatar the avatar pass gives the member row with these ids, from its answer (held in a
+    // model of its own for the lookup): none when the answer does not list the member, or lists
+    // an avatar that did not arrive; the row and the model keep theirs.
+    static const QPixmap* AvatarFor(const RosterManager& answer, int groupID, int contactID);
 
     // Pixels in both directions; a failed download arrives as a null picture.
     static bool HasPicture(const QPixmap& picture);

@@ -5,7 +5,6 @@
 #include "RosterRelease.h"
 
 #include <QList>
-#include <QPair>
 #include <QVector>
 
 #include <optional>
@@ -21,8 +20,7 @@ class RosterRefreshCompare
 public:
     using GroupList = RosterMerge::GroupList;
     using Team = RosterManager::ROSTER_GROUP_ITEM;
-    // A member by its team's position in the received roster and its own within the team.
-    using Position = QPair<int, int>;
+    using Position = RosterMerge::Position;
 
     struct Outcome
     {

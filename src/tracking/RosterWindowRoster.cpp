@@ -7,7 +7,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QHash>
 #include <QListWidget>
 #include <QScrollBar>
 
@@ -16,79 +15,18 @@ namespace {
 using GroupList = QList<RosterManager::ROSTER_GROUP_ITEM>;
 using Member = RosterManager::ROSTER_ITEM;
 
-bool HasPicture(const QPixmap& picture)
-{
-    return RosterMerge::HasPicture(picture);
-}
-
 // Lookups answer a record with both ids -1 when the member is not there.
 bool IsFound(const Member& member)
 {
     return member.contactID != -1 || member.groupID != -1;
 }
 
-// A full reload arrives without pictures; members who stay keep the ones already downloaded
-// until the next picture pass brings newer ones.
-GroupList WithPicturesKept(GroupList groups, const GroupList& previous)
+// The rows of the index, as the merge rules ask for them.
+RosterMerge::RowOf RowsOf(const RosterRowIndex& rows)
 {
-    QHash<int, QPixmap> avatars;
-    QHash<int, QPixmap> screenshots;
-    for (const RosterManager::ROSTER_GROUP_ITEM& group : previous) {
-        for (const Member& member : group.contacts) {
-            if (HasPicture(member.avatar))
-                avatars.insert(member.contactID, member.avatar);
-            if (HasPicture(member.screenshot))
-                screenshots.insert(member.contactID, member.screenshot);
-        }
-    }
-    for (RosterManager::ROSTER_GROUP_ITEM& group : groups) {
-        for (Member& member : group.contacts) {
-            if (!HasPicture(member.avatar))
-                member.avatar = avatars.value(member.contactID);
-            // A member the service lists without a screenshot no longer works.
-            if (!HasPicture(member.screenshot) && !member.screenshotUrl.isEmpty())
-                member.screenshot = screenshots.value(member.contactID);
-        }
-    }
-    return groups;
-}
-
-// Calls `visit` with each received member `only` names (positions in roster order), or with
-// every received member when it is null.
-template<typename Visit>
-void ForEachReceived(
-    const GroupList& received, const QVector<RosterRefreshCompare::Position>* only, Visit visit)
-{
-    if (only) {
-        for (const RosterRefreshCompare::Position& position : *only)
-            visit(received.at(position.first).contacts.at(position.second));
-        return;
-    }
-    for (const RosterManager::ROSTER_GROUP_ITEM& team : received) {
-        for (const Member& update : team.contacts)
-            visit(update);
-    }
-}
-
-// Calls `merge` with each received member (of those `only` names, when given) the model holds
-// and `changes` names, a copy of the model's record of that member and its row; the copy goes
-// back into the model when `merge` answers that it changed. Rows are found through the index (a
-// shared copy, which a change of rows meanwhile cannot take away), not by walking the list for
-// each member, and only the members that changed are copied.
-template<typename Changes, typename Merge>
-void MergeReceivedMembers(const GroupList& received,
-    const QVector<RosterRefreshCompare::Position>* only, RosterManager& model, QListWidget* list,
-    const RosterRowIndex rows, Changes changes, Merge merge)
-{
-    ForEachReceived(received, only, [&](const Member& update) {
-        const Member* shown = model.FindRosterItem(update.groupID, update.contactID);
-        const int row = shown ? rows.Row(update.groupID, update.contactID) : -1;
-        if (!shown || !changes(*shown, update, row))
-            return;
-        Member member = *shown;
-        if (merge(update, member, row, list->item(row)))
-            model.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
-    });
+    return [&rows](int groupID, int contactID) {
+        return rows.Row(groupID, contactID);
+    };
 }
 
 // Whether the selector lists exactly these teams' names, in order.
@@ -257,7 +195,7 @@ void RosterWindow::OnRosterReceived()
         } else {
             logManager.AddToLog(LogManager::LOG_TEXT,
                 QStringLiteral("Need full roster redraw. Read roster from API object"));
-            rosterManager.SetRosterList(WithPicturesKept(received, shown), false);
+            rosterManager.SetRosterList(RosterMerge::WithPicturesKept(received, shown), false);
             logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start roster redraw"));
             RedrawRosterAsShown();
             logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Roster readraw completed"));
@@ -286,14 +224,17 @@ void RosterWindow::CheckForRosterUpdates(
     QListWidget* list = ui->lstRoster;
     // With offline members hidden, a member crossing offline gets or loses a row.
     bool rowsChange = false;
-
-    MergeReceivedMembers(
-        received, changed, rosterManager, list, RowIndex(),
-        [](const Member& shown, const Member& update, int row) {
-            return RosterMerge::Compare(shown, update, row >= 0) != RosterMerge::NoChange;
-        },
-        [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
-            const RosterMerge::Changes changes = RosterMerge::Compare(member, update, item);
+    // Rows are found through the index (a shared copy, which a change of rows meanwhile cannot
+    // take away), not by walking the list for each member, and only the members that changed
+    // are copied.
+    const RosterRowIndex rows = RowIndex();
+    RosterMerge::ForEachPatch(
+        received, changed, rosterManager, RowsOf(rows), [&](const RosterMerge::Patch& patch) {
+            const Member& update = *patch.received;
+            const RosterMerge::Changes changes = patch.changes;
+            const int row = patch.row;
+            QListWidgetItem* item = list->item(row);
+            Member member = *patch.shown;
             if (changes & RosterMerge::WorkingChanged) {
                 member.isWorking = update.isWorking;
                 listWidgetManager.UpdateItemByIndex(
@@ -319,7 +260,7 @@ void RosterWindow::CheckForRosterUpdates(
                 if (!showOffline && (changes & RosterMerge::CrossedOffline))
                     rowsChange = true;
             }
-            return changes != RosterMerge::NoChange;
+            rosterManager.SetRosterItemByIndexrs(update.groupID, update.contactID, member);
         });
     if (rowsChange)
         RedrawRoster(groupByTeam, showOffline);
@@ -414,16 +355,16 @@ void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
         const QList<int> ids = ListWidgetManager::GetGroupAndContactID(item);
         if (ids.size() != 2)
             continue;
-        const Member received = lookup.GetRosterItemByIndexes(ids.at(0), ids.at(1));
-        if (!IsFound(received) || RosterMerge::DownloadFailed(received.avatar, received.avatarUrl))
+        const QPixmap* avatar = RosterMerge::AvatarFor(lookup, ids.at(0), ids.at(1));
+        if (!avatar)
             continue;
         listWidgetManager.UpdateItemByIndex(
-            list, row, ListWidgetManager::ROLE_AVATAR, QVariant::fromValue(received.avatar));
+            list, row, ListWidgetManager::ROLE_AVATAR, QVariant::fromValue(*avatar));
         // Only the avatar: the model's screenshot and the rest are newer than this answer's.
         Member member = rosterManager.GetRosterItemByIndexes(ids.at(0), ids.at(1));
         if (!IsFound(member))
             continue;
-        member.avatar = received.avatar;
+        member.avatar = *avatar;
         rosterManager.SetRosterItemByIndexrs(ids.at(0), ids.at(1), member);
     }
 }
@@ -431,33 +372,32 @@ void RosterWindow::UpdateRosterAvatars(const GroupList& teams)
 void RosterWindow::CheckForScreensUpdates()
 {
     QListWidget* list = ui->lstRoster;
-    MergeReceivedMembers(
-        restApi.GetRosterList(), nullptr, rosterManager, list, RowIndex(),
-        [](const Member& shown, const Member& update, int row) {
-            return row >= 0
-                && RosterMerge::ScreenshotPass(shown, update) != RosterMerge::ScreenshotStep::Keep;
-        },
-        [&](const Member& update, Member& member, int row, QListWidgetItem* item) {
+    const RosterRowIndex rows = RowIndex();
+    RosterMerge::ForEachScreenshotPatch(restApi.GetRosterList(), rosterManager, RowsOf(rows),
+        [&](const RosterMerge::ScreenshotPatch& patch) {
+            QListWidgetItem* item = list->item(patch.row);
             if (!item)
-                return false;
-            switch (RosterMerge::ScreenshotPass(member, update)) {
+                return;
+            Member member = *patch.shown;
+            switch (patch.step) {
             case RosterMerge::ScreenshotStep::Keep:
-                return false;
+                return;
             case RosterMerge::ScreenshotStep::Take:
-                member.screenshot = update.screenshot;
+                member.screenshot = patch.received->screenshot;
                 listWidgetManager.ConstructListWidgetItemWithScreenshot(item, member);
-                return true;
+                break;
             case RosterMerge::ScreenshotStep::StoppedWorking:
                 member.isWorking = false;
                 member.memo.clear();
                 member.screenshot = QPixmap();
                 item->setData(ListWidgetManager::ROLE_WORKING, false);
                 item->setData(ListWidgetManager::ROLE_MEMO, QString());
-                listWidgetManager.UpdateItemByIndex(
-                    list, row, ListWidgetManager::ROLE_SCREENSHOT, QVariant::fromValue(QPixmap()));
-                return true;
+                listWidgetManager.UpdateItemByIndex(list, patch.row,
+                    ListWidgetManager::ROLE_SCREENSHOT, QVariant::fromValue(QPixmap()));
+                break;
             }
-            return false;
+            rosterManager.SetRosterItemByIndexrs(
+                patch.received->groupID, patch.received->contactID, member);
         });
 }
 
