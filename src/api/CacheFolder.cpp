@@ -367,8 +367,8 @@ CacheFolder::FileState CacheFolder::ScanFile(
             continue;
         }
         const qint64 next = FindNextEntry(file, offset + 1, fileSize);
-        qCWarning(cacheLog) << "Offline cache" << path << "has" << next - offset << "unreadable bytes after"
-                   << records->size() << "records";
+        qCWarning(cacheLog) << "Offline cache" << path << "has" << next - offset
+                            << "unreadable bytes after" << records->size() << "records";
         if (damaged)
             damaged->append({ offset, next - offset });
         offset = next;

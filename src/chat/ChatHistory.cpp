@@ -64,7 +64,8 @@ bool ChatHistory::AppendHistory(const QString& fileName, const HistoryEntry& ent
 {
     const QByteArray records = HistoryRecord::Encode(entry);
     if (records.isEmpty()) {
-        qCWarning(chatHistoryLog) << "Chat message not stored: no valid date or identifiers" << fileName;
+        qCWarning(chatHistoryLog) << "Chat message not stored: no valid date or identifiers"
+                                  << fileName;
         return false;
     }
     const int slash = fileName.lastIndexOf(QLatin1Char('/'));
@@ -88,7 +89,8 @@ bool ChatHistory::AppendHistory(const QString& fileName, const HistoryEntry& ent
     data += records;
     // One write, so another writer's record never lands inside this one.
     if (file.write(data) != data.size()) {
-        qCWarning(chatHistoryLog) << "Writing the chat history failed:" << fileName << file.errorString();
+        qCWarning(chatHistoryLog) << "Writing the chat history failed:" << fileName
+                                  << file.errorString();
         file.resize(size);
         return false;
     }

@@ -7,9 +7,9 @@
 #include "HistoryPeriodReader.h"
 #include "LogCategories.h"
 #include "ShownText.h"
+#include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_ChatWindowDialog.h"
-#include "WindowSystem.h"
 
 #include <QDateTime>
 #include <QKeyEvent>

@@ -106,7 +106,8 @@ bool Refresh(const QString& executable)
     // A pipe in the entry's place would block the start for good.
     QFile file;
     if (!RegularFile::OpenForReading(&file, FilePath())) {
-        qCWarning(autostartLog) << "The autostart entry" << FilePath() << "is not a readable file; left as is";
+        qCWarning(autostartLog) << "The autostart entry" << FilePath()
+                                << "is not a readable file; left as is";
         return true;
     }
     QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));

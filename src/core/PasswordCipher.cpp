@@ -66,7 +66,8 @@ const Crypto* crypto()
         MQ_CRYPTO_FUNCTIONS(MQ_CRYPTO_RESOLVE)
 #undef MQ_CRYPTO_RESOLVE
         if (!complete) {
-            qCWarning(passwordLog) << "libcrypto.so.3 lacks a function the password encryption uses";
+            qCWarning(passwordLog)
+                << "libcrypto.so.3 lacks a function the password encryption uses";
             return nullptr;
         }
         return functions;

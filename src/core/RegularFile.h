@@ -5,7 +5,6 @@
 
 class QFile;
 
-
 // Data files are opened only when they are regular files: a pipe in their place would block the
 // open or the first read for good, and a device would feed the reader without end.
 namespace RegularFile {

@@ -180,8 +180,8 @@ bool Screen(const QString& path)
         if (IsSafeValue(value, utf8))
             continue;
         qCWarning(settingsScreenLog) << "Preferences: the damaged value of"
-                             << data.mid(line.start, line.equals - line.start).trimmed()
-                             << "is dropped; it reads as its default";
+                                     << data.mid(line.start, line.equals - line.start).trimmed()
+                                     << "is dropped; it reads as its default";
         kept += data.mid(copied, line.start - copied);
         copied = line.end;
     }
@@ -191,7 +191,8 @@ bool Screen(const QString& path)
         QSaveFile target(path);
         if (!target.open(QIODevice::WriteOnly) || target.write(kept) != kept.size()
             || !target.commit()) {
-            qCWarning(settingsScreenLog) << "Preferences: cannot rewrite" << path << target.errorString();
+            qCWarning(settingsScreenLog)
+                << "Preferences: cannot rewrite" << path << target.errorString();
             return false;
         }
     }

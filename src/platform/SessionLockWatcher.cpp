@@ -70,7 +70,8 @@ void SessionLockWatcher::FindDisplaySession()
     WhenAnswered(m_bus.asyncCall(get), [this](const QDBusPendingCall& call) {
         QDBusPendingReply<QDBusVariant> reply = call;
         if (!reply.isValid()) {
-            qCDebug(platformLog) << "No logind session for this process:" << reply.error().message();
+            qCDebug(platformLog) << "No logind session for this process:"
+                                 << reply.error().message();
             return;
         }
         // The user's graphical session as (id, object path).

@@ -5,9 +5,9 @@
 #include "RestAPI.h"
 #include "SettingsProvider.h"
 #include "SnapFiles.h"
+#include "WindowSystem.h"
 #include "tracking/DialogPlacement.h"
 #include "ui_ScreenSnapSaveDialog.h"
-#include "WindowSystem.h"
 
 #include <QBuffer>
 #include <QClipboard>

@@ -248,7 +248,7 @@ void MiscFunctions::OnScreenIsReady(const QString& title, const QString& descrip
     }
     if (!apiHandle) {
         qCDebug(snapLog) << "No REST client to upload the screen snap through; kept in"
-                 << KeepSnap({ 0, title, picture });
+                         << KeepSnap({ 0, title, picture });
         return;
     }
     const quint64 upload = apiHandle->UploadScreensnap(title, description, QStringLiteral(" "),

@@ -28,7 +28,8 @@ double TimeScaleFromEnvironment()
     const double factor = text.toDouble(&ok);
     if (ok && factor > 0 && factor <= 1)
         return factor;
-    qCWarning(configLog) << "MOVARELQUINTASH_TIME_SCALE must be a number above 0 and up to 1, not" << text;
+    qCWarning(configLog) << "MOVARELQUINTASH_TIME_SCALE must be a number above 0 and up to 1, not"
+                         << text;
     return 1;
 }
 

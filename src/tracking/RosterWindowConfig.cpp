@@ -125,9 +125,9 @@ void RosterWindow::ApplyLogSettings(const SettingsProvider::SETTINGS& settings)
     const QString folder
         = LogManager::UsableFolder(settings.logLocation, AppInfo::userDataFolder());
     if (folder != settings.logLocation)
-        qCWarning(logFilesLog).noquote() << "The log folder" << settings.logLocation
-                             << "is not an absolute folder the member may write to; logging to"
-                             << folder;
+        qCWarning(logFilesLog).noquote()
+            << "The log folder" << settings.logLocation
+            << "is not an absolute folder the member may write to; logging to" << folder;
     logManager.SetLogPath(
         folder + QLatin1Char('/') + AppInfo::applicationName + QStringLiteral(".log"));
     logManager.SetLimitSize(settings.isLimitLogSize ? settings.totalLogSize : 0);
