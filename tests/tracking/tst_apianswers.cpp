@@ -3,7 +3,7 @@
 #include "ScreenSnapSaveDialog.h"
 #include "SignedInWindow.h"
 #include "tracking/popupWindow.h"
-#include "updateDialog.h"
+#include "tracking/updateDialog.h"
 
 #include <QAction>
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "snap/ScreenSnapSaveDialog.h"
 #include "snap/ScreenSnapWidget.h"
 #include "snap/textTool.h"
-#include "updateDialog.h"
+#include "tracking/updateDialog.h"
 
 #include <QScreen>
 #include <QStackedWidget>

@@ -1,7 +1,7 @@
 #include "AppInfo.h"
 #include "FakeServiceProcess.h"
 #include "SettingsProvider.h"
-#include "updateDialog.h"
+#include "tracking/updateDialog.h"
 
 #include <QDir>
 #include <QLabel>
