@@ -91,7 +91,8 @@ TrackingControl::Hooks RosterWindow::TrackingHooks()
         if (settings.setMyChatStatusToPrivateWhenStop)
             ChangeStatus(RosterManager::STATUS_DND);
     };
-    // Each team's work has its own memo: the memo dialog that follows asks for it.
+    // A team's work starts without a memo (and its reminder): the memo dialog that follows asks
+    // for one.
     hooks.teamSet = [this] {
         SetMemo(QString(), 0);
     };
