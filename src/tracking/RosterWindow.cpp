@@ -235,9 +235,7 @@ void RosterWindow::ShowSignedOutTray()
 
 void RosterWindow::ResetWorkingTime()
 {
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Reset working time"));
-    workingTime = QTime(0, 0, 0, 0);
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Reset working time - ok"));
+    tracking.ResetWorkingTime();
 }
 
 QString RosterWindow::ApiLogPath() const

@@ -17,6 +17,7 @@
 #include "RosterRefreshCompare.h"
 #include "RosterRowIndex.h"
 #include "StatusRestore.h"
+#include "TrackingControl.h"
 #include "TrackingEnvironment.h"
 #include "UniverseDeviceChecker.h"
 #include "WaitingMessages.h"
@@ -48,7 +49,8 @@ class QUrl;
 // acts on their signals.
 //
 // Its implementation is split by area: RosterWindow.cpp holds construction and wiring,
-// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the time tracking control,
+// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the timers and the time
+// tracking control's slots (the working session itself is TrackingControl's),
 // RosterWindowCapture.cpp the screenshots, RosterWindowReminders.cpp the reminders,
 // RosterWindowStateChecker.cpp the state checker, RosterWindowRoster.cpp the roster and its
 // pictures, RosterWindowApi.cpp the REST answers and the update check, RosterWindowLayout.cpp
@@ -311,12 +313,8 @@ private:
     void ApplyLook();
     void ApplyLogSettings(const SettingsProvider::SETTINGS& settings);
 
-    // Time tracking control.
-    void StartTracking();
-    void StopTracking();
-    void ShowTrackingStoppedPopup();
-    void ShowTrackingState();
-    void UncheckTeamMenu();
+    // Time tracking control: the window's parts of a start and a stop.
+    TrackingControl::Hooks TrackingHooks();
 
     // Screenshot capture and saving.
     struct PendingCapture; // declared with the members below
@@ -439,7 +437,6 @@ private:
     QTimer memoReminderTimer;
     QTimer restTimer;
     QTimer screensTimer;
-    QTimer workingTimeTimer;
     QTimer avatarsTimer;
     QMenu itemMenu;
     QMenu* userStatusMenu = nullptr; // a child of the window
@@ -460,18 +457,15 @@ private:
     int formMinimumWidth = 0; // the form's, fitted to the font
     bool lookPrepared = false; // PrepareLook ran
 
-    bool isTracking = false;
     bool isSignedIn = false;
     bool exitConfirmPending = false;
     bool warningShown = false;
-    bool showStopPopup = true;
     bool networkEnabled = false; // as the platform reported it at the last capture
-    QTime workingTime; // invalid until the first reset
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
 
-    // Time tracking control.
-    float warningSeconds = 0; // since the assistive-access warning was shown
+    // Time tracking control: tracking or not, the team, the worked time and the work notices.
+    TrackingControl tracking { { misc, rosterManager, restApi, logManager }, this };
 
     // Screenshot capture and saving.
     double timeScale = 1;
@@ -519,7 +513,4 @@ private:
     // REST answers and the update check.
     bool updateDownloading = false; // the window and the tray icon gave way to a download
     bool windowHiddenForUpdate = false;
-
-    // Sign-out, close and exit.
-    int workNoticesPending = 0; // start and stop notices sent and not answered yet
 };

@@ -80,7 +80,7 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
         OnToolsReceived();
         break;
     case RestAPI::WorkState:
-        workNoticesPending = qMax(0, workNoticesPending - 1);
+        tracking.WorkNoticeAnswered();
         break;
     default:
         break;
@@ -97,13 +97,13 @@ void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& 
         ShowRosterPage(false);
         logManager.AddToLog(LogManager::LOG_NETWORK_ERROR);
         // Nothing goes out without the network: no notice will be answered.
-        workNoticesPending = 0;
+        tracking.ForgetWorkNotices();
         // A snap that never left fails as one the service refused.
         if (misc.AwaitsScreensnap(arg))
             OnScreensnapUploadFailed(arg);
         break;
     case RestAPI::WorkState:
-        workNoticesPending = qMax(0, workNoticesPending - 1);
+        tracking.WorkNoticeAnswered();
         break;
     case RestAPI::ScreensnapUpload:
         OnScreensnapUploadFailed(arg);
@@ -211,7 +211,7 @@ void RosterWindow::OnUserAvatarReceived(const QByteArray& bytes)
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("User's avatar was recieved"));
     misc.SetUserAvatar(
         QPixmap::fromImage(ServicePicture::Decode(bytes, ServicePicture::Kind::Avatar)));
-    ui->picUserAvatar->setPixmap(misc.GetUserAvatar(isTracking));
+    ui->picUserAvatar->setPixmap(misc.GetUserAvatar(tracking.IsTracking()));
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Set user avatar to GUI"));
 }
 

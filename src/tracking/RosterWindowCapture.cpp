@@ -50,7 +50,7 @@ void RosterWindow::ConnectCapture()
 
 void RosterWindow::GetScreenshot()
 {
-    if (!isTracking)
+    if (!tracking.IsTracking())
         return;
     // The popup of the capture before still shows: hiding it saves that capture, with its own
     // record, before the new capture takes the record's place. A capture whose picture has not
@@ -75,7 +75,7 @@ void RosterWindow::GetScreenshot()
         ui->actionLast_snapshot->setEnabled(true);
         misc.GetTrayIcon().SetLastSnapshotEnabled(true);
     }
-    shot.workingTime = workingTime;
+    shot.workingTime = tracking.WorkingTime();
     shot.time = QTime::currentTime();
     shot.date = QDate::currentDate();
     shot.memo = misc.GetMemo();
@@ -160,7 +160,7 @@ void RosterWindow::TakeInThumbnail(PendingCapture& capture)
 void RosterWindow::ShowCaptureInPopup(const PendingCapture& capture)
 {
     // Tracking stopped while the desktop was grabbed: saved as the stop saves one on show.
-    if (!isTracking) {
+    if (!tracking.IsTracking()) {
         SaveScreenshot();
         return;
     }

@@ -31,7 +31,7 @@ void RosterWindow::StartConversation(const QString& textMessage)
         return;
     RosterManager::ROSTER_ITEM me = restApi.GetCurrentUserInRosterFormat();
     me.status = currentStatus;
-    me.avatar = misc.GetUserAvatar(isTracking);
+    me.avatar = misc.GetUserAvatar(tracking.IsTracking());
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show chat with user"));
     OpenConversation(me, rosterManager.GetRosterItemByIndexes(ids.at(0), ids.at(1)), textMessage);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Chat was showed"));

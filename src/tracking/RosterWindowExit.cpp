@@ -48,7 +48,7 @@ void RosterWindow::ExitApp()
 // stopped, and no capture is lost.
 void RosterWindow::OnAboutToQuit()
 {
-    if (isTracking) {
+    if (tracking.IsTracking()) {
         EndTracking();
         if (environment.isNetworkEnabled())
             WaitForWorkNotices(quitWaitMs);
@@ -66,13 +66,13 @@ void RosterWindow::WaitForWorkNotices(int timeoutMs)
     deadline.setTimerType(Qt::PreciseTimer);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     const auto quitWhenAnswered = [this, &loop] {
-        if (workNoticesPending == 0)
+        if (tracking.WorkNoticesPending() == 0)
             loop.quit();
     };
     connect(&restApi, &RestAPI::ApiDataOk, &loop, quitWhenAnswered);
     connect(&restApi, &RestAPI::ApiDataError, &loop, quitWhenAnswered);
     deadline.start(timeoutMs);
-    if (workNoticesPending > 0)
+    if (tracking.WorkNoticesPending() > 0)
         loop.exec();
 }
 
@@ -81,10 +81,10 @@ void RosterWindow::WaitForWorkNotices(int timeoutMs)
 void RosterWindow::EndTracking()
 {
     KeepCaptureInPopup();
-    if (!isTracking)
+    if (!tracking.IsTracking())
         return;
-    showStopPopup = false;
-    StopTracking();
+    tracking.QuietNextStop();
+    tracking.Stop();
 }
 
 void RosterWindow::on_actionSign_out_triggered()
@@ -97,12 +97,11 @@ void RosterWindow::SignOut()
     logManager.AddToLog(LogManager::LOG_SIGNED_OUT);
     EndTracking();
     for (QTimer* timer : { &screenshotTimer, &stopReminderTimer, &stateTimer, &memoReminderTimer,
-             &restTimer, &screensTimer, &workingTimeTimer })
+             &restTimer, &screensTimer })
         timer->stop();
     DismissStopReminder();
     ResetWorkingTime();
     SetSignedIn(false);
-    isTracking = false;
     // The session ends, the client's relays stay: the next sign-in chats again.
     if (chatClient)
         chatClient->disconnectFromServer();

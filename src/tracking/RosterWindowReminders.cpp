@@ -13,7 +13,7 @@ void RosterWindow::StartStopReminderCheck()
 {
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     const std::optional<int> interval = ReminderSchedule::StopReminderArming(
-        isTracking, settings.setReminderOnStop, settings.stopReminderTimeout);
+        tracking.IsTracking(), settings.setReminderOnStop, settings.stopReminderTimeout);
     if (!interval)
         return;
     if (stopReminderTimer.isActive())
@@ -27,7 +27,7 @@ void RosterWindow::StartStopReminderCheck()
 void RosterWindow::OnStopTimerReminder()
 {
     const ReminderSchedule::Kind kind = ReminderSchedule::StopReminderShown(
-        isTracking, SettingsProvider::instance()->GetCurrentSettings().stopReminderType);
+        tracking.IsTracking(), SettingsProvider::instance()->GetCurrentSettings().stopReminderType);
     const QString memo = misc.GetMemo();
     switch (kind) {
     case ReminderSchedule::Kind::Dialog: {
@@ -72,8 +72,8 @@ void RosterWindow::MemoIsCanceled()
         return;
     SetMemo(QString(), 0);
     // Tracking never runs without a memo.
-    if (!isTracking)
-        showStopPopup = false;
+    if (!tracking.IsTracking())
+        tracking.QuietNextStop();
     on_btnTimeControl_released();
 }
 

@@ -84,7 +84,7 @@ void RosterWindow::SetTeams(const GroupList& teams)
 {
     QMenu* menu = ui->menuSelect_team;
     QString trackedTeam;
-    if (isTracking) {
+    if (tracking.IsTracking()) {
         const QList<QAction*> actions = menu->actions();
         for (const QAction* action : actions) {
             if (action->isChecked())

@@ -50,7 +50,6 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     SetSignedIn(true);
     logManager.AddToLog(LogManager::LOG_SIGNED_IN, misc.GetUsername());
     currentStatus = StatusRestore::AtSignIn();
-    isTracking = false;
 
     if (SettingsProvider::instance()->GetCurrentSettings().setReminderOnStop)
         StartStopReminderCheck();

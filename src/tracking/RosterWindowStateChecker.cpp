@@ -7,7 +7,6 @@
 
 namespace {
 
-const float tickSeconds = 0.25f;
 // A grab that keeps the X server longer than this no longer holds the ticks back.
 const int maxStateChecksPutOff = 4;
 
@@ -27,7 +26,7 @@ void RosterWindow::StateChecker()
     CheckIdleTime();
     CheckLockAndScreensaver();
     ShowChatAndTeamCount();
-    if (!isTracking) {
+    if (!tracking.IsTracking()) {
         loggedNetwork = -1; // the next tracking period tells it afresh
         if (const auto status = statusRestore.OnCheckNotTracking(currentStatus, NetworkQuery()))
             ChangeStatus(*status);
@@ -42,7 +41,7 @@ void RosterWindow::StateChecker()
 void RosterWindow::CheckIdleTime()
 {
     const StatusRestore::IdleStep step = statusRestore.OnIdleTime(
-        environment.idleTime(), currentStatus, isTracking, NetworkQuery());
+        environment.idleTime(), currentStatus, tracking.IsTracking(), NetworkQuery());
     if (step.show)
         ChangeStatus(*step.show);
     if (step.idleBegun)
@@ -52,12 +51,12 @@ void RosterWindow::CheckIdleTime()
 void RosterWindow::CheckLockAndScreensaver()
 {
     // The settings are read only when they decide something.
-    if (isTracking && environment.isSystemLocked()
+    if (tracking.IsTracking() && environment.isSystemLocked()
         && SettingsProvider::instance()->GetCurrentSettings().stopWhileComputerIsLocked) {
         on_btnTimeControl_released();
         logManager.AddToLog(LogManager::LOG_STOPPED_BY_SYSTEM_LOCK);
     }
-    if (isTracking && environment.isScreensaverActive()
+    if (tracking.IsTracking() && environment.isScreensaverActive()
         && SettingsProvider::instance()->GetCurrentSettings().stopWhileComputerIsLocked) {
         logManager.AddToLog(LogManager::LOG_STOPPED_BY_SYSTEM_LOCK);
         on_btnTimeControl_released();
@@ -98,23 +97,19 @@ void RosterWindow::ShowChatAndTeamCount()
 void RosterWindow::CheckUniverseAccess()
 {
     if (environment.universeFlagState()) {
-        warningSeconds = 0;
         warningShown = false;
         return;
     }
     if (!SettingsProvider::instance()->GetCurrentSettings().displayWarnings)
         return;
-    if (warningShown) {
-        warningSeconds += tickSeconds;
+    if (warningShown)
         return;
-    }
     warningShown = true;
     UniverseDeviceChecker& warning = universeDeviceChecker.Get();
     warning.setWindowState(warning.windowState() | Qt::WindowActive);
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show warning window"));
     warning.show();
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Show warning window - ok"));
-    warningSeconds = tickSeconds;
 }
 
 void RosterWindow::CheckNetwork()
@@ -133,7 +128,7 @@ void RosterWindow::CheckNetwork()
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Network is enabled now"));
     if (!environment.isNetworkEnabled())
         return;
-    if (const auto status = statusRestore.OnNetworkBack(currentStatus, isTracking))
+    if (const auto status = statusRestore.OnNetworkBack(currentStatus, tracking.IsTracking()))
         ChangeStatus(*status);
 }
 

@@ -85,10 +85,10 @@ void RosterWindow::ChangeStatus(RosterManager::STATUS status)
 
 void RosterWindow::on_actionAvailable_triggered()
 {
-    ChangeStatus(StatusRestore::Available(isTracking));
+    ChangeStatus(StatusRestore::Available(tracking.IsTracking()));
 }
 
 void RosterWindow::on_actionBusy_triggered()
 {
-    ChangeStatus(StatusRestore::Busy(isTracking));
+    ChangeStatus(StatusRestore::Busy(tracking.IsTracking()));
 }
