@@ -81,7 +81,7 @@ void RosterWindow::StartTracking()
         isTracking = false;
         return;
     }
-    warningShown = false;
+    stateCheck.TrackingStarted();
     DismissStopReminder();
 
     ui->btnTimeControl->setText(tr("Log time OFF"));
@@ -155,7 +155,6 @@ void RosterWindow::StopTracking()
 // A screenshot popup still on screen goes first: hiding it saves its capture.
 void RosterWindow::ShowTrackingStoppedPopup()
 {
-    warningSeconds = 0;
     logManager.AddToLog(
         LogManager::LOG_TEXT, QStringLiteral("Try to show time tracking stop message"));
     const int lifeTimeMs = SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
