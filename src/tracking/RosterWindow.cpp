@@ -262,8 +262,7 @@ void RosterWindow::ApiLog(const QString& text)
 
 void RosterWindow::OnChatConnectionStateChange(bool connected)
 {
-    if (!connected)
-        qCDebug(chatConnectionLog) << "Disconnected from xmpp server";
+    conversations.OnConnectionStateChange(connected);
 }
 
 void RosterWindow::OnAuthFailed(const QString& userName)

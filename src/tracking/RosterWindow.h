@@ -3,7 +3,7 @@
 #include "CaptureEncoder.h"
 #include "CaptureRoute.h"
 #include "CaptureUploads.h"
-#include "ChatConnection.h"
+#include "Conversations.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
 #include "MadeOnFirstUse.h"
@@ -16,11 +16,10 @@
 #include "RosterManager.h"
 #include "RosterRefreshCompare.h"
 #include "RosterRowIndex.h"
+#include "StateCheck.h"
 #include "StatusRestore.h"
 #include "TrackingControl.h"
 #include "TrackingEnvironment.h"
-#include "UniverseDeviceChecker.h"
-#include "WaitingMessages.h"
 #include "popupWindow.h"
 #include "updateDialog.h"
 
@@ -37,7 +36,6 @@
 namespace Ui {
 class RosterWindow;
 }
-class ChatWindowDialog;
 class MacTitleWidget;
 class QListWidgetItem;
 class QModelIndex;
@@ -56,7 +54,9 @@ class QUrl;
 // pictures, RosterWindowApi.cpp the REST answers and the update check, RosterWindowLayout.cpp
 // the placing of the panels and the window's own menus, RosterWindowLinks.cpp the row actions,
 // the web pages and the page switching, RosterWindowExit.cpp sign-out, close and exit,
-// RosterWindowChat.cpp the conversations and the incoming chat messages.
+// RosterWindowChat.cpp the conversations and the incoming chat messages. The conversations
+// and the state checker's tick are classes of their own the window owns (Conversations,
+// StateCheck), which these two files hand what they learn of the window.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT
@@ -369,32 +369,16 @@ private:
     void OpenWebPage(const QString& logText, const QString& path, const QString& query = {});
     void TogglePage(int page, const QString& logText);
 
-    // Conversations and incoming chat messages.
-    void OpenConversation(const RosterManager::ROSTER_ITEM& me,
-        const RosterManager::ROSTER_ITEM& partner, const QString& textMessage);
-    // The open conversation with the member of this chat user name, or null.
-    ChatWindowDialog* FindConversation(const QString& userName) const;
-    void CloseConversations();
-    void RouteChatMessage(const QString& from, const QString& text, const QDateTime& sentAt);
-    // The first roster has come: the messages that waited for it are routed, and the chat
-    // server hands over what it kept.
-    void RouteWaitingChatMessages();
-    // The messages still waiting go unstored, each noted in the activity log.
-    void DropWaitingChatMessages(const QString& why);
-    void NoteChatMessageNotStored(const QString& from, const QString& why);
+    // Conversations and incoming chat messages: what they learn of the window.
+    Conversations::Context ConversationsContext();
 
     // Sign-out, close and exit.
     void EndTracking();
     void ForgetMember();
     void WaitForWorkNotices(int timeoutMs);
 
-    // State checker.
-    void CheckIdleTime();
-    void CheckLockAndScreensaver();
-    void ShowChatAndTeamCount();
-    void CheckUniverseAccess();
-    void CheckNetwork();
-    StatusRestore::Query NetworkQuery() const;
+    // State checker: what the tick learns of the window and tells it.
+    StateCheck::Context StateCheckContext();
 
     // Roster upkeep and pictures.
     void ConstructRosterList();
@@ -445,12 +429,9 @@ private:
     MadeOnFirstUse<updateDialog> updateWindow;
     ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
-    // The warning that input cannot be counted, made when first shown.
-    MadeOnFirstUse<UniverseDeviceChecker> universeDeviceChecker;
-    // Made at the first sign-in rather than with the window: the chat library sets up TLS as
-    // it is built, which would hold up the sign-in dialog.
-    std::optional<ChatConnection> chatClient;
-    WaitingMessages waitingChatMessages; // before the first roster of a sign-in
+    // The chat connection, made at the first sign-in, the open conversations and the messages
+    // that wait for the first roster.
+    Conversations conversations { rosterManager, logManager, ConversationsContext(), this };
     MacTitleWidget* titleWidget = nullptr;
     bool built = false; // Build ran
     bool signInAsked = false; // showLoginDialog ran
@@ -459,7 +440,6 @@ private:
 
     bool isSignedIn = false;
     bool exitConfirmPending = false;
-    bool warningShown = false;
     bool networkEnabled = false; // as the platform reported it at the last capture
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
@@ -494,10 +474,7 @@ private:
     // State checker.
     // The status idle time, network loss or a cached capture took the place of.
     StatusRestore statusRestore;
-    // What the activity log was last told of the chats and the network (-1: nothing yet).
-    int loggedChatCount = -1;
-    int stateChecksPutOff = 0; // ticks waiting for a grab to come back
-    int loggedNetwork = -1;
+    StateCheck stateCheck { environment, statusRestore, logManager, StateCheckContext() };
 
     // Roster upkeep and pictures.
     RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster

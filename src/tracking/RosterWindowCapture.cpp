@@ -128,11 +128,11 @@ void RosterWindow::GetScreenshot()
 void RosterWindow::ShowGrabbedCaptures()
 {
     // A state check put off for the grab runs on the next turn, not in the popup's.
-    if (stateChecksPutOff > 0 && !GrabRunning())
+    if (stateCheck.PutOff() && !GrabRunning())
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (stateChecksPutOff > 0)
+                if (stateCheck.PutOff())
                     StateChecker();
             },
             Qt::QueuedConnection);

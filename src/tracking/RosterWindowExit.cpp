@@ -54,7 +54,7 @@ void RosterWindow::OnAboutToQuit()
             WaitForWorkNotices(quitWaitMs);
     }
     KeepUnsavedCaptures();
-    DropWaitingChatMessages(QStringLiteral("the client quit before the roster came"));
+    conversations.Quit();
 }
 
 // The event loop has ended; a loop of its own lets the answers in.
@@ -103,10 +103,7 @@ void RosterWindow::SignOut()
     ResetWorkingTime();
     SetSignedIn(false);
     // The session ends, the client's relays stay: the next sign-in chats again.
-    if (chatClient)
-        chatClient->disconnectFromServer();
-    CloseConversations();
-    DropWaitingChatMessages(QStringLiteral("signed out before the roster came"));
+    conversations.SignOut();
 
     ui->cmbCurrentCompany->clear();
     ui->lstRoster->clear();

@@ -174,7 +174,7 @@ void RosterWindow::OnRosterReceived()
         RedrawRosterAsShown();
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Full readraw completed"));
         isFirstRosterLoad = false;
-        RouteWaitingChatMessages();
+        conversations.RosterCame();
         restTimer.start();
     } else {
         logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Get next list load"));

@@ -64,8 +64,7 @@ TrackingControl::Hooks RosterWindow::TrackingHooks()
 {
     TrackingControl::Hooks hooks;
     hooks.starting = [this] {
-        // The warning that input cannot be counted shows once per tracking period.
-        warningShown = false;
+        stateCheck.TrackingStarted();
         DismissStopReminder();
     };
     hooks.stopping = [this] {
