@@ -84,10 +84,11 @@ private:
         QTimer deadline;
         deadline.setSingleShot(true);
         connect(&deadline, &QTimer::timeout, &loop, [&loop] { loop.exit(1); });
-        connect(m_window->rest, &RestAPI::ApiDataOk, &loop, [&loop](RestAPI::ApiState state) {
-            if (state == RestAPI::AllSnapshotsLoaded)
-                loop.exit(0);
-        });
+        connect(
+            m_window->rest, &RestAPI::ApiDataOk, &loop, [&loop](const RestAPI::ApiResult& result) {
+                if (result.state == RestAPI::AllSnapshotsLoaded)
+                    loop.exit(0);
+            });
         deadline.start(180000);
         m_window->rest->Roster_GetTeams();
         return loop.exec() == 0;

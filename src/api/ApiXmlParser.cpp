@@ -140,6 +140,11 @@ bool ApiXmlParser::IsOk() const
     return valid && root.Text(QStringLiteral("status")) == FieldValues::statusOk;
 }
 
+bool ApiXmlParser::IsRefusal() const
+{
+    return valid && root.Text(QStringLiteral("status")) == FieldValues::statusError;
+}
+
 QString ApiXmlParser::ErrorCode() const
 {
     const Element* error = root.Child(QStringLiteral("error"));

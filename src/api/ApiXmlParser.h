@@ -26,6 +26,8 @@ public:
 
     bool IsValid() const;
     bool IsOk() const;
+    // Valid with the status "error": the service itself said no, with its code and message.
+    bool IsRefusal() const;
     QString ErrorCode() const;
     QString ErrorMessage() const;
     // Why the answer is not ok, in words for the trace log and the error signal.

@@ -2,16 +2,14 @@
 
 CaptureUploads::CaptureUploads(RestAPI& api, QObject* parent) : QObject(parent), api(api)
 {
-    connect(
-        &api, &RestAPI::ApiDataOk, this, [this](RestAPI::ApiState state, const QVariant& value) {
-            if (state == RestAPI::ScreenshotUpload)
-                OnAnswer(true, value);
-        });
-    connect(
-        &api, &RestAPI::ApiDataError, this, [this](RestAPI::ApiState state, const QVariant& value) {
-            if (state == RestAPI::ScreenshotUpload || state == RestAPI::NoConnection)
-                OnAnswer(false, value);
-        });
+    connect(&api, &RestAPI::ApiDataOk, this, [this](const RestAPI::ApiResult& result) {
+        if (result.state == RestAPI::ScreenshotUpload)
+            OnAnswer(true, result.value);
+    });
+    connect(&api, &RestAPI::ApiDataError, this, [this](const RestAPI::ApiResult& result) {
+        if (result.state == RestAPI::ScreenshotUpload || result.state == RestAPI::NoConnection)
+            OnAnswer(false, result.value);
+    });
 }
 
 void CaptureUploads::Send(const ScreenshotRecord& shot)

@@ -13,9 +13,10 @@ namespace {
 
 // Answers in which the service refuses the record itself: sending it again cannot succeed. An
 // expired session, a missing path or a busy service are not the record's fault.
-bool IsRefusal(int httpStatus)
+bool IsRefusal(const RestAPI::ApiResult& result)
 {
-    return httpStatus == 400 || httpStatus == 413 || httpStatus == 415 || httpStatus == 422;
+    const int status = result.httpStatus;
+    return status == 400 || status == 413 || status == 415 || status == 422;
 }
 
 // Whether new files can go into the folder (or, while it does not exist yet, into the first
@@ -33,13 +34,13 @@ OfflineStorage::OfflineStorage(QObject* parent)
     : QObject(parent), folder(std::make_shared<CacheFolder>(
                            AppInfo::dataFolder() + QStringLiteral("/data/storage.bin")))
 {
-    connect(&api, &RestAPI::ApiDataOk, this, [this](RestAPI::ApiState state) {
-        if (uploading && state == RestAPI::ScreenshotUpload)
+    connect(&api, &RestAPI::ApiDataOk, this, [this](const RestAPI::ApiResult& result) {
+        if (uploading && result.state == RestAPI::ScreenshotUpload)
             OnUploaded();
     });
-    connect(&api, &RestAPI::ApiDataError, this, [this] {
+    connect(&api, &RestAPI::ApiDataError, this, [this](const RestAPI::ApiResult& result) {
         if (uploading)
-            OnUploadFailed(api.FailedHttpStatus());
+            OnUploadFailed(result);
     });
 }
 
@@ -162,11 +163,11 @@ void OfflineStorage::OnUploaded()
     TakeInFlight(QString());
 }
 
-void OfflineStorage::OnUploadFailed(int httpStatus)
+void OfflineStorage::OnUploadFailed(const RestAPI::ApiResult& result)
 {
     // A record the service refuses would stop every later run: it is set aside, not deleted,
     // and the records behind it go on.
-    if (IsRefusal(httpStatus))
+    if (IsRefusal(result))
         TakeInFlight(QStringLiteral("refused"));
     else
         uploading = false;

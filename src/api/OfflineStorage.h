@@ -68,7 +68,7 @@ private:
 
     void UploadNext();
     void OnUploaded();
-    void OnUploadFailed(int httpStatus);
+    void OnUploadFailed(const RestAPI::ApiResult& result);
     void TakeInFlight(const QString& asideKind);
 
     std::shared_ptr<CacheFolder> folder;

@@ -73,6 +73,20 @@ private:
     qint64 received = 0;
 };
 
+// A connection that failed without an HTTP answer: the TLS session, the network's own time
+// limit, or any other way of not reaching the service.
+Api::Outcome ConnectionFailure(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::SslHandshakeFailedError:
+        return Api::Outcome::Tls;
+    case QNetworkReply::TimeoutError:
+        return Api::Outcome::Timeout;
+    default:
+        return Api::Outcome::Unreachable;
+    }
+}
+
 std::unique_ptr<QHttpMultiPart> Multipart(const RequestThread::Request& request)
 {
     auto multiPart = std::make_unique<QHttpMultiPart>(QHttpMultiPart::FormDataType);
@@ -144,6 +158,7 @@ void RequestWorker::Start(quint64 id, const RequestThread::Request& request)
         file = std::make_unique<QSaveFile>(request.saveTo);
         if (!file->open(QIODevice::WriteOnly)) {
             RequestThread::Outcome failed;
+            failed.kind = Api::Outcome::FileError;
             failed.error = file->errorString();
             Answer(id, failed);
             return;
@@ -242,25 +257,32 @@ void RequestWorker::Watch(
             const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             outcome.httpStatus = status;
             outcome.tlsErrors = reply->property(tlsErrorsProperty).toStringList();
-            if (reply->property(timedOutProperty).isValid())
+            if (reply->property(timedOutProperty).isValid()) {
+                outcome.kind = Api::Outcome::Timeout;
                 outcome.error
                     = Tr("no answer in %1 s").arg(reply->property(timedOutProperty).toDouble());
-            else if (reply->property(tooLargeProperty).isValid())
+            } else if (reply->property(tooLargeProperty).isValid()) {
+                outcome.kind = Api::Outcome::BadAnswer;
                 outcome.error = reply->property(tooLargeProperty).toString();
-            else if (status != 0 && status != 200)
+            } else if (status != 0 && status != 200) {
+                outcome.kind = Api::Outcome::HttpStatus;
                 outcome.error = QStringLiteral("HTTP %1").arg(status);
-            else if (reply->error() != QNetworkReply::NoError)
+            } else if (reply->error() != QNetworkReply::NoError) {
+                outcome.kind = outcome.tlsErrors.isEmpty() ? ConnectionFailure(reply->error())
+                                                           : Api::Outcome::Tls;
                 outcome.error = reply->errorString();
-            else if (status != 200)
+            } else if (status != 200) {
+                outcome.kind = Api::Outcome::Unreachable;
                 outcome.error = Tr("no HTTP answer");
-            else
-                outcome.ok = true;
+            } else {
+                outcome.kind = Api::Outcome::Ok;
+            }
             if (file) {
-                if (outcome.ok) {
+                if (outcome.IsOk()) {
                     file->write(outcome.body);
                     outcome.body.clear();
                     if (!file->commit()) {
-                        outcome.ok = false;
+                        outcome.kind = Api::Outcome::FileError;
                         outcome.error = file->errorString();
                     }
                 } else {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ApiOutcome.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -57,15 +59,19 @@ public:
         std::function<std::any(const QByteArray& body)> parse;
     };
 
-    // How one request ended: ok, or the reason it failed.
+    // How one request ended: ok, or how and why it failed.
     struct Outcome
     {
-        bool ok = false;
+        // Ok, or one of the failures a connection shows (Unreachable to FileError, and
+        // BadAnswer for an answer past its size bound).
+        Api::Outcome kind = Api::Outcome::Unreachable;
         QString error;
         QByteArray body;
         int httpStatus = 0;
         QStringList tlsErrors; // as the TLS session reported them, answered or not
         std::any parsed; // what the request's parse gave
+
+        bool IsOk() const { return kind == Api::Outcome::Ok; }
     };
 
     using Done = std::function<void(const Outcome&)>;

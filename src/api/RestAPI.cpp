@@ -88,6 +88,12 @@ ParsedAnswer AnswerOf(const RequestThread::Outcome& outcome)
     return std::make_shared<const ApiXmlParser>(outcome.body);
 }
 
+// The status of a failed answer, as ApiResult holds it: none when the answer came with 200.
+int FailedStatus(const RequestThread::Outcome& outcome)
+{
+    return outcome.httpStatus == 200 ? 0 : outcome.httpStatus;
+}
+
 bool IsWebAddress(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
@@ -103,6 +109,7 @@ RestAPI::RestAPI(QObject* parent) : QObject(parent), apiBase(ServiceConfig::apiB
     qRegisterMetaType<RestAPI::SecurityUserInfo>("RestAPI::SecurityUserInfo");
     qRegisterMetaType<RestAPI::UpdateInfo>("RestAPI::UpdateInfo");
     qRegisterMetaType<RestAPI::UploadAnswer>("RestAPI::UploadAnswer");
+    qRegisterMetaType<RestAPI::ApiResult>("RestAPI::ApiResult");
     static const bool converters
         = QMetaType::registerConverter<UploadAnswer, int>(&UploadAnswer::Id)
         && QMetaType::registerConverter<UploadAnswer, QString>(&UploadAnswer::Text);
@@ -129,13 +136,13 @@ void RestAPI::Login(const QString& login, const QString& password)
     CallApi(LoginState, loginPath, fields, [this, password, digest](const ApiXmlParser& answer) {
         SecurityUserInfo info;
         if (!answer.ReadLogin(&info)) {
-            Fail(LoginState, tr("the answer names no member"));
+            Fail(LoginState, Api::Outcome::BadAnswer, tr("the answer names no member"));
             return;
         }
         info.password = password;
         info.passwordMd5 = digest;
         SetApiSecurityInfo(info);
-        emit ApiDataOk(LoginState, QVariant::fromValue(info));
+        emit ApiDataOk(ApiResult::Success(LoginState, QVariant::fromValue(info)));
     });
 }
 
@@ -172,7 +179,7 @@ RosterManager::ROSTER_ITEM RestAPI::GetCurrentUserInRosterFormat() const
 void RestAPI::Roster_GetTeams()
 {
     if (!loggedIn) {
-        ReportLater(LoginState, false, tr("not signed in"));
+        ReportLater(Failed(LoginState, Api::Outcome::NotSent, tr("not signed in")));
         return;
     }
     DropRosterChain();
@@ -186,10 +193,10 @@ void RestAPI::Roster_GetTeams()
             // Without a team there is nothing to track time for: the caller shows its
             // no-teams page on this error.
             if (rosterList.isEmpty()) {
-                Fail(GetTeamsState, tr("no teams"));
+                Fail(GetTeamsState, Api::Outcome::BadAnswer, tr("no teams"));
                 return;
             }
-            emit ApiDataOk(GetTeamsState, rosterList.size());
+            emit ApiDataOk(ApiResult::Success(GetTeamsState, rosterList.size()));
             if (chain == rosterChain)
                 LoadTeamMembers(chain, 0);
         },
@@ -216,18 +223,19 @@ void RestAPI::User_LoadAvatar()
     if (!RequireLogin(UserAvatarState) || !CheckCanSend(UserAvatarState))
         return;
     FetchPicture(UserAvatarState, userInfo.profilePictureUrl, {}, [this](const Outcome& outcome) {
-        if (!outcome.ok) {
-            Fail(UserAvatarState, outcome.error);
+        if (!outcome.IsOk()) {
+            Fail(UserAvatarState, outcome);
             return;
         }
         // The bytes are the answer; a picture its receiver would refuse to decode is a bad one.
         QString why;
         if (!ServicePicture::Check(outcome.body, ServicePicture::Kind::Avatar, &why)) {
-            Fail(UserAvatarState, userInfo.profilePictureUrl + QStringLiteral(": ") + why);
+            Fail(UserAvatarState, Api::Outcome::BadAnswer,
+                userInfo.profilePictureUrl + QStringLiteral(": ") + why);
             return;
         }
         Log(StateName(UserAvatarState) + QStringLiteral(" ok"));
-        emit ApiDataOk(UserAvatarState, outcome.body);
+        emit ApiDataOk(ApiResult::Success(UserAvatarState, outcome.body));
     });
 }
 
@@ -237,7 +245,7 @@ void RestAPI::GetAboutInfo()
         return;
     CallApi(AboutState, aboutPath, WithCredentials({}), [this](const ApiXmlParser& answer) {
         aboutInfo = answer.ReadAbout();
-        emit ApiDataOk(AboutState, {});
+        emit ApiDataOk(ApiResult::Success(AboutState));
     });
 }
 
@@ -257,7 +265,7 @@ void RestAPI::GetTeamworkTools()
         TeamWorkToolsState, toolsPath, WithCredentials({}),
         [this, round](const ApiXmlParser& answer) {
             teamWorkTools = answer.ReadTools();
-            emit ApiDataOk(TeamWorkToolsState, teamWorkTools.size());
+            emit ApiDataOk(ApiResult::Success(TeamWorkToolsState, teamWorkTools.size()));
             if (round == toolsRound)
                 LoadToolImages(round);
         },
@@ -277,7 +285,7 @@ void RestAPI::CheckUpdates()
         { QStringLiteral("version"), AppInfo::version() } };
     CallApi(GetUpdate, updatePath, WithCredentials(fields), [this](const ApiXmlParser& answer) {
         updateInfo = answer.ReadUpdate();
-        emit ApiDataOk(GetUpdate, QVariant::fromValue(updateInfo));
+        emit ApiDataOk(ApiResult::Success(GetUpdate, QVariant::fromValue(updateInfo)));
     });
 }
 
@@ -318,7 +326,7 @@ void RestAPI::SetUserChatStatus(RosterManager::STATUS status)
         return;
     CallApi(ChatStatusState, chatStatusPath,
         WithCredentials({ { QStringLiteral("status"), text } }),
-        [this](const ApiXmlParser&) { emit ApiDataOk(ChatStatusState, {}); });
+        [this](const ApiXmlParser&) { emit ApiDataOk(ApiResult::Success(ChatStatusState)); });
 }
 
 quint64 RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
@@ -327,7 +335,8 @@ quint64 RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
     if (!RequireLogin(ScreenshotUpload, upload))
         return upload;
     if (shot.image.isEmpty()) {
-        ReportLater(ScreenshotUpload, false, FailureValue(tr("the capture has no image"), upload));
+        ReportLater(Failed(
+            ScreenshotUpload, Api::Outcome::NotSent, tr("the capture has no image"), upload));
         return upload;
     }
     if (!CheckCanSend(ScreenshotUpload, upload))
@@ -356,11 +365,12 @@ quint64 RestAPI::UploadScreenshot(const ScreenshotRecord& shot)
                 // keeps it rather than count it as uploaded.
                 const int id = answer.ReadScreenshotId();
                 if (id < 1) {
-                    Fail(ScreenshotUpload, tr("the answer holds no screenshot id"), upload);
+                    Fail(ScreenshotUpload, Api::Outcome::BadAnswer,
+                        tr("the answer holds no screenshot id"), upload);
                     return;
                 }
-                emit ApiDataOk(
-                    ScreenshotUpload, QVariant::fromValue(UploadAnswer { upload, id, {}, {} }));
+                emit ApiDataOk(ApiResult::Success(
+                    ScreenshotUpload, QVariant::fromValue(UploadAnswer { upload, id, {}, {} })));
             },
             upload);
     });
@@ -387,9 +397,8 @@ quint64 RestAPI::UploadScreensnap(const QString& title, const QString& descripti
         break;
     }
     if (permissionName.isEmpty() || png.isEmpty()) {
-        ReportLater(ScreensnapUpload, false,
-            FailureValue(
-                png.isEmpty() ? tr("the snap has no image") : tr("unknown permission"), upload));
+        ReportLater(Failed(ScreensnapUpload, Api::Outcome::NotSent,
+            png.isEmpty() ? tr("the snap has no image") : tr("unknown permission"), upload));
         return upload;
     }
     if (!CheckCanSend(ScreensnapUpload, upload))
@@ -415,11 +424,12 @@ quint64 RestAPI::UploadScreensnap(const QString& title, const QString& descripti
                 // The address goes to the clipboard and into a link the member clicks.
                 const QString shortUrl = answer.ReadShortUrl();
                 if (!IsWebAddress(QUrl(shortUrl, QUrl::StrictMode))) {
-                    Fail(ScreensnapUpload, tr("the answer holds no short address"), upload);
+                    Fail(ScreensnapUpload, Api::Outcome::BadAnswer,
+                        tr("the answer holds no short address"), upload);
                     return;
                 }
-                emit ApiDataOk(ScreensnapUpload,
-                    QVariant::fromValue(UploadAnswer { upload, 0, {}, shortUrl }));
+                emit ApiDataOk(ApiResult::Success(ScreensnapUpload,
+                    QVariant::fromValue(UploadAnswer { upload, 0, {}, shortUrl })));
             },
             upload);
     });
@@ -430,7 +440,8 @@ void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
 {
     CancelUpdateDownload();
     if (!IsWebAddress(url)) {
-        ReportLater(UpdateFileRecieved, false, tr("the installer address is not a web address"));
+        ReportLater(Failed(UpdateFileRecieved, Api::Outcome::NotSent,
+            tr("the installer address is not a web address")));
         return;
     }
     if (!CheckCanSend(UpdateFileRecieved))
@@ -446,12 +457,12 @@ void RestAPI::DownloadUpdateFile(const QUrl& url, const QString& filePath)
         UpdateFileRecieved, std::move(request), {},
         [this, filePath](const Outcome& outcome) {
             updateRequest = 0;
-            if (!outcome.ok) {
-                Fail(UpdateFileRecieved, outcome.error);
+            if (!outcome.IsOk()) {
+                Fail(UpdateFileRecieved, outcome);
                 return;
             }
             Log(StateName(UpdateFileRecieved) + QStringLiteral(" ok: ") + filePath);
-            emit ApiDataOk(UpdateFileRecieved, filePath);
+            emit ApiDataOk(ApiResult::Success(UpdateFileRecieved, filePath));
         },
         [this](qint64 received, qint64 total) { emit DownloadProgress(received, total); });
 }
@@ -466,11 +477,6 @@ void RestAPI::CancelUpdateDownload()
 bool RestAPI::IsDownloadingUpdate() const
 {
     return updateRequest != 0;
-}
-
-int RestAPI::FailedHttpStatus() const
-{
-    return failedHttpStatus;
 }
 
 void RestAPI::SetRequestTimeout(int msec)
@@ -501,7 +507,7 @@ bool RestAPI::CheckCanSend(ApiState state, quint64 upload)
         return true;
     const QString why = tr("no network for %1").arg(StateName(state));
     Log(why);
-    ReportLater(NoConnection, false, FailureValue(why, upload));
+    ReportLater(Failed(NoConnection, Api::Outcome::NoNetwork, why, upload));
     return false;
 }
 
@@ -509,30 +515,24 @@ bool RestAPI::RequireLogin(ApiState state, quint64 upload)
 {
     if (loggedIn)
         return true;
-    ReportLater(state, false, FailureValue(tr("not signed in"), upload));
+    ReportLater(Failed(state, Api::Outcome::NotSent, tr("not signed in"), upload));
     return false;
 }
 
-// The text alone, or with the upload it answers for.
-QVariant RestAPI::FailureValue(const QString& why, quint64 upload)
+RestAPI::ApiResult RestAPI::Failed(
+    ApiState state, Api::Outcome outcome, const QString& why, quint64 upload, int httpStatus)
 {
-    return upload ? QVariant::fromValue(UploadAnswer { upload, 0, why, {} }) : QVariant(why);
+    const QVariant value
+        = upload ? QVariant::fromValue(UploadAnswer { upload, 0, why, {} }) : QVariant();
+    return ApiResult::Failure(state, outcome, why, value, httpStatus);
 }
 
-// Answers that arise without a request still arrive from the event loop, like every other.
-void RestAPI::ReportLater(ApiState state, bool ok, const QVariant& value)
+// Failures that arise without a request still arrive from the event loop, like every answer.
+void RestAPI::ReportLater(const ApiResult& result)
 {
-    if (!ok)
-        Log(StateName(state) + QStringLiteral(" failed: ") + value.toString());
+    Log(StateName(result.state) + QStringLiteral(" failed: ") + result.text);
     QMetaObject::invokeMethod(
-        this,
-        [this, state, ok, value] {
-            if (ok)
-                emit ApiDataOk(state, value);
-            else
-                emit ApiDataError(state, value);
-        },
-        Qt::QueuedConnection);
+        this, [this, result] { emit ApiDataError(result); }, Qt::QueuedConnection);
 }
 
 RequestThread& RestAPI::Requests()
@@ -609,7 +609,7 @@ quint64 RestAPI::Send(ApiState state, RequestThread::Request request,
                 Log(StateName(state) + QStringLiteral(" TLS error: ") + error);
             if (isCurrent && !isCurrent())
                 return;
-            if (outcome.ok)
+            if (outcome.IsOk())
                 Log(QStringLiteral("%1 HTTP 200, %2 bytes")
                         .arg(StateName(state))
                         .arg(outcome.body.size()));
@@ -631,18 +631,17 @@ void RestAPI::HandleApiOutcome(
 {
     const ParsedAnswer parsed = AnswerOf(outcome);
     const ApiXmlParser& answer = *parsed;
-    if (!outcome.ok) {
+    if (!outcome.IsOk()) {
         QString why = outcome.error;
         // A refusal such as 401 still says why in its body.
         if (answer.IsValid() && !(answer.ErrorCode().isEmpty() && answer.ErrorMessage().isEmpty()))
             why += QStringLiteral(", ") + answer.Problem();
-        failedHttpStatus = outcome.httpStatus == 200 ? 0 : outcome.httpStatus;
-        Fail(state, why, upload);
-        failedHttpStatus = 0;
+        Fail(state, outcome.kind, why, upload, FailedStatus(outcome));
         return;
     }
     if (!answer.IsOk()) {
-        Fail(state, answer.Problem(), upload);
+        Fail(state, answer.IsRefusal() ? Api::Outcome::Refused : Api::Outcome::BadAnswer,
+            answer.Problem(), upload);
         return;
     }
     Log(StateName(state) + QStringLiteral(" ok"));
@@ -656,6 +655,7 @@ quint64 RestAPI::FetchPicture(
     // Only web addresses: an answer must not make the client read local files.
     if (!IsWebAddress(url)) {
         Outcome refused;
+        refused.kind = Api::Outcome::NotSent;
         refused.error = tr("\"%1\" is not a web address").arg(address);
         QMetaObject::invokeMethod(
             this,
@@ -694,7 +694,7 @@ void RestAPI::SendNextWorkNotice()
         return;
     const WorkNotice notice = workNotices.takeFirst();
     const AnswerHandler onOk = [this](const ApiXmlParser&) {
-        emit ApiDataOk(WorkState, {});
+        emit ApiDataOk(ApiResult::Success(WorkState));
     };
     workRequest = Send(WorkState, PostForm(WorkState, notice.path, WithCredentials(notice.fields)),
         {}, [this, onOk](const Outcome& outcome) {
@@ -704,10 +704,16 @@ void RestAPI::SendNextWorkNotice()
         });
 }
 
-void RestAPI::Fail(ApiState state, const QString& why, quint64 upload)
+void RestAPI::Fail(
+    ApiState state, Api::Outcome outcome, const QString& why, quint64 upload, int httpStatus)
 {
     Log(StateName(state) + QStringLiteral(" failed: ") + why);
-    emit ApiDataError(state, FailureValue(why, upload));
+    emit ApiDataError(Failed(state, outcome, why, upload, httpStatus));
+}
+
+void RestAPI::Fail(ApiState state, const Outcome& outcome)
+{
+    Fail(state, outcome.kind, outcome.error, 0, FailedStatus(outcome));
 }
 
 void RestAPI::Log(const QString& text)
@@ -718,7 +724,7 @@ void RestAPI::Log(const QString& text)
 void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
 {
     if (teamIndex >= rosterList.size()) {
-        emit ApiDataOk(AllTeamsLoaded, {});
+        emit ApiDataOk(ApiResult::Success(AllTeamsLoaded));
         if (chain == rosterChain)
             LoadRosterPicturesLater(
                 chain, isNeedAvatars ? PictureKind::Avatar : PictureKind::Screenshot);
@@ -734,7 +740,7 @@ void RestAPI::LoadTeamMembers(quint64 chain, int teamIndex)
             RosterManager::ROSTER_GROUP_ITEM& team = rosterList[teamIndex];
             team.contacts = answer.ReadMembers(teamId);
             team.isLoaded = true;
-            emit ApiDataOk(GetUsersState, teamId);
+            emit ApiDataOk(ApiResult::Success(GetUsersState, teamId));
             if (chain == rosterChain)
                 LoadTeamMembers(chain, teamIndex + 1);
         },
@@ -785,17 +791,19 @@ void RestAPI::FetchNextRosterPicture(quint64 chain, PictureKind kind)
         state, fetch.address, [this, chain] { return chain == rosterChain; },
         [this, chain, kind, avatars, state, fetch](const Outcome& outcome) {
             QString why;
-            const QPixmap picture
-                = outcome.ok ? RosterPicture(kind, fetch.address, outcome.body, &why) : QPixmap();
+            const QPixmap picture = outcome.IsOk()
+                ? RosterPicture(kind, fetch.address, outcome.body, &why)
+                : QPixmap();
             if (!picture.isNull()) {
                 for (const auto& target : fetch.targets) {
                     RosterManager::ROSTER_ITEM& member
                         = rosterList[target.first].contacts[target.second];
                     (avatars ? member.avatar : member.screenshot) = picture;
                 }
+            } else if (outcome.IsOk()) {
+                Fail(state, Api::Outcome::BadAnswer, fetch.address + QStringLiteral(": ") + why);
             } else {
-                Fail(
-                    state, outcome.ok ? fetch.address + QStringLiteral(": ") + why : outcome.error);
+                Fail(state, outcome);
             }
             if (chain != rosterChain)
                 return;
@@ -830,10 +838,10 @@ QPixmap RestAPI::RosterPicture(
 void RestAPI::RosterPicturesDone(quint64 chain, PictureKind kind)
 {
     if (kind == PictureKind::Screenshot) {
-        emit ApiDataOk(AllSnapshotsLoaded, {});
+        emit ApiDataOk(ApiResult::Success(AllSnapshotsLoaded));
         return;
     }
-    emit ApiDataOk(AllAvatarsLoaded, {});
+    emit ApiDataOk(ApiResult::Success(AllAvatarsLoaded));
     if (chain == rosterChain && isNeedScreenshots)
         LoadRosterPicturesLater(chain, PictureKind::Screenshot);
 }
@@ -874,7 +882,7 @@ void RestAPI::LoadToolImages(quint64 round)
             withImage.append(index);
     }
     if (withImage.isEmpty()) {
-        emit ApiDataOk(AllToolsLoaded, {});
+        emit ApiDataOk(ApiResult::Success(AllToolsLoaded));
         return;
     }
     if (!CheckCanSend(TeamWorkToolsDownloadImage))
@@ -887,17 +895,19 @@ void RestAPI::LoadToolImages(quint64 round)
             [this, round, index](const Outcome& outcome) {
                 TeamWorkTool& tool = teamWorkTools[index];
                 QString why;
-                const QImage image = outcome.ok
+                const QImage image = outcome.IsOk()
                     ? ServicePicture::Decode(outcome.body, ServicePicture::Kind::Avatar, &why)
                     : QImage();
                 tool.imageLoaded = !image.isNull();
                 if (tool.imageLoaded)
                     tool.image = QPixmap::fromImage(image);
+                else if (outcome.IsOk())
+                    Fail(TeamWorkToolsDownloadImage, Api::Outcome::BadAnswer,
+                        tool.imageUrl + QStringLiteral(": ") + why);
                 else
-                    Fail(TeamWorkToolsDownloadImage,
-                        outcome.ok ? tool.imageUrl + QStringLiteral(": ") + why : outcome.error);
+                    Fail(TeamWorkToolsDownloadImage, outcome);
                 if (round == toolsRound && --pendingToolImages == 0)
-                    emit ApiDataOk(AllToolsLoaded, {});
+                    emit ApiDataOk(ApiResult::Success(AllToolsLoaded));
             });
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApiOutcome.h"
 #include "NetworkChecker.h"
 #include "RequestThread.h"
 #include "RosterManager.h"
@@ -27,10 +28,10 @@
 class ApiXmlParser;
 
 // The client of the service's REST API. Every request travels with an ApiState; its answer
-// comes back, always asynchronously, as ApiDataOk or ApiDataError with the same state. Results
-// that do not fit the signal's value are read afterwards with the getters. The requests
-// themselves run on a thread of their own (RequestThread); everything here, answers included,
-// happens on the thread that made this object.
+// comes back, always asynchronously, as an ApiResult with the same state, in ApiDataOk or
+// ApiDataError. Results that do not fit the answer's value are read afterwards with the getters.
+// The requests themselves run on a thread of their own (RequestThread); everything here, answers
+// included, happens on the thread that made this object.
 class RestAPI : public QObject
 {
     Q_OBJECT
@@ -106,7 +107,7 @@ public:
         bool imageLoaded = false;
     };
 
-    // What the answer to an upload (a capture's or a snap's) carries, in ApiDataOk with its
+    // The value of every answer to an upload (a capture's or a snap's), in ApiDataOk with its
     // state and in ApiDataError with its state or, when the upload never left, NoConnection:
     // the number UploadScreenshot or UploadScreensnap gave the upload, and the capture's id at
     // the service, the snap's short address or why it failed. It converts to that id (toInt)
@@ -125,6 +126,32 @@ public:
             if (!error.isEmpty())
                 return error;
             return shortUrl.isEmpty() ? QString::number(id) : shortUrl;
+        }
+    };
+
+    // One answer, as ApiDataOk and ApiDataError carry it.
+    struct ApiResult
+    {
+        ApiState state = NoState; // the request's, or NoConnection when it never left
+        Api::Outcome outcome = Api::Outcome::Ok;
+        // The status of a failed answer that came with one other than 200; with HttpStatus
+        // always, and also with a failure that cut such an answer short.
+        int httpStatus = 0;
+        // Why it failed, as the trace log says it and the member may see it; empty when ok.
+        QString text;
+        // What the answer carries (see each request); a failure carries an upload's UploadAnswer
+        // and else nothing.
+        QVariant value;
+
+        bool IsOk() const { return outcome == Api::Outcome::Ok; }
+        static ApiResult Success(ApiState state, const QVariant& value = {})
+        {
+            return { state, Api::Outcome::Ok, 0, {}, value };
+        }
+        static ApiResult Failure(ApiState state, Api::Outcome outcome, const QString& text,
+            const QVariant& value = {}, int httpStatus = 0)
+        {
+            return { state, outcome, httpStatus, text, value };
         }
     };
 
@@ -183,10 +210,6 @@ public:
     void CancelUpdateDownload();
     bool IsDownloadingUpdate() const;
 
-    // While ApiDataError is delivered: the HTTP status of the answer it reports; 0 when the
-    // failure came without one, or with HTTP 200.
-    int FailedHttpStatus() const;
-
     // A request with no sign of life for this long fails with its state (30 s by default).
     void SetRequestTimeout(int msec);
     // Every request must be over this long after it was sent (60 s by default), plus the time
@@ -197,8 +220,8 @@ public:
     void SetNetworkCheck(std::function<bool()> isOnline);
 
 signals:
-    void ApiDataOk(RestAPI::ApiState state, QVariant value);
-    void ApiDataError(RestAPI::ApiState state, QVariant value);
+    void ApiDataOk(const RestAPI::ApiResult& result);
+    void ApiDataError(const RestAPI::ApiResult& result);
     void NetworkManagerLogSignal(QString text);
     void DownloadProgress(qint64 received, qint64 total);
 
@@ -216,8 +239,10 @@ private:
     bool IsOnline() const;
     // `upload` names the capture's upload a failure answers for (0: none).
     bool CheckCanSend(ApiState state, quint64 upload = 0);
-    void ReportLater(ApiState state, bool ok, const QVariant& value);
-    static QVariant FailureValue(const QString& why, quint64 upload);
+    void ReportLater(const ApiResult& result);
+    // The failure's result: its value names the upload it answers for, if any.
+    static ApiResult Failed(ApiState state, Api::Outcome outcome, const QString& why,
+        quint64 upload = 0, int httpStatus = 0);
 
     RequestThread& Requests();
     QUrl ApiUrl(const QString& path) const;
@@ -239,7 +264,10 @@ private:
         OutcomeHandler handler);
     void SendWorkNotice(const QString& path, QTime time, int teamRoomId);
     void SendNextWorkNotice();
-    void Fail(ApiState state, const QString& why, quint64 upload = 0);
+    void Fail(ApiState state, Api::Outcome outcome, const QString& why, quint64 upload = 0,
+        int httpStatus = 0);
+    // A request that failed on its way, in the request thread's words.
+    void Fail(ApiState state, const Outcome& outcome);
     void Log(const QString& text);
 
     bool RequireLogin(ApiState state, quint64 upload = 0);
@@ -264,7 +292,6 @@ private:
 
     SecurityUserInfo userInfo;
     bool loggedIn = false;
-    int failedHttpStatus = 0;
 
     QList<RosterManager::ROSTER_GROUP_ITEM> rosterList;
     // The passes dropped, freed a few members at a time: all at once held the window for
@@ -312,3 +339,4 @@ private:
 Q_DECLARE_METATYPE(RestAPI::SecurityUserInfo)
 Q_DECLARE_METATYPE(RestAPI::UpdateInfo)
 Q_DECLARE_METATYPE(RestAPI::UploadAnswer)
+Q_DECLARE_METATYPE(RestAPI::ApiResult)

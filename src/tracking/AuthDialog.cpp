@@ -9,19 +9,13 @@
 
 namespace {
 
-// The REST client words a failure "error <code>: <message>" when the service answered and said
-// no, "HTTP <status>..." when it answered with a failure status; other texts come from the
-// connection (refused, unknown host, TLS, no answer in time).
-bool IsRefusal(const QString& problem)
+// The service said no to the credentials: in its own error element, or with the statuses of a
+// refused authentication.
+bool IsRefusal(const RestAPI::ApiResult& result)
 {
-    return problem.startsWith(QLatin1String("error"))
-        || problem.startsWith(QLatin1String("HTTP 401"))
-        || problem.startsWith(QLatin1String("HTTP 403"));
-}
-
-bool IsServerFailure(const QString& problem)
-{
-    return problem.startsWith(QLatin1String("HTTP "));
+    return result.outcome == Api::Outcome::Refused
+        || (result.outcome == Api::Outcome::HttpStatus
+            && (result.httpStatus == 401 || result.httpStatus == 403));
 }
 
 } // namespace
@@ -83,11 +77,11 @@ void AuthDialog::on_btnLogIn_clicked()
     api.Login(login, password);
 }
 
-void AuthDialog::OnApiDataOk(RestAPI::ApiState state, const QVariant& value)
+void AuthDialog::OnApiDataOk(const RestAPI::ApiResult& result)
 {
-    if (!signingIn || state != RestAPI::LoginState)
+    if (!signingIn || result.state != RestAPI::LoginState)
         return;
-    RestAPI::SecurityUserInfo info = value.value<RestAPI::SecurityUserInfo>();
+    RestAPI::SecurityUserInfo info = result.value.value<RestAPI::SecurityUserInfo>();
     info.password = pendingPassword;
 
     SettingsProvider* settings = SettingsProvider::instance();
@@ -107,23 +101,24 @@ void AuthDialog::OnApiDataOk(RestAPI::ApiState state, const QVariant& value)
     emit OnAuthComplete(userName, info);
 }
 
-void AuthDialog::OnApiDataError(RestAPI::ApiState state, const QVariant& value)
+void AuthDialog::OnApiDataError(const RestAPI::ApiResult& result)
 {
-    if (!signingIn || (state != RestAPI::LoginState && state != RestAPI::NoConnection))
+    if (!signingIn
+        || (result.state != RestAPI::LoginState && result.state != RestAPI::NoConnection))
         return;
     pendingPassword.clear();
     SetBusy(false);
-    ShowStatus(FailureText(state, value.toString()));
+    ShowStatus(FailureText(result));
     emit OnAuthFailed(pendingLogin);
 }
 
-QString AuthDialog::FailureText(RestAPI::ApiState state, const QString& problem)
+QString AuthDialog::FailureText(const RestAPI::ApiResult& result)
 {
-    if (state == RestAPI::NoConnection)
+    if (result.outcome == Api::Outcome::NoNetwork)
         return tr("There is no network connection. Connect and try again.");
-    if (IsRefusal(problem))
+    if (IsRefusal(result))
         return tr("Wrong login name or password.");
-    if (IsServerFailure(problem))
+    if (result.outcome == Api::Outcome::HttpStatus)
         return tr("The server could not sign you in. Try again later.");
     return tr("The server cannot be reached. Check your connection and try again.");
 }

@@ -25,6 +25,9 @@ public:
     // Shows the dialog with the saved login name and password. With `autoLogInAllowed`, the
     // "sign in at launch" preference on and a saved password, it signs in by itself.
     void showAuthDialogWithPrompt(bool autoLogInAllowed);
+    // What the dialog says of a failed sign-in, from how it failed: no network, credentials
+    // the service refused, a failing server, or one that cannot be reached.
+    static QString FailureText(const RestAPI::ApiResult& result);
 
 signals:
     // After a successful sign-in and the saving of the credentials. `info.password` holds the
@@ -40,9 +43,8 @@ private slots:
     void on_btnLogIn_clicked();
 
 private:
-    void OnApiDataOk(RestAPI::ApiState state, const QVariant& value);
-    void OnApiDataError(RestAPI::ApiState state, const QVariant& value);
-    static QString FailureText(RestAPI::ApiState state, const QString& problem);
+    void OnApiDataOk(const RestAPI::ApiResult& result);
+    void OnApiDataError(const RestAPI::ApiResult& result);
     void SetBusy(bool busy);
     void ShowStatus(const QString& text);
 

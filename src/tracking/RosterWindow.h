@@ -115,8 +115,8 @@ public slots:
     void OnChatConnectionStateChange(bool connected);
 
     // REST answers and the update check: both clients answer here, told apart by state.
-    void ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg);
-    void ApiDataError(RestAPI::ApiState currentState, const QVariant& arg);
+    void ApiDataOk(const RestAPI::ApiResult& result);
+    void ApiDataError(const RestAPI::ApiResult& result);
     void StartDownloadUpdate();
     void StopDownloadUpdate();
 

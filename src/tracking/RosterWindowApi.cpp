@@ -39,8 +39,10 @@ bool IsRosterFailure(RestAPI::ApiState state)
 
 } // namespace
 
-void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg)
+void RosterWindow::ApiDataOk(const RestAPI::ApiResult& result)
 {
+    const RestAPI::ApiState currentState = result.state;
+    const QVariant& arg = result.value;
     if (!isSignedIn && IsSessionAnswer(currentState))
         return;
     switch (currentState) {
@@ -87,8 +89,10 @@ void RosterWindow::ApiDataOk(RestAPI::ApiState currentState, const QVariant& arg
     }
 }
 
-void RosterWindow::ApiDataError(RestAPI::ApiState currentState, const QVariant& arg)
+void RosterWindow::ApiDataError(const RestAPI::ApiResult& result)
 {
+    const RestAPI::ApiState currentState = result.state;
+    const QVariant& arg = result.value;
     switch (currentState) {
     case RestAPI::GetTeamsState:
         ShowRosterPage(false);

@@ -38,7 +38,7 @@ updateDialog::updateDialog(QWidget* parent)
     ShowIdle();
     connect(&api, &RestAPI::ApiDataOk, this, &updateDialog::OnDownloaded);
     connect(&api, &RestAPI::ApiDataError, this,
-        [this](RestAPI::ApiState, const QVariant& why) { OnDownloadFailed(why.toString()); });
+        [this](const RestAPI::ApiResult& result) { OnDownloadFailed(result.text); });
     connect(&api, &RestAPI::DownloadProgress, this, &updateDialog::OnProgress);
 }
 
@@ -108,10 +108,11 @@ void updateDialog::on_btnCancel_clicked()
     reject();
 }
 
-void updateDialog::OnDownloaded(RestAPI::ApiState state, const QVariant& path)
+void updateDialog::OnDownloaded(const RestAPI::ApiResult& result)
 {
-    if (state != RestAPI::UpdateFileRecieved)
+    if (result.state != RestAPI::UpdateFileRecieved)
         return;
+    const QVariant& path = result.value;
     ui->progressBar->setRange(0, 100);
     ui->progressBar->setValue(100);
     // Downloaded is as good as checked: the member is not asked again for a while.

@@ -50,7 +50,7 @@ private slots:
     void on_btnCancel_clicked();
 
 private:
-    void OnDownloaded(RestAPI::ApiState state, const QVariant& path);
+    void OnDownloaded(const RestAPI::ApiResult& result);
     void OnDownloadFailed(const QString& why);
     void OnProgress(qint64 received, qint64 total);
     void ShowIdle();

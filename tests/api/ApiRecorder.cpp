@@ -6,13 +6,12 @@
 
 ApiRecorder::ApiRecorder(RestAPI* api) : QObject(api)
 {
-    connect(api, &RestAPI::ApiDataOk, this, [this](RestAPI::ApiState state, const QVariant& value) {
-        answers.append({ true, state, value });
+    connect(api, &RestAPI::ApiDataOk, this, [this](const RestAPI::ApiResult& result) {
+        answers.append({ result, true });
     });
-    connect(
-        api, &RestAPI::ApiDataError, this, [this](RestAPI::ApiState state, const QVariant& value) {
-            answers.append({ false, state, value });
-        });
+    connect(api, &RestAPI::ApiDataError, this, [this](const RestAPI::ApiResult& result) {
+        answers.append({ result, false });
+    });
     connect(
         api, &RestAPI::NetworkManagerLogSignal, this, [this](const QString& line) { log << line; });
 }
@@ -27,7 +26,7 @@ ApiRecorder::Answer ApiRecorder::WaitFor(RestAPI::ApiState state, int timeoutMs)
                 return answer;
         }
         if (clock.elapsed() > timeoutMs)
-            return { false, RestAPI::NoState, {} };
+            return {};
         QTest::qWait(5);
     }
 }

@@ -12,11 +12,10 @@ class ApiRecorder : public QObject
 {
     Q_OBJECT
 public:
-    struct Answer
+    // The result, and whether it came as ApiDataOk.
+    struct Answer : RestAPI::ApiResult
     {
-        bool ok;
-        RestAPI::ApiState state;
-        QVariant value;
+        bool ok = false;
     };
 
     explicit ApiRecorder(RestAPI* api);

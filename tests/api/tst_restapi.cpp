@@ -58,7 +58,7 @@ private slots:
     {
         api->Login("demo", "demo123");
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::LoginState);
-        QVERIFY2(answer.ok, qPrintable(answer.value.toString()));
+        QVERIFY2(answer.ok, qPrintable(answer.text));
         const auto info = answer.value.value<RestAPI::SecurityUserInfo>();
         QCOMPARE(info.memberId, 1001);
         QCOMPARE(info.memberUsername, QString("demo"));
@@ -88,8 +88,8 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::LoginState);
         QCOMPARE(answer.state, RestAPI::LoginState);
         QVERIFY(!answer.ok);
-        QVERIFY2(answer.value.toString().contains("Wrong login or password"),
-            qPrintable(answer.value.toString()));
+        QCOMPARE(answer.outcome, Api::Outcome::Refused);
+        QVERIFY2(answer.text.contains("Wrong login or password"), qPrintable(answer.text));
         QVERIFY(!api->IsLoggedIn());
     }
 
@@ -103,6 +103,8 @@ private slots:
         QVERIFY(recorder->WaitFor(RestAPI::UpdateFileRecieved, 200).state == RestAPI::NoState);
         QCOMPARE(recorder->Trail(),
             QStringList({ "-LoginState", "-UserAvatarState", "-AboutState", "-GetUpdate" }));
+        for (const ApiRecorder::Answer& answer : qAsConst(recorder->answers))
+            QCOMPARE(answer.outcome, Api::Outcome::NotSent);
         QCOMPARE(service.Requests().size(), before);
     }
 
@@ -196,8 +198,8 @@ private slots:
         // chain still has two teams to load: waiting for that answer first would let the
         // chain finish now and then, and report its teams as loaded.
         QMetaObject::Connection again = connect(
-            api.get(), &RestAPI::ApiDataOk, this, [this, &again](RestAPI::ApiState state) {
-                if (state != RestAPI::GetUsersState)
+            api.get(), &RestAPI::ApiDataOk, this, [this, &again](const RestAPI::ApiResult& result) {
+                if (result.state != RestAPI::GetUsersState)
                     return;
                 disconnect(again);
                 api->Roster_GetTeams();
@@ -270,6 +272,7 @@ private slots:
         api->Roster_GetTeams();
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetTeamsState);
         QVERIFY(!answer.ok);
+        QCOMPARE(answer.outcome, Api::Outcome::BadAnswer);
         QCOMPARE(recorder->WaitFor(RestAPI::AllTeamsLoaded, 200).state, RestAPI::NoState);
     }
 
@@ -386,7 +389,7 @@ private slots:
         shot.image = SamplePng();
         api->UploadScreenshot(shot);
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::ScreenshotUpload);
-        QVERIFY2(answer.ok, qPrintable(answer.value.toString()));
+        QVERIFY2(answer.ok, qPrintable(answer.text));
         QVERIFY(answer.value.toInt() > 0);
 
         const QList<QJsonObject> uploads = service.Uploads();
@@ -470,7 +473,7 @@ private slots:
         api->UploadScreensnap("Login bug", "Button & label overlap", " ", 3, 4, 11,
             RestAPI::PasswordPermission, "s3cret", png);
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::ScreensnapUpload);
-        QVERIFY2(answer.ok, qPrintable(answer.value.toString()));
+        QVERIFY2(answer.ok, qPrintable(answer.text));
         const QString shortUrl = answer.value.toString();
         QVERIFY2(shortUrl.startsWith(service.BaseUrl().toString() + "/s/"), qPrintable(shortUrl));
 
@@ -516,6 +519,7 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::UserAvatarState);
         QCOMPARE(answer.state, RestAPI::UserAvatarState);
         QVERIFY(!answer.ok);
+        QCOMPARE(answer.outcome, Api::Outcome::NotSent);
     }
 
     void updateFileDownload()
@@ -529,7 +533,7 @@ private slots:
         api->DownloadUpdateFile(QUrl(api->GetCurrentUpdateInfo().downloadUrl), path);
         QVERIFY(api->IsDownloadingUpdate());
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::UpdateFileRecieved);
-        QVERIFY2(answer.ok, qPrintable(answer.value.toString()));
+        QVERIFY2(answer.ok, qPrintable(answer.text));
         QCOMPARE(answer.value.toString(), path);
         QCOMPARE(QFileInfo(path).size(), 512 * 1024);
         QVERIFY(!progress.isEmpty());
@@ -543,6 +547,14 @@ private slots:
         QCOMPARE(recorder->WaitFor(RestAPI::UpdateFileRecieved, 300).state, RestAPI::NoState);
         QVERIFY(!QFile::exists(second));
         QVERIFY(!api->IsDownloadingUpdate());
+
+        // A place the installer cannot be written to fails the download as such.
+        api->DownloadUpdateFile(
+            QUrl(api->GetCurrentUpdateInfo().downloadUrl), "/proc/movarelquintash/installer.deb");
+        const ApiRecorder::Answer unwritable = recorder->WaitFor(RestAPI::UpdateFileRecieved);
+        QVERIFY(!unwritable.ok);
+        QCOMPARE(unwritable.outcome, Api::Outcome::FileError);
+        QVERIFY(!unwritable.text.isEmpty());
     }
 
 private:

@@ -7,7 +7,8 @@
 
 #include <memory>
 
-// Every way a request can fail ends in ApiDataError with the request's own state.
+// Every way a request can fail ends in ApiDataError with the request's own state and an
+// outcome that tells the way apart.
 class TestRestApiFailures : public QObject
 {
     Q_OBJECT
@@ -33,7 +34,9 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetTeamsState);
         QCOMPARE(answer.state, RestAPI::GetTeamsState);
         QVERIFY(!answer.ok);
-        QVERIFY2(answer.value.toString().contains("HTTP 500"), qPrintable(answer.value.toString()));
+        QCOMPARE(answer.outcome, Api::Outcome::HttpStatus);
+        QCOMPARE(answer.httpStatus, 500);
+        QVERIFY2(answer.text.contains("HTTP 500"), qPrintable(answer.text));
         QCOMPARE(recorder->Trail(), QStringList("-GetTeamsState"));
     }
 
@@ -57,6 +60,9 @@ private slots:
         api->Roster_GetTeams();
         QVERIFY(recorder->WaitFor(RestAPI::AllSnapshotsLoaded).ok);
         QCOMPARE(recorder->Trail().filter("-"), QStringList("-UsersAvatarsState"));
+        QCOMPARE(
+            recorder->WaitFor(RestAPI::UsersAvatarsState, 0).outcome, Api::Outcome::HttpStatus);
+        QCOMPARE(recorder->WaitFor(RestAPI::UsersAvatarsState, 0).httpStatus, 500);
         const RosterManager::ROSTER_ITEM bruno = api->GetRosterList().at(0).contacts.at(2);
         QCOMPARE(bruno.contactID, 1003);
         QVERIFY(bruno.avatar.isNull());
@@ -71,8 +77,8 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::AboutState);
         QCOMPARE(answer.state, RestAPI::AboutState);
         QVERIFY(!answer.ok);
-        QVERIFY2(
-            answer.value.toString().contains("malformed"), qPrintable(answer.value.toString()));
+        QCOMPARE(answer.outcome, Api::Outcome::BadAnswer);
+        QVERIFY2(answer.text.contains("malformed"), qPrintable(answer.text));
         QVERIFY(api->GetAboutInfoResult().title.isEmpty());
     }
 
@@ -86,6 +92,7 @@ private slots:
         client.Login("demo", "demo123");
         QCOMPARE(answers.WaitFor(RestAPI::LoginState).state, RestAPI::LoginState);
         QCOMPARE(answers.Trail(), QStringList("-LoginState"));
+        QCOMPARE(answers.answers.first().outcome, Api::Outcome::BadAnswer);
         QVERIFY(!client.IsLoggedIn());
     }
 
@@ -114,7 +121,8 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::AboutState);
         QCOMPARE(answer.state, RestAPI::AboutState);
         QVERIFY(!answer.ok);
-        QVERIFY2(answer.value.toString().contains(why), qPrintable(answer.value.toString()));
+        QCOMPARE(answer.outcome, Api::Outcome::BadAnswer);
+        QVERIFY2(answer.text.contains(why), qPrintable(answer.text));
         QCOMPARE(!recorder->log.filter("AboutState HTTP 200").isEmpty(), takenWhole);
     }
 
@@ -129,8 +137,8 @@ private slots:
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetUpdate);
         QCOMPARE(answer.state, RestAPI::GetUpdate);
         QVERIFY(!answer.ok);
-        QVERIFY2(
-            answer.value.toString().contains("no answer"), qPrintable(answer.value.toString()));
+        QCOMPARE(answer.outcome, Api::Outcome::Timeout);
+        QVERIFY2(answer.text.contains("no answer"), qPrintable(answer.text));
         QVERIFY(clock.elapsed() < 3000);
     }
 
@@ -164,8 +172,8 @@ private slots:
             api->UploadScreenshot(Shot());
         const ApiRecorder::Answer answer = recorder->WaitFor(state);
         QVERIFY(!answer.ok);
-        QVERIFY2(
-            answer.value.toString().contains("no answer"), qPrintable(answer.value.toString()));
+        QCOMPARE(answer.outcome, Api::Outcome::Timeout);
+        QVERIFY2(answer.text.contains("no answer"), qPrintable(answer.text));
         QVERIFY(clock.elapsed() < 3000);
     }
 
@@ -239,7 +247,9 @@ private slots:
         QCOMPARE(loaded, taken);
         const ApiRecorder::Answer refusal = recorder->WaitFor(failure, 0);
         QCOMPARE(refusal.state == failure && !refusal.ok, !taken);
-        const QString why = refusal.value.toString();
+        if (!taken)
+            QCOMPARE(refusal.outcome, Api::Outcome::BadAnswer);
+        const QString why = refusal.text;
         const bool raster = format == "png" || format == "jpeg";
         if (!taken)
             QVERIFY2(why.contains(path)
@@ -256,8 +266,10 @@ private slots:
         api->Roster_GetTeams();
         const ApiRecorder::Answer answer = recorder->WaitFor(RestAPI::GetTeamsState);
         QVERIFY(!answer.ok);
-        QVERIFY2(answer.value.toString().contains("HTTP 401"), qPrintable(answer.value.toString()));
-        QVERIFY(answer.value.toString().contains("auth"));
+        QCOMPARE(answer.outcome, Api::Outcome::HttpStatus);
+        QCOMPARE(answer.httpStatus, 401);
+        QVERIFY2(answer.text.contains("HTTP 401"), qPrintable(answer.text));
+        QVERIFY(answer.text.contains("auth"));
 
         // A key the service has since dropped fails the same way.
         recorder->Clear();
@@ -266,7 +278,9 @@ private slots:
         api->StartWork(QTime::currentTime(), 11);
         const ApiRecorder::Answer work = recorder->WaitFor(RestAPI::WorkState);
         QVERIFY(!work.ok);
-        QVERIFY(work.value.toString().contains("auth"));
+        QCOMPARE(work.outcome, Api::Outcome::HttpStatus);
+        QCOMPARE(work.httpStatus, 401);
+        QVERIFY(work.text.contains("auth"));
     }
 
     void closedPort()
@@ -281,7 +295,8 @@ private slots:
         const ApiRecorder::Answer answer = answers.WaitFor(RestAPI::LoginState);
         QCOMPARE(answer.state, RestAPI::LoginState);
         QVERIFY(!answer.ok);
-        QVERIFY(!answer.value.toString().isEmpty());
+        QCOMPARE(answer.outcome, Api::Outcome::Unreachable);
+        QVERIFY(!answer.text.isEmpty());
     }
 
     void untrustedCertificateSendsNothing()
@@ -295,6 +310,7 @@ private slots:
         const ApiRecorder::Answer answer = answers.WaitFor(RestAPI::LoginState);
         QCOMPARE(answer.state, RestAPI::LoginState);
         QVERIFY(!answer.ok);
+        QCOMPARE(answer.outcome, Api::Outcome::Tls);
         QVERIFY(!answers.log.filter("TLS error").isEmpty());
         QTest::qWait(100);
         QVERIFY(impostor.Requests().isEmpty());
@@ -307,11 +323,16 @@ private slots:
         api->SetNetworkCheck([&online] { return online; });
         const int before = service.Requests().size();
         api->Roster_GetTeams();
-        api->UploadScreensnap("t", "d", " ", 0, 0, 11, RestAPI::PublicPermission, {}, "\x89PNG");
+        const quint64 snap = api->UploadScreensnap(
+            "t", "d", " ", 0, 0, 11, RestAPI::PublicPermission, {}, "\x89PNG");
         api->Login("demo", "demo123");
         QTRY_COMPARE(recorder->answers.size(), 3);
         QCOMPARE(
             recorder->Trail(), QStringList({ "-NoConnection", "-NoConnection", "-NoConnection" }));
+        for (const ApiRecorder::Answer& answer : qAsConst(recorder->answers))
+            QCOMPARE(answer.outcome, Api::Outcome::NoNetwork);
+        // The snap's carries its upload, so its sender knows which one never left.
+        QCOMPARE(recorder->answers.at(1).value.value<RestAPI::UploadAnswer>().upload, snap);
         QCOMPARE(service.Requests().size(), before);
 
         online = true;

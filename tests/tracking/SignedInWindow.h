@@ -94,7 +94,7 @@ private:
     static bool Answered(const QSignalSpy& spy, RestAPI::ApiState state)
     {
         for (const QList<QVariant>& answer : spy) {
-            if (answer.at(0).value<RestAPI::ApiState>() == state)
+            if (answer.at(0).value<RestAPI::ApiResult>().state == state)
                 return true;
         }
         return false;

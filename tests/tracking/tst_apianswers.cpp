@@ -85,7 +85,7 @@ private slots:
         else
             client->Roster_GetTeams();
         QTRY_COMPARE(failed.count(), 1);
-        QCOMPARE(failed.at(0).at(0).value<RestAPI::ApiState>(), RestAPI::NoConnection);
+        QCOMPARE(failed.at(0).at(0).value<RestAPI::ApiResult>().state, RestAPI::NoConnection);
 
         QVERIFY(s.list->isHidden());
         QVERIFY(!noTeams->isHidden());
@@ -220,7 +220,7 @@ private slots:
 
         // Markup in the address stays text; the popup on screen gives way.
         const QString odd = "https://s.test/a?b=1&c=<b>\"x\"</b>";
-        emit s.rest->ApiDataOk(RestAPI::ScreensnapUpload, odd);
+        emit s.rest->ApiDataOk(RestAPI::ApiResult::Success(RestAPI::ScreensnapUpload, odd));
         QCOMPARE(QApplication::clipboard()->text(), odd);
         const QString escaped = "https://s.test/a?b=1&amp;c=&lt;b&gt;&quot;x&quot;&lt;/b&gt;";
         QCOMPARE(text->text(),

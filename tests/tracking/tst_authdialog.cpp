@@ -160,6 +160,62 @@ private slots:
             QString("The server cannot be reached. Check your connection and try again."));
     }
 
+    // What the member reads follows how the sign-in failed, never the failure's words: the
+    // last rows word a failure as another kind would be worded.
+    void failuresAreToldApartByHowTheyFailed_data()
+    {
+        QTest::addColumn<RestAPI::ApiState>("state");
+        QTest::addColumn<Api::Outcome>("outcome");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QString offline = "There is no network connection. Connect and try again.";
+        const QString wrong = "Wrong login name or password.";
+        const QString failing = "The server could not sign you in. Try again later.";
+        const QString unreachable
+            = "The server cannot be reached. Check your connection and try again.";
+        const auto row = [](const char* name, RestAPI::ApiState state, Api::Outcome outcome,
+                             int status, const char* text, const QString& shown) {
+            QTest::newRow(name) << state << outcome << status << QString(text) << shown;
+        };
+        const RestAPI::ApiState login = RestAPI::LoginState;
+        row("no network", RestAPI::NoConnection, Api::Outcome::NoNetwork, 0,
+            "no network for LoginState", offline);
+        row("refused by the service", login, Api::Outcome::Refused, 0,
+            "error 101: Wrong login or password", wrong);
+        row("HTTP 401", login, Api::Outcome::HttpStatus, 401, "HTTP 401, error auth: expired",
+            wrong);
+        row("HTTP 403", login, Api::Outcome::HttpStatus, 403, "HTTP 403", wrong);
+        row("HTTP 500", login, Api::Outcome::HttpStatus, 500, "HTTP 500, error server: down",
+            failing);
+        row("HTTP 404", login, Api::Outcome::HttpStatus, 404, "HTTP 404", failing);
+        row("timed out", login, Api::Outcome::Timeout, 0, "no answer in 30 s", unreachable);
+        row("unreadable answer", login, Api::Outcome::BadAnswer, 0, "malformed XML: cut short",
+            unreachable);
+        row("too large after a 401 head", login, Api::Outcome::BadAnswer, 401,
+            "the answer is larger than 4194304 bytes", unreachable);
+        row("TLS", login, Api::Outcome::Tls, 0, "SSL handshake failed", unreachable);
+        row("closed port", login, Api::Outcome::Unreachable, 0, "Connection refused", unreachable);
+        row("connection words like a refusal", login, Api::Outcome::Unreachable, 0,
+            "error while connecting", unreachable);
+        row("connection words like a status", login, Api::Outcome::Tls, 0,
+            "HTTP 401 expected, TLS alert", unreachable);
+        row("service words like a connection", login, Api::Outcome::Refused, 0,
+            "Connection refused for this member", wrong);
+    }
+
+    void failuresAreToldApartByHowTheyFailed()
+    {
+        QFETCH(RestAPI::ApiState, state);
+        QFETCH(Api::Outcome, outcome);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(AuthDialog::FailureText(
+                     RestAPI::ApiResult::Failure(state, outcome, text, QVariant(), status)),
+            shown);
+    }
+
 private:
     static QLineEdit* field(AuthDialog& dialog, const char* name)
     {

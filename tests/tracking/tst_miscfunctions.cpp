@@ -133,7 +133,7 @@ private slots:
         shot.image = png;
         misc.UploadShot(shot);
         QTRY_COMPARE(ok.count(), 2);
-        QCOMPARE(ok.at(1).at(0).value<RestAPI::ApiState>(), RestAPI::ScreenshotUpload);
+        QCOMPARE(ok.at(1).at(0).value<RestAPI::ApiResult>().state, RestAPI::ScreenshotUpload);
         QCOMPARE(failed.count(), 0);
 
         const QList<QJsonObject> uploads = m_service.Uploads();

@@ -721,7 +721,9 @@ private:
                 emitOnce();
             };
         };
-        const auto about = RestAPI::AboutState;
+        const auto about = RestAPI::ApiResult::Success(RestAPI::AboutState);
+        const auto aboutFailed
+            = RestAPI::ApiResult::Failure(RestAPI::AboutState, Api::Outcome::Unreachable, {});
 
         return {
             // Timers.
@@ -829,17 +831,15 @@ private:
                 Emitting(reminder, &StopReminder::OnStartTrackingTime_Signal), toggles, 0 },
             { "stop reminder: memo", Anything,
                 Emitting(reminder, &StopReminder::OnChangeMemo_Signal), memoOpened, 1, hideMemo },
-            { "roster client: answer", Anything,
-                Emitting(s.rest, &RestAPI::ApiDataOk, about, QVariant()),
+            { "roster client: answer", Anything, Emitting(s.rest, &RestAPI::ApiDataOk, about),
                 logged("About text was recieved") },
             { "roster client: failure", Anything,
-                Emitting(s.rest, &RestAPI::ApiDataError, about, QVariant()),
+                Emitting(s.rest, &RestAPI::ApiDataError, aboutFailed),
                 logged("Api query failed: Api state: 35") },
-            { "information client: answer", Anything,
-                Emitting(s.info, &RestAPI::ApiDataOk, about, QVariant()),
+            { "information client: answer", Anything, Emitting(s.info, &RestAPI::ApiDataOk, about),
                 logged("About text was recieved") },
             { "information client: failure", Anything,
-                Emitting(s.info, &RestAPI::ApiDataError, about, QVariant()),
+                Emitting(s.info, &RestAPI::ApiDataError, aboutFailed),
                 logged("Api query failed: Api state: 35") },
 
             // Sign-in, exit confirmation, links, update window, chat client.

@@ -166,7 +166,7 @@ private:
         return QTest::qWaitFor(
                    [&] {
                        for (const QList<QVariant>& answer : answers)
-                           if (answer.at(0).value<RestAPI::ApiState>()
+                           if (answer.at(0).value<RestAPI::ApiResult>().state
                                == RestAPI::AllSnapshotsLoaded)
                                return true;
                        return false;
