@@ -122,7 +122,7 @@ void RosterWindow::SignOut()
     ChangeStatus(RosterManager::STATUS_DND);
     SetMemo(QString(), 0);
 
-    ShowSignedOutLook();
+    layout->ShowSignedOutLook();
     ui->lstRoster->horizontalScrollBar()->hide();
     ui->menuScreensnap->setEnabled(false);
     tray.setToolTip(AppInfo::applicationName);
