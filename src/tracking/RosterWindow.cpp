@@ -66,11 +66,11 @@ void RosterWindow::Build()
     ui->setupUi(this);
     MakeLinksAbsolute();
     SetUpTitleBar();
-    layout
+    windowLayout
         = std::make_unique<MainWindowLayout>(*this, *ui, *titleWidget, listWidgetManager, infoApi);
     timeScale = TimeScaleFromEnvironment();
     misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
-    layout->SetInterface();
+    windowLayout->SetInterface();
 
     ConnectTimers();
     ConnectTray();

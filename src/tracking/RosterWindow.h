@@ -435,7 +435,7 @@ private:
     WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
     // Made with the form; it goes before the form's members it works on.
-    std::unique_ptr<MainWindowLayout> layout;
+    std::unique_ptr<MainWindowLayout> windowLayout;
     bool built = false; // Build ran
     bool signInAsked = false; // showLoginDialog ran
 

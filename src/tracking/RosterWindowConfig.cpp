@@ -12,7 +12,7 @@ void RosterWindow::InitConfig()
     if (popupWindow* popup = screenshotPopup.IfMade())
         MainWindowLayout::ApplyStyleSheet(popup);
     // Until the window is first shown its look waits for that showing (PrepareLook).
-    layout->ReapplyLook();
+    windowLayout->ReapplyLook();
 
     SettingsProvider* provider = SettingsProvider::instance();
     logManager.AddToLog(LogManager::LOG_LOAD_APPLICATION_CONFIG, 0);

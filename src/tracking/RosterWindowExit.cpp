@@ -122,7 +122,7 @@ void RosterWindow::SignOut()
     ChangeStatus(RosterManager::STATUS_DND);
     SetMemo(QString(), 0);
 
-    layout->ShowSignedOutLook();
+    windowLayout->ShowSignedOutLook();
     ui->lstRoster->horizontalScrollBar()->hide();
     ui->menuScreensnap->setEnabled(false);
     tray.setToolTip(AppInfo::applicationName);

@@ -25,24 +25,24 @@ void RosterWindow::ConstructInterface()
     connect(ui->lstRoster, &QWidget::customContextMenuRequested, this,
         &RosterWindow::ShowMemberRowMenu);
 
-    connect(layout.get(), &MainWindowLayout::RowStylesChanged, this,
+    connect(windowLayout.get(), &MainWindowLayout::RowStylesChanged, this,
         &RosterWindow::RedrawRosterAsShown);
-    connect(layout.get(), &MainWindowLayout::SearchAsked, this, &RosterWindow::SearchJobs);
-    layout->Construct();
+    connect(windowLayout.get(), &MainWindowLayout::SearchAsked, this, &RosterWindow::SearchJobs);
+    windowLayout->Construct();
 }
 
 void RosterWindow::setVisible(bool visible)
 {
     if (visible) {
         Build();
-        layout->PrepareLook();
+        windowLayout->PrepareLook();
     }
     QMainWindow::setVisible(visible);
 }
 
 void RosterWindow::showEvent(QShowEvent* event)
 {
-    layout->SetInterface();
+    windowLayout->SetInterface();
     event->accept();
     QMainWindow::showEvent(event);
 }
@@ -50,16 +50,17 @@ void RosterWindow::showEvent(QShowEvent* event)
 void RosterWindow::resizeEvent(QResizeEvent* event)
 {
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start window resize event"));
-    layout->LayOutPanels();
+    windowLayout->LayOutPanels();
     event->accept();
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("End window resize event"));
     QMainWindow::resizeEvent(event);
 }
 
-// The form's widgets are watched once it is built; its members may outlive the layout.
+// The layout goes with the window's members, before the widgets that it watches.
 bool RosterWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    return (layout && layout->Filter(watched, event)) || QMainWindow::eventFilter(watched, event);
+    return (windowLayout && windowLayout->Filter(watched, event))
+        || QMainWindow::eventFilter(watched, event);
 }
 
 // The search text is percent-encoded, so "#" or "&" in it stay part of the search.
@@ -72,15 +73,15 @@ void RosterWindow::SearchJobs(const QString& text)
 
 void RosterWindow::on_btnMyTools_clicked()
 {
-    layout->ShowMenuBeside(ui->btnMyTools, ui->menuTools);
+    windowLayout->ShowMenuBeside(ui->btnMyTools, ui->menuTools);
 }
 
 void RosterWindow::on_btnCurrentStatus_clicked()
 {
-    layout->ShowMenuBeside(ui->btnCurrentStatus, ui->menuStatus);
+    windowLayout->ShowMenuBeside(ui->btnCurrentStatus, ui->menuStatus);
 }
 
 void RosterWindow::on_lblUserStatus_customContextMenuRequested(const QPoint& pos)
 {
-    layout->ShowUserStatusMenu(pos);
+    windowLayout->ShowUserStatusMenu(pos);
 }

@@ -143,7 +143,7 @@ void RosterWindow::updateGroupsCombo()
 void RosterWindow::RedrawRoster(bool groupByTeam, bool showOffline)
 {
     // Rows are drawn with the roster's styles, which come with the window's look.
-    layout->PrepareLook();
+    windowLayout->PrepareLook();
     QListWidget* list = ui->lstRoster;
     const int currentRow = list->currentRow();
     updateGroupsCombo();
