@@ -53,8 +53,8 @@ class QUrl;
 // RosterWindowCapture.cpp the screenshots, RosterWindowReminders.cpp the reminders,
 // RosterWindowStateChecker.cpp the state checker, RosterWindowRoster.cpp the roster and its
 // pictures, RosterWindowApi.cpp the REST answers and the update check, RosterWindowLayout.cpp
-// the window's overrides and menus over its MainWindowLayout (the panels' geometry and the
-// look), RosterWindowLinks.cpp the row actions,
+// the window's overrides and own menus, which hand the panels' geometry and the look to
+// MainWindowLayout, RosterWindowLinks.cpp the row actions,
 // the web pages and the page switching, RosterWindowExit.cpp sign-out, close and exit,
 // RosterWindowChat.cpp the conversations and the incoming chat messages.
 class RosterWindow : public QMainWindow
@@ -434,7 +434,7 @@ private:
     std::optional<ChatConnection> chatClient;
     WaitingMessages waitingChatMessages; // before the first roster of a sign-in
     MacTitleWidget* titleWidget = nullptr;
-    // Made with the form; it goes before the form's members it works on.
+    // Made with the form; declared after the members it works on, so it goes before them.
     std::unique_ptr<MainWindowLayout> windowLayout;
     bool built = false; // Build ran
     bool signInAsked = false; // showLoginDialog ran
