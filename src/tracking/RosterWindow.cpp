@@ -66,9 +66,11 @@ void RosterWindow::Build()
     ui->setupUi(this);
     MakeLinksAbsolute();
     SetUpTitleBar();
+    windowLayout
+        = std::make_unique<MainWindowLayout>(*this, *ui, *titleWidget, listWidgetManager, infoApi);
     timeScale = TimeScaleFromEnvironment();
     misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
-    SetInterface();
+    windowLayout->SetInterface();
 
     ConnectTimers();
     ConnectTray();
@@ -86,7 +88,7 @@ void RosterWindow::Build()
         connect(&memo, &Memo::MemoIsCanceled, this, &RosterWindow::MemoIsCanceled);
     });
     screenshotPopup.Wire([this](popupWindow& popup) {
-        ApplyStyleSheet(&popup);
+        MainWindowLayout::ApplyStyleSheet(&popup);
         connect(&popup, &popupWindow::OnPopupWindowClose, this, &RosterWindow::SaveScreenshot);
         connect(&popup, &popupWindow::OnMemoCall, this, &RosterWindow::on_actionMemo_triggered);
         connect(&popup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::ResetWorkingTime);
@@ -111,7 +113,6 @@ void RosterWindow::Build()
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
     ApplyLogSettings(settings);
     logManager.StartLog();
-    InstallEventFilters();
 
     InitConfig();
     // Only the start: applying the preferences leaves the window as the member has it.

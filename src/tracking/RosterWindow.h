@@ -7,6 +7,7 @@
 #include "ListWidgetManager.h"
 #include "LogManager.h"
 #include "MadeOnFirstUse.h"
+#include "MainWindowLayout.h"
 #include "MiscFunctions.h"
 #include "NetworkChecker.h"
 #include "OfflineStorage.h"
@@ -52,7 +53,8 @@ class QUrl;
 // RosterWindowCapture.cpp the screenshots, RosterWindowReminders.cpp the reminders,
 // RosterWindowStateChecker.cpp the state checker, RosterWindowRoster.cpp the roster and its
 // pictures, RosterWindowApi.cpp the REST answers and the update check, RosterWindowLayout.cpp
-// the placing of the panels and the window's own menus, RosterWindowLinks.cpp the row actions,
+// the window's overrides and own menus, which hand the panels' geometry and the look to
+// MainWindowLayout, RosterWindowLinks.cpp the row actions,
 // the web pages and the page switching, RosterWindowExit.cpp sign-out, close and exit,
 // RosterWindowChat.cpp the conversations and the incoming chat messages. The conversations
 // and the state checker's tick are classes of their own the window owns (Conversations,
@@ -304,13 +306,6 @@ private:
     void CheckForUpdates();
     void RestoreWindowGeometry();
     void ConnectShortcuts();
-    // The client's style sheet, the main window's and the popup's.
-    static void ApplyStyleSheet(QWidget* widget);
-    // Once: the look InitConfig applies, then the form fitted to the font and the room for the
-    // title and menu bars.
-    void PrepareLook();
-    // The style sheet, the roster's row styles and the name's font, from the preferences.
-    void ApplyLook();
     void ApplyLogSettings(const SettingsProvider::SETTINGS& settings);
 
     // Time tracking control: the window's parts of a start and a stop.
@@ -347,21 +342,7 @@ private:
 
     // Layout.
     void ConstructInterface();
-    void SetInterface();
-    void InstallEventFilters();
-    // The title bar and the menu bar above the form's area; the window grows by their height.
-    void MakeRoomForTitleAndMenuBar();
-    // The geometry rules of a resize, for the central area's present size.
-    void LayOutPanels();
-    void paintOnWidget(QPaintEvent* event, QWidget* widget);
-    void ShowMainMenu(QPoint pos, QMenu* menu, int dx);
-    static void ResizeWidgetToText(QWidget* widget, const QString& text);
-    void FitToFont();
-    QList<QLabel*> Links() const;
-    void FitLinksToTheirText();
-    void KeepRoomForName();
     void SearchJobs(const QString& text);
-    void ShowSignedOutLook();
     void ShowMemberRowMenu(const QPoint& listPos);
 
     // Roster row actions and web pages.
@@ -423,8 +404,6 @@ private:
     QTimer screensTimer;
     QTimer avatarsTimer;
     QMenu itemMenu;
-    QMenu* userStatusMenu = nullptr; // a child of the window
-    QLabel statusLabel;
     // Made when the first update is offered.
     MadeOnFirstUse<updateDialog> updateWindow;
     ListWidgetManager listWidgetManager;
@@ -433,10 +412,10 @@ private:
     // that wait for the first roster.
     Conversations conversations { rosterManager, logManager, ConversationsContext(), this };
     MacTitleWidget* titleWidget = nullptr;
+    // Made with the form; declared after the members it works on, so it goes before them.
+    std::unique_ptr<MainWindowLayout> windowLayout;
     bool built = false; // Build ran
     bool signInAsked = false; // showLoginDialog ran
-    int formMinimumWidth = 0; // the form's, fitted to the font
-    bool lookPrepared = false; // PrepareLook ran
 
     bool isSignedIn = false;
     bool exitConfirmPending = false;

@@ -118,7 +118,7 @@ void RosterWindow::SignOut()
     ChangeStatus(RosterManager::STATUS_DND);
     SetMemo(QString(), 0);
 
-    ShowSignedOutLook();
+    windowLayout->ShowSignedOutLook();
     ui->lstRoster->horizontalScrollBar()->hide();
     ui->menuScreensnap->setEnabled(false);
     tray.setToolTip(AppInfo::applicationName);

@@ -138,13 +138,12 @@ void RosterWindow::updateGroupsCombo()
                 combo->setCurrentIndex(found);
         }
     }
-    statusLabel.setText(combo->count() == 1 ? tr("1 team") : tr("%1 teams").arg(combo->count()));
 }
 
 void RosterWindow::RedrawRoster(bool groupByTeam, bool showOffline)
 {
     // Rows are drawn with the roster's styles, which come with the window's look.
-    PrepareLook();
+    windowLayout->PrepareLook();
     QListWidget* list = ui->lstRoster;
     const int currentRow = list->currentRow();
     updateGroupsCombo();

@@ -67,7 +67,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     // The service's texts, shown as written: as markup a picture they name would be read.
     ui->lblUserName->setTextFormat(Qt::PlainText);
     ui->lblUserName->setText(info.fullName);
-    KeepRoomForName();
+    windowLayout->KeepRoomForName();
     ui->line->show();
     ui->lstRoster->show();
     ui->lblNoTeams->hide();
