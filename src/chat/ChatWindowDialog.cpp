@@ -3,12 +3,12 @@
 #include "AppInfo.h"
 #include "ChatAddress.h"
 #include "ChatConnection.h"
+#include "DialogPlacement.h"
 #include "FormFit.h"
 #include "HistoryPeriodReader.h"
 #include "LogCategories.h"
 #include "ShownText.h"
 #include "WindowSystem.h"
-#include "tracking/DialogPlacement.h"
 #include "ui_ChatWindowDialog.h"
 
 #include <QDateTime>

@@ -1,11 +1,11 @@
 #include "Preferences.h"
 
+#include "DialogPlacement.h"
 #include "FormFit.h"
 #include "LogManager.h"
 #include "NoticeSound.h"
 #include "RegularFile.h"
 #include "WindowSystem.h"
-#include "tracking/DialogPlacement.h"
 #include "ui_Preferences.h"
 
 #include <QColorDialog>

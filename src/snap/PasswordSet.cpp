@@ -1,7 +1,7 @@
 #include "PasswordSet.h"
 
+#include "DialogPlacement.h"
 #include "FormFit.h"
-#include "tracking/DialogPlacement.h"
 #include "ui_PasswordSet.h"
 
 #include <QMessageBox>

@@ -1,12 +1,11 @@
 #include "ScreenSnapSaveDialog.h"
 
+#include "DialogPlacement.h"
 #include "FormFit.h"
 #include "LogCategories.h"
 #include "RestAPI.h"
-#include "SettingsProvider.h"
 #include "SnapFiles.h"
 #include "WindowSystem.h"
-#include "tracking/DialogPlacement.h"
 #include "ui_ScreenSnapSaveDialog.h"
 
 #include <QBuffer>
@@ -23,14 +22,8 @@
 #include <QPointer>
 #include <QRadioButton>
 #include <QStandardPaths>
-#include <QTimer>
 
 namespace {
-
-const int noticeStepMs = 15;
-// A notice's rise, its lifetime counted in whole seconds, and its fall take at most this long
-// beyond the lifetime.
-const int noticeSlidesMs = 2500;
 
 // Where "Save..." last wrote a picture, for the snaps after it.
 QString lastSaveFolder;
@@ -46,21 +39,6 @@ QString SaveFolder()
     }
     return QDir::homePath();
 }
-
-// Deletes the widget it watches once that hides.
-class DeleteWhenHidden : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Hide && !event->spontaneous())
-            watched->deleteLater();
-        return false;
-    }
-};
 
 // Qt's own save dialog, which gives a name without an extension the ".png" the picture is
 // written as, before it asks whether to replace a file of that name. Its default suffix does so
@@ -95,8 +73,8 @@ public:
 
 } // namespace
 
-ScreenSnapSaveDialog::ScreenSnapSaveDialog(QPixmap snap, QWidget* parent)
-    : QDialog(parent), picture(std::move(snap)), passwordDialog(this),
+ScreenSnapSaveDialog::ScreenSnapSaveDialog(QPixmap snap, ScreenSnapHost snapHost, QWidget* parent)
+    : QDialog(parent), picture(std::move(snap)), host(std::move(snapHost)), passwordDialog(this),
       ui(std::make_unique<Ui::ScreenSnapSaveDialog>())
 {
     ui->setupUi(this);
@@ -218,16 +196,11 @@ void ScreenSnapSaveDialog::on_btnSetPassword_clicked()
     passwordDialog.show();
 }
 
-// The dialog's own preferences; its show event reads them from the store.
+// The main window's preferences, applied as the main window applies them.
 void ScreenSnapSaveDialog::on_btnPreferences_clicked()
 {
-    if (!preferences) {
-        preferences = std::make_unique<Preferences>();
-        connect(preferences.get(), &Preferences::OnSettingsApply, this,
-            &ScreenSnapSaveDialog::SettingsApplied);
-    }
-    preferences->setModal(true);
-    preferences->showNormal();
+    if (host.showPreferences)
+        host.showPreferences();
 }
 
 void ScreenSnapSaveDialog::OnSetPassword(const QString& password)
@@ -259,33 +232,22 @@ void ScreenSnapSaveDialog::Warn(const QString& text)
     box->open();
 }
 
-int ScreenSnapSaveDialog::NoticeLifeTimeMs()
-{
-    return SettingsProvider::instance()->GetCurrentSettings().popupTimeout * 1000;
-}
-
 void ScreenSnapSaveDialog::on_btnSaveToDesktop_clicked()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     const QString path = SnapFiles::UniquePath(desktop, SuggestedFileName());
     if (!SavePicture(path))
         return;
-    ShowLastingNotice(
-        tr("Image has been saved to the desktop as %1").arg(QFileInfo(path).fileName()));
+    ShowNotice(tr("Image has been saved to the desktop as %1").arg(QFileInfo(path).fileName()));
     Finish(&ScreenSnapSaveDialog::ScreenSaved);
 }
 
-// The snap window and its dialogs go once the picture is saved: this notice lives on alone and
-// goes by itself. A window manager may keep it from sliding off the screen, so it is put away
-// when its time is up whether or not the slide got it there.
-void ScreenSnapSaveDialog::ShowLastingNotice(const QString& text) const
+// The notice is the host's: the snap window and its dialogs go once the picture is saved, and the
+// notice lives on and goes by itself.
+void ScreenSnapSaveDialog::ShowNotice(const QString& text) const
 {
-    auto* notice = new popupWindow;
-    notice->installEventFilter(new DeleteWhenHidden(notice));
-    SettingsProvider::SetStyleToWidget(notice, QStringLiteral(":/design/mac.qss"));
-    const int lifeTime = NoticeLifeTimeMs();
-    notice->ShowPopup(userName, userCompany, text, lifeTime, noticeStepMs, false);
-    QTimer::singleShot(lifeTime + noticeSlidesMs, notice, &QWidget::hide);
+    if (host.showNotice)
+        host.showNotice(userName, userCompany, text);
 }
 
 QString ScreenSnapSaveDialog::SuggestedFileName() const
@@ -314,12 +276,7 @@ void ScreenSnapSaveDialog::SaveElsewhere(const QString& path)
 void ScreenSnapSaveDialog::on_btnCopyToClipboard_clicked()
 {
     QGuiApplication::clipboard()->setImage(picture.toImage());
-    if (!popup) {
-        popup = std::make_unique<popupWindow>();
-        SettingsProvider::SetStyleToWidget(popup.get(), QStringLiteral(":/design/mac.qss"));
-    }
-    popup->ShowPopup(userName, userCompany, tr("Image has been copied to clipboard"),
-        NoticeLifeTimeMs(), noticeStepMs, false);
+    ShowNotice(tr("Image has been copied to clipboard"));
 }
 
 void ScreenSnapSaveDialog::on_btnDraw_clicked()

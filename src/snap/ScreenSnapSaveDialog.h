@@ -1,8 +1,7 @@
 #pragma once
 
 #include "PasswordSet.h"
-#include "preferences/Preferences.h"
-#include "tracking/popupWindow.h"
+#include "ScreenSnapHost.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -23,14 +22,15 @@ class ScreenSnapSaveDialog;
 // saved to the desktop or to a file the member picks, copied to the clipboard, drawn on again or
 // discarded. Each showing ends in exactly one of ScreenIsReady then ScreenSaved (upload),
 // ScreenSaved, ScreenDrawRequest or ScreenDiscarded; copying, the password and the preferences
-// leave it open. A picture that cannot be written stays here with a warning. Its thumbnail is the
-// picture scaled to the size it is shown at, on a thread of its own; until it comes the box is
-// empty.
+// leave it open. The preferences and the notices are the host's (the main window's). A picture that
+// cannot be written stays here with a warning. Its thumbnail is the picture scaled to the size it
+// is shown at, on a thread of its own; until it comes the box is empty.
 class ScreenSnapSaveDialog : public QDialog
 {
     Q_OBJECT
 public:
-    ScreenSnapSaveDialog(QPixmap picture, QWidget* parent = nullptr);
+    explicit ScreenSnapSaveDialog(
+        QPixmap picture, ScreenSnapHost host = {}, QWidget* parent = nullptr);
     ~ScreenSnapSaveDialog() override;
 
     void SetUserName(const QString& name);
@@ -46,8 +46,6 @@ signals:
     // The upload request: permission 0 public, 1 team, 2 password; the password only with 2.
     void ScreenIsReady(
         QString title, QString desc, int permission, QString password, QByteArray rawPicture);
-    // The dialog's own preferences were applied: the main window applies them as its own.
-    void SettingsApplied();
 
 public slots:
     void on_btnUpload_clicked();
@@ -80,8 +78,7 @@ private:
     // The title and the date of showing, as the picture's file is named.
     QString SuggestedFileName() const;
     void Warn(const QString& text);
-    void ShowLastingNotice(const QString& text) const;
-    static int NoticeLifeTimeMs();
+    void ShowNotice(const QString& text) const;
     // Ends this showing with one of the signals above.
     void Finish(void (ScreenSnapSaveDialog::*signal)());
     int Permission() const;
@@ -92,10 +89,7 @@ private:
     QPixmap picture;
     QString userName;
     QString userCompany;
-    // The clipboard's notice and the dialog's own preferences, made when first wanted: the
-    // dialog comes up while the member waits.
-    std::unique_ptr<popupWindow> popup;
-    std::unique_ptr<Preferences> preferences;
+    ScreenSnapHost host;
     PasswordSet passwordDialog;
     std::unique_ptr<Ui::ScreenSnapSaveDialog> ui;
     bool finished = false;

@@ -23,9 +23,9 @@ const char* const toolNames[]
 
 } // namespace
 
-ScreenSnapWidget::ScreenSnapWidget(
-    QWidget* parent, QPixmap picture, QString name, QString company, int id)
-    : QWidget(parent), toolBox(nullptr)
+ScreenSnapWidget::ScreenSnapWidget(QWidget* parent, QPixmap picture, QString name, QString company,
+    int id, ScreenSnapHost snapHost)
+    : QWidget(parent), toolBox(nullptr), host(std::move(snapHost))
 {
     setWindowFlags(Qt::FramelessWindowHint);
     // What task bars and window lists show for the frameless window.
@@ -339,7 +339,7 @@ void ScreenSnapWidget::HandOver()
 {
     const QPixmap picture = editor->GetPictureForSaving();
     delete saveDialog;
-    saveDialog = new ScreenSnapSaveDialog(picture, nullptr);
+    saveDialog = new ScreenSnapSaveDialog(picture, host, nullptr);
     connect(
         saveDialog, &ScreenSnapSaveDialog::ScreenIsReady, this, &ScreenSnapWidget::ScreenIsReady);
     saveDialog->SetUserName(userName);
@@ -350,8 +350,6 @@ void ScreenSnapWidget::HandOver()
         saveDialog, &ScreenSnapSaveDialog::ScreenSaved, this, &ScreenSnapWidget::OnCloseRequest);
     connect(saveDialog, &ScreenSnapSaveDialog::ScreenDrawRequest, this,
         &ScreenSnapWidget::OnDrawRequest);
-    connect(saveDialog, &ScreenSnapSaveDialog::SettingsApplied, this,
-        &ScreenSnapWidget::SettingsApplied);
     saveDialog->installEventFilter(this);
     saveDialogPainted = false;
     putAwayTimer.start(putAwayLimitMs);

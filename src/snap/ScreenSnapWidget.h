@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PaintTools.h"
+#include "ScreenSnapHost.h"
 
 #include <QByteArray>
 #include <QPixmap>
@@ -19,13 +20,13 @@ class ScreensnapEditor;
 // releases into editor operations, and when the member is done hands the finished picture to a
 // save dialog, staying alive hidden until the dialog ends: drawing again shows it with the
 // drawing intact, anything else closes it for good and it deletes itself. It is put away once
-// the dialog is up over it.
+// the dialog is up over it. The save dialogs ask the host for the preferences and the notices.
 class ScreenSnapWidget : public QWidget
 {
     Q_OBJECT
 public:
-    ScreenSnapWidget(
-        QWidget* parent, QPixmap picture, QString userName, QString userCompany, int companyId);
+    ScreenSnapWidget(QWidget* parent, QPixmap picture, QString userName, QString userCompany,
+        int companyId, ScreenSnapHost host = {});
     ~ScreenSnapWidget() override;
 
     ScreensnapEditor* GetEditor() const { return editor; }
@@ -37,8 +38,6 @@ signals:
     // The save dialog's upload request, passed on unchanged.
     void screenIsReady(
         QString title, QString desc, int permission, QString password, QByteArray rawPicture);
-    // The save dialog's preferences were applied.
-    void SettingsApplied();
 
 public slots:
     void OnTimer();
@@ -78,6 +77,7 @@ private:
     QString userName;
     QString userCompany;
     int companyId;
+    ScreenSnapHost host;
     // One chain of each for the window's life, however often it is shown again.
     QTimer blinkTimer { this };
     QTimer undoCheckTimer { this };

@@ -223,10 +223,17 @@ void MiscFunctions::StartScreensnapEditor(
     if (snapWindow)
         return;
     snapCompanyId = companyId;
-    snapWindow = new ScreenSnapWidget(nullptr, picture, userName, company, companyId);
+    ScreenSnapHost host;
+    host.showPreferences = [this] {
+        ShowPreferences();
+    };
+    host.showNotice
+        = [this](const QString& caption1, const QString& caption2, const QString& text) {
+              snapNotices.Show(caption1, caption2, text);
+          };
+    snapWindow
+        = new ScreenSnapWidget(nullptr, picture, userName, company, companyId, std::move(host));
     connect(snapWindow, &ScreenSnapWidget::screenIsReady, this, &MiscFunctions::OnScreenIsReady);
-    connect(snapWindow, &ScreenSnapWidget::SettingsApplied, this,
-        &MiscFunctions::ScreensnapSettingsApplied);
     snapWindow->move(0, 0);
     // A whole desktop's window: shown without one long stall of its first paint.
     ShowInSlices(snapWindow);

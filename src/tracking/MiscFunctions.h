@@ -7,11 +7,12 @@
 #include "MadeOnFirstUse.h"
 #include "Memo.h"
 #include "MyShortcut.h"
+#include "NoticePopup.h"
+#include "Preferences.h"
 #include "RemindDialog.h"
 #include "ScreenshotRecord.h"
 #include "StopReminder.h"
 #include "TrayIcon.h"
-#include "preferences/Preferences.h"
 
 #include <QList>
 #include <QObject>
@@ -134,7 +135,8 @@ public:
     MadeOnFirstUse<TrayIcon>& TrayIconHolder() { return trayIcon; }
 
     // Screen snaps: opens the snap window on the picture, at the desktop's origin whatever the
-    // mode, unless one is open already. The snap is uploaded for the team given here.
+    // mode, unless one is open already. The snap is uploaded for the team given here. Its save
+    // dialog shows the hub's preferences and its notices in the hub's snap notice popup.
     void StartScreensnapEditor(int companyId, const QString& company, const QPixmap& picture,
         SCREENSNAP_PICTURE_MODE mode);
     // The open snap window, or null.
@@ -164,7 +166,9 @@ public slots:
 signals:
     // Once per global hotkey press, with its SHORTCUT_TYPE.
     void ShortcutActivated(int tagValue);
-    // Preferences applied in a snap's save dialog, to be applied as the hub's own are.
+    // Preferences applied in a snap's save dialog, to be applied as the hub's own are. The save
+    // dialog now opens the hub's own preferences, so nothing emits this: it goes with the main
+    // window's connection to it.
     void ScreensnapSettingsApplied();
 
 private:
@@ -204,6 +208,8 @@ private:
     int PendingSnapIndex(const QVariant& answer) const;
 
     QPointer<ScreenSnapWidget> snapWindow;
+    // What the save dialogs tell the member, outliving them: made when first wanted.
+    NoticePopup snapNotices;
     int snapCompanyId = -1;
     QList<PendingSnap> pendingSnaps; // uploads sent, until the service answers for each
 };

@@ -1,6 +1,6 @@
 #include "AppInfo.h"
 #include "LogManager.h"
-#include "preferences/Preferences.h"
+#include "Preferences.h"
 
 #include <QSettings>
 #include <QtTest>

@@ -1,4 +1,5 @@
 #include "AnnotationItems.h"
+#include "NoticePopup.h"
 #include "PaintTools.h"
 #include "ScreenSnapSaveDialog.h"
 #include "ScreenSnapWidget.h"
@@ -6,8 +7,8 @@
 #include "SettingsProvider.h"
 #include "SnapFixture.h"
 #include "XdoTool.h"
+#include "popupWindow.h"
 #include "textTool.h"
-#include "tracking/popupWindow.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -142,8 +143,14 @@ struct Snap
     explicit Snap(const QString& company = "Atlas")
     {
         const QSize size = QGuiApplication::primaryScreen()->size();
-        window = new ScreenSnapWidget(
-            nullptr, QPixmap::fromImage(SnapFixture::Pattern(size)), "demo", company, 11);
+        // The host shows the notices as the main window's hub does.
+        ScreenSnapHost host;
+        host.showNotice
+            = [this](const QString& caption1, const QString& caption2, const QString& text) {
+                  notices.Show(caption1, caption2, text);
+              };
+        window = new ScreenSnapWidget(nullptr, QPixmap::fromImage(SnapFixture::Pattern(size)),
+            "demo", company, 11, std::move(host));
         window->move(0, 0);
         window->show();
         editor = window->GetEditor();
@@ -153,6 +160,7 @@ struct Snap
     PaintTools& Tools() { return window->GetToolBox(); }
     QString ToolLabel() { return Part<QLabel>(Tools(), "lblCurrentTool")->text(); }
 
+    NoticePopup notices;
     QPointer<ScreenSnapWidget> window;
     ScreensnapEditor* editor = nullptr;
 };
@@ -430,8 +438,8 @@ void tst_SnapDesktop::saveElsewhereStartsInPicturesAndAddsPng()
     }
 }
 
-// After saving to the desktop the same notice as for the clipboard names the file; it outlives
-// the snap window and goes by itself.
+// After saving to the desktop the same notice as for the clipboard names the file, the
+// clipboard's still on screen giving way to it; it outlives the snap window and goes by itself.
 void tst_SnapDesktop::saveToDesktopTellsTheFileName()
 {
     Snap snap;
@@ -440,15 +448,19 @@ void tst_SnapDesktop::saveToDesktopTellsTheFileName()
     QVERIFY(dialog);
     const QString name = "Whole desktop("
         + Part<QLineEdit>(dialog, "txtCurrentDate")->text().replace(':', '.') + ").png";
+    QVERIFY(ClickOn(Part<QWidget>(dialog, "btnCopyToClipboard")));
+    QPointer<popupWindow> notice;
+    QTRY_VERIFY((notice = TopLevel<popupWindow>()) && notice->isVisible());
+    QCOMPARE(Part<QLabel>(notice, "lblPopupText")->text(),
+        QString("Image has been copied to clipboard"));
     QVERIFY(ClickOn(Part<QWidget>(dialog, "btnSaveToDesktop")));
     QTRY_VERIFY(snap.window.isNull());
     QVERIFY(QFile::exists(
         QDir(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)).filePath(name)));
-    QPointer<popupWindow> notice = TopLevel<popupWindow>();
-    QVERIFY(notice);
+    QVERIFY(notice && notice->isVisible());
     QCOMPARE(Part<QLabel>(notice, "lblPopupText")->text(),
         "Image has been saved to the desktop as " + name);
-    QTRY_VERIFY_WITH_TIMEOUT(notice.isNull(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 10000);
 }
 
 // Without a team nothing is shared before the member says with whom.

@@ -2,7 +2,7 @@
 #include "FakeServiceProcess.h"
 #include "ScreenSnapSaveDialog.h"
 #include "SignedInWindow.h"
-#include "tracking/popupWindow.h"
+#include "popupWindow.h"
 #include "tracking/updateDialog.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "tracking/popupWindow.h"
+#include "popupWindow.h"
 
 #include "SettingsProvider.h"
 

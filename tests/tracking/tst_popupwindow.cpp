@@ -1,6 +1,6 @@
 #include "../DesignFont.h"
-#include "tracking/PreviewWidget.h"
-#include "tracking/popupWindow.h"
+#include "PreviewWidget.h"
+#include "popupWindow.h"
 
 #include "SettingsProvider.h"
 

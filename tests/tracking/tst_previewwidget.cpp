@@ -1,4 +1,4 @@
-#include "tracking/PreviewWidget.h"
+#include "PreviewWidget.h"
 
 #include <QGuiApplication>
 #include <QPointer>

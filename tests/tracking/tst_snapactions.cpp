@@ -1,8 +1,8 @@
 #include "../snap/SnapFixture.h"
+#include "Preferences.h"
 #include "ScreenSnapSaveDialog.h"
 #include "ScreenSnapWidget.h"
 #include "TrackingFixture.h"
-#include "preferences/Preferences.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -201,6 +201,9 @@ private slots:
         ScreenSnapSaveDialog* dialog = DrawAndFinish(SnapWindow(window), &picture);
         Part<QLineEdit>(dialog, "txtTitle")->setText(QString::fromUtf8("Kassenfehler – Übersicht"));
         Part<QTextEdit>(dialog, "txtDescription")->setPlainText("Line one\nline two");
+        // Copying is told in the hub's notice popup, which the upload leaves to run its time.
+        QTest::mouseClick(Part<QPushButton>(dialog, "btnCopyToClipboard"), Qt::LeftButton);
+        QCOMPARE(PopupTexts(), QStringList { "Image has been copied to clipboard" });
         QTest::mouseClick(Part<QRadioButton>(dialog, "radioTeam"), Qt::LeftButton);
         QTest::mouseClick(Part<QPushButton>(dialog, "btnUpload"), Qt::LeftButton);
 
@@ -239,7 +242,7 @@ private slots:
         QTRY_VERIFY(SnapWindow(window));
         QImage picture;
         ScreenSnapSaveDialog* dialog = DrawAndFinish(SnapWindow(window), &picture);
-        // Preferences applied from the dialog are applied as the main window's own.
+        // The dialog opens the main window's own preferences, applied as the main window's.
         LogReader log;
         QTest::mouseClick(Part<QPushButton>(dialog, "btnPreferences"), Qt::LeftButton);
         Preferences* preferences = nullptr;
@@ -248,7 +251,7 @@ private slots:
                 candidate && candidate->isVisible())
                 preferences = candidate;
         QVERIFY(
-            preferences && preferences != &window.findChild<MiscFunctions*>()->GetPreferences());
+            preferences && preferences == &window.findChild<MiscFunctions*>()->GetPreferences());
         QTest::mouseClick(Part<QPushButton>(preferences, "btnOK"), Qt::LeftButton);
         QVERIFY(log.Lines().contains("Load application config"));
         Part<QLineEdit>(dialog, "txtTitle")->setText("Draft: a/b");
