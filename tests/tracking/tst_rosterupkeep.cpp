@@ -263,7 +263,7 @@ private slots:
     }
 
     // Each refresh lists the teams again: the same teams keep their menu entries, a renamed
-    // one shows its new name in the window's menu and the tray's.
+    // one shows its new name in the window's menu and the tray's, its row and the selector.
     void teamMenusFollowTheTeams()
     {
         SignedInWindow s;
@@ -282,6 +282,9 @@ private slots:
         QVERIFY(menu->actions().at(1)->isCheckable());
         QVERIFY(TrayAction(s.tray, "Borealis && Co"));
         QVERIFY(!TrayAction(s.tray, "Borealis"));
+        QCOMPARE(s.Row(12, -1)->text(), QString("Borealis & Co"));
+        QCOMPARE(s.window->findChild<QComboBox*>("cmbCurrentCompany")->itemText(1),
+            QString("Borealis & Co"));
     }
 
     void statusCrossingOfflineChangesRowsAtOnce()
