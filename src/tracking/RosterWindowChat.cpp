@@ -117,7 +117,7 @@ void RosterWindow::OnChatMessageRecived(
         return;
     }
     // Only the roster tells a partner from a stranger: until the first one, messages wait.
-    if (isFirstRosterLoad) {
+    if (rosterView->AwaitsFirstRoster()) {
         if (!waitingChatMessages.Add({ from, text, sent })) {
             NoteChatMessageNotStored(from, QStringLiteral("too many messages wait for the roster"));
             environment.showTrayNotice(

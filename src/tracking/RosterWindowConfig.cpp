@@ -105,12 +105,11 @@ void RosterWindow::ApplyLook()
     ApplyStyleSheet(this);
     titleWidget->setBackColor(QColor(50, 50, 50, 255));
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    listWidgetManager.SetGroupStyle(GroupStyle(settings));
     const ListWidgetManager::ListWidgetItem_Style itemStyle = ItemStyle(settings);
-    listWidgetManager.SetItemStyle(itemStyle);
+    rosterView->SetStyles(GroupStyle(settings), itemStyle);
     ui->lblUserName->setFont(itemStyle.nameFont);
     KeepRoomForName();
-    RedrawRosterAsShown();
+    rosterView->Redraw();
 }
 
 void RosterWindow::ApplyStyleSheet(QWidget* widget)

@@ -63,11 +63,6 @@ void RosterWindow::ConstructInterface()
     ShowSignedOutLook();
     // The window has no frame of its own: its edges and corners resize it.
     new WindowEdges(this, edgeThickness, edgeCorner);
-
-    statusLabel.setText(QString());
-    statusLabel.setObjectName(QStringLiteral("statusLabel"));
-    statusLabel.setAlignment(Qt::AlignLeft);
-    statusLabel.move(0, 15);
 }
 
 // Sign-in completion shows and enables most of it again.
@@ -302,7 +297,7 @@ void RosterWindow::SearchJobs(const QString& text)
 void RosterWindow::paintOnWidget(QPaintEvent* event, QWidget* widget)
 {
     const QString title = infoApi.GetAboutInfoResult().title;
-    const ListWidgetManager::ListWidgetGroup_Style style = listWidgetManager.GetGroupStyle();
+    const ListWidgetManager::ListWidgetGroup_Style style = rosterView->GroupStyle();
     const int rowH = style.rowSize.height();
 
     QPainter painter(widget);

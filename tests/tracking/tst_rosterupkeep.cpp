@@ -287,6 +287,31 @@ private slots:
             QString("Borealis & Co"));
     }
 
+    // The refresh sets the team menu's checks again: the tracked team's entry stays checked, and
+    // while nothing is tracked no entry is.
+    void refreshKeepsOnlyTheTrackedTeamChecked_data()
+    {
+        QTest::addColumn<bool>("tracking");
+        QTest::newRow("tracking") << true;
+        QTest::newRow("stopped, an entry left checked") << false;
+    }
+
+    void refreshKeepsOnlyTheTrackedTeamChecked()
+    {
+        QFETCH(bool, tracking);
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QVERIFY(s.Refresh());
+        StartTracking(*s.window, "Borealis", "Release notes");
+        QCOMPARE(CheckedTeams(*s.window), QStringList { "Borealis" });
+        if (!tracking) {
+            s.window->StopTrackingTime();
+            TeamAction(*s.window, "Cinder")->setChecked(true);
+        }
+        QVERIFY(s.Refresh());
+        QCOMPARE(CheckedTeams(*s.window), tracking ? QStringList { "Borealis" } : QStringList());
+    }
+
     void statusCrossingOfflineChangesRowsAtOnce()
     {
         SignedInWindow s;
