@@ -31,16 +31,25 @@ RosterMerge::Plan RosterMerge::PlanFor(const GroupList& shown, const GroupList& 
     if (shown.size() != received.size())
         return Plan::FullReload;
     for (int team = 0; team < shown.size(); ++team) {
-        const QList<Member>& before = shown.at(team).contacts;
-        const QList<Member>& now = received.at(team).contacts;
-        if (shown.at(team).groupID != received.at(team).groupID || before.size() != now.size())
+        if (!SameTeam(shown.at(team), received.at(team)))
             return Plan::FullReload;
-        for (int member = 0; member < before.size(); ++member) {
-            if (before.at(member).contactID != now.at(member).contactID)
-                return Plan::FullReload;
-        }
     }
     return Plan::PatchRows;
+}
+
+bool RosterMerge::SameTeam(
+    const RosterManager::ROSTER_GROUP_ITEM& shown, const RosterManager::ROSTER_GROUP_ITEM& received)
+{
+    const QList<Member>& before = shown.contacts;
+    const QList<Member>& now = received.contacts;
+    if (shown.groupID != received.groupID || shown.name != received.name
+        || before.size() != now.size())
+        return false;
+    for (int member = 0; member < before.size(); ++member) {
+        if (before.at(member).contactID != now.at(member).contactID)
+            return false;
+    }
+    return true;
 }
 
 RosterMerge::Changes RosterMerge::Compare(const Member& shown, const Member& received, bool hasRow)

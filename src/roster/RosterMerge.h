@@ -22,7 +22,7 @@ public:
 
     enum class Plan
     {
-        PatchRows, // same teams, same members, same order: each member's row is patched
+        PatchRows, // same teams under the same names, same members, same order: rows are patched
         FullReload // anything else: the model is replaced and the roster drawn anew
     };
 
@@ -73,6 +73,11 @@ public:
     // Equal counts alone are not enough: a member leaving while another joins would keep the
     // leaver's row and hide the newcomer.
     static Plan PlanFor(const GroupList& shown, const GroupList& received);
+    // Whether a received team may keep the rows of the one shown at its place: the same id and
+    // name, and the same members in the same order. A patch writes members only, so a renamed
+    // team would keep its old name in its row and in the team selector.
+    static bool SameTeam(const RosterManager::ROSTER_GROUP_ITEM& shown,
+        const RosterManager::ROSTER_GROUP_ITEM& received);
 
     static Changes Compare(const Member& shown, const Member& received, bool hasRow);
 

@@ -26,10 +26,11 @@ void RosterRefreshCompare::AddTeam(int position, const Team& team, const RosterM
     }
     Team& held = teams[position];
     held.groupID = team.groupID;
+    held.name = team.name;
     held.contacts = team.contacts;
     const GroupList shownTeams = shown.GetRosterList();
     const bool samePlace
-        = position < shownTeams.size() && SameMembers(shownTeams.at(position), team);
+        = position < shownTeams.size() && RosterMerge::SameTeam(shownTeams.at(position), team);
     seen[position] = samePlace ? Seen::SamePlace : Seen::Elsewhere;
     for (int member = 0; member < team.contacts.size(); ++member) {
         const RosterManager::ROSTER_ITEM& update = team.contacts.at(member);
@@ -49,7 +50,7 @@ std::optional<RosterRefreshCompare::Outcome> RosterRefreshCompare::Finish(
         const Team& team = received.at(position);
         const Team& held = teams.at(position);
         valid = seen.at(position) != Seen::No && held.groupID == team.groupID
-            && held.contacts.isSharedWith(team.contacts);
+            && held.name == team.name && held.contacts.isSharedWith(team.contacts);
         samePlaces = samePlaces && seen.at(position) == Seen::SamePlace;
     }
     Outcome outcome;
@@ -60,17 +61,6 @@ std::optional<RosterRefreshCompare::Outcome> RosterRefreshCompare::Finish(
     if (!valid)
         return std::nullopt;
     return outcome;
-}
-
-bool RosterRefreshCompare::SameMembers(const Team& shown, const Team& received)
-{
-    if (shown.groupID != received.groupID || shown.contacts.size() != received.contacts.size())
-        return false;
-    for (int member = 0; member < shown.contacts.size(); ++member) {
-        if (shown.contacts.at(member).contactID != received.contacts.at(member).contactID)
-            return false;
-    }
-    return true;
 }
 
 void RosterRefreshCompare::Forget()

@@ -43,17 +43,16 @@ private:
     enum class Seen : char
     {
         No,
-        Elsewhere, // not the team shown at its position, or not the same members in order
+        Elsewhere, // not the team shown at its position (RosterMerge::SameTeam)
         SamePlace
     };
 
-    static bool SameMembers(const Team& shown, const Team& received);
     void Forget();
 
     bool started = false;
     quint64 revision = 0;
-    // By position, the teams seen: their ids and their members as received, held so that the
-    // members compared are known to be the ones of the complete roster.
+    // By position, the teams seen: their ids, names and members as received, held so that the
+    // teams compared are known to be the ones of the complete roster.
     GroupList teams;
     QVector<Seen> seen;
     QVector<Position> changed;

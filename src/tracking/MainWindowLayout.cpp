@@ -146,8 +146,8 @@ int WidthForName(const Panels& panels, int nameWidth)
 } // namespace MainWindowGeometry
 
 MainWindowLayout::MainWindowLayout(QMainWindow& window, Ui::RosterWindow& form,
-    MacTitleWidget& title, ListWidgetManager& rows, const RestAPI& about)
-    : window(window), ui(form), titleWidget(title), rows(rows), about(about)
+    MacTitleWidget& title, const RestAPI& about)
+    : window(window), ui(form), titleWidget(title), about(about)
 { }
 
 void MainWindowLayout::ApplyStyleSheet(QWidget* widget)
@@ -240,12 +240,11 @@ void MainWindowLayout::ApplyLook()
     ApplyStyleSheet(&window);
     titleWidget.setBackColor(QColor(50, 50, 50, 255));
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    rows.SetGroupStyle(GroupStyle(settings));
+    rowGroupStyle = GroupStyle(settings);
     const ListWidgetManager::ListWidgetItem_Style itemStyle = ItemStyle(settings);
-    rows.SetItemStyle(itemStyle);
     ui.lblUserName->setFont(itemStyle.nameFont);
     KeepRoomForName();
-    emit RowStylesChanged();
+    emit RowStylesChanged(rowGroupStyle, itemStyle);
 }
 
 // The form grows where its texts need more room at the desktop's font; the panels keep their
@@ -384,7 +383,7 @@ bool MainWindowLayout::Filter(QObject* watched, QEvent* event)
 void MainWindowLayout::PaintAboutPage(QPaintEvent* event, QWidget* widget)
 {
     const QString title = about.GetAboutInfoResult().title;
-    const ListWidgetManager::ListWidgetGroup_Style style = rows.GetGroupStyle();
+    const ListWidgetManager::ListWidgetGroup_Style& style = rowGroupStyle;
     const int rowH = style.rowSize.height();
 
     QPainter painter(widget);

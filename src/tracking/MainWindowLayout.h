@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ListWidgetManager.h"
+
 #include <QObject>
 #include <QRect>
 #include <QSize>
@@ -9,7 +11,6 @@
 namespace Ui {
 class RosterWindow;
 }
-class ListWidgetManager;
 class MacTitleWidget;
 class QEvent;
 class QLabel;
@@ -51,9 +52,9 @@ class MainWindowLayout : public QObject
 {
     Q_OBJECT
 public:
-    // `rows` takes the roster's row styles; `about` is asked for the about page's title.
+    // `about` is asked for the about page's title.
     MainWindowLayout(QMainWindow& window, Ui::RosterWindow& form, MacTitleWidget& title,
-        ListWidgetManager& rows, const RestAPI& about);
+        const RestAPI& about);
 
     // The client's style sheet, the main window's and the popup's.
     static void ApplyStyleSheet(QWidget* widget);
@@ -82,8 +83,9 @@ public:
     void ShowUserStatusMenu(const QPoint& pos);
 
 signals:
-    // The roster's row styles were set: the rows are drawn again with them.
-    void RowStylesChanged();
+    // The roster's row styles, read from the preferences: the rows are drawn again with them.
+    void RowStylesChanged(const ListWidgetManager::ListWidgetGroup_Style& group,
+        const ListWidgetManager::ListWidgetItem_Style& item);
     // Return in the search box, with its text.
     void SearchAsked(const QString& text);
 
@@ -99,7 +101,8 @@ private:
     QMainWindow& window;
     Ui::RosterWindow& ui;
     MacTitleWidget& titleWidget;
-    ListWidgetManager& rows;
+    // The team rows' style, which the about page's header band takes.
+    ListWidgetManager::ListWidgetGroup_Style rowGroupStyle;
     const RestAPI& about;
     QMenu* userStatusMenu = nullptr; // a child of the window
     int formMinimumWidth = 0; // the form's, fitted to the font

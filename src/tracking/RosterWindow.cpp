@@ -67,7 +67,7 @@ void RosterWindow::Build()
     MakeLinksAbsolute();
     SetUpTitleBar();
     windowLayout
-        = std::make_unique<MainWindowLayout>(*this, *ui, *titleWidget, listWidgetManager, infoApi);
+        = std::make_unique<MainWindowLayout>(*this, *ui, *titleWidget, infoApi);
     timeScale = TimeScaleFromEnvironment();
     misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
     windowLayout->SetInterface();

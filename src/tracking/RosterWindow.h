@@ -15,8 +15,7 @@
 #include "RestAPI.h"
 #include "RosterDelegate.h"
 #include "RosterManager.h"
-#include "RosterRefreshCompare.h"
-#include "RosterRowIndex.h"
+#include "RosterView.h"
 #include "StateCheck.h"
 #include "StatusRestore.h"
 #include "TrackingControl.h"
@@ -361,30 +360,16 @@ private:
     // State checker: what the tick learns of the window and tells it.
     StateCheck::Context StateCheckContext();
 
-    // Roster upkeep and pictures.
+    // Roster upkeep and pictures: the roster's view, made with the form, and what it asks of the
+    // window.
     void ConstructRosterList();
-    void SetTeams(const QList<RosterManager::ROSTER_GROUP_ITEM>& teams);
-    void updateGroupsCombo();
-    void RedrawRoster(bool groupByTeam, bool showOffline);
-    void RedrawRosterAsShown(); // with the tray's view options
-    // Patches the rows of the members of `received` that changed: those `changed` names, or
-    // every member when it is null.
-    void CheckForRosterUpdates(const QList<RosterManager::ROSTER_GROUP_ITEM>& received,
-        const QVector<RosterRefreshCompare::Position>* changed);
-    void CheckForScreensUpdates();
-    void UpdateRosterScreens();
 
     // REST answers and the update check.
-    void OnTeamsReceived();
-    void OnTeamMembersReceived(int teamId);
-    void OnRosterReceived();
-    void OnAvatarsReceived();
     void OnScreensnapUploaded(const QVariant& answer);
     void OnUpdateInfoReceived();
     void OnUserAvatarReceived(const QByteArray& bytes);
     void OnAboutReceived();
     void OnToolsReceived();
-    void ShowRosterPage(bool teamsAvailable);
     void ShowSnapPopup(const QString& text, bool richText);
 
     // The first member, so the last to go: its hiding then must not save into the others.
@@ -406,7 +391,6 @@ private:
     QMenu itemMenu;
     // Made when the first update is offered.
     MadeOnFirstUse<updateDialog> updateWindow;
-    ListWidgetManager listWidgetManager;
     RosterManager rosterManager;
     // The chat connection, made at the first sign-in, the open conversations and the messages
     // that wait for the first roster.
@@ -455,16 +439,9 @@ private:
     StatusRestore statusRestore;
     StateCheck stateCheck { environment, statusRestore, logManager, StateCheckContext() };
 
-    // Roster upkeep and pictures.
-    RosterDelegate* rosterDelegate = nullptr; // owned by lstRoster
-    // The drawn rows by team and member id, made again after rows are added, removed or moved.
-    std::optional<RosterRowIndex> rowIndex;
-    const RosterRowIndex& RowIndex();
-    bool isFirstRosterLoad = true; // the next complete roster is the first of a sign-in
-    // A refresh's members compared with the model as each team's arrive.
-    RosterRefreshCompare refreshCompare;
-    QByteArray teamMenuKey; // the teams the team menu was made from (RosterManager::TeamsKey)
-    int teamsReceived = 0; // teams whose members arrived in this pass
+    // Roster upkeep and pictures: made with the form, and gone before the model and the log it
+    // writes.
+    std::optional<RosterView> rosterView;
 
     // REST answers and the update check.
     bool updateDownloading = false; // the window and the tray icon gave way to a download

@@ -47,16 +47,16 @@ void RosterWindow::ApiDataOk(const RestAPI::ApiResult& result)
         return;
     switch (currentState) {
     case RestAPI::GetTeamsState:
-        OnTeamsReceived();
+        rosterView->OnTeamsReceived(restApi.GetRosterList());
         break;
     case RestAPI::GetUsersState:
-        OnTeamMembersReceived(arg.toInt());
+        rosterView->OnTeamMembersReceived(arg.toInt(), restApi.GetRosterList());
         break;
     case RestAPI::AllTeamsLoaded:
-        OnRosterReceived();
+        rosterView->OnRosterReceived(restApi.GetRosterList());
         break;
     case RestAPI::AllAvatarsLoaded:
-        OnAvatarsReceived();
+        rosterView->OnAvatarsReceived(restApi.GetRosterList());
         break;
     case RestAPI::ScreensnapUpload:
         OnScreensnapUploaded(arg);
@@ -70,7 +70,7 @@ void RosterWindow::ApiDataOk(const RestAPI::ApiResult& result)
     case RestAPI::AllSnapshotsLoaded:
         logManager.AddToLog(LogManager::LOG_TEXT,
             QStringLiteral("Snapshots for users was recieved.Work with roster list"));
-        CheckForScreensUpdates();
+        rosterView->CheckForScreensUpdates(restApi.GetRosterList());
         logManager.AddToLog(
             LogManager::LOG_TEXT, QStringLiteral("Snapshots for users was successfully updated"));
         restApi.SetIsNeedScreenshots(false);
@@ -95,10 +95,10 @@ void RosterWindow::ApiDataError(const RestAPI::ApiResult& result)
     const QVariant& arg = result.value;
     switch (currentState) {
     case RestAPI::GetTeamsState:
-        ShowRosterPage(false);
+        rosterView->ShowRosterPage(false);
         break;
     case RestAPI::NoConnection:
-        ShowRosterPage(false);
+        rosterView->ShowRosterPage(false);
         logManager.AddToLog(LogManager::LOG_NETWORK_ERROR);
         // Nothing goes out without the network: no notice will be answered.
         tracking.ForgetWorkNotices();
@@ -116,31 +116,11 @@ void RosterWindow::ApiDataError(const RestAPI::ApiResult& result)
         break;
     }
     // Without the refresh a sign-in whose first roster failed would never get one.
-    if (isSignedIn && isFirstRosterLoad && IsRosterFailure(currentState) && !restTimer.isActive())
+    if (isSignedIn && rosterView->AwaitsFirstRoster() && IsRosterFailure(currentState)
+        && !restTimer.isActive())
         restTimer.start();
     logManager.AddToLog(LogManager::LOG_TEXT,
         QStringLiteral("Api query failed: Api state: ") + QString::number(int(currentState)));
-}
-
-void RosterWindow::ShowRosterPage(bool teamsAvailable)
-{
-    ui->lstRoster->setVisible(teamsAvailable);
-    ui->lblNoTeams->setVisible(!teamsAvailable);
-    ui->btnTimeControl->setEnabled(teamsAvailable);
-    ui->actionTrackingTime->setEnabled(teamsAvailable);
-    misc.GetTrayIcon().BlockTrackTimeMenu(teamsAvailable);
-}
-
-void RosterWindow::OnTeamsReceived()
-{
-    const QList<RosterManager::ROSTER_GROUP_ITEM> teams = restApi.GetRosterList();
-    logManager.AddToLog(LogManager::LOG_GET_GROUPS, teams.size());
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Read teams from API object"));
-    SetTeams(teams);
-    logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Read tems from API object - ok"));
-    ShowRosterPage(true);
-    refreshCompare.Start(rosterManager);
-    teamsReceived = 0;
 }
 
 void RosterWindow::OnScreensnapUploaded(const QVariant& answer)

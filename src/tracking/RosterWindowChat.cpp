@@ -17,7 +17,7 @@ Conversations::Context RosterWindow::ConversationsContext()
     context.session = [this] {
         if (!isSignedIn)
             return Conversations::Session::SignedOut;
-        return isFirstRosterLoad ? Conversations::Session::BeforeFirstRoster
+        return !rosterView || rosterView->AwaitsFirstRoster() ? Conversations::Session::BeforeFirstRoster
                                  : Conversations::Session::Rostered;
     };
     context.showNotice = [this](const QString& title, const QString& text) {

@@ -112,7 +112,7 @@ void RosterWindow::SignOut()
     tray.ChangeTrackingTime(false);
     ChangeTeam(QString());
     tray.ChangeUserTeam(QString());
-    SetTeams(rosterManager.GetRosterList());
+    rosterView->SetTeams(rosterManager.GetRosterList());
     tray.ChangeSign(false);
     ForgetMember();
     ChangeStatus(RosterManager::STATUS_DND);

@@ -26,7 +26,11 @@ void RosterWindow::ConstructInterface()
         &RosterWindow::ShowMemberRowMenu);
 
     connect(windowLayout.get(), &MainWindowLayout::RowStylesChanged, this,
-        &RosterWindow::RedrawRosterAsShown);
+        [this](const ListWidgetManager::ListWidgetGroup_Style& group,
+            const ListWidgetManager::ListWidgetItem_Style& item) {
+            rosterView->SetStyles(group, item);
+            rosterView->Redraw();
+        });
     connect(windowLayout.get(), &MainWindowLayout::SearchAsked, this, &RosterWindow::SearchJobs);
     windowLayout->Construct();
 }

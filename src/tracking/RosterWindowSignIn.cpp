@@ -79,7 +79,7 @@ void RosterWindow::OnAuthCompete(QString userName, RestAPI::SecurityUserInfo inf
     tray.ChangeSign(true);
     tray.SetContextMenu();
     ChangeStatus(StatusRestore::AtSignIn());
-    RedrawRosterAsShown();
+    rosterView->Redraw();
 
     logManager.AddToLog(LogManager::LOG_TEXT, QStringLiteral("Start connect to jabber server"));
     Chat().connectToServer(

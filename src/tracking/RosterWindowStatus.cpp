@@ -24,7 +24,7 @@ void RosterWindow::ChangeStatus(RosterManager::STATUS status)
     currentStatus = status;
     restApi.SetUserChatStatus(status);
     TrayIcon& tray = misc.GetTrayIcon();
-    tray.ChangeUserStatus(status, listWidgetManager.GetItemStyle());
+    tray.ChangeUserStatus(status, rosterView->ItemStyle());
 
     ui->lblUserStatus->setStyleSheet(ListWidgetManager::GetStyleForStatus(status));
     ui->picUserAvatar->repaint();

@@ -81,6 +81,10 @@ private slots:
         QTest::newRow("a team more")
             << Received([](Groups& g) { g.append(Team(4, { Member(4, 40) })); }) << full << 0;
         QTest::newRow("a team less") << Received([](Groups& g) { g.removeLast(); }) << full << 0;
+        QTest::newRow("a team renamed") << Received([](Groups& g) {
+            g[1].name = "Renamed";
+            SetMemo(g, 0, 0, "Release");
+        }) << full << 1;
     }
 
     void answersAsTheWholeCompare()

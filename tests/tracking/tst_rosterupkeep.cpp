@@ -263,7 +263,7 @@ private slots:
     }
 
     // Each refresh lists the teams again: the same teams keep their menu entries, a renamed
-    // one shows its new name in the window's menu and the tray's.
+    // one shows its new name in the window's menu and the tray's, its row and the selector.
     void teamMenusFollowTheTeams()
     {
         SignedInWindow s;
@@ -282,6 +282,34 @@ private slots:
         QVERIFY(menu->actions().at(1)->isCheckable());
         QVERIFY(TrayAction(s.tray, "Borealis && Co"));
         QVERIFY(!TrayAction(s.tray, "Borealis"));
+        QCOMPARE(s.Row(12, -1)->text(), QString("Borealis & Co"));
+        QCOMPARE(s.window->findChild<QComboBox*>("cmbCurrentCompany")->itemText(1),
+            QString("Borealis & Co"));
+    }
+
+    // The refresh sets the team menu's checks again: the tracked team's entry stays checked, and
+    // while nothing is tracked no entry is.
+    void refreshKeepsOnlyTheTrackedTeamChecked_data()
+    {
+        QTest::addColumn<bool>("tracking");
+        QTest::newRow("tracking") << true;
+        QTest::newRow("stopped, an entry left checked") << false;
+    }
+
+    void refreshKeepsOnlyTheTrackedTeamChecked()
+    {
+        QFETCH(bool, tracking);
+        SignedInWindow s;
+        QVERIFY(s.SignIn());
+        QVERIFY(s.Refresh());
+        StartTracking(*s.window, "Borealis", "Release notes");
+        QCOMPARE(CheckedTeams(*s.window), QStringList { "Borealis" });
+        if (!tracking) {
+            s.window->StopTrackingTime();
+            TeamAction(*s.window, "Cinder")->setChecked(true);
+        }
+        QVERIFY(s.Refresh());
+        QCOMPARE(CheckedTeams(*s.window), tracking ? QStringList { "Borealis" } : QStringList());
     }
 
     void statusCrossingOfflineChangesRowsAtOnce()
