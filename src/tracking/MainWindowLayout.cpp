@@ -145,8 +145,8 @@ int WidthForName(const Panels& panels, int nameWidth)
 
 } // namespace MainWindowGeometry
 
-MainWindowLayout::MainWindowLayout(QMainWindow& window, Ui::RosterWindow& form,
-    MacTitleWidget& title, const RestAPI& about)
+MainWindowLayout::MainWindowLayout(
+    QMainWindow& window, Ui::RosterWindow& form, MacTitleWidget& title, const RestAPI& about)
     : window(window), ui(form), titleWidget(title), about(about)
 { }
 

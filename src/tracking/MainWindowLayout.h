@@ -53,8 +53,8 @@ class MainWindowLayout : public QObject
     Q_OBJECT
 public:
     // `about` is asked for the about page's title.
-    MainWindowLayout(QMainWindow& window, Ui::RosterWindow& form, MacTitleWidget& title,
-        const RestAPI& about);
+    MainWindowLayout(
+        QMainWindow& window, Ui::RosterWindow& form, MacTitleWidget& title, const RestAPI& about);
 
     // The client's style sheet, the main window's and the popup's.
     static void ApplyStyleSheet(QWidget* widget);

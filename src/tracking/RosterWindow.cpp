@@ -66,8 +66,7 @@ void RosterWindow::Build()
     ui->setupUi(this);
     MakeLinksAbsolute();
     SetUpTitleBar();
-    windowLayout
-        = std::make_unique<MainWindowLayout>(*this, *ui, *titleWidget, infoApi);
+    windowLayout = std::make_unique<MainWindowLayout>(*this, *ui, *titleWidget, infoApi);
     timeScale = TimeScaleFromEnvironment();
     misc.SetSampleInterval(Scaled(MiscFunctions::sampleIntervalMs));
     windowLayout->SetInterface();

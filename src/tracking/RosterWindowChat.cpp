@@ -17,8 +17,9 @@ Conversations::Context RosterWindow::ConversationsContext()
     context.session = [this] {
         if (!isSignedIn)
             return Conversations::Session::SignedOut;
-        return !rosterView || rosterView->AwaitsFirstRoster() ? Conversations::Session::BeforeFirstRoster
-                                 : Conversations::Session::Rostered;
+        return !rosterView || rosterView->AwaitsFirstRoster()
+            ? Conversations::Session::BeforeFirstRoster
+            : Conversations::Session::Rostered;
     };
     context.showNotice = [this](const QString& title, const QString& text) {
         environment.showTrayNotice(title, text);

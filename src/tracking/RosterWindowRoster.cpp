@@ -7,8 +7,8 @@ void RosterWindow::ConstructRosterList()
     const RosterView::Widgets widgets { ui->lstRoster, ui->cmbCurrentCompany, ui->menuSelect_team,
         ui->btnTimeControl, ui->actionTrackingTime, ui->lblNoTeams, ui->actionShow_offline_users,
         ui->actionGroup_users_by_team };
-    rosterView.emplace(
-        widgets, rosterManager, misc.GetTrayIcon(), logManager, [this] { return tracking.IsTracking(); });
+    rosterView.emplace(widgets, rosterManager, misc.GetTrayIcon(), logManager,
+        [this] { return tracking.IsTracking(); });
     RosterView* view = &*rosterView;
     connect(view, &RosterView::RowButtonClicked, this, &RosterWindow::OnItemMenuRequest);
     // Rows are drawn with the roster's styles, which come with the window's look.
