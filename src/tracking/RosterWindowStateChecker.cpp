@@ -19,7 +19,7 @@ void RosterWindow::StateChecker()
 {
     // While a capture's grab runs the tick's X queries (idle time, screen saver) would wait
     // behind its bands at the server, a frame and more: the tick runs once the grab is back.
-    if (GrabRunning() && stateChecksPutOff < maxStateChecksPutOff) {
+    if (captureQueue.GrabRunning() && stateChecksPutOff < maxStateChecksPutOff) {
         ++stateChecksPutOff;
         return;
     }
