@@ -88,7 +88,6 @@ void RosterWindow::Build()
     });
     screenshotPopup.Wire([this](popupWindow& popup) {
         MainWindowLayout::ApplyStyleSheet(&popup);
-        connect(&popup, &popupWindow::OnPopupWindowClose, this, &RosterWindow::SaveScreenshot);
         connect(&popup, &popupWindow::OnMemoCall, this, &RosterWindow::on_actionMemo_triggered);
         connect(&popup, &popupWindow::OnDiscardButtonClick, this, &RosterWindow::ResetWorkingTime);
     });

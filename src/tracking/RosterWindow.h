@@ -1,8 +1,7 @@
 #pragma once
 
-#include "CaptureEncoder.h"
+#include "CaptureQueue.h"
 #include "CaptureRoute.h"
-#include "CaptureUploads.h"
 #include "Conversations.h"
 #include "ListWidgetManager.h"
 #include "LogManager.h"
@@ -311,29 +310,10 @@ private:
     TrackingControl::Hooks TrackingHooks();
 
     // Screenshot capture and saving.
-    struct PendingCapture; // declared with the members below
+    CaptureQueue::Services CaptureServices();
     void ConnectCapture();
-    void ShowGrabbedCaptures();
-    void TakeInThumbnail(PendingCapture& capture);
-    void ShowCaptureInPopup(const PendingCapture& capture);
-    PendingCapture* CaptureInPopup();
-    bool GrabRunning() const;
-    void DiscardCapture();
-    void SaveEncodedCaptures();
-    bool TakePng(PendingCapture& capture);
-    // Uploads the capture at once, puts it behind the ones in the offline cache, or keeps it
-    // there while the service cannot be reached (CaptureRoute decides).
-    void SaveCapture(const MiscFunctions::SCREENSHOT& shot);
-    void SaveBehindCached(const MiscFunctions::SCREENSHOT& shot);
-    // The captures not saved yet, the one still in its popup too, go to the offline cache
-    // (once encoded) instead of the uploads their saves would start; the popup is put away.
-    void KeepCaptureInPopup();
-    void KeepInCache(const MiscFunctions::SCREENSHOT& shot);
-    void UploadAtOnce(const MiscFunctions::SCREENSHOT& shot);
-    void WriteToCache(const MiscFunctions::SCREENSHOT& shot);
-    // Offered to the cache when it has room, else lost; the status tells which.
-    void KeepOffline(const MiscFunctions::SCREENSHOT& shot, CaptureRoute::Way way);
-    void OnCaptureNotKept();
+    // "Last snapshot" has a capture to show, and the next one comes a drawn interval later.
+    void OnCaptureTaken();
     void ShowCachedStatus(CaptureRoute::Word word);
 
     // Reminders.
@@ -403,7 +383,6 @@ private:
 
     bool isSignedIn = false;
     bool exitConfirmPending = false;
-    bool networkEnabled = false; // as the platform reported it at the last capture
     QString cacheStatusText;
     RosterManager::STATUS currentStatus = RosterManager::STATUS_ONLINE;
 
@@ -412,24 +391,11 @@ private:
 
     // Screenshot capture and saving.
     double timeScale = 1;
-    // A capture from the timer until it is uploaded or cached. It is grabbed and its PNG made
-    // on the encoder's workers, so the save rarely waits when its popup closes.
-    struct PendingCapture
-    {
-        MiscFunctions::SCREENSHOT shot; // the thumbnail put in when grabbed, the PNG when saved
-        CaptureEncoder::JobPtr encoding;
-        bool saveAsked = false; // its popup closed without a discard, or there was none
-        bool toCache = false; // kept for later rather than uploaded (sign-out, exit)
-        bool grabbed = false; // its thumbnail is in the record
-        int popupLifeTimeMs = 0; // as the settings said when it was taken
-    };
-    CaptureEncoder captureEncoder;
-    std::weak_ptr<CaptureEncoder::Job> newestCapture; // the one MiscFunctions::currentShot holds
-    QList<PendingCapture> pendingCaptures; // oldest first
-    // Captures uploaded at once, each kept until the service answers for it.
-    CaptureUploads captureUploads { restApi };
     TrackingEnvironment environment = TrackingEnvironment::Desktop(
         networkChecker, [this]() -> QSystemTrayIcon& { return misc.GetTrayIcon(); });
+    // The captures from the timer's tick to their upload or the cache. Declared after the
+    // members it works with, so it goes before them.
+    CaptureQueue captureQueue { CaptureServices(), this };
 
     // Screen snaps: the whole desktop's grab on its way to the editor.
     PictureGrab snapGrab;

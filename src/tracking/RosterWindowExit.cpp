@@ -80,7 +80,7 @@ void RosterWindow::WaitForWorkNotices(int timeoutMs)
 // notice popup; the capture still in its popup is kept, not uploaded by the popup's closing.
 void RosterWindow::EndTracking()
 {
-    KeepCaptureInPopup();
+    captureQueue.KeepPendingInCache();
     if (!tracking.IsTracking())
         return;
     tracking.QuietNextStop();

@@ -6,7 +6,7 @@ StateCheck::Context RosterWindow::StateCheckContext()
 {
     StateCheck::Context context;
     context.grabRunning = [this] {
-        return GrabRunning();
+        return captureQueue.GrabRunning();
     };
     context.tracking = [this] {
         return tracking.IsTracking();

@@ -564,7 +564,8 @@ private:
         ScreenshotPopup()->hide();
         QVERIFY(encoded.count() == 1 || encoded.wait());
         // The save follows the close on the event loop's next turn.
-        QCoreApplication::sendPostedEvents(m_window.get(), QEvent::MetaCall);
+        QCoreApplication::sendPostedEvents(
+            Find<CaptureQueue>(*m_window, "captureQueue"), QEvent::MetaCall);
     }
 
     CaptureEncoder* Encoder() const { return Find<CaptureEncoder>(*m_window, "captureEncoder"); }
