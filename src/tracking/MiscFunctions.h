@@ -166,10 +166,6 @@ public slots:
 signals:
     // Once per global hotkey press, with its SHORTCUT_TYPE.
     void ShortcutActivated(int tagValue);
-    // Preferences applied in a snap's save dialog, to be applied as the hub's own are. The save
-    // dialog now opens the hub's own preferences, so nothing emits this: it goes with the main
-    // window's connection to it.
-    void ScreensnapSettingsApplied();
 
 private:
     void TakeSample();

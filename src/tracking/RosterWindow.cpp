@@ -80,7 +80,6 @@ void RosterWindow::Build()
             &RosterWindow::StartOrStopLogging);
         preferences.SetLogManager(&logManager);
     });
-    connect(&misc, &MiscFunctions::ScreensnapSettingsApplied, this, &RosterWindow::InitConfig);
     connect(ui->menuSelect_team, &QMenu::triggered, this, &RosterWindow::OnMenuTeamsClick);
     misc.MemoHolder().Wire([this](Memo& memo) {
         connect(&memo, &Memo::MemoIsChanged, this, &RosterWindow::SetMemo);

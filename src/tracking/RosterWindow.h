@@ -40,23 +40,25 @@ class QListWidgetItem;
 class QModelIndex;
 class QUrl;
 
-// The main window and controller of a working day. It owns, for the whole run, the services
-// hub with the dialogs and tray icon, the main form, the REST clients, the activity log, the
-// offline cache, the network check, the timers, the roster model and the chat client, and
-// acts on their signals.
+// The main window of a working day. It owns, for the whole run, the services hub with the
+// dialogs and tray icon, the main form, the REST clients, the activity log, the offline cache,
+// the network check, the timers and the roster model, and the classes that do each area's work:
+// the working session (TrackingControl), the captures from the timer's tick to their upload or
+// the cache (CaptureQueue), the roster as the list shows it (RosterView), the conversations
+// (Conversations), the state checker's tick (StateCheck) and the form's geometry and look
+// (MainWindowLayout). None of them knows the window: each is handed the services, widgets and
+// callbacks it needs, and tells the window the rest through its signals.
 //
-// Its implementation is split by area: RosterWindow.cpp holds construction and wiring,
-// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the timers and the time
-// tracking control's slots (the working session itself is TrackingControl's),
-// RosterWindowCapture.cpp the screenshots, RosterWindowReminders.cpp the reminders,
-// RosterWindowStateChecker.cpp the state checker, RosterWindowRoster.cpp the roster and its
-// pictures, RosterWindowApi.cpp the REST answers and the update check, RosterWindowLayout.cpp
-// the window's overrides and own menus, which hand the panels' geometry and the look to
-// MainWindowLayout, RosterWindowLinks.cpp the row actions,
-// the web pages and the page switching, RosterWindowExit.cpp sign-out, close and exit,
-// RosterWindowChat.cpp the conversations and the incoming chat messages. The conversations
-// and the state checker's tick are classes of their own the window owns (Conversations,
-// StateCheck), which these two files hand what they learn of the window.
+// The window's own part is split by area: RosterWindow.cpp holds construction and wiring,
+// RosterWindowStatus.cpp the own status, RosterWindowTracking.cpp the timers and the tracking
+// slots, RosterWindowCapture.cpp the capture slots, RosterWindowReminders.cpp the reminders,
+// RosterWindowStateChecker.cpp what the state check learns of the window,
+// RosterWindowRoster.cpp the roster's view and its slots, RosterWindowApi.cpp the REST answers
+// and the update check, RosterWindowLayout.cpp the window's overrides and own menus,
+// RosterWindowLinks.cpp the row actions, the web pages and the page switching,
+// RosterWindowExit.cpp sign-out, close and exit, RosterWindowChat.cpp what the conversations
+// learn of the window, RosterWindowSignIn.cpp sign-in completion, RosterWindowConfig.cpp the
+// settings applied and RosterWindowSnap.cpp the screen snaps.
 class RosterWindow : public QMainWindow
 {
     Q_OBJECT

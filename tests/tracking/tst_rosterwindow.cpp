@@ -792,9 +792,6 @@ private:
             // Preferences, team menu, memo dialog, popup, stop reminder, REST answers.
             { "preferences: apply", Anything, Emitting(preferences, &Preferences::OnSettingsApply),
                 logged("Load application config") },
-            { "snap's preferences: apply", Anything,
-                Emitting(&misc, &MiscFunctions::ScreensnapSettingsApplied),
-                logged("Load application config") },
             { "preferences: logging", Anything,
                 Emitting(preferences, &Preferences::StopStartLoggingRequest),
                 [] { return LogLines("Disable logs by user") + LogLines("Enable warning window"); },
