@@ -63,39 +63,40 @@ public:
     };
 
     // Every user preference. A default-made record holds the values a never-stored preference
-    // reads as; those, the keys and the valid values of the fields are declared in SettingsTable.
+    // reads as; those, the keys and the valid values of the fields are declared in SettingsTable
+    // (a field is zero only until the record is made).
     struct SETTINGS
     {
         SETTINGS();
 
         QRect rosterWindowRect;
         bool runAtStartup = false; // the autostart entry, not a stored value
-        bool signInAtRun;
-        bool confirmAtExit;
-        bool openTeamRoomOrWorkWithTrackingTime;
-        bool setReminderOnStop;
-        bool stopWhileComputerIsLocked;
-        int stopReminderType; // a ReminderSchedule::Kind: dialog, tray balloon, none
-        int stopReminderTimeout; // a ReminderSchedule::StopIntervalIndex
-        int memoReminderType; // a ReminderSchedule::Kind: dialog, popup, none
-        int remindMode; // a ReminderSchedule::MemoIntervalIndex
+        bool signInAtRun {};
+        bool confirmAtExit {};
+        bool openTeamRoomOrWorkWithTrackingTime {};
+        bool setReminderOnStop {};
+        bool stopWhileComputerIsLocked {};
+        int stopReminderType {}; // a ReminderSchedule::Kind: dialog, tray balloon, none
+        int stopReminderTimeout {}; // a ReminderSchedule::StopIntervalIndex
+        int memoReminderType {}; // a ReminderSchedule::Kind: dialog, popup, none
+        int remindMode {}; // a ReminderSchedule::MemoIntervalIndex
         // The stored remindMode for the memo dialog's interval list, which reads a damaged one
         // as its first entry.
         int remindModeIndex = 0;
-        bool memoEnterAction; // Return confirms the memo
-        bool keepPrevMemo;
-        int keepMemoCount;
-        bool enableSnapshots;
-        int popupTimeout; // seconds
-        int soundMode; // a SoundMode
+        bool memoEnterAction {}; // Return confirms the memo
+        bool keepPrevMemo {};
+        int keepMemoCount {};
+        bool enableSnapshots {};
+        int popupTimeout {}; // seconds
+        int soundMode {}; // a SoundMode
         QString ownSoundPath;
-        bool startMinimized;
-        bool displayWarnings;
-        bool setMyChatStatusToPrivateWhenStop;
-        bool setMyChatStatusToWorkingAtStart;
+        bool startMinimized {};
+        bool displayWarnings {};
+        bool setMyChatStatusToPrivateWhenStop {};
+        bool setMyChatStatusToWorkingAtStart {};
         QString logLocation;
-        bool isLimitLogSize;
-        int totalLogSize; // megabytes
+        bool isLimitLogSize {};
+        int totalLogSize {}; // megabytes
         FONT_BLOCK groupFont;
         FONT_BLOCK userNameActiveFont;
         FONT_BLOCK memoActiveFont;
