@@ -355,6 +355,8 @@ SettingsProvider::SETTINGS SettingsProvider::ReadSettings()
             key.set(s, value);
     }
     s.runAtStartup = AutostartEntry::IsInstalled();
+    // The memo dialog's interval list takes the stored interval too, but a damaged one as its
+    // first entry, not as "never".
     const QVariant remindMode = read.Value(SettingsTable::Declared(SettingsKeys::remindMode));
     if (remindMode.isValid())
         s.remindModeIndex = remindMode.toInt();
@@ -384,6 +386,7 @@ void SettingsProvider::WriteSettings(const SETTINGS& s)
 
 void SettingsProvider::WriteGeneralOptions(const SETTINGS& s)
 {
+    // While the memo reminder is off no interval is chosen: the store keeps "never".
     SETTINGS stored = s;
     if (s.memoReminderType == int(ReminderSchedule::Kind::None))
         stored.remindMode = int(ReminderSchedule::MemoIntervalIndex::Never);
