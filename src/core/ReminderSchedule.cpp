@@ -7,7 +7,7 @@ namespace {
 constexpr int minute = 60 * 1000;
 constexpr std::array<int, 5> stopIntervals { 2 * minute, 5 * minute, 10 * minute, 15 * minute,
     30 * minute };
-constexpr int defaultStopIndex = 3;
+constexpr int defaultStopIndex = int(ReminderSchedule::StopIntervalIndex::Minutes15);
 constexpr std::array<int, 5> memoIntervals { 15 * minute, 30 * minute, 60 * minute, 120 * minute,
     0 };
 

@@ -19,6 +19,27 @@ enum class Kind
 // The kind a stored number names; a number that names none shows nothing.
 Kind KindOf(int stored);
 
+// The stop reminder's interval as stored (STOP_REMINDER_TIMEOUT): its position in the list.
+enum class StopIntervalIndex
+{
+    Minutes2 = 0,
+    Minutes5 = 1,
+    Minutes10 = 2,
+    Minutes15 = 3,
+    Minutes30 = 4,
+};
+
+// The memo reminder's interval as stored (REMIND_MODE): its position in the memo dialog's list.
+// Never is also what the store keeps while the memo reminder is off.
+enum class MemoIntervalIndex
+{
+    Minutes15 = 0,
+    Minutes30 = 1,
+    Hour1 = 2,
+    Hours2 = 3,
+    Never = 4,
+};
+
 // The stop reminder's interval list (2, 5, 10, 15, 30 minutes), also its dialog's snooze, in
 // milliseconds. A stored position the list never had gives 15 minutes, not a reminder every
 // millisecond or none at all.

@@ -8,6 +8,7 @@
 #include "ReminderSchedule.h"
 #include "SettingsFileScreen.h"
 #include "SettingsKeys.h"
+#include "SettingsTable.h"
 #include "UserOnlyFiles.h"
 
 #include <QCoreApplication>
@@ -31,127 +32,131 @@
 
 namespace {
 
-// The valid ranges of the numeric preferences: the choices the preferences offer, and for the
-// window geometry what a desktop can hold.
-constexpr int maxFontSize = 512; // points
-constexpr int maxPopupTimeout = 99; // seconds, two digits
-constexpr int maxKeepMemoCount = 99;
-constexpr int lastStopReminderType = int(ReminderSchedule::Kind::None);
-constexpr int lastStopReminderTimeout = 4;
-constexpr int lastMemoReminderType = int(ReminderSchedule::Kind::None);
-constexpr int lastRemindMode = 4;
-constexpr int lastSoundMode = 2;
-constexpr int maxWindowCoordinate = 32767;
-const QList<int> logSizes { 1, 2, 3, 5, 10, 20, 30 }; // megabytes
+using SettingsTable::Key;
+using SettingsTable::Section;
+using SettingsTable::Type;
 
-// Reads typed values from the store. A value of the wrong type, or text that does not
-// parse as the type, gives the default: a damaged store never breaks the client.
+// Stored values as the types of the table. A value of another type, or text that does not parse
+// as the type, is invalid: a damaged store never breaks the client.
+QVariant BoolOf(const QVariant& value)
+{
+    switch (value.type()) {
+    case QVariant::Bool:
+        return value.toBool();
+    case QVariant::Int:
+    case QVariant::LongLong:
+        if (value.toLongLong() == 0 || value.toLongLong() == 1)
+            return value.toLongLong() == 1;
+        return QVariant();
+    case QVariant::String: {
+        const QString text = value.toString().trimmed().toLower();
+        if (text == QLatin1String("true") || text == QLatin1String("1"))
+            return true;
+        if (text == QLatin1String("false") || text == QLatin1String("0"))
+            return false;
+        return QVariant();
+    }
+    default:
+        return QVariant();
+    }
+}
+
+QVariant IntOf(const QVariant& value)
+{
+    bool ok = false;
+    int result = 0;
+    switch (value.type()) {
+    case QVariant::Int:
+    case QVariant::UInt:
+    case QVariant::LongLong:
+    case QVariant::ULongLong:
+        result = value.toInt(&ok);
+        break;
+    case QVariant::String:
+        result = value.toString().trimmed().toInt(&ok);
+        break;
+    default:
+        break;
+    }
+    return ok ? QVariant(result) : QVariant();
+}
+
+QVariant TextOf(const QVariant& value)
+{
+    return value.type() == QVariant::String ? QVariant(value.toString()) : QVariant();
+}
+
+// Colours are stored as #rrggbb.
+QVariant ColourOf(const QVariant& value)
+{
+    static const QRegularExpression pattern(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+    if (value.type() == QVariant::Color && value.value<QColor>().isValid())
+        return value;
+    if (value.type() == QVariant::String) {
+        const QString text = value.toString().trimmed();
+        if (pattern.match(text).hasMatch())
+            return QColor(text);
+    }
+    return QVariant();
+}
+
+QVariant DateOf(const QVariant& value)
+{
+    QDate date;
+    switch (value.type()) {
+    case QVariant::Date:
+        date = value.toDate();
+        break;
+    case QVariant::DateTime:
+        date = value.toDateTime().date();
+        break;
+    case QVariant::String:
+        date = QDate::fromString(value.toString().trimmed(), Qt::ISODate);
+        break;
+    default:
+        break;
+    }
+    return date.isValid() ? QVariant(date) : QVariant();
+}
+
+// Reads the keys of the table from the store.
 class StoreReader
 {
 public:
     explicit StoreReader(QSettings& store) : store(store) { }
 
-    bool Bool(const QString& key, bool fallback) const
+    // The stored value when it is one the key may take; invalid when it is missing, damaged or
+    // out of its range, which is damage, not a choice.
+    QVariant Value(const Key& key) const
     {
-        const QVariant value = store.value(key);
-        switch (value.type()) {
-        case QVariant::Bool:
-            return value.toBool();
-        case QVariant::Int:
-        case QVariant::LongLong:
-            if (value.toLongLong() == 0 || value.toLongLong() == 1)
-                return value.toLongLong() == 1;
-            return fallback;
-        case QVariant::String: {
-            const QString text = value.toString().trimmed().toLower();
-            if (text == QLatin1String("true") || text == QLatin1String("1"))
-                return true;
-            if (text == QLatin1String("false") || text == QLatin1String("0"))
-                return false;
-            return fallback;
-        }
-        default:
-            return fallback;
-        }
-    }
-
-    int Int(const QString& key, int fallback) const
-    {
-        const QVariant value = store.value(key);
-        bool ok = false;
-        int result = 0;
-        switch (value.type()) {
-        case QVariant::Int:
-        case QVariant::UInt:
-        case QVariant::LongLong:
-        case QVariant::ULongLong:
-            result = value.toInt(&ok);
+        const QVariant stored = store.value(key.name);
+        QVariant value;
+        switch (key.type) {
+        case Type::Bool:
+            value = BoolOf(stored);
             break;
-        case QVariant::String:
-            result = value.toString().trimmed().toInt(&ok);
+        case Type::Int:
+            value = IntOf(stored);
             break;
-        default:
+        case Type::Text:
+            value = TextOf(stored);
+            break;
+        case Type::Colour:
+            value = ColourOf(stored);
+            break;
+        case Type::Date:
+            value = DateOf(stored);
             break;
         }
-        return ok ? result : fallback;
+        return value.isValid() && key.Allows(value) ? value : QVariant();
     }
 
-    // A value outside min..max is damage, not a choice: it reads as the fallback.
-    int Int(const QString& key, int fallback, int min, int max) const
+    // The value of the key of this name, or what it reads as when damaged.
+    QVariant Setting(const QString& name) const
     {
-        const int value = Int(key, fallback);
-        return value >= min && value <= max ? value : fallback;
-    }
-
-    QString Text(const QString& key, const QString& fallback) const
-    {
-        const QVariant value = store.value(key);
-        return value.type() == QVariant::String ? value.toString() : fallback;
-    }
-
-    // Colours are stored as #rrggbb.
-    QColor Colour(const QString& key, const QColor& fallback) const
-    {
-        static const QRegularExpression pattern(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
-        const QVariant value = store.value(key);
-        if (value.type() == QVariant::Color && value.value<QColor>().isValid())
-            return value.value<QColor>();
-        if (value.type() == QVariant::String) {
-            const QString text = value.toString().trimmed();
-            if (pattern.match(text).hasMatch())
-                return QColor(text);
-        }
-        return fallback;
-    }
-
-    QDate Date(const QString& key) const
-    {
-        const QVariant value = store.value(key);
-        switch (value.type()) {
-        case QVariant::Date:
-            return value.toDate();
-        case QVariant::DateTime:
-            return value.toDateTime().date();
-        case QVariant::String:
-            return QDate::fromString(value.toString().trimmed(), Qt::ISODate);
-        default:
-            return QDate();
-        }
-    }
-
-    SettingsProvider::FONT_BLOCK Font(
-        const QString& prefix, const SettingsProvider::FONT_BLOCK& fallback, bool withColour) const
-    {
-        SettingsProvider::FONT_BLOCK font;
-        font.name = Text(prefix + QLatin1String("Name"), fallback.name);
-        if (font.name.trimmed().isEmpty())
-            font.name = fallback.name;
-        font.size = Int(prefix + QLatin1String("Size"), fallback.size, 1, maxFontSize);
-        font.bold = Bool(prefix + QLatin1String("Bold"), fallback.bold);
-        font.italic = Bool(prefix + QLatin1String("Italic"), fallback.italic);
-        font.colour = withColour ? Colour(prefix + QLatin1String("Color"), fallback.colour)
-                                 : fallback.colour;
-        return font;
+        const Key& key = SettingsTable::Declared(name);
+        const QVariant value = Value(key);
+        return value.isValid() ? value : key.fallback();
     }
 
 private:
@@ -182,25 +187,7 @@ QString serializeMemos(const QList<SettingsProvider::MEMO_ITEM>& memos)
     return QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact));
 }
 
-// The memo reminder interval the store keeps while the reminder is off.
-constexpr int remindModeWhenOff = 4;
-constexpr int memoReminderOff = int(ReminderSchedule::Kind::None);
-
 using HOTKEYS = SettingsProvider::HOTKEYS;
-
-// The bound hotkeys in the order of their actions, which decides which of two equal ones stays.
-const std::array<std::pair<QLatin1String, QString HOTKEYS::*>, 10> boundHotkeys { {
-    { QLatin1String("OpenTeamRoom"), &HOTKEYS::OpenTeamRoom },
-    { QLatin1String("OpenPreferences"), &HOTKEYS::OpenPreferences },
-    { QLatin1String("OpenMemo"), &HOTKEYS::OpenMemo },
-    { QLatin1String("StopTrackingTime"), &HOTKEYS::StopTrackingTime },
-    { QLatin1String("StartTrackingTime"), &HOTKEYS::StartTrackingTime },
-    { QLatin1String("LastSnapshot"), &HOTKEYS::LastSnapshot },
-    { QLatin1String("SnapAllDesktop"), &HOTKEYS::SnapAllDesktop },
-    { QLatin1String("Snap1Display"), &HOTKEYS::Snap1Display },
-    { QLatin1String("Snap2Display"), &HOTKEYS::Snap2Display },
-    { QLatin1String("Snap3Display"), &HOTKEYS::Snap3Display },
-} };
 
 QString ProblemText(HotkeyRule::PROBLEM problem)
 {
@@ -241,27 +228,30 @@ void ReportDroppedHotkey(const QString& name, const QString& text, HotkeyRule::P
 HOTKEYS ReadHotkeys(const StoreReader& read)
 {
     HOTKEYS hotkeys;
-    const QString& prefix = SettingsKeys::hotkeys;
+    const auto text = [&read](const SettingsTable::Hotkey& hotkey) {
+        return read.Setting(SettingsKeys::hotkeys + hotkey.name).toString();
+    };
+    const std::vector<SettingsTable::Hotkey>& bound = SettingsTable::BoundHotkeys();
     QStringList texts;
-    for (const auto& [name, field] : boundHotkeys)
-        texts.append(read.Text(prefix + name, QString()));
+    for (const SettingsTable::Hotkey& hotkey : bound)
+        texts.append(text(hotkey));
     const QList<HotkeyRule::PROBLEM> problems = HotkeyRule::CheckAll(texts);
     for (int i = 0; i < texts.size(); ++i) {
-        const auto& [name, field] = boundHotkeys.at(size_t(i));
+        const SettingsTable::Hotkey& hotkey = bound.at(size_t(i));
         if (problems.at(i) == HotkeyRule::HOTKEY_OK)
-            hotkeys.*field = texts.at(i);
+            hotkeys.*hotkey.field = texts.at(i);
         else
-            ReportDroppedHotkey(name, texts.at(i), problems.at(i));
+            ReportDroppedHotkey(hotkey.name, texts.at(i), problems.at(i));
     }
     // The active-window snap is bound to nothing, so it takes no key from another action.
-    const QLatin1String active("SnapActiveWindow");
-    const QString activeText = read.Text(prefix + active, QString());
+    const SettingsTable::Hotkey& active = SettingsTable::UnboundHotkey();
+    const QString activeText = text(active);
     const HotkeyRule::PROBLEM problem
         = activeText.isEmpty() ? HotkeyRule::HOTKEY_OK : HotkeyRule::Check(activeText);
     if (problem == HotkeyRule::HOTKEY_OK)
-        hotkeys.SnapActiveWindow = activeText;
+        hotkeys.*active.field = activeText;
     else
-        ReportDroppedHotkey(active, activeText, problem);
+        ReportDroppedHotkey(active.name, activeText, problem);
     return hotkeys;
 }
 
@@ -307,6 +297,14 @@ QString UsableStoreFile()
 
 } // namespace
 
+SettingsProvider::SETTINGS::SETTINGS()
+{
+    for (const Key& key : SettingsTable::Keys()) {
+        if (key.set)
+            key.set(*this, key.fallback());
+    }
+}
+
 SettingsProvider* SettingsProvider::instance()
 {
     static SettingsProvider provider;
@@ -323,7 +321,8 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 {
     const bool writable = Reload();
     const SETTINGS s = ReadSettings();
-    if (writable && !firstRunCompletion && StoreReader(store).Bool(SettingsKeys::firstRun, true)) {
+    if (writable && !firstRunCompletion
+        && StoreReader(store).Setting(SettingsKeys::firstRun).toBool()) {
         firstRunCompletion = true;
         if (QCoreApplication::instance())
             QTimer::singleShot(firstRunWriteMs, this, &SettingsProvider::CompleteFirstRun);
@@ -335,7 +334,7 @@ SettingsProvider::SETTINGS SettingsProvider::GetCurrentSettings()
 
 void SettingsProvider::CompleteFirstRun()
 {
-    if (!Reload() || !StoreReader(store).Bool(SettingsKeys::firstRun, true))
+    if (!Reload() || !StoreReader(store).Setting(SettingsKeys::firstRun).toBool())
         return;
     const SETTINGS s = ReadSettings();
     Store(SettingsKeys::firstRun, false);
@@ -346,86 +345,22 @@ void SettingsProvider::CompleteFirstRun()
 SettingsProvider::SETTINGS SettingsProvider::ReadSettings()
 {
     const StoreReader read(store);
-    const SETTINGS d;
     SETTINGS s;
-
-    const QRect& r = d.rosterWindowRect;
-    const int c = maxWindowCoordinate;
-    s.rosterWindowRect = QRect(read.Int(SettingsKeys::rosterWindowX, r.x(), -c, c),
-        read.Int(SettingsKeys::rosterWindowY, r.y(), -c, c),
-        read.Int(SettingsKeys::rosterWindowWidth, r.width(), 1, c),
-        read.Int(SettingsKeys::rosterWindowHeight, r.height(), 1, c));
+    for (const Key& key : SettingsTable::Keys()) {
+        // The hotkeys are read together, by their rule.
+        if (!key.set || key.section == Section::Hotkeys)
+            continue;
+        const QVariant value = read.Value(key);
+        if (value.isValid())
+            key.set(s, value);
+    }
     s.runAtStartup = AutostartEntry::IsInstalled();
-    s.signInAtRun = read.Bool(SettingsKeys::signInAtRun, d.signInAtRun);
-    s.confirmAtExit = read.Bool(SettingsKeys::confirmAtExit, d.confirmAtExit);
-    s.openTeamRoomOrWorkWithTrackingTime = read.Bool(
-        SettingsKeys::openTeamRoomOrWorkWithTrackingTime, d.openTeamRoomOrWorkWithTrackingTime);
-    s.setReminderOnStop = read.Bool(SettingsKeys::setReminderOnStop, d.setReminderOnStop);
-    s.stopWhileComputerIsLocked
-        = read.Bool(SettingsKeys::stopWhileComputerIsLocked, d.stopWhileComputerIsLocked);
-    s.stopReminderType
-        = read.Int(SettingsKeys::stopReminderType, d.stopReminderType, 0, lastStopReminderType);
-    s.stopReminderTimeout = read.Int(
-        SettingsKeys::stopReminderTimeout, d.stopReminderTimeout, 0, lastStopReminderTimeout);
-    s.memoReminderType
-        = read.Int(SettingsKeys::memoReminderType, d.memoReminderType, 0, lastMemoReminderType);
-    s.remindMode = read.Int(SettingsKeys::remindMode, d.remindMode, 0, lastRemindMode);
-    s.remindModeIndex = read.Int(SettingsKeys::remindMode, d.remindModeIndex, 0, lastRemindMode);
-    s.memoEnterAction = read.Bool(SettingsKeys::memoEnterAction, d.memoEnterAction);
-    s.keepPrevMemo = read.Bool(SettingsKeys::keepPrevMemo, d.keepPrevMemo);
-    s.keepMemoCount = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount, 0, maxKeepMemoCount);
-    s.enableSnapshots = read.Bool(SettingsKeys::enableSnapshots, d.enableSnapshots);
-    s.popupTimeout = read.Int(SettingsKeys::popupTimeout, d.popupTimeout, 0, maxPopupTimeout);
-    s.soundMode = read.Int(SettingsKeys::soundMode, d.soundMode, 0, lastSoundMode);
-    s.ownSoundPath = read.Text(SettingsKeys::ownSoundPath, d.ownSoundPath);
-    s.startMinimized = read.Bool(SettingsKeys::startMinimized, d.startMinimized);
-    s.displayWarnings = read.Bool(SettingsKeys::displayWarnings, d.displayWarnings);
-    s.setMyChatStatusToPrivateWhenStop = read.Bool(
-        SettingsKeys::setMyChatStatusToPrivateWhenStop, d.setMyChatStatusToPrivateWhenStop);
-    s.setMyChatStatusToWorkingAtStart = read.Bool(
-        SettingsKeys::setMyChatStatusToWorkingAtStart, d.setMyChatStatusToWorkingAtStart);
-    s.logLocation = read.Text(SettingsKeys::logLocation, d.logLocation);
-    if (s.logLocation.trimmed().isEmpty())
-        s.logLocation = d.logLocation;
-    s.isLimitLogSize = read.Bool(SettingsKeys::isLimitLogSize, d.isLimitLogSize);
-    s.totalLogSize = read.Int(SettingsKeys::totalLogSize, d.totalLogSize);
-    if (!logSizes.contains(s.totalLogSize))
-        s.totalLogSize = d.totalLogSize;
-
-    s.groupFont = read.Font(SettingsKeys::groupFont, d.groupFont, true);
-    s.userNameActiveFont = read.Font(SettingsKeys::userNameActiveFont, d.userNameActiveFont, true);
-    s.memoActiveFont = read.Font(SettingsKeys::memoActiveFont, d.memoActiveFont, true);
-    s.userNameInActiveFont
-        = read.Font(SettingsKeys::userNameInActiveFont, d.userNameInActiveFont, true);
-    s.memoInActiveFont = read.Font(SettingsKeys::memoInActiveFont, d.memoInActiveFont, true);
-    s.groupCursorBackground
-        = read.Colour(SettingsKeys::groupCursorBackground, d.groupCursorBackground);
-    s.groupCursorBorder = read.Colour(SettingsKeys::groupCursorBorder, d.groupCursorBorder);
-    s.userCursorBackground
-        = read.Colour(SettingsKeys::userCursorBackground, d.userCursorBackground);
-    s.userCursorBorder = read.Colour(SettingsKeys::userCursorBorder, d.userCursorBorder);
-    s.chatMessagesFont = read.Font(SettingsKeys::chatMessagesFont, d.chatMessagesFont, false);
-    s.chatRecentIncomingMessagesColor = read.Colour(
-        SettingsKeys::chatRecentIncomingMessagesColor, d.chatRecentIncomingMessagesColor);
-    s.chatRecentOutgoingMessagesColor = read.Colour(
-        SettingsKeys::chatRecentOutgoingMessagesColor, d.chatRecentOutgoingMessagesColor);
-    s.chatIncomingMessagesColor
-        = read.Colour(SettingsKeys::chatIncomingMessagesColor, d.chatIncomingMessagesColor);
-    s.chatOutgoingMessagesColor
-        = read.Colour(SettingsKeys::chatOutgoingMessagesColor, d.chatOutgoingMessagesColor);
-    s.historyMessagesFont
-        = read.Font(SettingsKeys::historyMessagesFont, d.historyMessagesFont, false);
-    s.historyIncomingMessageColor
-        = read.Colour(SettingsKeys::historyIncomingMessageColor, d.historyIncomingMessageColor);
-    s.historyOutgoingMessageColor
-        = read.Colour(SettingsKeys::historyOutgoingMessageColor, d.historyOutgoingMessageColor);
-    s.historySelectedMessageColor
-        = read.Colour(SettingsKeys::historySelectedMessageColor, d.historySelectedMessageColor);
-
+    // The memo dialog's interval list takes the stored interval too, but a damaged one as its
+    // first entry, not as "never".
+    const QVariant remindMode = read.Value(SettingsTable::Declared(SettingsKeys::remindMode));
+    if (remindMode.isValid())
+        s.remindModeIndex = remindMode.toInt();
     s.hotkeys = ReadHotkeys(read);
-
-    s.prevMemo = read.Text(SettingsKeys::prevMemo, d.prevMemo);
-    s.updateDate = read.Date(SettingsKeys::updateDate);
     return s;
 }
 
@@ -443,101 +378,48 @@ void SettingsProvider::SetCurrentSettings(const SETTINGS& settings)
 
 void SettingsProvider::WriteSettings(const SETTINGS& s)
 {
-    WriteWindowRect(s.rosterWindowRect);
     WriteGeneralOptions(s);
-    WriteAppearance(s);
-    WriteHotkeys(s.hotkeys);
-    Store(SettingsKeys::prevMemo, s.prevMemo);
-    if (s.updateDate.isValid())
-        Store(SettingsKeys::updateDate, s.updateDate);
-    else
-        store.remove(SettingsKeys::updateDate);
-}
-
-void SettingsProvider::WriteWindowRect(const QRect& rect)
-{
-    Store(SettingsKeys::rosterWindowX, rect.x());
-    Store(SettingsKeys::rosterWindowY, rect.y());
-    Store(SettingsKeys::rosterWindowWidth, rect.width());
-    Store(SettingsKeys::rosterWindowHeight, rect.height());
+    for (const Section section :
+        { Section::Window, Section::Appearance, Section::Hotkeys, Section::Memos, Section::Update })
+        WriteSection(section, s);
 }
 
 void SettingsProvider::WriteGeneralOptions(const SETTINGS& s)
 {
-    Store(SettingsKeys::signInAtRun, s.signInAtRun);
-    Store(SettingsKeys::confirmAtExit, s.confirmAtExit);
-    Store(SettingsKeys::openTeamRoomOrWorkWithTrackingTime, s.openTeamRoomOrWorkWithTrackingTime);
-    Store(SettingsKeys::setReminderOnStop, s.setReminderOnStop);
-    Store(SettingsKeys::stopWhileComputerIsLocked, s.stopWhileComputerIsLocked);
-    Store(SettingsKeys::stopReminderType, s.stopReminderType);
-    Store(SettingsKeys::stopReminderTimeout, s.stopReminderTimeout);
-    Store(SettingsKeys::memoReminderType, s.memoReminderType);
-    Store(SettingsKeys::remindMode,
-        s.memoReminderType == memoReminderOff ? remindModeWhenOff : s.remindMode);
-    Store(SettingsKeys::memoEnterAction, s.memoEnterAction);
-    Store(SettingsKeys::keepPrevMemo, s.keepPrevMemo);
-    Store(SettingsKeys::keepMemoCount, s.keepMemoCount);
-    Store(SettingsKeys::enableSnapshots, s.enableSnapshots);
-    Store(SettingsKeys::popupTimeout, s.popupTimeout);
-    Store(SettingsKeys::soundMode, s.soundMode);
-    Store(SettingsKeys::ownSoundPath, s.ownSoundPath);
-    Store(SettingsKeys::startMinimized, s.startMinimized);
-    Store(SettingsKeys::displayWarnings, s.displayWarnings);
-    Store(SettingsKeys::setMyChatStatusToPrivateWhenStop, s.setMyChatStatusToPrivateWhenStop);
-    Store(SettingsKeys::setMyChatStatusToWorkingAtStart, s.setMyChatStatusToWorkingAtStart);
-    Store(SettingsKeys::logLocation, s.logLocation);
-    Store(SettingsKeys::isLimitLogSize, s.isLimitLogSize);
-    Store(SettingsKeys::totalLogSize, s.totalLogSize);
+    // While the memo reminder is off no interval is chosen: the store keeps "never".
+    SETTINGS stored = s;
+    if (s.memoReminderType == int(ReminderSchedule::Kind::None))
+        stored.remindMode = int(ReminderSchedule::MemoIntervalIndex::Never);
+    WriteSection(Section::General, stored);
 }
 
-void SettingsProvider::WriteAppearance(const SETTINGS& s)
+void SettingsProvider::WriteSection(Section section, const SETTINGS& s)
 {
-    const auto writeFont = [this](const QString& prefix, const FONT_BLOCK& font, bool withColour) {
-        Store(prefix + QLatin1String("Name"), font.name);
-        Store(prefix + QLatin1String("Size"), font.size);
-        Store(prefix + QLatin1String("Bold"), font.bold);
-        Store(prefix + QLatin1String("Italic"), font.italic);
-        if (withColour)
-            Store(prefix + QLatin1String("Color"), font.colour.name());
-    };
-    const auto writeColour = [this](const QString& key, const QColor& colour) {
-        Store(key, colour.name());
-    };
-
-    writeFont(SettingsKeys::groupFont, s.groupFont, true);
-    writeFont(SettingsKeys::userNameActiveFont, s.userNameActiveFont, true);
-    writeFont(SettingsKeys::memoActiveFont, s.memoActiveFont, true);
-    writeFont(SettingsKeys::userNameInActiveFont, s.userNameInActiveFont, true);
-    writeFont(SettingsKeys::memoInActiveFont, s.memoInActiveFont, true);
-    writeColour(SettingsKeys::groupCursorBackground, s.groupCursorBackground);
-    writeColour(SettingsKeys::groupCursorBorder, s.groupCursorBorder);
-    writeColour(SettingsKeys::userCursorBackground, s.userCursorBackground);
-    writeColour(SettingsKeys::userCursorBorder, s.userCursorBorder);
-    writeFont(SettingsKeys::chatMessagesFont, s.chatMessagesFont, false);
-    writeColour(SettingsKeys::chatRecentIncomingMessagesColor, s.chatRecentIncomingMessagesColor);
-    writeColour(SettingsKeys::chatRecentOutgoingMessagesColor, s.chatRecentOutgoingMessagesColor);
-    writeColour(SettingsKeys::chatIncomingMessagesColor, s.chatIncomingMessagesColor);
-    writeColour(SettingsKeys::chatOutgoingMessagesColor, s.chatOutgoingMessagesColor);
-    writeFont(SettingsKeys::historyMessagesFont, s.historyMessagesFont, false);
-    writeColour(SettingsKeys::historyIncomingMessageColor, s.historyIncomingMessageColor);
-    writeColour(SettingsKeys::historyOutgoingMessageColor, s.historyOutgoingMessageColor);
-    writeColour(SettingsKeys::historySelectedMessageColor, s.historySelectedMessageColor);
+    for (const Key& key : SettingsTable::Keys()) {
+        if (key.section == section && key.get)
+            Store(key, s);
+    }
 }
 
-void SettingsProvider::WriteHotkeys(const HOTKEYS& k)
+void SettingsProvider::Store(const Key& key, const SETTINGS& s)
 {
-    const QString& h = SettingsKeys::hotkeys;
-    Store(h + QLatin1String("OpenTeamRoom"), k.OpenTeamRoom);
-    Store(h + QLatin1String("OpenPreferences"), k.OpenPreferences);
-    Store(h + QLatin1String("OpenMemo"), k.OpenMemo);
-    Store(h + QLatin1String("StopTrackingTime"), k.StopTrackingTime);
-    Store(h + QLatin1String("StartTrackingTime"), k.StartTrackingTime);
-    Store(h + QLatin1String("LastSnapshot"), k.LastSnapshot);
-    Store(h + QLatin1String("SnapAllDesktop"), k.SnapAllDesktop);
-    Store(h + QLatin1String("SnapActiveWindow"), k.SnapActiveWindow);
-    Store(h + QLatin1String("Snap1Display"), k.Snap1Display);
-    Store(h + QLatin1String("Snap2Display"), k.Snap2Display);
-    Store(h + QLatin1String("Snap3Display"), k.Snap3Display);
+    const QVariant value = key.get(s);
+    switch (key.type) {
+    case Type::Colour:
+        Store(key.name, value.value<QColor>().name());
+        break;
+    case Type::Date:
+        if (value.toDate().isValid())
+            Store(key.name, value);
+        else
+            store.remove(key.name);
+        break;
+    case Type::Bool:
+    case Type::Int:
+    case Type::Text:
+        Store(key.name, value);
+        break;
+    }
 }
 
 void SettingsProvider::Store(const QString& key, const QVariant& value)
@@ -577,7 +459,9 @@ void SettingsProvider::SaveWindowState(const QRect& rect)
 {
     if (!Reload())
         return;
-    WriteWindowRect(rect);
+    SETTINGS s;
+    s.rosterWindowRect = rect;
+    WriteSection(Section::Window, s);
     Flush();
 }
 
@@ -586,12 +470,11 @@ void SettingsProvider::SetDefaultSettings()
     if (!Reload())
         return;
     SETTINGS defaults;
-    defaults.stopReminderTimeout = 0;
-    defaults.memoReminderType = 1;
-    defaults.totalLogSize = 1;
-    // With the memo reminder on, the interval must name an entry of the interval list.
-    defaults.remindMode = 0;
-    WriteWindowRect(defaults.rosterWindowRect);
+    for (const Key& key : SettingsTable::Keys()) {
+        if (key.reset.isValid())
+            key.set(defaults, key.reset);
+    }
+    WriteSection(Section::Window, defaults);
     WriteGeneralOptions(defaults);
     Flush();
     AutostartEntry::Remove();
@@ -601,7 +484,7 @@ void SettingsProvider::SetDefaultHotkeys()
 {
     if (!Reload())
         return;
-    WriteHotkeys(HOTKEYS());
+    WriteSection(Section::Hotkeys, SETTINGS());
     Flush();
 }
 
@@ -609,7 +492,7 @@ void SettingsProvider::SetDefaultColors()
 {
     if (!Reload())
         return;
-    WriteAppearance(SETTINGS());
+    WriteSection(Section::Appearance, SETTINGS());
     Flush();
 }
 
@@ -631,9 +514,9 @@ QList<SettingsProvider::MEMO_ITEM> SettingsProvider::GetMemos(const QString& tea
     Reload();
     const StoreReader read(store);
     QList<MEMO_ITEM> memos;
-    if (!read.Bool(SettingsKeys::keepPrevMemo, SETTINGS().keepPrevMemo))
+    if (!read.Setting(SettingsKeys::keepPrevMemo).toBool())
         return memos;
-    const QList<MEMO_ITEM> all = parseMemos(read.Text(SettingsKeys::prevMemo, QString()));
+    const QList<MEMO_ITEM> all = parseMemos(read.Setting(SettingsKeys::prevMemo).toString());
     for (const MEMO_ITEM& item : all) {
         if (item.teamName == teamName)
             memos.append(item);
@@ -646,14 +529,13 @@ void SettingsProvider::AddMemo(const MEMO_ITEM& item)
     if (!Reload())
         return;
     const StoreReader read(store);
-    const SETTINGS d;
-    if (!read.Bool(SettingsKeys::keepPrevMemo, d.keepPrevMemo)) {
+    if (!read.Setting(SettingsKeys::keepPrevMemo).toBool()) {
         store.remove(SettingsKeys::prevMemo);
         Flush();
         return;
     }
-    const int keep = read.Int(SettingsKeys::keepMemoCount, d.keepMemoCount, 0, maxKeepMemoCount);
-    const QList<MEMO_ITEM> old = parseMemos(read.Text(SettingsKeys::prevMemo, QString()));
+    const int keep = read.Setting(SettingsKeys::keepMemoCount).toInt();
+    const QList<MEMO_ITEM> old = parseMemos(read.Setting(SettingsKeys::prevMemo).toString());
 
     QList<MEMO_ITEM> memos;
     const bool adding = !item.memo.trimmed().isEmpty() && keep > 0;
@@ -676,7 +558,7 @@ void SettingsProvider::AddMemo(const MEMO_ITEM& item)
 QString SettingsProvider::GetLoginName()
 {
     Reload();
-    return StoreReader(store).Text(SettingsKeys::loginName, QString());
+    return StoreReader(store).Setting(SettingsKeys::loginName).toString();
 }
 
 void SettingsProvider::SaveLoginName(const QString& loginName)
@@ -693,7 +575,7 @@ void SettingsProvider::SaveLoginName(const QString& loginName)
 QString SettingsProvider::GetPassword()
 {
     Reload();
-    const QString cipher = StoreReader(store).Text(SettingsKeys::password, QString());
+    const QString cipher = StoreReader(store).Setting(SettingsKeys::password).toString();
     return PasswordCipher::Decrypt(cipher.toLatin1());
 }
 

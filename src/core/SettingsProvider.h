@@ -12,6 +12,10 @@
 #include <QVariant>
 
 class QWidget;
+namespace SettingsTable {
+enum class Section;
+struct Key;
+} // namespace SettingsTable
 
 // The user's preferences, memos and saved sign-in, kept in the file of the native preferences
 // store under the organisation and application names ("~/.config/<organisation>/<application>
@@ -49,59 +53,68 @@ public:
         QString Snap3Display;
     };
 
-    // Every user preference. A default-made record holds the values a never-stored
-    // preference reads as.
+    // How the notice of a new snapshot sounds, stored (SOUND_MODE) as these numbers: the
+    // positions of the choices in the preferences.
+    enum class SoundMode
+    {
+        Off = 0,
+        BuiltIn = 1,
+        OwnFile = 2, // ownSoundPath
+    };
+
+    // Every user preference. A default-made record holds the values a never-stored preference
+    // reads as; those, the keys and the valid values of the fields are declared in SettingsTable
+    // (a field is zero only until the record is made).
     struct SETTINGS
     {
-        QRect rosterWindowRect = QRect(0, 0, 304, 425);
-        bool runAtStartup = false;
-        bool signInAtRun = false;
-        bool confirmAtExit = true;
-        bool openTeamRoomOrWorkWithTrackingTime = true;
-        bool setReminderOnStop = true;
-        bool stopWhileComputerIsLocked = false;
-        int stopReminderType = 0; // a ReminderSchedule::Kind: 0 dialog, 1 tray balloon, 2 none
-        int stopReminderTimeout = 3; // index of 2, 5, 10, 15, 30 minutes
-        int memoReminderType = 2; // a ReminderSchedule::Kind: 0 dialog, 1 popup, 2 none
-        int remindMode = 4;
-        int remindModeIndex = 0; // the stored remindMode, for the memo dialog's interval list
-        bool memoEnterAction = true; // Return confirms the memo
-        bool keepPrevMemo = true;
-        int keepMemoCount = 10;
-        bool enableSnapshots = true;
-        int popupTimeout = 5; // seconds
-        int soundMode = 1; // 0 off, 1 built-in sound, 2 ownSoundPath
+        SETTINGS();
+
+        QRect rosterWindowRect;
+        bool runAtStartup = false; // the autostart entry, not a stored value
+        bool signInAtRun {};
+        bool confirmAtExit {};
+        bool openTeamRoomOrWorkWithTrackingTime {};
+        bool setReminderOnStop {};
+        bool stopWhileComputerIsLocked {};
+        int stopReminderType {}; // a ReminderSchedule::Kind: dialog, tray balloon, none
+        int stopReminderTimeout {}; // a ReminderSchedule::StopIntervalIndex
+        int memoReminderType {}; // a ReminderSchedule::Kind: dialog, popup, none
+        int remindMode {}; // a ReminderSchedule::MemoIntervalIndex
+        // The stored remindMode for the memo dialog's interval list, which reads a damaged one
+        // as its first entry.
+        int remindModeIndex = 0;
+        bool memoEnterAction {}; // Return confirms the memo
+        bool keepPrevMemo {};
+        int keepMemoCount {};
+        bool enableSnapshots {};
+        int popupTimeout {}; // seconds
+        int soundMode {}; // a SoundMode
         QString ownSoundPath;
-        bool startMinimized = false;
-        bool displayWarnings = true;
-        bool setMyChatStatusToPrivateWhenStop = true;
-        bool setMyChatStatusToWorkingAtStart = true;
-        QString logLocation = AppInfo::userDataFolder();
-        bool isLimitLogSize = false;
-        int totalLogSize = 20; // megabytes
-        FONT_BLOCK groupFont
-            = { QStringLiteral("Arial"), 15, true, false, QColor(0xFF, 0xFF, 0xFF) };
-        FONT_BLOCK userNameActiveFont
-            = { QStringLiteral("Arial"), 15, true, false, QColor(0, 0, 0) };
-        FONT_BLOCK memoActiveFont
-            = { QStringLiteral("Arial"), 10, false, false, QColor(0xAC, 0xAC, 0xAC) };
-        FONT_BLOCK userNameInActiveFont
-            = { QStringLiteral("Arial"), 15, true, false, QColor(0, 0, 0) };
-        FONT_BLOCK memoInActiveFont
-            = { QStringLiteral("Arial"), 10, false, false, QColor(0, 0, 0) };
-        QColor groupCursorBackground = QColor(0x32, 0x32, 0x32);
-        QColor groupCursorBorder = QColor(0, 0, 0);
-        QColor userCursorBackground = QColor(0xFF, 0xFF, 0xFF);
-        QColor userCursorBorder = QColor(0, 0, 0);
-        FONT_BLOCK chatMessagesFont = { QStringLiteral("Arial"), 10, false, false, QColor() };
-        QColor chatRecentIncomingMessagesColor = QColor(0x00, 0xC8, 0xA0);
-        QColor chatRecentOutgoingMessagesColor = QColor(0x64, 0xFF, 0xFF);
-        QColor chatIncomingMessagesColor = QColor(0x00, 0x80, 0x00);
-        QColor chatOutgoingMessagesColor = QColor(0x00, 0x00, 0x80);
-        FONT_BLOCK historyMessagesFont = { QStringLiteral("Arial"), 10, false, false, QColor() };
-        QColor historyIncomingMessageColor = QColor(0x00, 0x80, 0x80);
-        QColor historyOutgoingMessageColor = QColor(0x00, 0x00, 0x80);
-        QColor historySelectedMessageColor = QColor(0xB3, 0xB6, 0xB0);
+        bool startMinimized {};
+        bool displayWarnings {};
+        bool setMyChatStatusToPrivateWhenStop {};
+        bool setMyChatStatusToWorkingAtStart {};
+        QString logLocation;
+        bool isLimitLogSize {};
+        int totalLogSize {}; // megabytes
+        FONT_BLOCK groupFont;
+        FONT_BLOCK userNameActiveFont;
+        FONT_BLOCK memoActiveFont;
+        FONT_BLOCK userNameInActiveFont;
+        FONT_BLOCK memoInActiveFont;
+        QColor groupCursorBackground;
+        QColor groupCursorBorder;
+        QColor userCursorBackground;
+        QColor userCursorBorder;
+        FONT_BLOCK chatMessagesFont; // without a colour
+        QColor chatRecentIncomingMessagesColor;
+        QColor chatRecentOutgoingMessagesColor;
+        QColor chatIncomingMessagesColor;
+        QColor chatOutgoingMessagesColor;
+        FONT_BLOCK historyMessagesFont; // without a colour
+        QColor historyIncomingMessageColor;
+        QColor historyOutgoingMessageColor;
+        QColor historySelectedMessageColor;
         HOTKEYS hotkeys;
         QString prevMemo; // the stored memos as raw text, carried through whole
         QDate updateDate; // last update check; null when never checked
@@ -162,16 +175,18 @@ private:
     // Writes the values back and marks the first run done, unless that was done meanwhile.
     void CompleteFirstRun();
     void WriteSettings(const SETTINGS& settings);
+    // The general options, with the memo interval as the store keeps it.
     void WriteGeneralOptions(const SETTINGS& settings);
-    void WriteAppearance(const SETTINGS& settings);
-    void WriteHotkeys(const HOTKEYS& hotkeys);
-    void WriteWindowRect(const QRect& rect);
+    // Every key of the section, from the record's fields.
+    void WriteSection(SettingsTable::Section section, const SETTINGS& settings);
     // Brings the store up to date with its file, after the file was screened for values that
     // the store could not decode safely; every public operation starts with it. False, with the
     // store left as it was read, when something other than a regular file that cannot be set
     // aside lies at the store's file or its lock: nothing may then be written either.
     bool Reload();
     void Store(const QString& key, const QVariant& value);
+    // The field in the form the file keeps for the key's type.
+    void Store(const SettingsTable::Key& key, const SETTINGS& settings);
     void Flush();
 
     QSettings store;

@@ -195,12 +195,12 @@ void popupWindow::ToNormalView()
     isClosing = false;
 
     const SettingsProvider::SETTINGS settings = SettingsProvider::instance()->GetCurrentSettings();
-    switch (settings.soundMode) {
-    case 1:
+    switch (SettingsProvider::SoundMode(settings.soundMode)) {
+    case SettingsProvider::SoundMode::BuiltIn:
         soundPath = QStringLiteral(":/data/sound.wav");
         PlaySound();
         break;
-    case 2:
+    case SettingsProvider::SoundMode::OwnFile:
         soundPath = settings.ownSoundPath;
         PlaySound();
         break;

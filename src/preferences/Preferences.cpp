@@ -5,6 +5,9 @@
 #include "LogManager.h"
 #include "NoticeSound.h"
 #include "RegularFile.h"
+#include "ReminderSchedule.h"
+#include "SettingsKeys.h"
+#include "SettingsTable.h"
 #include "WindowSystem.h"
 #include "ui_Preferences.h"
 
@@ -14,7 +17,6 @@
 #include <QMessageBox>
 #include <QShowEvent>
 
-#include <algorithm>
 #include <array>
 
 namespace {
@@ -29,8 +31,21 @@ enum PAGE
     PAGE_HOTKEYS = 5,
 };
 
+using Kind = ReminderSchedule::Kind;
+using SoundMode = SettingsProvider::SoundMode;
+
 // The entries of the log size list, in megabytes.
-const std::array<int, 7> logSizes { 1, 2, 3, 5, 10, 20, 30 };
+const QList<int>& LogSizes()
+{
+    return SettingsTable::Declared(SettingsKeys::totalLogSize).choices;
+}
+
+// A field that takes as many digits as the key's largest value has.
+void LimitDigits(QLineEdit* field, const QString& key)
+{
+    const int digits = QString::number(SettingsTable::Declared(key).max).size();
+    field->setInputMask(QString(digits, QLatin1Char('#')) + QStringLiteral("; "));
+}
 
 const QString stopLoggingText = QStringLiteral("Stop logging");
 const QString startLoggingText = QStringLiteral("Start logging");
@@ -59,6 +74,10 @@ int CheckedIndex(const std::array<QAbstractButton*, 3>& buttons, int fallback)
 Preferences::Preferences(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::Preferences>())
 {
     ui->setupUi(this);
+    for (const int size : LogSizes())
+        ui->cmbLimitSize->addItem(QString::number(size));
+    LimitDigits(ui->txtPopupTime, SettingsKeys::popupTimeout);
+    LimitDigits(ui->txtKeepMemoCount, SettingsKeys::keepMemoCount);
     FormFit::Fit(this);
     SetDefaultPrompts();
     // Controls whose only effect is that there is something to apply.
@@ -182,9 +201,9 @@ void Preferences::RefreshConfig()
 void Preferences::ShowReminderType(
     const std::array<QRadioButton*, 3>& types, QComboBox* interval, int type)
 {
-    const bool on = type == 0 || type == 1;
-    (on ? types[type] : types[2])->setChecked(true);
-    interval->setEnabled(on);
+    const Kind kind = ReminderSchedule::KindOf(type);
+    types[size_t(kind)]->setChecked(true);
+    interval->setEnabled(kind != Kind::None);
 }
 
 void Preferences::ShowTimeTracking()
@@ -194,7 +213,7 @@ void Preferences::ShowTimeTracking()
     ui->cmbStopReminderTimeOut->setCurrentIndex(settings.stopReminderTimeout);
     ShowReminderType({ ui->radioDialog_2, ui->radionBalloon_2, ui->radioNone_2 },
         ui->cmbMemoReminderTimeout, settings.memoReminderType);
-    // The store keeps 4, which names no entry, while the reminder is off.
+    // The store keeps Never, which names no entry, while the reminder is off.
     ui->cmbMemoReminderTimeout->setCurrentIndex(
         settings.remindMode < ui->cmbMemoReminderTimeout->count() ? settings.remindMode : -1);
     (settings.memoEnterAction ? ui->radionConfirmMemo : ui->radioAddNewLineToMemo)
@@ -213,16 +232,15 @@ void Preferences::ShowSnapshots()
     if (settings.enableSnapshots)
         ui->txtSoundPath->setEnabled(false);
     ui->btnBrowse->setEnabled(false);
-    if (settings.soundMode == 2)
+    if (settings.soundMode == int(SoundMode::OwnFile))
         ui->txtSoundPath->setText(settings.ownSoundPath);
-    ShowSoundMode(settings.soundMode);
+    ShowSoundMode(SoundMode(settings.soundMode));
 }
 
 void Preferences::ShowAdvanced()
 {
     ui->txtLogLocation->setText(settings.logLocation);
-    const auto size = std::find(logSizes.begin(), logSizes.end(), settings.totalLogSize);
-    ui->cmbLimitSize->setCurrentIndex(size == logSizes.end() ? 0 : int(size - logSizes.begin()));
+    ui->cmbLimitSize->setCurrentIndex(qMax(0, LogSizes().indexOf(settings.totalLogSize)));
 }
 
 void Preferences::ShowPopupChoices(bool enabled)
@@ -232,15 +250,15 @@ void Preferences::ShowPopupChoices(bool enabled)
         widget->setEnabled(enabled);
 }
 
-void Preferences::ShowSoundMode(int mode)
+void Preferences::ShowSoundMode(SoundMode mode)
 {
     switch (mode) {
-    case 2:
+    case SoundMode::OwnFile:
         ui->radionOwnSound->setChecked(true);
         ui->btnPlay->setEnabled(true);
         ui->btnBrowse->setEnabled(true);
         break;
-    case 1:
+    case SoundMode::BuiltIn:
         ui->radionSoundDefault->setChecked(true);
         ui->btnPlay->setEnabled(true);
         ui->txtSoundPath->setEnabled(false);
@@ -261,7 +279,7 @@ void Preferences::TakeControls()
     settings.popupTimeout = LeadingNumber(ui->txtPopupTime->text());
     settings.soundMode = CheckedIndex(
         { ui->radioSoundOff, ui->radionSoundDefault, ui->radionOwnSound }, settings.soundMode);
-    if (settings.soundMode == 2)
+    if (settings.soundMode == int(SoundMode::OwnFile))
         settings.ownSoundPath = ui->txtSoundPath->text();
     settings.openTeamRoomOrWorkWithTrackingTime = ui->radioOpenTeamRoom->isChecked();
     settings.stopReminderType = CheckedIndex(
@@ -274,9 +292,7 @@ void Preferences::TakeControls()
     settings.memoEnterAction = ui->radionConfirmMemo->isChecked();
     settings.keepMemoCount = LeadingNumber(ui->txtKeepMemoCount->text());
     settings.logLocation = ui->txtLogLocation->text();
-    const int sizeIndex = ui->cmbLimitSize->currentIndex();
-    settings.totalLogSize
-        = sizeIndex >= 0 && sizeIndex < int(logSizes.size()) ? logSizes[sizeIndex] : 1;
+    settings.totalLogSize = LogSizes().value(ui->cmbLimitSize->currentIndex(), LogSizes().first());
 }
 
 bool Preferences::Apply()
@@ -425,19 +441,19 @@ void Preferences::on_chkEnablePopup_clicked()
 
 void Preferences::on_radioSoundOff_clicked()
 {
-    ShowSoundMode(0);
+    ShowSoundMode(SoundMode::Off);
     EnableApply();
 }
 
 void Preferences::on_radionSoundDefault_clicked()
 {
-    ShowSoundMode(1);
+    ShowSoundMode(SoundMode::BuiltIn);
     EnableApply();
 }
 
 void Preferences::on_radionOwnSound_clicked()
 {
-    ShowSoundMode(2);
+    ShowSoundMode(SoundMode::OwnFile);
     EnableApply();
 }
 

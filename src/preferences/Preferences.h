@@ -146,7 +146,7 @@ private:
     void ShowAdvanced();
     void TakeControls();
     void ShowPopupChoices(bool enabled);
-    void ShowSoundMode(int mode);
+    void ShowSoundMode(SettingsProvider::SoundMode mode);
     void ShowMemoReminderOn();
     void ShowChosenPath(const QString& path, QLineEdit* field);
     void ShowLoggingState();

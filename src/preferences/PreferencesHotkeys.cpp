@@ -1,5 +1,6 @@
 #include "Preferences.h"
 
+#include "SettingsTable.h"
 #include "ui_Preferences.h"
 
 #include <QKeyEvent>
@@ -7,14 +8,12 @@
 
 namespace {
 
-using HOTKEYS = SettingsProvider::HOTKEYS;
-
-// The entry each row of the hotkey list edits, in the order of the hotkey actions. The
+// The rows of the hotkey list edit the bound hotkeys, in the order of their actions. The
 // active-window snap has no row: it is stored but bound to nothing.
-const std::array<QString HOTKEYS::*, 10> rowEntries { &HOTKEYS::OpenTeamRoom,
-    &HOTKEYS::OpenPreferences, &HOTKEYS::OpenMemo, &HOTKEYS::StopTrackingTime,
-    &HOTKEYS::StartTrackingTime, &HOTKEYS::LastSnapshot, &HOTKEYS::SnapAllDesktop,
-    &HOTKEYS::Snap1Display, &HOTKEYS::Snap2Display, &HOTKEYS::Snap3Display };
+const std::vector<SettingsTable::Hotkey>& Rows()
+{
+    return SettingsTable::BoundHotkeys();
+}
 
 HotkeyRule::PARTS PartsOf(const Preferences::HOTKEY& hotkey)
 {
@@ -54,9 +53,9 @@ QString Preferences::KeyName(int key)
 
 QString* Preferences::HotkeyOfRow(int row)
 {
-    if (row < 0 || row >= int(rowEntries.size()))
+    if (row < 0 || row >= int(Rows().size()))
         return nullptr;
-    return &(settings.hotkeys.*rowEntries[row]);
+    return &(settings.hotkeys.*Rows()[size_t(row)].field);
 }
 
 // A row shows the working copy, so an edit not yet applied survives a visit to another row.
@@ -94,9 +93,9 @@ int Preferences::RowWithHotkey(const QString& text, int except) const
 {
     if (text.isEmpty())
         return -1;
-    for (int row = 0; row < int(rowEntries.size()); ++row)
+    for (int row = 0; row < int(Rows().size()); ++row)
         if (row != except
-            && GetHotKey(settings.hotkeys.*rowEntries[row]).GetShortcutInText() == text)
+            && GetHotKey(settings.hotkeys.*Rows()[size_t(row)].field).GetShortcutInText() == text)
             return row;
     return -1;
 }
@@ -128,10 +127,10 @@ void Preferences::HotKeyChanged(int row)
 std::pair<int, QString> Preferences::HotkeyProblem() const
 {
     QStringList texts;
-    for (QString HOTKEYS::*entry : rowEntries)
-        texts.append(settings.hotkeys.*entry);
+    for (const SettingsTable::Hotkey& row : Rows())
+        texts.append(settings.hotkeys.*row.field);
     const QList<HotkeyRule::PROBLEM> problems = HotkeyRule::CheckAll(texts);
-    for (int row = 0; row < int(rowEntries.size()); ++row) {
+    for (int row = 0; row < int(Rows().size()); ++row) {
         const QString name = ui->lstShortcuts->item(row)->text();
         switch (problems.at(row)) {
         case HotkeyRule::HOTKEY_OK:

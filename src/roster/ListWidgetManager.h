@@ -40,6 +40,18 @@ public:
     };
     Q_ENUM(ITEM_ROLE)
 
+    // The slots of ListWidgetItem_Style::statusIcons: the pictures of a member row's status,
+    // which the tray icon shows for the member's own status too.
+    enum STATUS_ICON
+    {
+        STATUS_ICON_WORKING = 0, // available, tracking time
+        STATUS_ICON_WORKING_BUSY = 1,
+        STATUS_ICON_WORKING_IDLE = 2,
+        STATUS_ICON_AVAILABLE = 3,
+        STATUS_ICON_IDLE = 4,
+        STATUS_ICON_BUSY = 5, // also offline, and no status
+    };
+
     // The look of a member row.
     struct ListWidgetItem_Style
     {

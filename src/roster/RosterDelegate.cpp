@@ -150,21 +150,21 @@ QIcon StatusIcon(const ItemStyle& style, RosterManager::STATUS status)
     switch (status) {
     case RosterManager::STATUS_ONLINE_WORKING:
     case RosterManager::STATUS_ONLINE_CACHED:
-        return style.statusIcons[0];
+        return style.statusIcons[ListWidgetManager::STATUS_ICON_WORKING];
     case RosterManager::STATUS_DND_WORKING:
-        return style.statusIcons[1];
+        return style.statusIcons[ListWidgetManager::STATUS_ICON_WORKING_BUSY];
     case RosterManager::STATUS_IDLE_WORKING:
-        return style.statusIcons[2];
+        return style.statusIcons[ListWidgetManager::STATUS_ICON_WORKING_IDLE];
     case RosterManager::STATUS_ONLINE:
-        return style.statusIcons[3];
+        return style.statusIcons[ListWidgetManager::STATUS_ICON_AVAILABLE];
     case RosterManager::STATUS_IDLE:
-        return style.statusIcons[4];
+        return style.statusIcons[ListWidgetManager::STATUS_ICON_IDLE];
     case RosterManager::STATUS_DND:
     case RosterManager::STATUS_OFFLINE:
     case RosterManager::STATUS_NONE:
         break;
     }
-    return style.statusIcons[5];
+    return style.statusIcons[ListWidgetManager::STATUS_ICON_BUSY];
 }
 
 void DrawStatus(QPainter* painter, const QRect& rect, const ItemStyle& style,

@@ -86,10 +86,14 @@ ListWidgetManager::ListWidgetItem_Style ItemStyle(const SettingsProvider::SETTIN
     style.chatButton = QPixmap(QStringLiteral(":/design/ChatButton.png"));
     style.diaryButton = QPixmap(QStringLiteral(":/design/WorkDiary.png"));
     // The idle slots stay empty: the tray shows its built-in idle pictures for them.
-    style.statusIcons[0] = QIcon(QStringLiteral(":/tray/trackTimeNormal.ico"));
-    style.statusIcons[1] = QIcon(QStringLiteral(":/tray/trackTimeBusy.ico"));
-    style.statusIcons[3] = QIcon(QStringLiteral(":/tray/normal.ico"));
-    style.statusIcons[5] = QIcon(QStringLiteral(":/tray/busy.ico"));
+    style.statusIcons[ListWidgetManager::STATUS_ICON_WORKING]
+        = QIcon(QStringLiteral(":/tray/trackTimeNormal.ico"));
+    style.statusIcons[ListWidgetManager::STATUS_ICON_WORKING_BUSY]
+        = QIcon(QStringLiteral(":/tray/trackTimeBusy.ico"));
+    style.statusIcons[ListWidgetManager::STATUS_ICON_AVAILABLE]
+        = QIcon(QStringLiteral(":/tray/normal.ico"));
+    style.statusIcons[ListWidgetManager::STATUS_ICON_BUSY]
+        = QIcon(QStringLiteral(":/tray/busy.ico"));
     style.offlineNameColor = settings.userNameInActiveFont.colour;
     style.offlineStatusColor = settings.memoInActiveFont.colour;
     style.offlineNameFont = FontOf(settings.userNameInActiveFont);

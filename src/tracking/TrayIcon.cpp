@@ -7,26 +7,28 @@
 
 namespace {
 
-// Pictures for the status slots the roster style leaves empty (the idle ones among them).
+using Slot = ListWidgetManager::STATUS_ICON;
+
+// Pictures for the status slots the roster style leaves empty (the idle ones among them), by slot.
 const std::array<const char*, 6> builtInStatusIcons { ":/tray/trackTimeNormal.ico",
     ":/tray/trackTimeBusy.ico", ":/tray/trackTimeIdle.ico", ":/tray/normal.ico", ":/tray/idle.ico",
     ":/tray/busy.ico" };
 
-int IconSlot(RosterManager::STATUS status)
+Slot IconSlot(RosterManager::STATUS status)
 {
     switch (status) {
     case RosterManager::STATUS_ONLINE_WORKING:
-        return 0;
+        return ListWidgetManager::STATUS_ICON_WORKING;
     case RosterManager::STATUS_DND_WORKING:
-        return 1;
+        return ListWidgetManager::STATUS_ICON_WORKING_BUSY;
     case RosterManager::STATUS_IDLE_WORKING:
-        return 2;
+        return ListWidgetManager::STATUS_ICON_WORKING_IDLE;
     case RosterManager::STATUS_ONLINE:
-        return 3;
+        return ListWidgetManager::STATUS_ICON_AVAILABLE;
     case RosterManager::STATUS_IDLE:
-        return 4;
+        return ListWidgetManager::STATUS_ICON_IDLE;
     default:
-        return 5;
+        return ListWidgetManager::STATUS_ICON_BUSY;
     }
 }
 
@@ -55,7 +57,7 @@ TrayIcon::TrayIcon(QObject* parent)
     groupByTeamAction.setCheckable(true);
     groupByTeamAction.setChecked(true);
 
-    setIcon(QIcon(QString::fromLatin1(builtInStatusIcons[5])));
+    setIcon(QIcon(QString::fromLatin1(builtInStatusIcons[ListWidgetManager::STATUS_ICON_BUSY])));
     setToolTip(AppInfo::applicationName);
     ConnectActions();
     connect(this, &QSystemTrayIcon::activated, this, &TrayIcon::OnTrayDoubleClick);
@@ -107,7 +109,7 @@ void TrayIcon::ChangeUserStatus(
     default:
         break;
     }
-    const int slot = IconSlot(status);
+    const Slot slot = IconSlot(status);
     const QIcon& icon = style.statusIcons[slot];
     setIcon(icon.isNull() ? QIcon(QString::fromLatin1(builtInStatusIcons[slot])) : icon);
 }

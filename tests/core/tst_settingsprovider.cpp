@@ -5,6 +5,7 @@
 #include "NotAFile.h"
 #include "SettingsKeys.h"
 #include "SettingsProvider.h"
+#include "SettingsTable.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -167,6 +168,60 @@ RawStore rawStore()
 
 const QByteArray utf8Mark = QByteArrayLiteral("\xef\xbb\xbf");
 
+// A store file past its first run that holds the one value, as "key=value" under its section.
+QByteArray storeFileWith(const QString& key, const QString& value)
+{
+    QByteArray file = "[General]\nFIRST_RUN=false\n";
+    if (key.startsWith(QLatin1Char('/')))
+        file += "[" + key.section('/', 1, 1).toUtf8() + "]\n" + key.section('/', 2).toUtf8();
+    else
+        file += key.toUtf8();
+    return file + "=" + value.toUtf8() + "\n";
+}
+
+// The "section/key=value" lines of a store file.
+QSet<QString> fileLines(const QByteArray& content)
+{
+    QSet<QString> lines;
+    QString section;
+    for (const QByteArray& line : content.split('\n')) {
+        if (line.startsWith('['))
+            section = QString::fromUtf8(line.mid(1, line.size() - 2));
+        else if (!line.trimmed().isEmpty())
+            lines.insert(section + "/" + QString::fromUtf8(line));
+    }
+    return lines;
+}
+
+// For a declared key, a stored text it may take other than its default, and texts it may not.
+std::pair<QString, QStringList> storedValues(const SettingsTable::Key& key)
+{
+    using Type = SettingsTable::Type;
+    const QVariant fallback = key.fallback();
+    switch (key.type) {
+    case Type::Bool:
+        return { fallback.toBool() ? "false" : "true", { "maybe", "2" } };
+    case Type::Int: {
+        QStringList invalid { QString::number(key.min - 1), QString::number(key.max + 1) };
+        int valid = fallback.toInt() == key.max ? key.min : key.max;
+        for (int n = key.min; n <= key.max && !key.choices.isEmpty(); ++n) {
+            if (!key.choices.contains(n)) {
+                invalid << QString::number(n); // between the choices
+                break;
+            }
+        }
+        return { QString::number(valid), invalid };
+    }
+    case Type::Text: // valid as a hotkey, a folder, a font's name
+        return { "Ctrl+Alt+J", { key.notBlank ? "\"  \"" : "a, b" } };
+    case Type::Colour:
+        return { "#123456", { "#12345", "red" } };
+    case Type::Date:
+        return { "2027-01-02", { "someday" } };
+    }
+    return {};
+}
+
 } // namespace
 
 class TestSettingsProvider : public QObject
@@ -242,6 +297,16 @@ private slots:
             QVERIFY2(defaults[i].second != changed[i].second, qPrintable(defaults[i].first));
 
         provider.SetCurrentSettings(expected);
+        // Exactly the declared keys of the record are stored.
+        QStringList declared;
+        for (const SettingsTable::Key& key : SettingsTable::Keys()) {
+            if (key.get)
+                declared.append(key.name.mid(key.name.startsWith('/') ? 1 : 0));
+        }
+        QStringList stored = rawStore()->allKeys();
+        std::sort(declared.begin(), declared.end());
+        std::sort(stored.begin(), stored.end());
+        QCOMPARE(stored, declared);
         compareSettings(provider.GetCurrentSettings(), expected);
         // Another instance over the same store sees the same.
         SettingsProvider other(nullptr, "Settings");
@@ -383,20 +448,161 @@ private slots:
         QVERIFY(provider->GetCurrentSettings().updateDate.isNull());
     }
 
+    // Lines as earlier versions wrote them (every key, with the values of changedSettings, then
+    // values as a previous run left them) read into the field, and written back they are stored
+    // as they were, so that earlier versions read what is written now.
+    void storeWrittenByAnotherProcessIsRead_data()
+    {
+        QTest::addColumn<QByteArray>("lines"); // under [General] unless they name a section
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("value"); // as fields() gives it
+        const auto font = [](const QByteArray& prefix, const char* name, const char* size,
+                              const char* bold, const char* italic, const char* colour) {
+            return "[appreance]\n" + prefix + "Bold=" + bold + "\n" + prefix + "Color=" + colour
+                + "\n" + prefix + "Italic=" + italic + "\n" + prefix + "Name=" + name + "\n"
+                + prefix + "Size=" + size;
+        };
+        const std::pair<const char*, QByteArray> written[] = {
+            { "rosterWindowRect",
+                "[interface]\nRosterWindowHeight=444\nRosterWindowWidth=333\nRosterWindowX=11\n"
+                "RosterWindowY=22" },
+            { "signInAtRun", "SIGN_IN_AT_RUN=true" },
+            { "confirmAtExit", "CONFIRM_AT_EXIT=false" },
+            { "openTeamRoomOrWorkWithTrackingTime",
+                "OPEN_TEAM_ROOM_OR_WORK_WITH_TRACKING_TIME=false" },
+            { "setReminderOnStop", "SET_REMINDER_ON_STOP=false" },
+            { "stopWhileComputerIsLocked", "STOP_WHILE_COMPUTER_IS_LOCKED=true" },
+            { "stopReminderType", "STOP_REMINDER_TYPE=1" },
+            { "stopReminderTimeout", "STOP_REMINDER_TIMEOUT=4" },
+            { "memoReminderType", "MEMO_REMINDER_TYPE=0" },
+            { "remindMode", "MEMO_REMINDER_TYPE=0\nREMIND_MODE=3" },
+            { "remindModeIndex", "MEMO_REMINDER_TYPE=0\nREMIND_MODE=3" },
+            { "memoEnterAction", "MEMO_ENTER_ACTION=false" },
+            { "keepPrevMemo", "KEEP_PREV_MEMO=false" },
+            { "keepMemoCount", "KEEP_MEMO_COUNT=7" },
+            { "enableSnapshots", "ENABLE_SNAPSHOTS=false" },
+            { "popupTimeout", "POPUP_TIMEOUT=12" },
+            { "soundMode", "SOUND_MODE=2" },
+            { "ownSoundPath", "OWN_SOUND_PATH=\"/home/someone/sounds/ding, dong.wav\"" },
+            { "startMinimized", "START_MINIMIZED=true" },
+            { "displayWarnings", "DISPLAY_WARNINGS=false" },
+            { "setMyChatStatusToPrivateWhenStop", "SET_MY_CHAT_STATUS_TO_PRIVATE_WHEN_STOP=false" },
+            { "setMyChatStatusToWorkingAtStart", "SET_MY_CHAT_STATUS_TO_WORKING_AT_START=false" },
+            { "logLocation", "[logging]\nLogLocation=/var/tmp/mq logs" },
+            { "isLimitLogSize", "[logging]\nIsLimitLogSize=true" },
+            { "totalLogSize", "[logging]\nTotalLogSize=30" },
+            { "groupFont", font("GroupFont", "DejaVu Sans", "12", "false", "true", "#102030") },
+            { "userNameActiveFont",
+                font("UserNameActiveFont", "Courier", "9", "false", "true", "#a0b0c0") },
+            { "memoActiveFont", font("MemoActiveFont", "Times", "11", "true", "true", "#010203") },
+            { "userNameInActiveFont",
+                font("UserNameInActiveFont", "Helvetica", "13", "false", "false", "#fefdfc") },
+            { "memoInActiveFont",
+                font("MemoInActiveFont", "Verdana", "8", "true", "false", "#123456") },
+            { "groupCursorBackground", "[appreance]\nGroupCursorBackground=#111111" },
+            { "groupCursorBorder", "[appreance]\nGroupCursorBorder=#222222" },
+            { "userCursorBackground", "[appreance]\nUserCursorBackground=#333333" },
+            { "userCursorBorder", "[appreance]\nUserCursorBorder=#444444" },
+            { "chatMessagesFont",
+                "[appreance]\nChatMessagesFontBold=true\nChatMessagesFontItalic=true\n"
+                "ChatMessagesFontName=Georgia\nChatMessagesFontSize=14" },
+            { "chatRecentIncomingMessagesColor",
+                "[appreance]\nChatRecentIncomingMessagesColor=#555555" },
+            { "chatRecentOutgoingMessagesColor",
+                "[appreance]\nChatRecentOutgoingMessagesColor=#666666" },
+            { "chatIncomingMessagesColor", "[appreance]\nChatIncomingMessagesColor=#777777" },
+            { "chatOutgoingMessagesColor", "[appreance]\nChatOutgoingMessagesColor=#888888" },
+            { "historyMessagesFont",
+                "[appreance]\nHistoryMessagesFontBold=true\nHistoryMessagesFontItalic=false\n"
+                "HistoryMessagesFontName=Tahoma\nHistoryMessagesFontSize=16" },
+            { "historyIncomingMessageColor", "[appreance]\nHistoryIncomingMessageColor=#999999" },
+            { "historyOutgoingMessageColor", "[appreance]\nHistoryOutgoingMessageColor=#aaaaaa" },
+            { "historySelectedMessageColor", "[appreance]\nHistorySelectedMessageColor=#bbbbbb" },
+            { "hotkeys",
+                "[hotkeys]\nLastSnapshot=F5\nOpenMemo=Alt+M\nOpenPreferences=\"Ctrl+,\"\n"
+                "OpenTeamRoom=Ctrl+1\nSnap1Display=Ctrl+Alt+1\nSnap2Display=Alt+Shift+2\n"
+                "Snap3Display=Ctrl++\nSnapActiveWindow=Alt+W\nSnapAllDesktop=Alt+D\n"
+                "StartTrackingTime=Ctrl+Alt+Shift+T\nStopTrackingTime=Ctrl+Shift+S" },
+            { "prevMemo", "PREV_MEMO=[]" },
+            { "updateDate", "[update]\ndate=2026-02-28" },
+        };
+        const SETTINGS changed = changedSettings();
+        for (const auto& [field, lines] : written)
+            QTest::newRow(field) << lines << QString(field) << valueOf(changed, field);
+        QTest::newRow("memo count, previous run")
+            << QByteArray("KEEP_MEMO_COUNT=3") << "keepMemoCount" << QVariant(3);
+        QTest::newRow("update date, previous run") << QByteArray("[update]\ndate=2025-03-01")
+                                                   << "updateDate" << QVariant(QDate(2025, 3, 1));
+        QTest::newRow("font size, previous run")
+            << QByteArray("[appreance]\nGroupFontSize=22") << "groupFont"
+            << QVariant(QStringList { "Arial", "22", "bold", "", "#ffffff" });
+        QTest::newRow("colour, previous run")
+            << QByteArray("[appreance]\nGroupCursorBorder=#0a0b0c") << "groupCursorBorder"
+            << QVariant("#0a0b0c");
+    }
+
     void storeWrittenByAnotherProcessIsRead()
     {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, field);
+        QFETCH(QVariant, value);
         SettingsProvider provider;
         provider.GetCurrentSettings();
-        // A store file as the previous run left it: every value is text.
-        writeStoreFile("[General]\nFIRST_RUN=false\nKEEP_MEMO_COUNT=3\nSIGN_IN_AT_RUN=true\n"
-                       "[update]\ndate=2025-03-01\n"
-                       "[appreance]\nGroupFontSize=22\nGroupCursorBorder=#0a0b0c\n");
+        const QByteArray file = "[General]\nFIRST_RUN=false\n" + lines + "\n";
+        writeStoreFile(file);
         const SETTINGS s = provider.GetCurrentSettings();
-        QCOMPARE(s.keepMemoCount, 3);
-        QCOMPARE(s.signInAtRun, true);
-        QCOMPARE(s.updateDate, QDate(2025, 3, 1));
-        QCOMPARE(s.groupFont.size, 22);
-        QCOMPARE(s.groupCursorBorder, QColor(0x0a, 0x0b, 0x0c));
+        QCOMPARE(valueOf(s, field), value);
+
+        provider.SetCurrentSettings(s);
+        QFile stored(rawStore()->fileName());
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        const QSet<QString> written = fileLines(stored.readAll());
+        for (const QString& line : fileLines(file))
+            QVERIFY2(written.contains(line), qPrintable(line));
+    }
+
+    // Every key the table declares, once: a value it may take reads into one field of the record
+    // and is written back as it was; a value it may not take reads as the default.
+    void everyDeclaredKey_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("valid");
+        QTest::addColumn<QStringList>("invalid");
+        QSet<QString> names;
+        for (const SettingsTable::Key& key : SettingsTable::Keys()) {
+            QVERIFY2(!names.contains(key.name), qPrintable(key.name + " is declared twice"));
+            names.insert(key.name);
+            if (!key.get)
+                continue; // kept outside the record
+            const auto [valid, invalid] = storedValues(key);
+            QTest::newRow(qPrintable(key.name)) << key.name << valid << invalid;
+        }
+    }
+
+    void everyDeclaredKey()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, valid);
+        QFETCH(QStringList, invalid);
+        SettingsProvider provider;
+        writeStoreFile(storeFileWith(key, valid));
+        const SETTINGS read = provider.GetCurrentSettings();
+        const auto defaults = fields(SETTINGS());
+        const auto values = fields(read);
+        QStringList changed;
+        for (int i = 0; i < values.size(); ++i) {
+            if (values[i].second != defaults[i].second)
+                changed.append(values[i].first);
+        }
+        QVERIFY2(changed.size() == 1, qPrintable(changed.join(", ")));
+
+        provider.SetCurrentSettings(read);
+        // The memo interval is stored as "never" while the memo reminder is off.
+        QCOMPARE(rawStore()->value(key).toString(), key == SettingsKeys::remindMode ? "4" : valid);
+        for (const QString& value : invalid) {
+            writeStoreFile(storeFileWith(key, value));
+            compareSettings(provider.GetCurrentSettings(), SETTINGS());
+        }
     }
 
     void wrongTypedValuesReadAsDefaults()

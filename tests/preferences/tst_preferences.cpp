@@ -1,6 +1,8 @@
 #include "AppInfo.h"
 #include "LogManager.h"
 #include "Preferences.h"
+#include "SettingsKeys.h"
+#include "SettingsTable.h"
 
 #include <QSettings>
 #include <QtTest>
@@ -211,6 +213,47 @@ private slots:
         QCOMPARE(s.logLocation, QString("/tmp/logs"));
         QVERIFY(s.isLimitLogSize);
         QCOMPARE(s.totalLogSize, 30);
+    }
+
+    // Whatever a control can set is a value its key may take, not one read back as the default;
+    // a list of choices offers exactly the declared ones.
+    void controlsKeepToTheDeclaredValues_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("stop reminder interval")
+            << "cmbStopReminderTimeOut" << SettingsKeys::stopReminderTimeout;
+        QTest::newRow("memo reminder interval")
+            << "cmbMemoReminderTimeout" << SettingsKeys::remindMode;
+        QTest::newRow("log size") << "cmbLimitSize" << SettingsKeys::totalLogSize;
+        QTest::newRow("popup seconds") << "txtPopupTime" << SettingsKeys::popupTimeout;
+        QTest::newRow("memos kept") << "txtKeepMemoCount" << SettingsKeys::keepMemoCount;
+    }
+
+    void controlsKeepToTheDeclaredValues()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, key);
+        const SettingsTable::Key& declared = SettingsTable::Declared(key);
+        Shown shown;
+        shown.Click("radioDialog_2"); // the memo interval is stored only while its reminder is on
+        auto* combo = shown.dialog.findChild<QComboBox*>(control);
+        const QStringList typed { "0", "9999999999" };
+        QList<int> stored;
+        for (int i = 0; i < (combo ? combo->count() : typed.size()); ++i) {
+            if (combo) {
+                shown.Choose(qPrintable(control), i);
+            } else {
+                auto* field = shown.Get<QLineEdit>(qPrintable(control));
+                field->clear();
+                QTest::keyClicks(field, typed[i]);
+            }
+            shown.Click("btnApply");
+            stored.append(StoreContents().value(key.mid(key.startsWith('/') ? 1 : 0)).toInt());
+            QVERIFY2(declared.Allows(stored.last()), qPrintable(QString::number(stored.last())));
+        }
+        if (!declared.choices.isEmpty())
+            QCOMPARE(stored, declared.choices);
     }
 
     void cancelDropsTheEditsAndTheNextShowReloads()
