@@ -5,6 +5,7 @@
 #include "ServiceConfig.h"
 #include "SingleApplication.h"
 #include "TerminalFilter.h"
+#include "TerminationSignals.h"
 #include "tracking/RosterWindow.h"
 
 #include <QDebug>
@@ -56,6 +57,12 @@ int main(int argc, char* argv[])
             AppInfo::applicationName + QStringLiteral(" already running!"));
         return -1;
     }
+    // The session ending (SIGTERM), Ctrl+C and a terminal gone end the run as the Exit does,
+    // without asking (no one is there to answer); one that comes while the window is built is
+    // handled once the event loop runs.
+    TerminationSignals terminationSignals;
+    QObject::connect(
+        &terminationSignals, &TerminationSignals::Received, &app, &QCoreApplication::quit);
     // The controller makes the services hub with the sign-in dialog; the rest of the window,
     // which the dialog hides, and the tray icon are built once the dialog has been drawn.
     RosterWindow window(nullptr, RosterWindow::Building::AfterFirstWindowDrawn);

@@ -16,6 +16,8 @@
 
 #include <functional>
 
+#include <signal.h>
+
 namespace {
 
 const QString memo = QStringLiteral("Checkout page review");
@@ -34,7 +36,8 @@ const QByteArray timeScale = "0.01";
 // with a team mate opened from the roster, a message each way; a hotkey set and applied in the
 // preferences and acting at once; a screen snap of the whole desktop with a rectangle drawn on
 // it, uploaded with its defaults; then sign-out from the menu bar while tracking, another member
-// signing in, tracking, and leaving by the tray's Exit. The desktop has no sound server, so every
+// signing in, tracking, and leaving by the tray's Exit; started again, the client ends on the
+// session's SIGTERM as it ends by the Exit. The desktop has no sound server, so every
 // notice's sound is skipped; the terminal hears nothing of the whole day. The functions run in
 // order, each going on from where the one before left the client.
 class TestClientRun : public QObject
@@ -372,6 +375,46 @@ private slots:
         QCOMPARE(m_client.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_client.exitCode(), 0);
         QCOMPARE(WorkNotices(requestsBefore), QStringList({ "start 11", "stop 11" }));
+    }
+
+    // The session ends while a capture waits in its popup: the client, started again, hears
+    // SIGTERM, tells the service that work stopped, keeps the capture in the offline cache and
+    // ends in its own time, well within a session manager's grace.
+    void endsTheRunOnSigtermWhileTracking()
+    {
+        // The capture's popup stays long enough to be on screen when the signal comes.
+        SettingsProvider provider;
+        SettingsProvider::SETTINGS settings = provider.GetCurrentSettings();
+        settings.popupTimeout = 60;
+        provider.SetCurrentSettings(settings);
+        m_client.setStandardErrorFile(StderrPath(), QIODevice::Append);
+        m_client.start(CLIENT_PATH, QStringList());
+        QVERIFY(m_client.waitForStarted());
+
+        const QString dialog = FindWindow("^Sign in - ");
+        QVERIFY(xdotool({ "windowfocus", "--sync", dialog }));
+        QVERIFY(xdotool({ "key", "shift+Tab", "ctrl+a" }));
+        QVERIFY(xdotool({ "type", "--delay", "10", "anna.k" }));
+        QVERIFY(xdotool({ "key", "Tab", "ctrl+a" }));
+        QVERIFY(xdotool({ "type", "--delay", "10", "anna123" }));
+        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(UpdateOffered(3));
+        const int requestsBefore = m_service.Requests().size();
+        const QString shown = "Action: Try to show popup with screenshot\r\n";
+        const int popupsBefore = ActivityLog().count(shown);
+        QVERIFY(StartTrackingByHotkey("Release notes"));
+        QVERIFY(WaitFor([&] { return ActivityLog().count(shown) > popupsBefore; }, 30000));
+        QCOMPARE(OfflineStorage().GetTotalStorageItems(), 0);
+
+        QElapsedTimer ending;
+        ending.start();
+        QCOMPARE(::kill(pid_t(m_client.processId()), SIGTERM), 0);
+        QVERIFY(m_client.waitForFinished(10000));
+        QVERIFY2(ending.elapsed() < 5000, qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(m_client.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_client.exitCode(), 0);
+        QCOMPARE(WorkNotices(requestsBefore), QStringList({ "start 11", "stop 11" }));
+        QCOMPARE(OfflineStorage().GetTotalStorageItems(), 1);
     }
 
     // What a release build prints is what a member can act on; a normal day gives nothing.
