@@ -51,8 +51,8 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
         qCWarning(platformLog) << "No pipe for the termination signals:" << strerror(errno);
         return;
     }
-    m_notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::ReadPending);
+    notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &TerminationSignals::ReadPending);
 
     struct sigaction action = {};
     action.sa_handler = OnSignal;
@@ -62,8 +62,8 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
         sigaddset(&action.sa_mask, signalNumber);
     action.sa_flags = SA_RESTART;
     for (int at = 0; at < 3; ++at) {
-        sigaction(caught[at], nullptr, &m_previous[at]);
-        handled[at] = m_previous[at].sa_handler != SIG_IGN;
+        sigaction(caught[at], nullptr, &previous[at]);
+        handled[at] = previous[at].sa_handler != SIG_IGN;
         if (handled[at])
             sigaction(caught[at], &action, nullptr);
     }
@@ -71,12 +71,12 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
 
 TerminationSignals::~TerminationSignals()
 {
-    if (!m_notifier)
+    if (!notifier)
         return;
     for (int at = 0; at < 3; ++at)
         if (handled[at])
-            sigaction(caught[at], &m_previous[at], nullptr);
-    delete m_notifier;
+            sigaction(caught[at], &previous[at], nullptr);
+    delete notifier;
     close(pipeEnds[0]);
     close(pipeEnds[1]);
     pipeEnds[0] = pipeEnds[1] = -1;

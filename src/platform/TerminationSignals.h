@@ -28,6 +28,6 @@ signals:
 private:
     void ReadPending();
 
-    QSocketNotifier* m_notifier = nullptr;
-    struct sigaction m_previous[3];
+    QSocketNotifier* notifier = nullptr;
+    struct sigaction previous[3];
 };
