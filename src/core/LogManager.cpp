@@ -172,8 +172,9 @@ void LogManager::AddToLog(LOG_ACTION action, const QVariant& value)
             if (fd < 0)
                 return;
             struct stat status;
-            if (limit > 0 && ::fstat(fd, &status) == 0 && status.st_size > limit)
-                (void)::ftruncate(fd, 0);
+            if (limit > 0 && ::fstat(fd, &status) == 0 && status.st_size > limit
+                && ::ftruncate(fd, 0) != 0)
+                qCDebug(logFilesLog) << "Cannot empty the log" << path;
             const QByteArray line
                 = FormatLine(QDateTime::fromMSecsSinceEpoch(when), Redact(text)).toUtf8();
             if (::write(fd, line.constData(), size_t(line.size())) != line.size())
