@@ -1,6 +1,7 @@
 #include "AppInfo.h"
 #include "ChatClient.h"
 #include "FakeServiceProcess.h"
+#include "CacheFolder.h"
 #include "OfflineStorage.h"
 #include "ProsodyServer.h"
 #include "SettingsProvider.h"
@@ -387,6 +388,9 @@ private slots:
         SettingsProvider::SETTINGS settings = provider.GetCurrentSettings();
         settings.popupTimeout = 60;
         provider.SetCurrentSettings(settings);
+        // Earlier sign-outs and exits may have kept a capture in the cache, one still in its
+        // popup then.
+        QVERIFY(QDir(CacheFolder(OfflineStorage().StoragePath()).FolderPath()).removeRecursively());
         m_client.setStandardErrorFile(StderrPath(), QIODevice::Append);
         m_client.start(CLIENT_PATH, QStringList());
         QVERIFY(m_client.waitForStarted());
