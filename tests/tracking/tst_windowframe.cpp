@@ -66,6 +66,7 @@ private slots:
         RosterWindow* window = m_s->window.get();
         window->move(100, 60);
         QTRY_COMPARE(window->pos(), QPoint(100, 60));
+        QTRY_COMPARE(OnScreen(), window->geometry());
         const QSize start = window->size();
         const int shownBefore = ShownNameLength(11, 1002);
 
@@ -98,6 +99,9 @@ private slots:
         const QSize size = window->size() + QSize(120, 40);
         window->resize(size);
         QTRY_COMPARE(window->size(), size);
+        // The window manager has placed and sized it too: its late answer to the move or the
+        // resize would pass for the drag's taking the window, and the drag would go unseen.
+        QTRY_COMPARE(OnScreen(), window->geometry());
 
         // Between the title bar's buttons and its end.
         const QPoint title = window->mapToGlobal(QPoint(window->width() / 2, 12));
