@@ -1,7 +1,7 @@
 #include "AppInfo.h"
+#include "CacheFolder.h"
 #include "ChatClient.h"
 #include "FakeServiceProcess.h"
-#include "CacheFolder.h"
 #include "OfflineStorage.h"
 #include "ProsodyServer.h"
 #include "SettingsProvider.h"
