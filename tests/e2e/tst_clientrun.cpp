@@ -330,14 +330,7 @@ private slots:
     void anotherMemberSignsInAndChats()
     {
         const int requestsBefore = m_service.Requests().size();
-        const QString dialog = FindWindow("^Sign in - ");
-        QVERIFY(xdotool({ "windowfocus", "--sync", dialog }));
-        // The dialog waits in the password field below the last login name.
-        QVERIFY(xdotool({ "key", "shift+Tab", "ctrl+a" }));
-        QVERIFY(xdotool({ "type", "--delay", "10", "anna.k" }));
-        QVERIFY(xdotool({ "key", "Tab", "ctrl+a" }));
-        QVERIFY(xdotool({ "type", "--delay", "10", "anna123" }));
-        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(SignInAgainAs("anna.k", "anna123"));
         QVERIFY(WaitFor([] { return ActivityLog().contains("Action: Signed in: anna.k\r\n"); }));
         QVERIFY(UpdateOffered(2));
         QVERIFY(
@@ -395,13 +388,7 @@ private slots:
         m_client.start(CLIENT_PATH, QStringList());
         QVERIFY(m_client.waitForStarted());
 
-        const QString dialog = FindWindow("^Sign in - ");
-        QVERIFY(xdotool({ "windowfocus", "--sync", dialog }));
-        QVERIFY(xdotool({ "key", "shift+Tab", "ctrl+a" }));
-        QVERIFY(xdotool({ "type", "--delay", "10", "anna.k" }));
-        QVERIFY(xdotool({ "key", "Tab", "ctrl+a" }));
-        QVERIFY(xdotool({ "type", "--delay", "10", "anna123" }));
-        QVERIFY(xdotool({ "key", "Return" }));
+        QVERIFY(SignInAgainAs("anna.k", "anna123"));
         QVERIFY(UpdateOffered(3));
         const int requestsBefore = m_service.Requests().size();
         const QString shown = "Action: Try to show popup with screenshot\r\n";
@@ -444,6 +431,17 @@ private:
     }
 
     // The start hotkey, then the memo typed into the memo dialog that tracking asks for.
+    // The sign-in dialog shown after an earlier sign-in waits in the password field, below the
+    // last login name: both are typed over.
+    bool SignInAgainAs(const QString& login, const QString& password)
+    {
+        const QString dialog = FindWindow("^Sign in - ");
+        return !dialog.isEmpty() && xdotool({ "windowfocus", "--sync", dialog })
+            && xdotool({ "key", "shift+Tab", "ctrl+a" })
+            && xdotool({ "type", "--delay", "10", login }) && xdotool({ "key", "Tab", "ctrl+a" })
+            && xdotool({ "type", "--delay", "10", password }) && xdotool({ "key", "Return" });
+    }
+
     bool StartTrackingByHotkey(const QString& text)
     {
         if (!xdotool({ "key", "ctrl+alt+shift+t" }))
